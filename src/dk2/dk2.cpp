@@ -1,0 +1,53 @@
+#include "dk2/dk2.h"
+
+#include <array>
+#include <ostream>
+#include <string_view>
+
+namespace dravik::dk2 {
+
+namespace {
+
+struct Verb {
+  std::string_view name;
+  std::string_view summary;
+  int (*run)(const std::string& path, std::ostream& out, std::ostream& err);
+};
+
+constexpr std::array kVerbs = {
+    Verb{"tokens", "print the tokens of a script, one per line", TokensCommand},
+};
+
+void PrintUsage(std::ostream& to) {
+  to << "usage: dk2 VERB FILE\n\nverbs:\n";
+  for (const Verb& verb : kVerbs) to << "  " << verb.name << " FILE  " << verb.summary << "\n";
+}
+
+const Verb* FindVerb(std::string_view name) {
+  for (const Verb& verb : kVerbs)
+    if (verb.name == name) return &verb;
+  return nullptr;
+}
+
+}  // namespace
+
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+    PrintUsage(out);
+    return kExitOk;
+  }
+  const Verb* verb = FindVerb(args[0]);
+  if (verb == nullptr) {
+    err << "dk2: unknown verb '" << args[0] << "'\n";
+    PrintUsage(err);
+    return kExitUsage;
+  }
+  if (args.size() != 2) {
+    err << "dk2: " << verb->name << " takes exactly one FILE\n";
+    PrintUsage(err);
+    return kExitUsage;
+  }
+  return verb->run(args[1], out, err);
+}
+
+}  // namespace dravik::dk2

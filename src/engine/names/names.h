@@ -1,0 +1,26 @@
+#pragma once
+// Case-insensitive names of the script engine. The language folds ASCII letters only, so these
+// helpers never consult a locale and give the same answer on every build.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace dravik::engine {
+
+// a-z become A-Z; every other byte is kept.
+std::string FastUpperCase(std::string_view text);
+// A-Z become a-z; every other byte is kept.
+std::string FastLowerCase(std::string_view text);
+
+constexpr char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
+
+// Hash of an already upper-cased name: from 0, h := rotate-left(h, 7) + byte for each byte.
+// Name tables compare this first and the upper-cased text second.
+constexpr std::uint32_t NameHash(std::string_view upperName) {
+  std::uint32_t h = 0;
+  for (unsigned char byte : upperName) h = ((h << 7) | (h >> 25)) + byte;
+  return h;
+}
+
+}  // namespace dravik::engine

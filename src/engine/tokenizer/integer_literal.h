@@ -1,0 +1,25 @@
+#pragma once
+// Integer literal tokens (tokInteger, tokHexInteger) as typed values.
+
+#include <cstdint>
+#include <string_view>
+
+namespace dravik::engine {
+
+// The standard type a literal takes from its value.
+enum class IntegerLiteralType : std::uint8_t { LongInt, LongWord, Int64 };
+
+struct IntegerLiteral {
+  std::int64_t value = 0;
+  IntegerLiteralType type = IntegerLiteralType::LongInt;
+
+  friend bool operator==(const IntegerLiteral&, const IntegerLiteral&) = default;
+};
+
+// Reads "123" or "$7F" as a signed 64-bit number typed by range: LongInt up to 2^31-1, LongWord
+// up to 2^32-1, Int64 beyond. A text that does not convert ("$" alone, a decimal value beyond
+// the 64-bit range, more than 64 bits of hex) gives 0. Hex keeps its 64 bits as written, so
+// "$FFFFFFFFFFFFFFFF" is -1.
+IntegerLiteral ReadIntegerLiteral(std::string_view text);
+
+}  // namespace dravik::engine

@@ -1,0 +1,92 @@
+#pragma once
+// TPSPascalParser: cuts script text into tokens for the compiler. It knows nothing of the grammar;
+// it classifies bytes into token kinds, recognises reserved words, tracks the row and column of
+// every token and reports lexical errors through OnParserError.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "engine/tokenizer/token_kind.h"
+
+namespace dravik::engine {
+
+enum TPSParserErrorKind : std::uint8_t {
+  peNone = 0,
+  peCommentError = 1,
+  peStringError = 2,
+  peCharError = 3,
+  peSyntaxError = 4,
+};
+
+// The compiler's message text for a lexical error ("Comment error", ...); "Syntax error" for any
+// kind without one of its own.
+std::string_view ParserErrorText(TPSParserErrorKind kind);
+
+class TPSPascalParser {
+ public:
+  using ErrorEvent = std::function<void(TPSPascalParser&, TPSParserErrorKind)>;
+
+  virtual ~TPSPascalParser() = default;
+
+  // Makes the following significant token current. At the end of the text, and after a lexical
+  // error (which is reported once), the token stays tokEOF.
+  virtual void Next();
+  // Takes a private copy of the text (a zero byte inside ends it) and makes its first token
+  // current.
+  virtual void SetText(std::string_view text);
+
+  TPSTokenKind TokenKind() const { return kind_; }
+  // Upper-cased for identifiers; raw for literals, comments and whitespace; empty otherwise.
+  const std::string& Token() const { return token_; }
+  // The token's bytes as written; empty where Token is empty.
+  const std::string& RawToken() const { return rawToken_; }
+  // 0-based byte offset of the current token.
+  std::int32_t Position() const { return position_; }
+  // 1-based line of the current token.
+  std::int32_t Row() const { return row_; }
+  // 1-based column of the current token.
+  std::int32_t Column() const { return position_ - lineStart_ + 1; }
+
+  // Called as (this tokenizer, error kind) when a lexical error ends the token stream.
+  ErrorEvent OnParserError;
+  // Deliver comment / whitespace tokens instead of skipping them; the compiler leaves both off.
+  bool EnableComments = false;
+  bool EnableWhitespaces = false;
+
+ private:
+  // One scanned token, before it becomes current. Line ends inside it are kept apart so that a
+  // token always reports the row it starts on; they take effect when the scanner moves past it.
+  struct Scanned {
+    TPSTokenKind kind = tokEOF;
+    std::int32_t length = 0;
+    TPSParserErrorKind error = peNone;
+    std::int32_t lineEnds = 0;
+    std::int32_t nextLineStart = 0;
+  };
+
+  Scanned ScanToken(std::int32_t at) const;
+  void ScanNumber(Scanned& scan, std::int32_t at) const;
+  void ScanCharCode(Scanned& scan, std::int32_t at) const;
+  void ScanString(Scanned& scan, std::int32_t at) const;
+  void ScanBlockComment(Scanned& scan, std::int32_t at, std::int32_t from,
+                        std::string_view close) const;
+  std::int32_t SkipLineEnd(Scanned& scan, std::int32_t at) const;
+  void MakeCurrent(const Scanned& scan);
+  void Fail(TPSParserErrorKind error);
+
+  std::string source_;
+  bool hasText_ = false;
+  bool ended_ = false;
+  Scanned pendingLines_;
+  std::int32_t position_ = 0;
+  std::int32_t tokenLength_ = 0;
+  TPSTokenKind kind_ = tokEOF;
+  std::string token_;
+  std::string rawToken_;
+  std::int32_t row_ = 1;
+  std::int32_t lineStart_ = 0;
+};
+
+}  // namespace dravik::engine

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# The one test command: installs what is missing, builds the native and the Windows presets,
+# runs the native suite with ctest, then the Windows suite under Wine in a fresh prefix.
+# Exits non-zero when anything fails; the output ends with the test runners' summaries.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+source tools/common.sh
+
+failed=0
+note() { printf '\n== %s\n' "$*"; }
+
+note "Installing packages"
+install_packages || exit 1
+
+note "Building"
+for preset in native windows "$(windows_test_preset)"; do
+  build_preset "$preset" || exit 1
+done
+
+note "dk2.exe against the native dk2 on the bundled example"
+start_wine_prefix || exit 1
+trap stop_wine_prefix EXIT
+native_tokens=$(build/native/src/dk2/dk2 tokens examples/hello.dk2)
+windows_tokens=$(run_windows "build/$(windows_test_preset)/src/dk2/dk2.exe" tokens examples/hello.dk2 | tr -d '\r')
+if [ "$native_tokens" = "$windows_tokens" ]; then
+  echo "same $(printf '%s\n' "$native_tokens" | wc -l) lines on both builds"
+else
+  echo "dk2.exe differs from dk2:"
+  diff <(printf '%s\n' "$native_tokens") <(printf '%s\n' "$windows_tokens") | head -20
+  failed=1
+fi
+
+note "Native tests (ctest)"
+ctest --preset native -j "$(nproc)" || failed=1
+
+note "Windows tests under Wine ($(windows_test_preset) build)"
+run_windows "build/$(windows_test_preset)/tests/dravik_tests.exe" || failed=1
+
+exit "$failed"
