@@ -12,15 +12,24 @@ struct Verb {
   std::string_view name;
   std::string_view summary;
   int (*run)(const std::string& path, std::ostream& out, std::ostream& err);
+  // Verbs that take more than one FILE get every word after the verb instead.
+  int (*runWithArguments)(const std::vector<std::string>& words, std::ostream& out,
+                          std::ostream& err) = nullptr;
+  std::string_view operands = "FILE";
 };
 
 constexpr std::array kVerbs = {
     Verb{"tokens", "print the tokens of a script, one per line", TokensCommand},
+    Verb{"check", "compile a script and print its messages", CheckCommand},
+    Verb{"compile", "compile a script and write its image", nullptr, CompileCommand, "FILE -o IMAGE"},
+    Verb{"dump", "list a script's compiled image, or an image file's", nullptr, DumpCommand,
+         "FILE | --image IMAGE"},
 };
 
 void PrintUsage(std::ostream& to) {
   to << "usage: dk2 VERB FILE\n\nverbs:\n";
-  for (const Verb& verb : kVerbs) to << "  " << verb.name << " FILE  " << verb.summary << "\n";
+  for (const Verb& verb : kVerbs)
+    to << "  " << verb.name << " " << verb.operands << "  " << verb.summary << "\n";
 }
 
 const Verb* FindVerb(std::string_view name) {
@@ -41,6 +50,9 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     err << "dk2: unknown verb '" << args[0] << "'\n";
     PrintUsage(err);
     return kExitUsage;
+  }
+  if (verb->runWithArguments != nullptr) {
+    return verb->runWithArguments(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
   }
   if (args.size() != 2) {
     err << "dk2: " << verb->name << " takes exactly one FILE\n";

@@ -19,4 +19,14 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
 // dk2 tokens FILE: one line per significant token, "ROW:COL KIND TEXT".
 int TokensCommand(const std::string& path, std::ostream& out, std::ostream& err);
 
+// dk2 check FILE: compiles the script and prints each message's line, in the order made.
+int CheckCommand(const std::string& path, std::ostream& out, std::ostream& err);
+
+// dk2 compile FILE -o IMAGE: as check, and writes the image to IMAGE when it compiled.
+int CompileCommand(const std::vector<std::string>& words, std::ostream& out, std::ostream& err);
+
+// dk2 dump FILE: compiles the script and lists its image with names from the debug output;
+// dk2 dump --image IMAGE: lists an image file. Messages of a failed compilation as check.
+int DumpCommand(const std::vector<std::string>& words, std::ostream& out, std::ostream& err);
+
 }  // namespace dravik::dk2

@@ -2,6 +2,7 @@
 
 #include "dk2/dk2.h"
 #include "dk2/source_file.h"
+#include "engine/compiler/messages.h"
 #include "engine/tokenizer/parser.h"
 
 namespace dravik::dk2 {
@@ -17,8 +18,9 @@ int TokensCommand(const std::string& path, std::ostream& out, std::ostream& err)
   TPSPascalParser parser;
   parser.OnParserError = [&](TPSPascalParser& p, TPSParserErrorKind kind) {
     failed = true;
-    out << "[Error] (" << p.Row() << ":" << p.Column() << "): " << engine::ParserErrorText(kind)
-        << "\n";
+    engine::TPSPascalCompilerError error(engine::ParserErrorCode(kind), {});
+    error.SetPosition(p.Row(), p.Column(), p.Position());
+    out << error.FullText() << "\n";
   };
   parser.SetText(*text);
   while (!failed) {

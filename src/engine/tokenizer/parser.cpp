@@ -56,15 +56,6 @@ bool HasText(TPSTokenKind kind) {
 
 }  // namespace
 
-std::string_view ParserErrorText(TPSParserErrorKind kind) {
-  switch (kind) {
-    case peCommentError: return "Comment error";
-    case peStringError: return "String error";
-    case peCharError: return "Char error";
-    default: return "Syntax error";
-  }
-}
-
 void TPSPascalParser::SetText(std::string_view text) {
   std::string_view kept = text.substr(0, text.find('\0'));
   source_.assign(kept.substr(0, kMaxTextLength));

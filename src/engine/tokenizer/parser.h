@@ -20,10 +20,6 @@ enum TPSParserErrorKind : std::uint8_t {
   peSyntaxError = 4,
 };
 
-// The compiler's message text for a lexical error ("Comment error", ...); "Syntax error" for any
-// kind without one of its own.
-std::string_view ParserErrorText(TPSParserErrorKind kind);
-
 class TPSPascalParser {
  public:
   using ErrorEvent = std::function<void(TPSPascalParser&, TPSParserErrorKind)>;

@@ -281,14 +281,6 @@ TEST(Tokenizer, EveryByteOutsideTheGrammarIsASyntaxError) {
   }
 }
 
-TEST(Tokenizer, ErrorTexts) {
-  EXPECT_EQ(ParserErrorText(peCommentError), "Comment error");
-  EXPECT_EQ(ParserErrorText(peStringError), "String error");
-  EXPECT_EQ(ParserErrorText(peCharError), "Char error");
-  EXPECT_EQ(ParserErrorText(peSyntaxError), "Syntax error");
-  EXPECT_EQ(ParserErrorText(static_cast<TPSParserErrorKind>(77)), "Syntax error");
-}
-
 TEST(Tokenizer, SetTextStartsAfresh) {
   TPSPascalParser parser;
   int errors = 0;

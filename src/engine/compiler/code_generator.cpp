@@ -1,0 +1,506 @@
+// Code for value trees: operands, temporaries, computing a value into a destination, calls.
+// Temporaries live on the routine's stack strictly last-made, first-freed.
+
+#include <cstring>
+
+#include "engine/compiler/compilation.h"
+#include "engine/image/byte_writer.h"
+
+namespace dravik::engine {
+
+namespace {
+
+constexpr std::uint32_t kFirstLocalVariable = kFrameBaseVariable + 1;
+constexpr std::uint32_t kFirstParamVariable = kFrameBaseVariable - 1;
+
+const TPSValue& Unwrapped(const TPSValue& value) {
+  if (value.kind == ValueKind::Replace) return Unwrapped(*static_cast<const TPSValueReplace&>(value).newValue);
+  return value;
+}
+
+bool IsPlainVar(const TPSValue& value) {
+  const TPSValue& v = Unwrapped(value);
+  return v.IsVar() && static_cast<const TPSValueVar&>(v).selectors.empty();
+}
+
+bool SameLocation(const TPSValue& a, const TPSValue& b) {
+  const TPSValue& x = Unwrapped(a);
+  const TPSValue& y = Unwrapped(b);
+  if (!x.IsVar() || !y.IsVar() || x.kind != y.kind) return false;
+  const auto& vx = static_cast<const TPSValueVar&>(x);
+  const auto& vy = static_cast<const TPSValueVar&>(y);
+  if (vx.index != vy.index || vx.selectors.size() != vy.selectors.size()) return false;
+  for (std::size_t i = 0; i < vx.selectors.size(); ++i) {
+    if (!vx.selectors[i]->IsNumber() || !vy.selectors[i]->IsNumber()) return false;
+    if (static_cast<const TPSSubNumber&>(*vx.selectors[i]).number !=
+        static_cast<const TPSSubNumber&>(*vy.selectors[i]).number)
+      return false;
+  }
+  return true;
+}
+
+bool ReferencesLocation(const TPSValue& value, const TPSValue& location) {
+  switch (value.kind) {
+    case ValueKind::UnOp: return ReferencesLocation(*static_cast<const TPSUnValueOp&>(value).operand, location);
+    case ValueKind::BinOp: {
+      const auto& node = static_cast<const TPSBinValueOp&>(value);
+      return ReferencesLocation(*node.left, location) || ReferencesLocation(*node.right, location);
+    }
+    case ValueKind::ProcNo:
+    case ValueKind::ProcVal:
+      for (const TPSParameter& argument : static_cast<const TPSValueProc&>(value).arguments)
+        if (argument.value != nullptr && ReferencesLocation(*argument.value, location)) return true;
+      return false;
+    default: return SameLocation(value, location);
+  }
+}
+
+// A call whose result goes to its destination whole (not a field or element of it).
+bool IsCall(const TPSValue& value) {
+  return (value.kind == ValueKind::ProcNo || value.kind == ValueKind::ProcVal) &&
+         static_cast<const TPSValueProc&>(value).selectors.empty();
+}
+
+}  // namespace
+
+void Compilation::EmitU32(std::uint32_t value) { AppendU32(Code(), value); }
+
+void Compilation::PatchU32(std::int32_t at, std::uint32_t value) {
+  engine::PatchU32(Code(), static_cast<std::size_t>(at), value);
+}
+
+std::uint32_t Compilation::VariableNumber(const TPSValueVar& var) const {
+  switch (var.kind) {
+    case ValueKind::GlobalVar: return var.index;
+    case ValueKind::ParamVar: return kFirstParamVariable - var.index;
+    default: return kFirstLocalVariable + var.index;
+  }
+}
+
+bool Compilation::EmitConstantBytes(const TPSTypedValue& value) {
+  std::string& code = Code();
+  const TPSTypeCode imageCode = ImageTypeCode(*value.type);
+  switch (ConstantEncodingOf(imageCode)) {
+    case ConstantEncoding::kFixed: {
+      const std::uint32_t width = ConstantWidth(imageCode);
+      if (imageCode == tcSingle || imageCode == tcDouble || imageCode == tcExtended) {
+        char bytes[sizeof(long double)] = {};
+        if (imageCode == tcSingle) {
+          const float f = static_cast<float>(value.real);
+          std::memcpy(bytes, &f, sizeof f);
+        } else if (imageCode == tcDouble) {
+          const double d = static_cast<double>(value.real);
+          std::memcpy(bytes, &d, sizeof d);
+        } else {
+          std::memcpy(bytes, &value.real, sizeof value.real);
+        }
+        AppendBytes(code, std::string_view(bytes, width));
+        return true;
+      }
+      for (std::uint32_t i = 0; i < width; ++i) AppendU8(code, static_cast<std::uint8_t>(value.ordinal >> (8 * i)));
+      return true;
+    }
+    case ConstantEncoding::kByteString: AppendLengthPrefixed(code, value.text); return true;
+    case ConstantEncoding::kWideString:
+      AppendU32(code, static_cast<std::uint32_t>(value.wideText.size()));
+      for (char16_t c : value.wideText) AppendU16(code, c);
+      return true;
+    case ConstantEncoding::kSetBytes: AppendBytes(code, value.text); return true;
+    default: return false;
+  }
+}
+
+bool Compilation::EmitOperand(const TPSValue& value, bool constantsAllowed) {
+  const TPSValue& v = Unwrapped(value);
+  if (v.kind == ValueKind::Data) {
+    if (!constantsAllowed) return false;
+    const TPSTypedValue& constant = static_cast<const TPSValueData&>(v).value;
+    if (ConstantEncodingOf(ImageTypeCode(*constant.type)) == ConstantEncoding::kNotAllowed) return false;
+    Emit(static_cast<std::uint8_t>(OperandKind::kConstant));
+    EmitU32(static_cast<std::uint32_t>(UseType(constant.type)->typeNumber));
+    return EmitConstantBytes(constant);
+  }
+  if (!v.IsVar()) return false;
+  const auto& var = static_cast<const TPSValueVar&>(v);
+  if (var.selectors.empty()) {
+    Emit(static_cast<std::uint8_t>(OperandKind::kVariable));
+    EmitU32(VariableNumber(var));
+    return true;
+  }
+  const TPSSubItem& first = *var.selectors.front();
+  if (first.IsNumber()) {
+    Emit(static_cast<std::uint8_t>(OperandKind::kIndexed));
+    EmitU32(VariableNumber(var));
+    EmitU32(static_cast<const TPSSubNumber&>(first).number);
+    return true;
+  }
+  const TPSValue& index = Unwrapped(*static_cast<const TPSSubValue&>(first).value);
+  if (!IsPlainVar(index)) return false;
+  Emit(static_cast<std::uint8_t>(OperandKind::kIndexedByVar));
+  EmitU32(VariableNumber(var));
+  EmitU32(VariableNumber(static_cast<const TPSValueVar&>(index)));
+  return true;
+}
+
+// An operand the code cannot do without: its failure is an internal fault of the generator.
+bool Compilation::EmitRequiredOperand(const TPSValue& value, bool constantsAllowed) {
+  return EmitOperand(value, constantsAllowed) || FailAt(value.pos, ecTypeMismatch);
+}
+
+ValuePtr Compilation::PushTemp(TPSType* type) {
+  type = UseType(type);
+  TPSInternalProcedure& proc = *block_->proc;
+  TPSVar temp;
+  temp.type = type;
+  temp.declarationPosition = script_.Position();
+  proc.locals.push_back(std::move(temp));
+  Emit(OpPushType);
+  EmitU32(static_cast<std::uint32_t>(type->typeNumber));
+  return std::make_unique<TPSValueVar>(ValueKind::AllocatedStackVar, Here(),
+                                       static_cast<std::uint32_t>(proc.locals.size() - 1));
+}
+
+ValuePtr Compilation::PushPointerTemp(TPSType* pointee) {
+  ValuePtr temp = PushTemp(FindBaseType(tcPointer));
+  block_->proc->locals.back().pointee = pointee;
+  return temp;
+}
+
+void Compilation::FreeTemp() {
+  block_->proc->locals.pop_back();
+  Emit(OpPop);
+}
+
+void Compilation::Replace(ValuePtr& value, ValuePtr replacement) {
+  ValuePtr old = std::move(value);
+  const TPSSourcePosition at = old->pos;
+  value = std::make_unique<TPSValueReplace>(at, std::move(old), std::move(replacement));
+}
+
+bool Compilation::EmitNil(ValuePtr& variable, TPSSourcePosition nilAt) {
+  TPSType* type = ValueType(*variable);
+  const TPSTypeCode code = type == nullptr ? tcTypeLink : type->baseType;
+  if (code == tcProcPtr) return true;
+  if (code != tcString && code != tcPChar) return FailAt(nilAt, ecTypeMismatch);
+  TPSValueData empty(nilAt, ZeroValue(type));
+  Emit(OpAssign);
+  return EmitRequiredOperand(*variable, false) && EmitRequiredOperand(empty, true);
+}
+
+bool Compilation::MakeListAddressable(ValuePtr& value, TPSType* expected) {
+  auto& list = static_cast<TPSValueArray&>(*value);
+  if (expected->baseType == tcSet) {
+    auto& set = static_cast<TPSSetType&>(*expected);
+    TPSTypedValue bits = ZeroValue(expected);
+    for (const ValuePtr& element : list.elements) {
+      if (element->kind != ValueKind::Data || ResolveTypeLink(ValueType(*element)) != set.elementType)
+        return FailAt(element->pos, ecTypeMismatch);
+      const std::uint64_t n = static_cast<TPSValueData&>(*element).value.ordinal;
+      if (n >= set.BitCount()) return FailAt(element->pos, ecTypeMismatch);
+      bits.text[n / 8] = static_cast<char>(bits.text[n / 8] | (1 << (n % 8)));
+    }
+    Replace(value, std::make_unique<TPSValueData>(value->pos, std::move(bits)));
+    return true;
+  }
+  std::optional<std::uint32_t> setLength = FindProc(TPSName("SETARRAYLENGTH"));
+  if (!setLength || !IsArrayCode(expected->baseType)) return FailAt(value->pos, ecTypeMismatch);
+  ValuePtr array = PushTemp(expected);
+  ValuePtr count = PushTemp(FindBaseType(tcS32));
+  TPSValueData length(list.pos, IntegerValue(tcS32, static_cast<std::int64_t>(list.elements.size())));
+  Emit(OpAssign);
+  if (!EmitRequiredOperand(*count, false) || !EmitRequiredOperand(length, true)) return false;
+  Emit(OpPushVar);
+  EmitRequiredOperand(*array, false);
+  Emit(OpCall);
+  EmitU32(*setLength);
+  Emit(OpPop);
+  FreeTemp();
+  TPSType* elementType = static_cast<TPSArrayType&>(*expected).elementType;
+  for (std::size_t i = 0; i < list.elements.size(); ++i) {
+    ValuePtr& element = list.elements[i];
+    if (!MakeAddressable(element, ValueType(*element))) return false;
+    TPSValueVar slot(ValueKind::AllocatedStackVar, element->pos, AsVar(*array).index);
+    slot.selectors.push_back(std::make_unique<TPSSubNumber>(elementType, static_cast<std::uint32_t>(i)));
+    Emit(elementType->baseType == tcPointer ? OpSetPointerToCopy : OpAssign);
+    if (!EmitRequiredOperand(slot, false) || !EmitRequiredOperand(*element, true)) return false;
+    ReleaseAddressable(element);
+  }
+  Replace(value, std::move(array));
+  return true;
+}
+
+bool Compilation::MakeVarAddressable(ValuePtr& value) {
+  auto& var = AsVar(*value);
+  const std::size_t n = var.selectors.size();
+  if (n == 0 || (n == 1 && var.selectors[0]->IsNumber())) return true;
+  if (n == 1 && IsPlainVar(*static_cast<TPSSubValue&>(*var.selectors[0]).value)) return true;
+  ValuePtr pointer = PushPointerTemp(ValueType(var));
+  TPSValueVar base(var.kind, var.pos, var.index);
+  Emit(OpSetPointer);
+  if (!EmitRequiredOperand(*pointer, false) || !EmitRequiredOperand(base, false)) return false;
+  for (auto& selector : var.selectors) {
+    TPSValueVar step(ValueKind::AllocatedStackVar, var.pos, AsVar(*pointer).index);
+    if (selector->IsNumber()) {
+      step.selectors.push_back(std::make_unique<TPSSubNumber>(selector->type, static_cast<TPSSubNumber&>(*selector).number));
+      Emit(OpSetPointer);
+      if (!EmitRequiredOperand(*pointer, false) || !EmitRequiredOperand(step, false)) return false;
+      continue;
+    }
+    ValuePtr index = PushTemp(FindBaseType(tcU32));
+    if (!EmitValueInto(static_cast<TPSSubValue&>(*selector).value, index)) return false;
+    step.selectors.push_back(std::make_unique<TPSSubValue>(selector->type, std::move(index)));
+    Emit(OpSetPointer);
+    if (!EmitRequiredOperand(*pointer, false) || !EmitRequiredOperand(step, false)) return false;
+    FreeTemp();
+  }
+  Replace(value, std::move(pointer));
+  return true;
+}
+
+bool Compilation::MakeAddressable(ValuePtr& value, TPSType* expected) {
+  expected = ResolveTypeLink(expected);
+  switch (value->kind) {
+    case ValueKind::Replace:
+      ++static_cast<TPSValueReplace&>(*value).useCount;
+      return true;
+    case ValueKind::ProcPtr: {
+      if (expected == nullptr) return FailAt(value->pos, ecTypeMismatch);
+      TPSTypedValue routine;
+      routine.type = expected;
+      routine.ordinal = static_cast<TPSValueProcPtr&>(*value).procNo;
+      Replace(value, std::make_unique<TPSValueData>(value->pos, std::move(routine)));
+      return true;
+    }
+    case ValueKind::Nil: {
+      if (expected == nullptr) return FailAt(value->pos, ecTypeMismatch);
+      ValuePtr temp = PushTemp(expected);
+      if (!EmitNil(temp, value->pos)) return false;
+      Replace(value, std::move(temp));
+      return true;
+    }
+    case ValueKind::Array:
+      if (expected == nullptr) return FailAt(value->pos, ecTypeMismatch);
+      return MakeListAddressable(value, expected);
+    case ValueKind::UnOp:
+    case ValueKind::BinOp: {
+      TPSType* type = ValueType(*value);
+      ValuePtr temp = PushTemp(type);
+      const bool ok = value->kind == ValueKind::UnOp
+                          ? EmitUnary(static_cast<TPSUnValueOp&>(*value), temp)
+                          : EmitBinary(static_cast<TPSBinValueOp&>(*value), temp);
+      if (!ok) return false;
+      Replace(value, std::move(temp));
+      return true;
+    }
+    case ValueKind::ProcNo:
+    case ValueKind::ProcVal: {
+      if (!IsCall(*value)) return MakeCallPartAddressable(value);
+      TPSType* type = ValueType(*value);
+      if (type == nullptr) return FailAt(value->pos, ecNoResult);
+      ValuePtr temp = PushTemp(type);
+      if (!EmitCall(static_cast<TPSValueProc&>(*value), &temp)) return false;
+      Replace(value, std::move(temp));
+      return true;
+    }
+    case ValueKind::Data: return true;
+    default: return MakeVarAddressable(value);
+  }
+}
+
+// A field or element of a call's result: the result goes to a temporary, which the selectors
+// then apply to.
+bool Compilation::MakeCallPartAddressable(ValuePtr& value) {
+  auto& call = static_cast<TPSValueProc&>(*value);
+  ValuePtr result = PushTemp(call.resultType);
+  if (!EmitCall(call, &result)) return false;
+  // A tree is emitted once, so the access path may move from the call to its result.
+  AsVar(*result).selectors = std::move(call.selectors);
+  if (!MakeVarAddressable(result)) return false;
+  Replace(value, std::move(result));
+  return true;
+}
+
+void Compilation::ReleaseAddressable(ValuePtr& value) {
+  if (value->kind != ValueKind::Replace) return;
+  auto& replace = static_cast<TPSValueReplace&>(*value);
+  if (--replace.useCount > 0) return;
+  // A pointer into a call's result is freed before the result itself.
+  if (replace.newValue->kind == ValueKind::Replace) ReleaseAddressable(replace.newValue);
+  if (replace.newValue->kind == ValueKind::AllocatedStackVar) FreeTemp();
+  ValuePtr old = std::move(replace.oldValue);
+  value = std::move(old);
+}
+
+bool Compilation::EmitValueInto(ValuePtr& value, ValuePtr& destination) {
+  if (!ValueAssignable(*destination, *value)) return FailAt(value->pos, ecTypeMismatch);
+  if (SameLocation(*value, *destination)) return true;
+  if (IsCall(*value)) return EmitCall(static_cast<TPSValueProc&>(*value), &destination);
+  if (!MakeAddressable(destination, nullptr)) return false;
+  bool ok;
+  if (value->kind == ValueKind::UnOp) {
+    ok = EmitUnary(static_cast<TPSUnValueOp&>(*value), destination);
+  } else if (value->kind == ValueKind::BinOp &&
+             (!ReferencesLocation(*value, *destination) ||
+              !ReferencesLocation(*static_cast<TPSBinValueOp&>(*value).right, *destination))) {
+    ok = EmitBinary(static_cast<TPSBinValueOp&>(*value), destination);
+  } else {
+    ok = MakeAddressable(value, ValueType(*destination));
+    if (ok) {
+      Emit(OpAssign);
+      ok = EmitRequiredOperand(*destination, false) && EmitRequiredOperand(*value, true);
+      if (ok) ReleaseAddressable(value);
+    }
+  }
+  if (ok) ReleaseAddressable(destination);
+  return ok;
+}
+
+bool Compilation::EmitBinary(TPSBinValueOp& node, ValuePtr& destination) {
+  if (node.op >= otGreaterEqual) return EmitComparison(node, destination);
+  if (!MakeAddressable(destination, nullptr)) return false;
+  if (!SameLocation(*node.left, *destination) && !EmitValueInto(node.left, destination)) return false;
+  const bool shortCircuit =
+      owner_.ShortCircuit && (node.op == otAnd || node.op == otOr) && IsBooleanType(node.resultType);
+  std::int32_t jumpField = 0;
+  if (shortCircuit) {
+    Emit(node.op == otAnd ? OpJumpIfFalse : OpJumpIfTrue);
+    jumpField = CodeLength();
+    EmitU32(kJumpPlaceholder);
+    if (!EmitRequiredOperand(*destination, false)) return false;
+  }
+  const std::int32_t jumpEnd = CodeLength();
+  if (!MakeAddressable(node.right, ValueType(*destination))) return false;
+  Emit(OpCalculate);
+  Emit(node.op);
+  if (!EmitRequiredOperand(*destination, false) || !EmitRequiredOperand(*node.right, true)) return false;
+  ReleaseAddressable(node.right);
+  if (shortCircuit) PatchU32(jumpField, static_cast<std::uint32_t>(CodeLength() - jumpEnd));
+  ReleaseAddressable(destination);
+  return true;
+}
+
+bool Compilation::EmitComparison(TPSBinValueOp& node, ValuePtr& destination) {
+  ValuePtr* nilSide = nullptr;
+  for (ValuePtr* side : {&node.left, &node.right}) {
+    if ((*side)->kind != ValueKind::Nil) continue;
+    ValuePtr& other = side == &node.left ? node.right : node.left;
+    ValuePtr temp = PushTemp(ValueType(*other));
+    if (!EmitNil(temp, (*side)->pos)) return false;
+    Replace(*side, std::move(temp));
+    nilSide = side;
+  }
+  TPSType* leftType = ValueType(*node.left);
+  TPSType* rightType = ValueType(*node.right);
+  if (!MakeAddressable(destination, nullptr) || !MakeAddressable(node.left, rightType) ||
+      !MakeAddressable(node.right, leftType))
+    return false;
+  Emit(OpCompare);
+  Emit(CompareOpOf(node.op));
+  if (!EmitRequiredOperand(*destination, false) || !EmitRequiredOperand(*node.left, true) ||
+      !EmitRequiredOperand(*node.right, true))
+    return false;
+  ReleaseAddressable(node.left);
+  ReleaseAddressable(node.right);
+  ReleaseAddressable(destination);
+  if (nilSide != nullptr) ReleaseAddressable(*nilSide);  // the nil temporary made above
+  return true;
+}
+
+std::uint8_t Compilation::CompareOpOf(TPSBinOperator op) {
+  switch (op) {
+    case otGreaterEqual: return static_cast<std::uint8_t>(CompareOp::GreaterEqual);
+    case otLessEqual: return static_cast<std::uint8_t>(CompareOp::LessEqual);
+    case otGreater: return static_cast<std::uint8_t>(CompareOp::Greater);
+    case otLess: return static_cast<std::uint8_t>(CompareOp::Less);
+    case otNotEqual: return static_cast<std::uint8_t>(CompareOp::NotEqual);
+    case otEqual: return static_cast<std::uint8_t>(CompareOp::Equal);
+    case otIn: return static_cast<std::uint8_t>(CompareOp::In);
+    default: return static_cast<std::uint8_t>(CompareOp::Is);
+  }
+}
+
+bool Compilation::EmitUnary(TPSUnValueOp& node, ValuePtr& destination) {
+  if (!MakeAddressable(destination, nullptr)) return false;
+  if (node.op != otCast) {
+    if (!SameLocation(*node.operand, *destination) && !EmitValueInto(node.operand, destination)) return false;
+    if (node.op == otNot) Emit(IsBooleanType(node.resultType) ? OpBooleanNot : OpIntegerNot);
+    else Emit(OpNegate);
+    if (!EmitRequiredOperand(*destination, false)) return false;
+    ReleaseAddressable(destination);
+    return true;
+  }
+  const TPSTypeCode code = node.resultType->baseType;
+  const bool viaTemp = code == tcChar || code == tcWideChar;
+  ValuePtr temp = viaTemp ? PushTemp(node.resultType) : nullptr;
+  ValuePtr& work = viaTemp ? temp : destination;
+  if (!MakeAddressable(node.operand, node.resultType)) return false;
+  Emit(OpAssign);
+  if (!EmitRequiredOperand(*work, false) || !EmitRequiredOperand(*node.operand, true)) return false;
+  ReleaseAddressable(node.operand);
+  if (viaTemp) {
+    if (!EmitValueInto(temp, destination)) return false;
+    FreeTemp();
+  }
+  ReleaseAddressable(destination);
+  return true;
+}
+
+bool Compilation::EmitCall(TPSValueProc& call, ValuePtr* destination) {
+  if (call.resultType == nullptr && destination != nullptr) return FailAt(call.pos, ecNoResult);
+  const bool function = call.resultType != nullptr;
+  const bool intoDestination =
+      function && destination != nullptr &&
+      ResolveTypeLink(ValueType(**destination)) == ResolveTypeLink(call.resultType);
+  ValuePtr ownSlot = function && !intoDestination ? PushTemp(call.resultType) : nullptr;
+  ValuePtr* slot = intoDestination ? destination : ownSlot != nullptr ? &ownSlot : nullptr;
+  if (slot != nullptr && !MakeAddressable(*slot, nullptr)) return false;
+  if (call.kind == ValueKind::ProcVal && !MakeAddressable(call.procValue, nullptr)) return false;
+  std::size_t pushed = 0;
+  for (std::size_t i = call.arguments.size(); i-- > 0;) {
+    TPSParameter& argument = call.arguments[i];
+    if (argument.value == nullptr) continue;
+    if (!EmitArgument(argument)) return false;
+    ++pushed;
+  }
+  if (slot != nullptr) {
+    Emit(OpPushVar);
+    if (!EmitOperand(**slot, false)) return FailAt(call.pos, ecInternalError, "00015");
+  }
+  if (call.kind == ValueKind::ProcVal) {
+    Emit(OpCallVar);
+    if (!EmitRequiredOperand(*call.procValue, true)) return false;
+  } else {
+    Emit(OpCall);
+    EmitU32(call.procNo);
+  }
+  if (slot != nullptr) Emit(OpPop);
+  for (std::size_t i = 0; i < pushed; ++i) FreeTemp();
+  if (call.kind == ValueKind::ProcVal) ReleaseAddressable(call.procValue);
+  if (slot != nullptr) ReleaseAddressable(*slot);
+  if (ownSlot != nullptr) {
+    if (destination != nullptr && !EmitValueInto(ownSlot, *destination)) return false;
+    FreeTemp();
+  }
+  return true;
+}
+
+// One argument onto the stack: a pointer to it by reference, a copy by value.
+bool Compilation::EmitArgument(TPSParameter& argument) {
+  if (argument.mode != pmIn) {
+    TPSType* type = ResolveTypeLink(ValueType(*argument.value));
+    if (argument.expectedType == nullptr || type == nullptr) return FailAt(argument.value->pos, ecTypeMismatch);
+    ValuePtr pointer = PushPointerTemp(type);
+    if (!MakeAddressable(argument.value, nullptr)) return false;
+    Emit(OpSetPointer);
+    if (!EmitRequiredOperand(*pointer, false) || !EmitRequiredOperand(*argument.value, false)) return false;
+    ReleaseAddressable(argument.value);
+    return true;
+  }
+  TPSType* type = argument.expectedType != nullptr ? argument.expectedType : ValueType(*argument.value);
+  if (type == nullptr) return FailAt(argument.value->pos, ecTypeMismatch);
+  if (ResolveTypeLink(type)->baseType == tcPChar) type = FindBaseType(tcString);
+  ValuePtr temp = PushTemp(type);
+  return EmitValueInto(argument.value, temp);
+}
+
+}  // namespace dravik::engine

@@ -1,0 +1,158 @@
+#include "engine/compiler/compilation.h"
+
+namespace dravik::engine {
+
+const std::vector<std::size_t>* NameIndex::Find(const std::string& upper) const {
+  auto found = map_.find(upper);
+  return found == map_.end() ? nullptr : &found->second;
+}
+
+Compilation::Compilation(TPSPascalCompiler& owner, TPSPascalParser& script)
+    : owner_(owner), script_(script), usedUnits_{"SYSTEM"} {}
+
+// --- messages
+
+// Only the first error is reported: a lexical error ends the token stream, and whatever the
+// parser then meets must not add a second message.
+bool Compilation::Fail(const TPSPascalParser& p, std::uint8_t code, std::string detail) {
+  if (&p != &script_ || errorReported_) return false;
+  errorReported_ = true;
+  owner_.AddError(code, std::move(detail));
+  return false;
+}
+
+bool Compilation::FailAt(TPSSourcePosition at, std::uint8_t code, std::string detail) {
+  if (errorReported_) return false;
+  errorReported_ = true;
+  owner_.AddError(code, std::move(detail))
+      .SetPosition(static_cast<std::int32_t>(at.row), static_cast<std::int32_t>(at.column),
+                   static_cast<std::int32_t>(at.offset));
+  return false;
+}
+
+void Compilation::WarnAt(TPSSourcePosition at, std::uint8_t code, std::string detail) {
+  owner_.AddWarning(code, std::move(detail))
+      .SetPosition(static_cast<std::int32_t>(at.row), static_cast<std::int32_t>(at.column),
+                   static_cast<std::int32_t>(at.offset));
+}
+
+void Compilation::HintAt(std::int32_t row, std::int32_t col, std::int32_t pos, std::uint8_t code,
+                         std::string detail) {
+  owner_.AddHint(code, std::move(detail)).SetPosition(row, col, pos);
+}
+
+TPSSourcePosition Compilation::Here() const {
+  return {static_cast<std::uint32_t>(script_.Position()), static_cast<std::uint32_t>(script_.Row()),
+          static_cast<std::uint32_t>(script_.Column())};
+}
+
+// --- types
+
+TPSType* Compilation::AppendType(std::unique_ptr<TPSType> type) {
+  TPSType* added = type.get();
+  if (!added->name.empty()) typeIndex_.Add(added->name, types_.size());
+  types_.push_back(std::move(type));
+  return added;
+}
+
+TPSType* Compilation::AddType(std::string_view name, TPSTypeCode code) {
+  std::unique_ptr<TPSType> type = MakeTypeForCode(code);
+  type->SetName(name);
+  return AppendType(std::move(type));
+}
+
+TPSType* Compilation::AddTypeAlias(std::string_view name, TPSType* existing) {
+  auto link = std::make_unique<TPSTypeLink>();
+  link->SetName(name);
+  link->target = ResolveTypeLink(existing);
+  return AppendType(std::move(link));
+}
+
+TPSType* Compilation::FindType(std::string_view upperName) const {
+  const std::vector<std::size_t>* found = typeIndex_.Find(std::string(upperName));
+  return found == nullptr ? nullptr : ResolveTypeLink(types_[found->back()].get());
+}
+
+TPSType* Compilation::FindTypeOldest(std::string_view upperName) const {
+  const std::vector<std::size_t>* found = typeIndex_.Find(std::string(upperName));
+  return found == nullptr ? nullptr : ResolveTypeLink(types_[found->front()].get());
+}
+
+TPSType* Compilation::FindBaseType(TPSTypeCode code) {
+  for (const std::unique_ptr<TPSType>& type : types_)
+    if (type->baseType == code && IsPlainTypeCode(code)) return UseType(type.get());
+  return UseType(AppendType(MakeTypeForCode(code)));
+}
+
+TPSType* Compilation::UseType(TPSType* type) {
+  type = ResolveTypeLink(type);
+  if (type == nullptr || type->used) return type;
+  switch (type->baseType) {
+    case tcRecord:
+      for (TPSRecordFieldTypeDef& field : static_cast<TPSRecordType*>(type)->fields)
+        field.type = UseType(field.type);
+      break;
+    case tcArray:
+    case tcStaticArray: {
+      auto* array = static_cast<TPSArrayType*>(type);
+      array->elementType = UseType(array->elementType);
+      break;
+    }
+    case tcSet: {
+      auto* set = static_cast<TPSSetType*>(type);
+      set->elementType = UseType(set->elementType);
+      break;
+    }
+    case tcProcPtr: {
+      TPSParametersDecl& decl = static_cast<TPSProceduralType*>(type)->decl;
+      decl.result = UseType(decl.result);
+      for (TPSParameterDecl& param : decl.params) param.type = UseType(param.type);
+      break;
+    }
+    default: break;
+  }
+  type->used = true;
+  type->typeNumber = typeCounter_++;
+  return type;
+}
+
+TPSConstant* Compilation::AddConstant(std::string_view name, TPSType* type) {
+  auto constant = std::make_unique<TPSConstant>();
+  constant->name = TPSName(name);
+  constant->value = ZeroValue(type);
+  constantIndex_.Add(constant->name.upper, constants_.size());
+  constants_.push_back(std::move(constant));
+  return constants_.back().get();
+}
+
+TPSConstant* Compilation::FindConstant(const TPSName& name) const {
+  const std::vector<std::size_t>* found = constantIndex_.Find(name.upper);
+  return found == nullptr ? nullptr : constants_[found->back()].get();
+}
+
+std::optional<std::size_t> Compilation::FindGlobal(const TPSName& name) const {
+  const std::vector<std::size_t>* found = globalIndex_.Find(name.upper);
+  if (found == nullptr) return std::nullopt;
+  return found->front();
+}
+
+TPSInterfaceType* Compilation::FindInterfaceType(std::string_view name) {
+  const std::string upper = FastUpperCase(name);
+  for (TPSInterfaceType* intf : interfaces_)
+    if (intf->name == upper) return intf;
+  return nullptr;
+}
+
+TPSInterfaceType* Compilation::AddInterfaceType(TPSInterfaceType* parent, std::string_view guid,
+                                                std::string_view name) {
+  TPSInterfaceType* intf = FindInterfaceType(name);
+  if (intf == nullptr) {
+    intf = static_cast<TPSInterfaceType*>(AddType(name, tcInterface));
+    interfaces_.push_back(intf);
+  }
+  intf->intf.guid = std::string(guid);
+  intf->intf.parent = parent == nullptr ? nullptr : &parent->intf;
+  return intf;
+}
+
+}  // namespace dravik::engine

@@ -1,0 +1,323 @@
+#pragma once
+// One running compilation: the tables of types, constants, variables and routines, and the
+// phases that fill them, from declarations to code. It exists only while Compile runs; freeing
+// it frees everything the compilation made except messages and output.
+//
+// The phases live in their own files: registration (compilation.cpp), standard types
+// (standard_types.cpp), declaration texts (declaration_texts.cpp), type/const/var sections
+// (declarations.cpp), constant expressions (constant_expression.cpp), program structure
+// (program_reader.cpp), expressions (expressions.cpp, name_resolution.cpp), type rules
+// (type_rules.cpp), folding (constant_folding.cpp), code generation (code_generator.cpp),
+// statements (statements.cpp) and the image (image_writer.cpp).
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/compiler/compiler.h"
+#include "engine/compiler/routines.h"
+#include "engine/compiler/types.h"
+#include "engine/compiler/values.h"
+#include "engine/tokenizer/parser.h"
+
+namespace dravik::engine {
+
+// How deeply the parsers may recurse (parentheses, nested statements, nested type
+// expressions) and how tall an expression tree may grow. Beyond either the compilation fails
+// with "Nesting too deep" instead of exhausting the native stack.
+inline constexpr int kMaxNestingDepth = 200;
+inline constexpr std::uint32_t kMaxExpressionDepth = 400;
+
+// Names to positions in a list, oldest first.
+class NameIndex {
+ public:
+  void Add(const std::string& upper, std::size_t position) { map_[upper].push_back(position); }
+  const std::vector<std::size_t>* Find(const std::string& upper) const;
+
+ private:
+  std::unordered_map<std::string, std::vector<std::size_t>> map_;
+};
+
+enum class BlockKind : std::uint8_t {
+  MainBody = 0, RoutineBody = 1, BeginEnd = 2, OneStatement = 3, OneStatementElse = 4,
+  Repeat = 5, TryPart = 6, HandlerPart = 7,
+};
+
+struct TPSBlockInfo {
+  TPSBlockInfo* parent = nullptr;
+  std::vector<std::unique_ptr<TPSValueReplace>> withList;
+  std::int32_t procNo = 0;
+  TPSInternalProcedure* proc = nullptr;
+  BlockKind kind = BlockKind::MainBody;
+};
+
+// Positions just after the displacement fields of pending break or continue jumps.
+using JumpList = std::vector<std::int32_t>;
+
+enum class LookupMode : std::uint8_t { AnyValue = 0, VariableOnly = 1, StatementStart = 2 };
+
+// Written in every forward jump's displacement until it is patched.
+inline constexpr std::uint32_t kJumpPlaceholder = 0x12345678;
+
+struct LoopContext;
+
+class Compilation {
+ public:
+  Compilation(TPSPascalCompiler& owner, TPSPascalParser& script);
+
+  // The whole compilation after SetText (program_reader.cpp); true when the image was written.
+  bool Run();
+  bool ErrorReported() const { return errorReported_; }
+  // The script tokenizer's lexical errors arrive here.
+  void ReportLexicalError(TPSParserErrorKind kind);
+
+  // --- messages (compilation.cpp)
+  // Reports an error at the script tokenizer's position when p is the script tokenizer; a
+  // private tokenizer only fails. Only the first error of a compilation is kept. Answers false.
+  bool Fail(const TPSPascalParser& p, std::uint8_t code, std::string detail = {});
+  bool Fail(std::uint8_t code, std::string detail = {}) { return Fail(script_, code, std::move(detail)); }
+  bool FailAt(TPSSourcePosition at, std::uint8_t code, std::string detail = {});
+  void WarnAt(TPSSourcePosition at, std::uint8_t code, std::string detail);
+  void HintAt(std::int32_t row, std::int32_t col, std::int32_t pos, std::uint8_t code, std::string detail);
+  TPSSourcePosition Here() const;
+
+  // --- types and constants (compilation.cpp)
+  TPSType* AddType(std::string_view name, TPSTypeCode code);
+  TPSType* AppendType(std::unique_ptr<TPSType> type);
+  TPSType* AddTypeAlias(std::string_view name, TPSType* existing);
+  TPSConstant* AddConstant(std::string_view name, TPSType* type);
+  TPSInterfaceType* AddInterfaceType(TPSInterfaceType* parent, std::string_view guid, std::string_view name);
+  TPSInterfaceType* FindInterfaceType(std::string_view name);
+  TPSType* FindType(std::string_view upperName) const;        // newest first
+  TPSType* FindTypeOldest(std::string_view upperName) const;  // oldest first
+  TPSType* FindBaseType(TPSTypeCode code);
+  TPSType* UseType(TPSType* type);
+  TPSType* TypeFromDeclaration(std::string_view name, std::string_view declaration);
+  TPSConstant* FindConstant(const TPSName& name) const;  // newest first
+  std::optional<std::size_t> FindGlobal(const TPSName& name) const;
+
+  // --- routines (routine_table.cpp, declaration_texts.cpp)
+  TPSRegProc* AppendRegProc(std::unique_ptr<TPSRegProc> proc);
+  TPSRegProc* AddHostRoutine(std::string_view declaration);
+  TPSRegProc* AddBuiltinRoutine(std::string_view declaration);
+  TPSRegProc* FindRegProc(const TPSName& name) const;
+  // A routine the script may call, entering a registered one into the routine list.
+  std::optional<std::uint32_t> FindProc(const TPSName& name);
+  // A routine already in the routine list (declared or referred to).
+  std::optional<std::uint32_t> FindListedProc(const TPSName& name) const;
+  std::uint32_t AppendProc(std::unique_ptr<TPSProcedure> proc);
+  TPSProcedure& Proc(std::uint32_t number) { return *procs_[number]; }
+
+  // --- standard types and the runtime library (standard_types.cpp)
+  void RegisterStandardTypes();
+  void RegisterRuntimeLibrary();
+
+  // --- declarations (declarations.cpp)
+  TPSType* ReadType(TPSPascalParser& p, std::string_view declaredName);
+  bool ReadTypeSection();
+  bool ReadConstSection();
+  // With a routine the variables are its locals, else globals.
+  bool ReadVarSection(TPSInternalProcedure* routine, std::int32_t procNo);
+  bool ReadAttributes(TPSAttributes& into);
+  bool IsDuplicateGlobalName(const TPSName& name, bool types, bool routines, bool globals, bool constants) const;
+
+  // --- constant expressions of declarations (constant_expression.cpp) and literals (literals.cpp)
+  std::optional<TPSTypedValue> ReadConstant(TPSPascalParser& p);
+  std::optional<TPSTypedValue> ReadIntegerToken(const TPSPascalParser& p);
+  std::optional<TPSTypedValue> ReadRealToken(const TPSPascalParser& p);
+  std::optional<TPSTypedValue> ReadStringLiteral(TPSPascalParser& p);
+  TPSTypedValue IntegerValue(TPSTypeCode code, std::int64_t value);
+  TPSTypedValue BooleanValue(bool value);
+
+  // --- constant folding (constant_folding.cpp)
+  bool EvalConstBinary(TPSTypedValue& left, const TPSTypedValue& right, TPSBinOperator op,
+                       const TPSPascalParser& p);
+  bool EvalConstUnary(TPSTypedValue& value, TPSUnOperator op, TPSType* resultType, const TPSPascalParser& p);
+
+  // --- type rules (type_rules.cpp)
+  TPSType* ValueType(const TPSValue& value);
+  TPSType* BinaryResultType(TPSValue& left, TPSValue& right, TPSBinOperator op);
+  bool AssignCompatible(TPSType* target, TPSType* source, bool cast);
+  bool ValueAssignable(TPSValue& target, TPSValue& source);
+  bool IsBooleanType(const TPSType* type) const;
+
+  // --- expressions (expressions.cpp, name_resolution.cpp)
+  ValuePtr ParseExpression();
+  ValuePtr ResolveName(LookupMode mode);
+
+  // --- code generation (code_generator.cpp)
+  bool EmitValueInto(ValuePtr& value, ValuePtr& destination);
+  bool EmitCall(TPSValueProc& call, ValuePtr* destination);
+  bool MakeAddressable(ValuePtr& value, TPSType* expected);
+  void ReleaseAddressable(ValuePtr& value);
+  bool EmitOperand(const TPSValue& value, bool constantsAllowed);
+  ValuePtr PushTemp(TPSType* type);
+  ValuePtr PushPointerTemp(TPSType* pointee);
+  // Frees the newest temporary.
+  void FreeTemp();
+
+  // --- statements (statements.cpp)
+  bool CompileBlock(TPSBlockInfo& block);
+  void AddDebugRecord();
+
+ private:
+  friend class NestingGuard;
+  friend class BlockScope;
+  friend class LoopScope;
+
+  // program_reader.cpp
+  bool ReadTopLevel();
+  bool TakeFinalPeriod();
+  bool ReadUses();
+  bool ReadRoutineDeclaration(bool headerOnly, TPSAttributes attributes);
+  bool ReadRoutineParams(TPSParametersDecl& decl, const TPSName& routineName,
+                         const TPSInternalProcedure* forward);
+  bool ReadRoutineBodyPrelude(TPSInternalProcedure& proc, std::int32_t procNo);
+  bool ReadLabelSection(TPSInternalProcedure& routine, std::int32_t procNo);
+  void HintUnusedLocals(const TPSInternalProcedure& proc);
+  bool Finish();
+
+  // declaration_texts.cpp
+  bool ReadProcDeclHeader(TPSPascalParser& p, TPSRegProc& into, std::string& nameRead);
+  TPSType* ReadDeclParamType(TPSPascalParser& p, bool& untyped);
+  TPSType* OpenArrayType(TPSType* element);
+
+  // declarations.cpp
+  TPSType* NewNamedType(TPSPascalParser& p, std::unique_ptr<TPSType> type, std::string_view name);
+  TPSType* ReadEnumType(TPSPascalParser& p, std::string_view declaredName);
+  TPSType* ReadArrayType(TPSPascalParser& p, std::string_view declaredName);
+  TPSType* ReadProceduralType(TPSPascalParser& p, std::string_view declaredName);
+  TPSType* ReadRecordType(TPSPascalParser& p, std::string_view declaredName);
+  TPSType* ReadSetType(TPSPascalParser& p, std::string_view declaredName);
+  std::optional<std::int64_t> ReadArrayBound(TPSPascalParser& p);
+
+  // expressions.cpp
+  ValuePtr ParseRelation();
+  ValuePtr ParseSum();
+  ValuePtr ParseProduct();
+  ValuePtr ParseLevel(ValuePtr (Compilation::*operand)(),
+                      std::optional<TPSBinOperator> (*operatorOf)(TPSTokenKind));
+  ValuePtr ParseFactor();
+  ValuePtr ParseBracketList();
+  ValuePtr ParseAddressOf();
+  ValuePtr ParseChrOrd();
+  ValuePtr ParseSuccPred();
+  ValuePtr ParseAssigned();
+  ValuePtr ParseParenthesized();
+  ValuePtr MakeBinary(TPSSourcePosition at, TPSBinOperator op, ValuePtr left, ValuePtr right);
+  ValuePtr MakeUnary(TPSSourcePosition at, TPSUnOperator op, ValuePtr operand, TPSType* type);
+  ValuePtr MakeConstant(TPSSourcePosition at, TPSTypedValue value);
+  void WarnConstantLogic(TPSBinOperator op, const TPSValue& left, const TPSValue& right);
+  bool FoldConstants(ValuePtr& value);
+
+  // name_resolution.cpp
+  ValuePtr ResolveWithField(const TPSName& name, TPSSourcePosition at);
+  ValuePtr ParseTypeUse(TPSType* type, TPSSourcePosition at);
+  TPSType* TypeValueType();
+  ValuePtr ParseSuffixes(ValuePtr value);
+  bool SelectField(TPSSelectors& selectors, TPSRecordType& record);
+  bool SelectElement(TPSSelectors& selectors, TPSArrayType& array);
+  ValuePtr ParseStringIndex(ValuePtr text);
+  ValuePtr ParseProceduralCall(ValuePtr procValue, TPSProceduralType& type);
+  bool ParseArguments(TPSValueProc& call);
+  bool MatchArguments(TPSValueProc& call, const TPSParametersDecl& decl);
+  TPSType* ByReferenceType(const TPSParameterDecl& param, TPSValue& argument);
+
+  // code_generator.cpp
+  void Emit(std::uint8_t byte) { Code().push_back(static_cast<char>(byte)); }
+  void EmitU32(std::uint32_t value);
+  std::int32_t CodeLength() { return static_cast<std::int32_t>(Code().size()); }
+  void PatchU32(std::int32_t at, std::uint32_t value);
+  std::string& Code() { return block_->proc->code; }
+  std::uint32_t VariableNumber(const TPSValueVar& var) const;
+  bool EmitConstantBytes(const TPSTypedValue& value);
+  bool EmitRequiredOperand(const TPSValue& value, bool constantsAllowed);
+  void Replace(ValuePtr& value, ValuePtr replacement);
+  bool EmitNil(ValuePtr& variable, TPSSourcePosition nilAt);
+  bool MakeListAddressable(ValuePtr& value, TPSType* expected);
+  bool MakeVarAddressable(ValuePtr& value);
+  bool MakeCallPartAddressable(ValuePtr& value);
+  bool EmitBinary(TPSBinValueOp& node, ValuePtr& destination);
+  bool EmitComparison(TPSBinValueOp& node, ValuePtr& destination);
+  static std::uint8_t CompareOpOf(TPSBinOperator op);
+  bool EmitUnary(TPSUnValueOp& node, ValuePtr& destination);
+  bool EmitArgument(TPSParameter& argument);
+
+  // statements.cpp
+  bool CloseBody(BlockKind kind);
+  bool CompileStatement();
+  bool CompileIdentifierStatement(bool& wasLabel);
+  bool CompileLoopExit(bool isBreak);
+  bool CompileIf();
+  bool CompileWhile();
+  bool CompileRepeat();
+  bool CompileFor();
+  bool CompileCase();
+  ValuePtr ParseCaseLabels(const TPSValueVar& selector);
+  bool CompileWith();
+  bool CompileTry();
+  bool CompileGoto();
+  std::optional<std::size_t> FindLabel(const TPSName& name) const;
+  std::int32_t EmitJump(Opcode op, std::int32_t target);
+  std::int32_t EmitForwardJump(Opcode op);
+  std::int32_t EmitConditionalJump(Opcode op, const TPSValue& operand, std::int32_t& end);
+  void PatchJump(std::int32_t field, std::int32_t instructionEnd, std::int32_t target);
+  void PatchLoopExits(const LoopContext& loop, std::int32_t breakTarget, std::int32_t continueTarget);
+  bool CheckJumpsInRange(std::int32_t from, std::int32_t to);
+  static bool GotosStayInRange(const TPSInternalProcedure& proc, std::int32_t from, std::int32_t to);
+  bool ResolveGotos(TPSInternalProcedure& proc);
+  bool CompileRoutineBody(TPSInternalProcedure& proc, std::int32_t procNo);
+  bool CompileMainBody();
+
+  // image_writer.cpp
+  bool WriteImage();
+  void WriteRoutineDebugRecord(const TPSInternalProcedure& proc, std::uint32_t procNo);
+  void WriteNamesDebugRecord();
+
+  TPSPascalCompiler& owner_;
+  TPSPascalParser& script_;
+
+  std::vector<std::unique_ptr<TPSType>> types_;  // every type made, in creation order
+  NameIndex typeIndex_;
+  std::vector<std::unique_ptr<TPSConstant>> constants_;
+  NameIndex constantIndex_;
+  std::vector<TPSVar> globals_;
+  NameIndex globalIndex_;
+  std::vector<std::unique_ptr<TPSRegProc>> regProcs_;
+  NameIndex regProcIndex_;
+  std::vector<std::unique_ptr<TPSProcedure>> procs_;  // index = routine number
+  NameIndex procIndex_;
+  std::vector<TPSInterfaceType*> interfaces_;
+  std::vector<std::string> usedUnits_;
+  std::int32_t typeCounter_ = 0;
+  TPSType* boolean_ = nullptr;
+  TPSType* typeValueType_ = nullptr;
+  bool unitFlag_ = false;
+  bool errorReported_ = false;
+  bool lexicalErrorsIgnored_ = false;
+  int nesting_ = 0;
+
+  TPSBlockInfo* block_ = nullptr;  // innermost block being compiled
+  LoopContext* loop_ = nullptr;    // innermost loop, none outside loops
+  int openCases_ = 0;
+};
+
+// Counts one level of parser recursion for as long as it lives; Enter reports the limit.
+class NestingGuard {
+ public:
+  explicit NestingGuard(Compilation& c) : c_(c) { ++c_.nesting_; }
+  ~NestingGuard() { --c_.nesting_; }
+  NestingGuard(const NestingGuard&) = delete;
+  NestingGuard& operator=(const NestingGuard&) = delete;
+  // False (after reporting through p) when the limit is passed.
+  bool Ok(const TPSPascalParser& p) { return c_.nesting_ <= kMaxNestingDepth || c_.Fail(p, ecNestingTooDeep); }
+
+ private:
+  Compilation& c_;
+};
+
+}  // namespace dravik::engine

@@ -1,0 +1,191 @@
+// The constant expressions of declarations (const values, static array bounds, attribute
+// arguments): read whole into a small tree, then evaluated, so that a syntax error anywhere is
+// reported before any arithmetic fault.
+
+#include "engine/compiler/compilation.h"
+
+namespace dravik::engine {
+
+namespace {
+
+struct ConstNode {
+  enum class Kind : std::uint8_t { Data, Unary, Binary } kind = Kind::Data;
+  TPSTypedValue value;
+  std::uint8_t op = 0;  // TPSBinOperator, or TPSUnOperator for Unary
+  std::uint32_t depth = 1;
+  std::unique_ptr<ConstNode> left, right;
+};
+using ConstNodePtr = std::unique_ptr<ConstNode>;
+
+std::optional<TPSBinOperator> RelationalOp(TPSTokenKind kind) {
+  switch (kind) {
+    case tokEqual: return otEqual;
+    case tokNotEqual: return otNotEqual;
+    case tokGreater: return otGreater;
+    case tokGreaterEqual: return otGreaterEqual;
+    case tokLess: return otLess;
+    case tokLessEqual: return otLessEqual;
+    default: return std::nullopt;
+  }
+}
+
+std::optional<TPSBinOperator> AdditiveOp(TPSTokenKind kind) {
+  switch (kind) {
+    case tokPlus: return otAdd;
+    case tokMinus: return otSub;
+    case tokOr: return otOr;
+    case tokXor: return otXor;
+    default: return std::nullopt;
+  }
+}
+
+std::optional<TPSBinOperator> MultiplicativeOp(TPSTokenKind kind) {
+  switch (kind) {
+    case tokMultiply: return otMul;
+    case tokDivide:
+    case tokDiv: return otDiv;
+    case tokMod: return otMod;
+    case tokShl: return otShl;
+    case tokShr: return otShr;
+    case tokAnd: return otAnd;
+    default: return std::nullopt;
+  }
+}
+
+class ConstantReader {
+ public:
+  ConstantReader(Compilation& c, TPSPascalParser& p) : c_(c), p_(p) {}
+
+  // relation: sum {relational-op sum}
+  ConstNodePtr Relation() {
+    return Level(&ConstantReader::Sum, RelationalOp);
+  }
+
+  // Evaluates bottom-up; the result takes the left operand's place.
+  bool Evaluate(ConstNode& node) {
+    if (node.kind == ConstNode::Kind::Data) {
+      if (node.value.BaseType() == tcString && node.value.text.size() == 1) {
+        const auto ch = static_cast<unsigned char>(node.value.text[0]);
+        node.value = TPSTypedValue{};
+        node.value.type = c_.FindBaseType(tcChar);
+        node.value.ordinal = ch;
+      }
+      return true;
+    }
+    if (!Evaluate(*node.left)) return false;
+    if (node.kind == ConstNode::Kind::Unary) {
+      node.value = std::move(node.left->value);
+      return Complement(node.value, static_cast<TPSUnOperator>(node.op));
+    }
+    if (!Evaluate(*node.right)) return false;
+    node.value = std::move(node.left->value);
+    return c_.EvalConstBinary(node.value, node.right->value, static_cast<TPSBinOperator>(node.op), p_);
+  }
+
+ private:
+  using Reader = ConstNodePtr (ConstantReader::*)();
+  using OpOf = std::optional<TPSBinOperator> (*)(TPSTokenKind);
+
+  ConstNodePtr Level(Reader operand, OpOf opOf) {
+    ConstNodePtr left = (this->*operand)();
+    while (left) {
+      std::optional<TPSBinOperator> op = opOf(p_.TokenKind());
+      if (!op) break;
+      p_.Next();
+      ConstNodePtr right = (this->*operand)();
+      if (!right) return nullptr;
+      left = Join(ConstNode::Kind::Binary, *op, std::move(left), std::move(right));
+      if (left->depth > kMaxExpressionDepth) return c_.Fail(p_, ecNestingTooDeep), nullptr;
+    }
+    return left;
+  }
+
+  ConstNodePtr Sum() { return Level(&ConstantReader::Product, AdditiveOp); }
+  ConstNodePtr Product() { return Level(&ConstantReader::Factor, MultiplicativeOp); }
+
+  static ConstNodePtr Join(ConstNode::Kind kind, std::uint8_t op, ConstNodePtr left, ConstNodePtr right) {
+    auto node = std::make_unique<ConstNode>();
+    node->kind = kind;
+    node->op = op;
+    node->depth = std::max(left->depth, right ? right->depth : 0) + 1;
+    node->left = std::move(left);
+    node->right = std::move(right);
+    return node;
+  }
+
+  static ConstNodePtr Leaf(TPSTypedValue value) {
+    auto node = std::make_unique<ConstNode>();
+    node->value = std::move(value);
+    return node;
+  }
+
+  // factor: constant-name | '(' relation ')' | '-' product | NOT factor | literal
+  ConstNodePtr Factor() {
+    NestingGuard guard(c_);
+    if (!guard.Ok(p_)) return nullptr;
+    switch (p_.TokenKind()) {
+      case tokIdentifier: {
+        const TPSConstant* constant = c_.FindConstant(TPSName(p_.RawToken()));
+        if (constant == nullptr) return c_.Fail(p_, ecUnknownIdentifier, p_.RawToken()), nullptr;
+        p_.Next();
+        return Leaf(constant->value);
+      }
+      case tokOpenRound: {
+        p_.Next();
+        ConstNodePtr inner = Relation();
+        if (!inner) return nullptr;
+        if (p_.TokenKind() != tokCloseRound) return c_.Fail(p_, ecCloseRoundExpected), nullptr;
+        p_.Next();
+        return inner;
+      }
+      case tokMinus:
+      case tokNot: {
+        const bool negate = p_.TokenKind() == tokMinus;
+        p_.Next();
+        ConstNodePtr operand = negate ? Product() : Factor();
+        if (!operand) return nullptr;
+        return Join(ConstNode::Kind::Unary, negate ? otMinus : otNot, std::move(operand), nullptr);
+      }
+      case tokInteger:
+      case tokHexInteger: {
+        std::optional<TPSTypedValue> value = c_.ReadIntegerToken(p_);
+        p_.Next();
+        return Leaf(std::move(*value));
+      }
+      case tokReal: {
+        std::optional<TPSTypedValue> value = c_.ReadRealToken(p_);
+        if (!value) return nullptr;
+        p_.Next();
+        return Leaf(std::move(*value));
+      }
+      case tokString:
+      case tokCharCode: {
+        std::optional<TPSTypedValue> value = c_.ReadStringLiteral(p_);
+        if (!value) return nullptr;
+        return Leaf(std::move(*value));
+      }
+      default:
+        return c_.Fail(p_, ecSyntaxError), nullptr;
+    }
+  }
+
+  // NOT and negation of integers in their width; nothing else.
+  bool Complement(TPSTypedValue& value, TPSUnOperator op) {
+    if (!IsIntegerCode(value.BaseType())) return c_.Fail(p_, ecTypeMismatch);
+    return c_.EvalConstUnary(value, op, value.type, p_);
+  }
+
+  Compilation& c_;
+  TPSPascalParser& p_;
+};
+
+}  // namespace
+
+std::optional<TPSTypedValue> Compilation::ReadConstant(TPSPascalParser& p) {
+  ConstantReader reader(*this, p);
+  ConstNodePtr tree = reader.Relation();
+  if (!tree || !reader.Evaluate(*tree)) return std::nullopt;
+  return std::move(tree->value);
+}
+
+}  // namespace dravik::engine

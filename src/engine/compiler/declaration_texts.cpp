@@ -1,0 +1,154 @@
+// Routine declarations given as text by the host (AddHostRoutine) and by the compiler itself
+// for its built-ins (AddBuiltinRoutine). Both are read with a private tokenizer, which reports
+// nothing: a text that does not fit only fails.
+
+#include <array>
+
+#include "engine/compiler/compilation.h"
+
+namespace dravik::engine {
+
+namespace {
+
+struct OpenArrayRow {
+  TPSTypeCode element;
+  std::string_view name;
+  std::string_view definition;
+};
+
+constexpr std::array kOpenArrayTypes = {
+    OpenArrayRow{tcU8, "!OPENARRAYOFU8", "array of byte"},
+    OpenArrayRow{tcS8, "!OPENARRAYOFS8", "array of ShortInt"},
+    OpenArrayRow{tcU16, "!OPENARRAYOFU16", "array of Word"},
+    OpenArrayRow{tcS16, "!OPENARRAYOFS16", "array of SmallInt"},
+    OpenArrayRow{tcU32, "!OPENARRAYOFU32", "array of Cardinal"},
+    OpenArrayRow{tcS32, "!OPENARRAYOFS32", "array of Longint"},
+    OpenArrayRow{tcSingle, "!OPENARRAYOFSINGLE", "array of Single"},
+    OpenArrayRow{tcDouble, "!OPENARRAYOFDOUBLE", "array of Double"},
+    OpenArrayRow{tcExtended, "!OPENARRAYOFEXTENDED", "array of Extended"},
+    OpenArrayRow{tcString, "!OPENARRAYOFSTRING", "array of String"},
+    OpenArrayRow{tcPChar, "!OPENARRAYOFPCHAR", "array of PChar"},
+    OpenArrayRow{tcVariant, "!OPENARRAYOFVARIANT", "array of variant"},
+    OpenArrayRow{tcNotificationVariant, "!OPENARRAYOFVARIANT", "array of variant"},
+    OpenArrayRow{tcS64, "!OPENARRAYOFS64", "array of Int64"},
+    OpenArrayRow{tcChar, "!OPENARRAYOFCHAR", "array of Char"},
+    OpenArrayRow{tcWideString, "!OPENARRAYOFWIDESTRING", "array of WideString"},
+    OpenArrayRow{tcWideChar, "!OPENARRAYOFWIDECHAR", "array of WideChar"},
+    OpenArrayRow{tcClass, "!OPENARRAYOFTOBJECT", "array of TObject"},
+};
+constexpr std::string_view kOpenArrayOfConstName = "!OPENARRAYOFCONST";
+constexpr std::string_view kOpenArrayOfConstDefinition = "array of Pointer";
+
+constexpr std::string_view kUnableToRegister = "Unable to register function ";
+
+bool Take(TPSPascalParser& p, TPSTokenKind kind) {
+  if (p.TokenKind() != kind) return false;
+  p.Next();
+  return true;
+}
+
+}  // namespace
+
+TPSType* Compilation::OpenArrayType(TPSType* element) {
+  for (const OpenArrayRow& row : kOpenArrayTypes) {
+    if (row.element != element->baseType) continue;
+    if (TPSType* known = FindType(row.name)) return known;
+    TPSType* made = TypeFromDeclaration(row.name, row.definition);
+    if (made != nullptr) made->exportName = true;
+    return made;
+  }
+  return nullptr;
+}
+
+TPSType* Compilation::TypeFromDeclaration(std::string_view name, std::string_view declaration) {
+  TPSPascalParser p;
+  p.SetText(declaration);
+  return ReadType(p, name);
+}
+
+// param-type: type-name | CONST | ARRAY OF CONST | ARRAY OF type-name
+TPSType* Compilation::ReadDeclParamType(TPSPascalParser& p, bool& untyped) {
+  untyped = false;
+  if (Take(p, tokConst)) {
+    untyped = true;
+    return nullptr;
+  }
+  if (Take(p, tokArray)) {
+    if (!Take(p, tokOf)) return nullptr;
+    if (Take(p, tokConst)) {
+      if (TPSType* known = FindType(kOpenArrayOfConstName)) return known;
+      TPSType* made = TypeFromDeclaration(kOpenArrayOfConstName, kOpenArrayOfConstDefinition);
+      if (made != nullptr) made->exportName = true;
+      return made;
+    }
+    if (p.TokenKind() != tokIdentifier) return nullptr;
+    TPSType* element = FindType(p.Token());
+    p.Next();
+    return element == nullptr ? nullptr : OpenArrayType(element);
+  }
+  if (p.TokenKind() != tokIdentifier) return nullptr;
+  TPSType* type = FindType(p.Token());
+  p.Next();
+  return type;
+}
+
+// header: (PROCEDURE | FUNCTION) name ['(' group {';' group} ')'] [':' type-name]
+// group: [CONST | VAR | OUT] name {',' name} ':' param-type
+bool Compilation::ReadProcDeclHeader(TPSPascalParser& p, TPSRegProc& into, std::string& nameRead) {
+  const bool function = p.TokenKind() == tokFunction;
+  if (!function && p.TokenKind() != tokProcedure) return false;
+  p.Next();
+  if (p.TokenKind() != tokIdentifier) return false;
+  into.name = TPSName(p.RawToken());
+  nameRead = p.RawToken();
+  p.Next();
+  if (Take(p, tokOpenRound) && !Take(p, tokCloseRound)) {
+    do {
+      TPSParameterMode mode = pmIn;
+      if (Take(p, tokVar)) mode = pmInOut;
+      else if (Take(p, tokOut)) mode = pmOut;
+      else Take(p, tokConst);
+      std::size_t first = into.decl.params.size();
+      do {
+        if (p.TokenKind() != tokIdentifier) return false;
+        into.decl.params.push_back(TPSParameterDecl{TPSName(p.RawToken()), mode, nullptr});
+        p.Next();
+      } while (Take(p, tokComma));
+      if (!Take(p, tokColon)) return false;
+      bool untyped = false;
+      TPSType* type = ReadDeclParamType(p, untyped);
+      if (type == nullptr && !untyped) return false;
+      for (std::size_t i = first; i < into.decl.params.size(); ++i) into.decl.params[i].type = type;
+    } while (Take(p, tokSemicolon));
+    if (!Take(p, tokCloseRound)) return false;
+  }
+  if (function) {
+    if (!Take(p, tokColon) || p.TokenKind() != tokIdentifier) return false;
+    into.decl.result = FindType(p.Token());
+    if (into.decl.result == nullptr) return false;
+  }
+  into.callDeclaration = CallDeclaration(into.decl);
+  return true;
+}
+
+TPSRegProc* Compilation::AddHostRoutine(std::string_view declaration) {
+  TPSPascalParser p;
+  p.SetText(declaration);
+  auto proc = std::make_unique<TPSRegProc>();
+  std::string nameRead;
+  if (!ReadProcDeclHeader(p, *proc, nameRead))
+    throw EPSCompilerException(std::string(kUnableToRegister) + std::string(declaration));
+  return AppendRegProc(std::move(proc));
+}
+
+TPSRegProc* Compilation::AddBuiltinRoutine(std::string_view declaration) {
+  TPSPascalParser p;
+  p.SetText(declaration);
+  auto proc = std::make_unique<TPSRegProc>();
+  std::string nameRead;
+  if (!ReadProcDeclHeader(p, *proc, nameRead))
+    throw EPSCompilerException(std::string(kUnableToRegister) + nameRead);
+  return AppendRegProc(std::move(proc));
+}
+
+}  // namespace dravik::engine

@@ -1,0 +1,333 @@
+// Type expressions and the type, const and var sections of a script.
+
+#include "engine/compiler/compilation.h"
+
+namespace dravik::engine {
+
+namespace {
+
+// Static arrays hold at most this many elements, so their size stays countable in 32 bits.
+constexpr std::int64_t kMaxStaticArrayCount = 536870911;
+
+bool IsOrdinalBoundCode(TPSTypeCode code) {
+  return code == tcU8 || code == tcS8 || code == tcU16 || code == tcS16 || code == tcU32 ||
+         code == tcS32 || code == tcS64;
+}
+
+}  // namespace
+
+bool Compilation::IsDuplicateGlobalName(const TPSName& name, bool types, bool routines,
+                                        bool globals, bool constants) const {
+  if (name.upper == "RESULT") return true;
+  if (types && typeIndex_.Find(name.upper) != nullptr) return true;
+  if (routines && procIndex_.Find(name.upper) != nullptr) return true;
+  if (globals && globalIndex_.Find(name.upper) != nullptr) return true;
+  return constants && constantIndex_.Find(name.upper) != nullptr;
+}
+
+TPSType* Compilation::NewNamedType(TPSPascalParser& p, std::unique_ptr<TPSType> type,
+                                   std::string_view name) {
+  type->SetName(name);
+  type->declarationPosition = p.Position();
+  type->declarationRow = p.Row();
+  type->declarationColumn = p.Column();
+  return AppendType(std::move(type));
+}
+
+// type: type-name | enum | array-type | procedural-type | record-type | set-type
+TPSType* Compilation::ReadType(TPSPascalParser& p, std::string_view declaredName) {
+  NestingGuard guard(*this);
+  if (!guard.Ok(p)) return nullptr;
+  switch (p.TokenKind()) {
+    case tokIdentifier: {
+      TPSType* found = FindTypeOldest(p.Token());
+      if (found == nullptr) {
+        Fail(p, ecUnknownType, p.RawToken());
+        return nullptr;
+      }
+      p.Next();
+      if (declaredName.empty()) return found;
+      auto link = std::make_unique<TPSTypeLink>();
+      link->target = found;
+      return NewNamedType(p, std::move(link), declaredName);
+    }
+    case tokOpenRound: return ReadEnumType(p, declaredName);
+    case tokArray: return ReadArrayType(p, declaredName);
+    case tokProcedure:
+    case tokFunction: return ReadProceduralType(p, declaredName);
+    case tokRecord: return ReadRecordType(p, declaredName);
+    case tokSet: return ReadSetType(p, declaredName);
+    default:
+      Fail(p, ecIdentifierExpected);
+      return nullptr;
+  }
+}
+
+// enum: '(' name {',' name} ')'
+TPSType* Compilation::ReadEnumType(TPSPascalParser& p, std::string_view declaredName) {
+  auto* type = static_cast<TPSEnumType*>(NewNamedType(p, std::make_unique<TPSEnumType>(), declaredName));
+  p.Next();
+  for (std::uint32_t ordinal = 0;; ++ordinal) {
+    if (p.TokenKind() != tokIdentifier) return Fail(p, ecIdentifierExpected), nullptr;
+    if (FindType(p.Token()) != nullptr) return Fail(p, ecDuplicateIdentifier, p.RawToken()), nullptr;
+    AddConstant(p.RawToken(), type)->value.ordinal = ordinal;
+    p.Next();
+    if (p.TokenKind() == tokCloseRound) {
+      p.Next();
+      type->highest = ordinal;
+      return type;
+    }
+    if (p.TokenKind() != tokComma) return Fail(p, ecCloseRoundExpected), nullptr;
+    p.Next();
+  }
+}
+
+// A static array bound: an integer constant, of which 32 bits count.
+std::optional<std::int64_t> Compilation::ReadArrayBound(TPSPascalParser& p) {
+  std::optional<TPSTypedValue> bound = ReadConstant(p);
+  if (!bound) return std::nullopt;
+  if (!IsOrdinalBoundCode(bound->BaseType())) return Fail(p, ecTypeMismatch), std::nullopt;
+  const std::uint64_t low32 = bound->ordinal & 0xFFFFFFFFu;
+  if (bound->BaseType() == tcU32) return static_cast<std::int64_t>(low32);
+  return static_cast<std::int64_t>(static_cast<std::int32_t>(static_cast<std::uint32_t>(low32)));
+}
+
+// array-type: ARRAY ['[' constant '..' constant ']'] OF type
+TPSType* Compilation::ReadArrayType(TPSPascalParser& p, std::string_view declaredName) {
+  p.Next();
+  bool isStatic = false;
+  std::int64_t low = 0, count = 0;
+  if (p.TokenKind() == tokOpenBlock) {
+    isStatic = true;
+    p.Next();
+    std::optional<std::int64_t> lowBound = ReadArrayBound(p);
+    if (!lowBound) return nullptr;
+    if (p.TokenKind() != tokTwoDots) return Fail(p, ecPeriodExpected), nullptr;
+    p.Next();
+    std::optional<std::int64_t> highBound = ReadArrayBound(p);
+    if (!highBound) return nullptr;
+    low = static_cast<std::int32_t>(*lowBound);
+    count = static_cast<std::int64_t>(static_cast<std::int32_t>(*highBound)) - low + 1;
+    if (count < 0 || count > kMaxStaticArrayCount) return Fail(p, ecTypeMismatch), nullptr;
+    if (p.TokenKind() != tokCloseBlock) return Fail(p, ecCloseBlockExpected), nullptr;
+    p.Next();
+  }
+  if (p.TokenKind() != tokOf) return Fail(p, ecOfExpected), nullptr;
+  p.Next();
+  TPSType* element = ReadType(p, "");
+  if (element == nullptr) return nullptr;
+  if (isStatic) {
+    auto array = std::make_unique<TPSStaticArrayType>();
+    array->elementType = element;
+    array->startIndex = static_cast<std::int32_t>(low);
+    array->count = static_cast<std::int32_t>(count);
+    return NewNamedType(p, std::move(array), declaredName);
+  }
+  if (declaredName.empty() && element->used) {
+    for (const std::unique_ptr<TPSType>& type : types_) {
+      if (type->baseType == tcArray && static_cast<TPSArrayType&>(*type).elementType == element &&
+          !type->name.starts_with('!'))
+        return type.get();
+    }
+  }
+  auto array = std::make_unique<TPSArrayType>();
+  array->elementType = element;
+  return NewNamedType(p, std::move(array), declaredName);
+}
+
+// procedural-type: (PROCEDURE | FUNCTION) ['(' group {';' group} ')'] [':' type-name]
+TPSType* Compilation::ReadProceduralType(TPSPascalParser& p, std::string_view declaredName) {
+  const bool function = p.TokenKind() == tokFunction;
+  auto procType = std::make_unique<TPSProceduralType>();
+  p.Next();
+  auto readTypeName = [&]() -> TPSType* {
+    if (p.TokenKind() != tokIdentifier) return Fail(p, ecIdentifierExpected), nullptr;
+    TPSType* type = FindType(p.Token());
+    if (type == nullptr) return Fail(p, ecUnknownIdentifier, p.RawToken()), nullptr;
+    p.Next();
+    return type;
+  };
+  if (p.TokenKind() == tokOpenRound) {
+    p.Next();
+    while (p.TokenKind() != tokCloseRound) {
+      TPSParameterMode mode = pmIn;
+      if (p.TokenKind() == tokConst || p.TokenKind() == tokVar || p.TokenKind() == tokOut) {
+        mode = p.TokenKind() == tokVar ? pmInOut : p.TokenKind() == tokOut ? pmOut : pmIn;
+        p.Next();
+      }
+      const std::size_t first = procType->decl.params.size();
+      for (;;) {
+        if (p.TokenKind() != tokIdentifier) return Fail(p, ecIdentifierExpected), nullptr;
+        procType->decl.params.push_back({TPSName(p.RawToken()), mode, nullptr});
+        p.Next();
+        if (p.TokenKind() != tokComma) break;
+        p.Next();
+      }
+      if (p.TokenKind() != tokColon) return Fail(p, ecColonExpected), nullptr;
+      p.Next();
+      TPSType* type = readTypeName();
+      if (type == nullptr) return nullptr;
+      for (std::size_t i = first; i < procType->decl.params.size(); ++i)
+        procType->decl.params[i].type = type;
+      if (p.TokenKind() == tokSemicolon) p.Next();
+      else if (p.TokenKind() != tokCloseRound) return Fail(p, ecSemicolonExpected), nullptr;
+    }
+    p.Next();
+  }
+  if (function) {
+    if (p.TokenKind() != tokColon) return Fail(p, ecColonExpected), nullptr;
+    p.Next();
+    procType->decl.result = readTypeName();
+    if (procType->decl.result == nullptr) return nullptr;
+  }
+  return NewNamedType(p, std::move(procType), declaredName);
+}
+
+// record-type: RECORD group {group} END; group: name {',' name} ':' type ';'
+TPSType* Compilation::ReadRecordType(TPSPascalParser& p, std::string_view declaredName) {
+  auto record = std::make_unique<TPSRecordType>();
+  p.Next();
+  do {
+    const std::size_t earlier = record->fields.size();
+    for (;;) {
+      if (p.TokenKind() != tokIdentifier) return Fail(p, ecIdentifierExpected), nullptr;
+      TPSName field(p.RawToken());
+      for (std::size_t i = 0; i < earlier; ++i)
+        if (record->fields[i].name.Is(field)) return Fail(p, ecDuplicateIdentifier, p.RawToken()), nullptr;
+      record->fields.push_back({std::move(field), nullptr});
+      p.Next();
+      if (p.TokenKind() != tokComma) break;
+      p.Next();
+    }
+    if (p.TokenKind() != tokColon) return Fail(p, ecColonExpected), nullptr;
+    p.Next();
+    TPSType* type = ReadType(p, "");
+    if (type == nullptr) return nullptr;
+    for (std::size_t i = earlier; i < record->fields.size(); ++i) record->fields[i].type = type;
+    if (p.TokenKind() != tokSemicolon) return Fail(p, ecSemicolonExpected), nullptr;
+    p.Next();
+  } while (p.TokenKind() != tokEnd);
+  p.Next();
+  return NewNamedType(p, std::move(record), declaredName);
+}
+
+// set-type: SET OF type-name
+TPSType* Compilation::ReadSetType(TPSPascalParser& p, std::string_view declaredName) {
+  p.Next();
+  if (p.TokenKind() != tokOf) return Fail(p, ecOfExpected), nullptr;
+  p.Next();
+  if (p.TokenKind() != tokIdentifier) return Fail(p, ecIdentifierExpected), nullptr;
+  TPSType* element = FindType(p.Token());
+  if (element == nullptr) return Fail(p, ecUnknownIdentifier, p.RawToken()), nullptr;
+  // An enumeration set must fit the image's 256-bit limit (LongBool's would not).
+  const bool fits = element->baseType == tcU8 || element->baseType == tcChar ||
+                    (element->baseType == tcEnum &&
+                     static_cast<TPSEnumType*>(element)->highest < kMaxSetBits);
+  if (!fits) return Fail(p, ecTypeMismatch), nullptr;
+  p.Next();
+  auto set = std::make_unique<TPSSetType>();
+  set->elementType = element;
+  return NewNamedType(p, std::move(set), declaredName);
+}
+
+// attributes: '[' name '(' [constant {',' constant}] ')' ']'. No attribute types are
+// registered here, so every attribute name is unknown.
+bool Compilation::ReadAttributes(TPSAttributes& /*into*/) {
+  script_.Next();
+  if (script_.TokenKind() != tokIdentifier) return Fail(ecIdentifierExpected);
+  return Fail(ecUnknownIdentifier, script_.RawToken());
+}
+
+// type-section: TYPE {[attributes] (routine-declaration | name '=' type ';')}
+bool Compilation::ReadTypeSection() {
+  script_.Next();
+  for (;;) {
+    TPSAttributes attributes;
+    if (script_.TokenKind() == tokOpenBlock && !ReadAttributes(attributes)) return false;
+    if (script_.TokenKind() == tokProcedure || script_.TokenKind() == tokFunction)
+      return ReadRoutineDeclaration(false, std::move(attributes));
+    if (script_.TokenKind() != tokIdentifier) return Fail(ecIdentifierExpected);
+    const TPSName name(script_.RawToken());
+    if (IsDuplicateGlobalName(name, true, true, true, false))
+      return Fail(ecDuplicateIdentifier, name.written);
+    script_.Next();
+    if (script_.TokenKind() != tokEqual) return Fail(ecIsExpected);
+    script_.Next();
+    TPSType* type = ReadType(script_, name.written);
+    if (type == nullptr) return false;
+    type->attributes = std::move(attributes);
+    if (script_.TokenKind() != tokSemicolon) return Fail(ecSemicolonExpected);
+    script_.Next();
+    if (script_.TokenKind() != tokIdentifier && script_.TokenKind() != tokOpenBlock) return true;
+  }
+}
+
+// const-section: CONST name '=' constant ';' {name '=' constant ';'}
+bool Compilation::ReadConstSection() {
+  script_.Next();
+  if (script_.TokenKind() != tokIdentifier) return Fail(ecIdentifierExpected);
+  do {
+    const TPSName name(script_.RawToken());
+    if (IsDuplicateGlobalName(name, false, true, true, true))
+      return Fail(ecDuplicateIdentifier, name.written);
+    script_.Next();
+    if (script_.TokenKind() != tokEqual) return Fail(ecIsExpected);
+    script_.Next();
+    std::optional<TPSTypedValue> value = ReadConstant(script_);
+    if (!value) return false;
+    if (script_.TokenKind() != tokSemicolon) return Fail(ecSemicolonExpected);
+    script_.Next();
+    AddConstant(name.written, value->type)->value = std::move(*value);
+  } while (script_.TokenKind() == tokIdentifier);
+  return true;
+}
+
+// var-section: VAR group {group}; group: name {',' name} ':' type ';'
+// With a routine the variables are its locals, else globals.
+bool Compilation::ReadVarSection(TPSInternalProcedure* routine, std::int32_t procNo) {
+  script_.Next();
+  do {
+    std::vector<TPSName> names;
+    for (;;) {
+      if (script_.TokenKind() != tokIdentifier) return Fail(ecIdentifierExpected);
+      TPSName name(script_.RawToken());
+      bool duplicate = IsDuplicateGlobalName(name, false, true, routine == nullptr, true);
+      for (const TPSName& earlier : names) duplicate = duplicate || earlier.Is(name);
+      if (routine != nullptr) {
+        for (const TPSVar& local : routine->locals) duplicate = duplicate || local.name.Is(name);
+        for (const TPSParameterDecl& param : routine->decl.params)
+          duplicate = duplicate || param.name.Is(name);
+      }
+      if (duplicate) return Fail(ecDuplicateIdentifier, name.written);
+      names.push_back(std::move(name));
+      script_.Next();
+      if (script_.TokenKind() != tokComma) break;
+      script_.Next();
+    }
+    if (script_.TokenKind() != tokColon) return Fail(ecColonExpected);
+    script_.Next();
+    TPSType* type = UseType(ReadType(script_, ""));
+    if (type == nullptr) return false;
+    for (TPSName& name : names) {
+      TPSVar var{std::move(name), type, false, script_.Row(), script_.Position(), script_.Column()};
+      if (routine == nullptr) {
+        globalIndex_.Add(var.name.upper, globals_.size());
+        globals_.push_back(std::move(var));
+        if (owner_.OnVariableDeclared)
+          owner_.OnVariableDeclared(owner_, 0, static_cast<std::uint32_t>(globals_.size() - 1),
+                                    static_cast<std::uint32_t>(script_.Position()), -1);
+      } else {
+        routine->locals.push_back(std::move(var));
+        routine->declaredLocals = routine->locals.size();
+        if (owner_.OnVariableDeclared)
+          owner_.OnVariableDeclared(owner_, 2, static_cast<std::uint32_t>(routine->locals.size() - 1),
+                                    static_cast<std::uint32_t>(script_.Position()), procNo);
+      }
+    }
+    if (script_.TokenKind() != tokSemicolon) return Fail(ecSemicolonExpected);
+    script_.Next();
+  } while (script_.TokenKind() == tokIdentifier);
+  return true;
+}
+
+}  // namespace dravik::engine

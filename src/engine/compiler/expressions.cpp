@@ -1,0 +1,300 @@
+// Expressions: operators by precedence, factors, and the folding of constant sub-trees.
+
+#include "engine/compiler/builtin_routines.h"
+#include "engine/compiler/compilation.h"
+
+namespace dravik::engine {
+
+namespace {
+
+std::optional<TPSBinOperator> RelationalOperator(TPSTokenKind kind) {
+  switch (kind) {
+    case tokEqual: return otEqual;
+    case tokNotEqual: return otNotEqual;
+    case tokGreater: return otGreater;
+    case tokGreaterEqual: return otGreaterEqual;
+    case tokLess: return otLess;
+    case tokLessEqual: return otLessEqual;
+    case tokIn: return otIn;
+    case tokIs: return otIs;
+    default: return std::nullopt;
+  }
+}
+
+std::optional<TPSBinOperator> AdditiveOperator(TPSTokenKind kind) {
+  switch (kind) {
+    case tokPlus: return otAdd;
+    case tokMinus: return otSub;
+    case tokOr: return otOr;
+    case tokXor: return otXor;
+    default: return std::nullopt;
+  }
+}
+
+std::optional<TPSBinOperator> MultiplicativeOperator(TPSTokenKind kind) {
+  switch (kind) {
+    case tokMultiply: return otMul;
+    case tokDivide:
+    case tokDiv: return otDiv;
+    case tokMod: return otMod;
+    case tokShl: return otShl;
+    case tokShr: return otShr;
+    case tokAnd: return otAnd;
+    case tokAs: return otAs;
+    default: return std::nullopt;
+  }
+}
+
+const TPSValueData* AsConstant(const TPSValue& value) {
+  return value.kind == ValueKind::Data ? &static_cast<const TPSValueData&>(value) : nullptr;
+}
+
+}  // namespace
+
+ValuePtr Compilation::ParseExpression() {
+  ValuePtr tree = ParseRelation();
+  if (tree == nullptr || !FoldConstants(tree)) return nullptr;
+  return tree;
+}
+
+// relation: sum {relational-op sum}
+ValuePtr Compilation::ParseRelation() { return ParseLevel(&Compilation::ParseSum, RelationalOperator); }
+
+// sum: product {additive-op product}
+ValuePtr Compilation::ParseSum() { return ParseLevel(&Compilation::ParseProduct, AdditiveOperator); }
+
+// product: factor {multiplicative-op factor}
+ValuePtr Compilation::ParseProduct() { return ParseLevel(&Compilation::ParseFactor, MultiplicativeOperator); }
+
+ValuePtr Compilation::ParseLevel(ValuePtr (Compilation::*operand)(),
+                                 std::optional<TPSBinOperator> (*operatorOf)(TPSTokenKind)) {
+  ValuePtr left = (this->*operand)();
+  while (left != nullptr) {
+    std::optional<TPSBinOperator> op = operatorOf(script_.TokenKind());
+    if (!op) break;
+    const TPSSourcePosition at = Here();
+    script_.Next();
+    ValuePtr right = (this->*operand)();
+    if (right == nullptr) return nullptr;
+    left = MakeBinary(at, *op, std::move(left), std::move(right));
+  }
+  return left;
+}
+
+ValuePtr Compilation::MakeBinary(TPSSourcePosition at, TPSBinOperator op, ValuePtr left, ValuePtr right) {
+  TPSType* type = BinaryResultType(*left, *right, op);
+  if (type == nullptr) return Fail(ecTypeMismatch), nullptr;
+  if ((op == otAnd || op == otOr) && IsBooleanType(type)) WarnConstantLogic(op, *left, *right);
+  auto node = std::make_unique<TPSBinValueOp>(at, op, std::move(left), std::move(right), type);
+  if (node->depth > kMaxExpressionDepth) return Fail(ecNestingTooDeep), nullptr;
+  return node;
+}
+
+// An 'and' or 'or' whose constant operand decides the result, or does not matter.
+void Compilation::WarnConstantLogic(TPSBinOperator op, const TPSValue& left, const TPSValue& right) {
+  const TPSValueData* constant = AsConstant(left);
+  const bool leftConstant = constant != nullptr;
+  if (!leftConstant) constant = AsConstant(right);
+  if (constant == nullptr) return;
+  const bool value = constant->value.ordinal != 0;
+  const bool decides = (op == otAnd) != value;  // and False, or True
+  if (decides) {
+    WarnAt(left.pos, ewCalculationAlwaysEvaluatesTo, value ? "True" : "False");
+    return;
+  }
+  std::string detail = op == otAnd ? (leftConstant ? "\"True and\"" : "\"and True\"")
+                                   : (leftConstant ? "\"False or\"" : "\"or False\"");
+  WarnAt(left.pos, ewIsNotNeeded, std::move(detail));
+}
+
+ValuePtr Compilation::MakeUnary(TPSSourcePosition at, TPSUnOperator op, ValuePtr operand, TPSType* type) {
+  if (type == nullptr) return Fail(ecTypeMismatch), nullptr;  // nil and @Routine have no value to change
+  auto node = std::make_unique<TPSUnValueOp>(at, op, std::move(operand), type);
+  if (node->depth > kMaxExpressionDepth) return Fail(ecNestingTooDeep), nullptr;
+  return node;
+}
+
+ValuePtr Compilation::MakeConstant(TPSSourcePosition at, TPSTypedValue value) {
+  return std::make_unique<TPSValueData>(at, std::move(value));
+}
+
+// '(' expression ')' after a built-in function's name. The ')' stays current: the caller
+// checks the operand there, then takes it.
+ValuePtr Compilation::ParseParenthesized() {
+  script_.Next();
+  if (script_.TokenKind() != tokOpenRound) return Fail(ecOpenRoundExpected), nullptr;
+  script_.Next();
+  ValuePtr operand = ParseExpression();
+  if (operand == nullptr) return nullptr;
+  if (script_.TokenKind() != tokCloseRound) return Fail(ecCloseRoundExpected), nullptr;
+  return operand;
+}
+
+// factor: '(' relation ')' | '[' list ']' | '-' product | NOT factor | literal | '@' name | NIL
+//       | CHR '(' e ')' | ORD '(' e ')' | SUCC/PRED/ASSIGNED '(' ... ')' | name
+ValuePtr Compilation::ParseFactor() {
+  NestingGuard guard(*this);
+  if (!guard.Ok(script_)) return nullptr;
+  const TPSSourcePosition at = Here();
+  switch (script_.TokenKind()) {
+    case tokOpenRound: {
+      script_.Next();
+      ValuePtr inner = ParseRelation();
+      if (inner == nullptr) return nullptr;
+      if (script_.TokenKind() != tokCloseRound) return Fail(ecCloseRoundExpected), nullptr;
+      script_.Next();
+      return inner;
+    }
+    case tokOpenBlock: return ParseBracketList();
+    case tokMinus: {
+      script_.Next();
+      ValuePtr operand = ParseProduct();
+      if (operand == nullptr) return nullptr;
+      TPSType* type = ValueType(*operand);
+      return MakeUnary(at, otMinus, std::move(operand), type);
+    }
+    case tokNot: {
+      script_.Next();
+      ValuePtr operand = ParseFactor();
+      if (operand == nullptr) return nullptr;
+      TPSType* type = ValueType(*operand);
+      return MakeUnary(at, otNot, std::move(operand), type);
+    }
+    case tokInteger:
+    case tokHexInteger: {
+      TPSTypedValue value = *ReadIntegerToken(script_);
+      script_.Next();
+      return MakeConstant(at, std::move(value));
+    }
+    case tokReal: {
+      std::optional<TPSTypedValue> value = ReadRealToken(script_);
+      if (!value) return nullptr;
+      script_.Next();
+      return MakeConstant(at, std::move(*value));
+    }
+    case tokString:
+    case tokCharCode: {
+      std::optional<TPSTypedValue> value = ReadStringLiteral(script_);
+      if (!value) return nullptr;
+      return MakeConstant(at, std::move(*value));
+    }
+    case tokAddressOf: return ParseAddressOf();
+    case tokNil:
+      script_.Next();
+      return std::make_unique<TPSValueNil>(at);
+    case tokChr:
+    case tokOrd: return ParseChrOrd();
+    case tokIdentifier:
+      if (script_.Token() == "SUCC" || script_.Token() == "PRED") return ParseSuccPred();
+      if (script_.Token() == "ASSIGNED") return ParseAssigned();
+      return ResolveName(LookupMode::AnyValue);
+    default:
+      return Fail(ecSyntaxError), nullptr;
+  }
+}
+
+// list: '[' [relation {',' relation}] ']'
+ValuePtr Compilation::ParseBracketList() {
+  auto list = std::make_unique<TPSValueArray>(Here());
+  script_.Next();
+  if (script_.TokenKind() == tokCloseBlock) {
+    script_.Next();
+    return list;
+  }
+  for (;;) {
+    ValuePtr element = ParseRelation();
+    if (element == nullptr || !FoldConstants(element)) return nullptr;
+    list->depth = std::max(list->depth, element->depth + 1);
+    list->elements.push_back(std::move(element));
+    if (script_.TokenKind() == tokCloseBlock) break;
+    if (script_.TokenKind() != tokComma) return Fail(ecCloseBlockExpected), nullptr;
+    script_.Next();
+  }
+  script_.Next();
+  return list;
+}
+
+// '@' name: a routine of the script itself
+ValuePtr Compilation::ParseAddressOf() {
+  const TPSSourcePosition at = Here();
+  script_.Next();
+  if (script_.TokenKind() != tokIdentifier) return Fail(ecIdentifierExpected), nullptr;
+  std::optional<std::uint32_t> procNo = FindListedProc(TPSName(script_.RawToken()));
+  if (!procNo || !procs_[*procNo]->IsInternal() || *procNo == 0)
+    return Fail(ecUnknownIdentifier, script_.RawToken()), nullptr;
+  script_.Next();
+  return std::make_unique<TPSValueProcPtr>(at, *procNo);
+}
+
+ValuePtr Compilation::ParseChrOrd() {
+  const TPSSourcePosition at = Here();
+  const bool chr = script_.TokenKind() == tokChr;
+  ValuePtr operand = ParseParenthesized();
+  if (operand == nullptr) return nullptr;
+  TPSType* type = ValueType(*operand);
+  const TPSTypeCode code = type == nullptr ? tcTypeLink : type->baseType;
+  const bool fits = IsIntegerCode(code) ||
+                    (!chr && (code == tcChar || code == tcWideChar || code == tcEnum));
+  if (!fits) return Fail(ecTypeMismatch), nullptr;
+  script_.Next();
+  return MakeUnary(at, otCast, std::move(operand), FindBaseType(chr ? tcChar : tcU32));
+}
+
+ValuePtr Compilation::ParseSuccPred() {
+  const TPSSourcePosition at = Here();
+  const TPSBinOperator op = script_.Token() == "SUCC" ? otAdd : otSub;
+  ValuePtr operand = ParseParenthesized();
+  if (operand == nullptr) return nullptr;
+  TPSType* type = ValueType(*operand);
+  if (type == nullptr || !(IsIntegerCode(type->baseType) || type->baseType == tcEnum))
+    return Fail(ecTypeMismatch), nullptr;
+  script_.Next();
+  ValuePtr one = MakeConstant(at, IntegerValue(tcS32, 1));
+  auto node = std::make_unique<TPSBinValueOp>(at, op, std::move(operand), std::move(one), type);
+  if (node->depth > kMaxExpressionDepth) return Fail(ecNestingTooDeep), nullptr;
+  return node;
+}
+
+// ASSIGNED '(' name ')'
+ValuePtr Compilation::ParseAssigned() {
+  const TPSSourcePosition at = Here();
+  script_.Next();
+  if (script_.TokenKind() != tokOpenRound) return Fail(ecOpenRoundExpected), nullptr;
+  script_.Next();
+  if (script_.TokenKind() != tokIdentifier) return Fail(ecIdentifierExpected), nullptr;
+  ValuePtr operand = ResolveName(LookupMode::AnyValue);
+  if (operand == nullptr) return nullptr;
+  if (script_.TokenKind() != tokCloseRound) return Fail(ecCloseRoundExpected), nullptr;
+  TPSType* type = ValueType(*operand);
+  const TPSTypeCode code = type == nullptr ? tcTypeLink : type->baseType;
+  if (code != tcClass && code != tcPChar && code != tcString) return Fail(ecTypeMismatch), nullptr;
+  script_.Next();
+  std::optional<std::uint32_t> procNo = FindProc(TPSName(kAssignedRoutineName));
+  auto call = std::make_unique<TPSValueProc>(ValueKind::ProcNo, at);
+  call->procNo = *procNo;
+  call->resultType = boolean_;
+  call->arguments.push_back({std::move(operand), pmIn, type});
+  return call;
+}
+
+bool Compilation::FoldConstants(ValuePtr& value) {
+  if (value->kind == ValueKind::UnOp) {
+    auto& node = static_cast<TPSUnValueOp&>(*value);
+    if (!FoldConstants(node.operand)) return false;
+    if (node.operand->kind != ValueKind::Data) return true;
+    TPSTypedValue& operand = static_cast<TPSValueData&>(*node.operand).value;
+    if (!EvalConstUnary(operand, node.op, node.resultType, script_)) return false;
+    value = MakeConstant(node.pos, std::move(operand));
+    return true;
+  }
+  if (value->kind != ValueKind::BinOp) return true;
+  auto& node = static_cast<TPSBinValueOp&>(*value);
+  if (!FoldConstants(node.left) || !FoldConstants(node.right)) return false;
+  if (node.left->kind != ValueKind::Data || node.right->kind != ValueKind::Data) return true;
+  TPSTypedValue& left = static_cast<TPSValueData&>(*node.left).value;
+  if (!EvalConstBinary(left, static_cast<TPSValueData&>(*node.right).value, node.op, script_)) return false;
+  value = MakeConstant(node.pos, std::move(left));
+  return true;
+}
+
+}  // namespace dravik::engine

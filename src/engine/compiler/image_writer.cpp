@@ -1,0 +1,153 @@
+// The bytecode image of a successful compilation, and the debug records about routines.
+
+#include "engine/compiler/compilation.h"
+#include "engine/image/byte_writer.h"
+
+namespace dravik::engine {
+
+namespace {
+
+void AppendDebugName(std::string& out, std::string_view name) {
+  AppendU8(out, kDebugNameMarker);
+  AppendBytes(out, name);
+}
+
+// The declaration text of a script routine: result type number, then " !n" / " @n" per parameter.
+std::string ScriptDeclaration(const TPSParametersDecl& decl) {
+  std::string text = decl.result == nullptr ? std::string(kDeclNoResult) : std::to_string(decl.result->typeNumber);
+  for (const TPSParameterDecl& param : decl.params) {
+    text += param.ByReference() ? kDeclByReference : kDeclByValue;
+    text += std::to_string(param.type == nullptr ? -1 : param.type->typeNumber);
+  }
+  return text;
+}
+
+void WriteTypeBody(std::string& out, const TPSType& type) {
+  switch (type.baseType) {
+    case tcInterface: AppendBytes(out, static_cast<const TPSInterfaceType&>(type).intf.guid); break;
+    case tcClass: AppendLengthPrefixed(out, type.name); break;
+    case tcProcPtr:
+      AppendLengthPrefixed(out, CallDeclaration(static_cast<const TPSProceduralType&>(type).decl));
+      break;
+    case tcSet: AppendU32(out, static_cast<const TPSSetType&>(type).BitCount()); break;
+    case tcRecord: {
+      const auto& record = static_cast<const TPSRecordType&>(type);
+      AppendU32(out, static_cast<std::uint32_t>(record.fields.size()));
+      for (const TPSRecordFieldTypeDef& field : record.fields)
+        AppendU32(out, static_cast<std::uint32_t>(field.type->typeNumber));
+      break;
+    }
+    case tcArray:
+      AppendU32(out, static_cast<std::uint32_t>(static_cast<const TPSArrayType&>(type).elementType->typeNumber));
+      break;
+    case tcStaticArray: {
+      const auto& array = static_cast<const TPSStaticArrayType&>(type);
+      AppendU32(out, static_cast<std::uint32_t>(array.elementType->typeNumber));
+      AppendU32(out, static_cast<std::uint32_t>(array.count));
+      break;
+    }
+    default: break;
+  }
+}
+
+void WriteType(std::string& out, const TPSType& type) {
+  std::uint8_t typeByte = ImageTypeCode(type);
+  if (type.exportName) typeByte |= kTypeExportedFlag;
+  AppendU8(out, typeByte);
+  WriteTypeBody(out, type);
+  if (type.exportName) AppendLengthPrefixed(out, type.name);
+  AppendU32(out, 0);  // attribute block: no attribute types are ever registered
+}
+
+}  // namespace
+
+void Compilation::WriteRoutineDebugRecord(const TPSInternalProcedure& proc, std::uint32_t procNo) {
+  std::string& out = owner_.debugOutput_;
+  AppendU8(out, static_cast<std::uint8_t>(DebugRecord::kRoutineParams));
+  AppendU32(out, procNo);
+  if (proc.decl.result != nullptr) AppendDebugName(out, "Result");
+  for (const TPSParameterDecl& param : proc.decl.params) AppendDebugName(out, param.name.written);
+  AppendU8(out, kDebugEnd);
+  AppendU8(out, static_cast<std::uint8_t>(DebugRecord::kRoutineLocals));
+  AppendU32(out, procNo);
+  for (std::size_t i = 0; i < proc.declaredLocals; ++i) AppendDebugName(out, proc.locals[i].name.written);
+  AppendU8(out, kDebugEnd);
+}
+
+void Compilation::WriteNamesDebugRecord() {
+  std::string& out = owner_.debugOutput_;
+  AppendU8(out, static_cast<std::uint8_t>(DebugRecord::kNames));
+  for (const std::unique_ptr<TPSProcedure>& proc : procs_) {
+    const bool isMain = proc.get() == procs_.front().get();
+    AppendDebugName(out, isMain ? std::string_view{} : std::string_view(proc->Name().written));
+  }
+  AppendU8(out, kDebugEnd);
+  AppendU8(out, kDebugNameMarker);
+  for (const TPSVar& global : globals_) AppendDebugName(out, global.name.written);
+  AppendU8(out, kDebugEnd);
+}
+
+bool Compilation::WriteImage() {
+  WriteNamesDebugRecord();
+  if (owner_.OnBeforeWrite && !owner_.OnBeforeWrite(owner_)) return false;
+  std::string image;
+  ImageHeader header;
+  header.typeCount = static_cast<std::uint32_t>(typeCounter_);
+  header.procCount = static_cast<std::uint32_t>(procs_.size());
+  header.varCount = static_cast<std::uint32_t>(globals_.size());
+  for (std::size_t i = 0; i < procs_.size(); ++i) {
+    if (procs_[i]->IsInternal() && procs_[i]->Name().upper == "!MAIN") {
+      header.mainProc = static_cast<std::uint32_t>(i);
+      break;
+    }
+  }
+  for (std::uint32_t field : {header.magic, header.buildNumber, header.typeCount, header.procCount,
+                              header.varCount, header.mainProc, header.reserved})
+    AppendU32(image, field);
+
+  std::vector<const TPSType*> byNumber(static_cast<std::size_t>(typeCounter_), nullptr);
+  for (const std::unique_ptr<TPSType>& type : types_)
+    if (type->used) byNumber[static_cast<std::size_t>(type->typeNumber)] = type.get();
+  for (const TPSType* type : byNumber) WriteType(image, *type);
+
+  std::vector<std::size_t> codeFields(procs_.size(), 0);
+  for (std::size_t i = 0; i < procs_.size(); ++i) {
+    const TPSProcedure& proc = *procs_[i];
+    const std::uint8_t attributes = proc.attributes.empty() ? 0 : kProcHasAttributes;
+    if (proc.IsInternal()) {
+      AppendU8(image, kProcExported | attributes);
+      codeFields[i] = image.size();
+      AppendU32(image, 0);
+      AppendU32(image, 0);
+      AppendLengthPrefixed(image, proc.Name().upper);
+      AppendLengthPrefixed(image, ScriptDeclaration(proc.Decl()));
+    } else {
+      const TPSRegProc& called = *static_cast<const TPSExternalProcedure&>(proc).regProc;
+      AppendU8(image, kProcExternal | kProcExported | attributes);
+      const std::string_view name = called.kind == 0 ? std::string_view{} : called.name.upper;
+      AppendU8(image, static_cast<std::uint8_t>(name.size()));
+      AppendBytes(image, name);
+      AppendLengthPrefixed(image, called.callDeclaration);
+    }
+    if (attributes != 0) AppendU32(image, 0);
+  }
+
+  for (const TPSVar& global : globals_) {
+    AppendU32(image, static_cast<std::uint32_t>(global.type->typeNumber));
+    AppendU8(image, 0);
+  }
+
+  for (std::size_t i = 0; i < procs_.size(); ++i) {
+    if (!procs_[i]->IsInternal()) continue;
+    const std::string& code = static_cast<const TPSInternalProcedure&>(*procs_[i]).code;
+    const std::string lone(1, static_cast<char>(OpReturn));
+    const std::string_view bytes = code.empty() ? std::string_view(lone) : std::string_view(code);
+    engine::PatchU32(image, codeFields[i], static_cast<std::uint32_t>(image.size()));
+    engine::PatchU32(image, codeFields[i] + 4, static_cast<std::uint32_t>(bytes.size()));
+    AppendBytes(image, bytes);
+  }
+  owner_.output_ = std::move(image);
+  return true;
+}
+
+}  // namespace dravik::engine

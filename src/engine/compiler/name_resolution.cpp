@@ -1,0 +1,311 @@
+// Names in expressions and statements: variables with their selectors, type casts, calls and
+// constants, in the order the language looks them up.
+
+#include "engine/compiler/compilation.h"
+
+namespace dravik::engine {
+
+namespace {
+
+bool IsVariable(const TPSValue& value) {
+  return value.IsVar() || (value.kind == ValueKind::Replace &&
+                           static_cast<const TPSValueReplace&>(value).newValue->IsVar());
+}
+
+const TPSRecordFieldTypeDef* FindField(const TPSRecordType& record, const TPSName& name,
+                                       std::uint32_t& number) {
+  for (std::size_t i = 0; i < record.fields.size(); ++i) {
+    if (record.fields[i].name.Is(name)) {
+      number = static_cast<std::uint32_t>(i);
+      return &record.fields[i];
+    }
+  }
+  return nullptr;
+}
+
+// A copy of a plain variable reference (kind, index and selectors with constant numbers).
+std::unique_ptr<TPSValueVar> CopyVar(const TPSValueVar& var, TPSSourcePosition at) {
+  auto copy = std::make_unique<TPSValueVar>(var.kind, at, var.index);
+  for (const auto& sub : var.selectors)
+    copy->selectors.push_back(std::make_unique<TPSSubNumber>(sub->type, static_cast<TPSSubNumber&>(*sub).number));
+  return copy;
+}
+
+}  // namespace
+
+// A field of a with-scope's record copy, innermost block and last-opened scope first.
+ValuePtr Compilation::ResolveWithField(const TPSName& name, TPSSourcePosition at) {
+  for (TPSBlockInfo* block = block_; block != nullptr; block = block->parent) {
+    for (auto scope = block->withList.rbegin(); scope != block->withList.rend(); ++scope) {
+      TPSType* type = ValueType(*(*scope)->newValue);
+      if (type == nullptr || type->baseType != tcRecord) continue;
+      std::uint32_t number = 0;
+      const TPSRecordFieldTypeDef* field = FindField(static_cast<TPSRecordType&>(*type), name, number);
+      if (field == nullptr) continue;
+      std::unique_ptr<TPSValueVar> var = CopyVar(AsVar(*(*scope)->newValue), at);
+      var->selectors.push_back(std::make_unique<TPSSubNumber>(field->type, number));
+      return var;
+    }
+  }
+  return nullptr;
+}
+
+ValuePtr Compilation::ResolveName(LookupMode mode) {
+  const TPSName name(script_.RawToken());
+  const TPSSourcePosition at = Here();
+  TPSInternalProcedure& routine = *block_->proc;
+  const bool isFunction = routine.decl.result != nullptr;
+  auto found = [&](ValueKind kind, std::uint32_t index, int callbackKind) -> ValuePtr {
+    script_.Next();
+    if (owner_.OnVariableDeclared)
+      owner_.OnVariableDeclared(owner_, callbackKind, index, at.offset, block_->procNo);
+    return ParseSuffixes(std::make_unique<TPSValueVar>(kind, at, index));
+  };
+
+  if (mode != LookupMode::VariableOnly) {
+    if (ValuePtr field = ResolveWithField(name, at)) {
+      script_.Next();
+      return ParseSuffixes(std::move(field));
+    }
+  }
+  if (name.upper == "RESULT") {
+    if (!isFunction) return Fail(ecUnknownIdentifier, "RESULT"), nullptr;
+    if (mode != LookupMode::AnyValue) routine.resultUsed = true;
+    return found(ValueKind::ParamVar, 0, 1);
+  }
+  for (std::size_t i = 0; i < routine.decl.params.size(); ++i) {
+    if (routine.decl.params[i].name.Is(name))
+      return found(ValueKind::ParamVar, static_cast<std::uint32_t>(i + (isFunction ? 1 : 0)), 1);
+  }
+  for (std::size_t i = 0; i < routine.declaredLocals; ++i) {
+    if (routine.locals[i].name.Is(name)) {
+      routine.locals[i].used = true;
+      return found(ValueKind::LocalVar, static_cast<std::uint32_t>(i), 2);
+    }
+  }
+  if (std::optional<std::size_t> global = FindGlobal(name)) {
+    globals_[*global].used = true;
+    return found(ValueKind::GlobalVar, static_cast<std::uint32_t>(*global), 0);
+  }
+  if (TPSType* type = FindType(name.upper)) {
+    if (mode == LookupMode::VariableOnly) return Fail(ecVariableExpected), nullptr;
+    return ParseTypeUse(type, at);
+  }
+  if (std::optional<std::uint32_t> procNo = FindProc(name)) {
+    if (mode == LookupMode::VariableOnly) return Fail(ecVariableExpected), nullptr;
+    script_.Next();
+    auto call = std::make_unique<TPSValueProc>(ValueKind::ProcNo, at);
+    call->procNo = *procNo;
+    const TPSParametersDecl& decl = procs_[*procNo]->Decl();
+    call->resultType = decl.result;
+    if (!ParseArguments(*call) || !MatchArguments(*call, decl)) return nullptr;
+    return ParseSuffixes(std::move(call));
+  }
+  if (const TPSConstant* constant = FindConstant(name)) {
+    if (mode != LookupMode::AnyValue) return Fail(ecVariableExpected), nullptr;
+    script_.Next();
+    return MakeConstant(at, constant->value);
+  }
+  return Fail(ecUnknownIdentifier, name.written), nullptr;
+}
+
+// type-cast: type-name '(' expression ')'; a type name alone is a type value.
+ValuePtr Compilation::ParseTypeUse(TPSType* type, TPSSourcePosition at) {
+  script_.Next();
+  if (script_.TokenKind() == tokPeriod && type->baseType != tcClass) return Fail(ecClassTypeExpected), nullptr;
+  if (script_.TokenKind() != tokOpenRound) {
+    if (script_.TokenKind() == tokPeriod) return Fail(ecTypeMismatch), nullptr;
+    TPSTypedValue value;
+    value.type = TypeValueType();
+    value.typeValue = type;
+    return MakeConstant(at, std::move(value));
+  }
+  script_.Next();
+  ValuePtr operand = ParseExpression();
+  if (operand == nullptr) return nullptr;
+  if (script_.TokenKind() != tokCloseRound) return Fail(ecCloseRoundExpected), nullptr;
+  script_.Next();
+  if (!AssignCompatible(type, ValueType(*operand), true)) return Fail(ecTypeMismatch), nullptr;
+  ValuePtr cast = MakeUnary(at, otCast, std::move(operand), type);
+  if (cast == nullptr) return nullptr;
+  return ParseSuffixes(std::move(cast));
+}
+
+TPSType* Compilation::TypeValueType() {
+  if (typeValueType_ == nullptr) typeValueType_ = AppendType(std::make_unique<TPSUndefinedClassType>());
+  return typeValueType_;
+}
+
+// suffixes: {selector | procedural-call}
+ValuePtr Compilation::ParseSuffixes(ValuePtr value) {
+  for (;;) {
+    NestingGuard guard(*this);
+    if (!guard.Ok(script_)) return nullptr;
+    TPSType* type = ValueType(*value);
+    const TPSTypeCode code = type == nullptr ? tcTypeLink : type->baseType;
+    const TPSTokenKind token = script_.TokenKind();
+    if (token == tokPeriod || token == tokOpenBlock) {
+      const bool isCall = value->kind == ValueKind::ProcNo || value->kind == ValueKind::ProcVal;
+      if (!value->IsVar() && !isCall) return value;
+      TPSSelectors& selectors =
+          isCall ? static_cast<TPSValueProc&>(*value).selectors : AsVar(*value).selectors;
+      if (IsVariantCode(code) || code == tcClass || code == tcInterface || code == tcUndefinedClass)
+        return value;
+      if (token == tokPeriod) {
+        if (code != tcRecord) return Fail(ecSemicolonExpected), nullptr;
+        if (!SelectField(selectors, static_cast<TPSRecordType&>(*type))) return nullptr;
+        continue;
+      }
+      if (code == tcString) return ParseStringIndex(std::move(value));
+      if (!IsArrayCode(code)) return Fail(ecSemicolonExpected), nullptr;
+      if (!SelectElement(selectors, static_cast<TPSArrayType&>(*type))) return nullptr;
+      continue;
+    }
+    if (code == tcProcPtr && (token == tokOpenRound || token == tokCaret)) {
+      value = ParseProceduralCall(std::move(value), static_cast<TPSProceduralType&>(*type));
+      if (value == nullptr) return nullptr;
+      continue;
+    }
+    if (token == tokOpenRound && value->IsVar()) return Fail(ecTypeMismatch), nullptr;
+    return value;
+  }
+}
+
+// '.' field-name
+bool Compilation::SelectField(TPSSelectors& selectors, TPSRecordType& record) {
+  script_.Next();
+  if (script_.TokenKind() != tokIdentifier) return Fail(ecIdentifierExpected);
+  std::uint32_t number = 0;
+  const TPSRecordFieldTypeDef* field = FindField(record, TPSName(script_.RawToken()), number);
+  if (field == nullptr) return Fail(ecUnknownIdentifier, script_.RawToken());
+  selectors.push_back(std::make_unique<TPSSubNumber>(field->type, number));
+  script_.Next();
+  return true;
+}
+
+// '[' index ']' on an array
+bool Compilation::SelectElement(TPSSelectors& selectors, TPSArrayType& array) {
+  script_.Next();
+  ValuePtr index = ParseExpression();
+  if (index == nullptr) return false;
+  TPSType* indexType = ValueType(*index);
+  if (indexType == nullptr || !IsIntegerCode(indexType->baseType)) return Fail(ecTypeMismatch);
+  if (script_.TokenKind() != tokCloseBlock) return Fail(ecCloseBlockExpected);
+  script_.Next();
+  const bool isStatic = array.baseType == tcStaticArray;
+  const std::int32_t low = isStatic ? static_cast<TPSStaticArrayType&>(array).startIndex : 0;
+  if (index->kind == ValueKind::Data) {
+    const std::uint64_t n = static_cast<TPSValueData&>(*index).value.ordinal;
+    selectors.push_back(std::make_unique<TPSSubNumber>(
+        array.elementType, static_cast<std::uint32_t>(n - static_cast<std::uint32_t>(low))));
+    return true;
+  }
+  if (isStatic) {
+    const TPSSourcePosition at = index->pos;
+    ValuePtr lowValue = MakeConstant(at, IntegerValue(tcS32, low));
+    index = std::make_unique<TPSBinValueOp>(at, otSub, std::move(index), std::move(lowValue), FindBaseType(tcS32));
+    if (index->depth > kMaxExpressionDepth) return Fail(ecNestingTooDeep);
+  }
+  selectors.push_back(std::make_unique<TPSSubValue>(array.elementType, std::move(index)));
+  return true;
+}
+
+// '[' index ']' on a string: a call of STRGET, or of STRSET when ':=' follows.
+ValuePtr Compilation::ParseStringIndex(ValuePtr text) {
+  const TPSSourcePosition at = text->pos;
+  script_.Next();
+  ValuePtr index = ParseExpression();
+  if (index == nullptr) return nullptr;
+  TPSType* indexType = ValueType(*index);
+  if (indexType == nullptr || !IsIntegerCode(indexType->baseType)) return Fail(ecTypeMismatch), nullptr;
+  if (script_.TokenKind() != tokCloseBlock) return Fail(ecCloseBlockExpected), nullptr;
+  script_.Next();
+  auto call = std::make_unique<TPSValueProc>(ValueKind::ProcNo, at);
+  TPSType* stringType = ValueType(*text);
+  if (script_.TokenKind() == tokAssign) {
+    std::optional<std::uint32_t> procNo = FindProc(TPSName("STRSET"));
+    if (!procNo) return Fail(ecUnknownIdentifier, "StrSet"), nullptr;
+    script_.Next();
+    ValuePtr character = ParseExpression();
+    if (character == nullptr) return nullptr;
+    TPSType* charType = ValueType(*character);
+    if (charType == nullptr || charType->baseType != tcChar) return Fail(ecTypeMismatch), nullptr;
+    call->procNo = *procNo;
+    call->arguments.push_back({std::move(character), pmIn, charType});
+    call->arguments.push_back({std::move(index), pmIn, indexType});
+    call->arguments.push_back({std::move(text), pmInOut, stringType});
+    return call;
+  }
+  std::optional<std::uint32_t> procNo = FindProc(TPSName("STRGET"));
+  if (!procNo) return Fail(ecUnknownIdentifier, "StrGet"), nullptr;
+  call->procNo = *procNo;
+  call->resultType = FindBaseType(tcChar);
+  const TPSParameterMode mode = IsVariable(*text) ? pmInOut : pmIn;
+  call->arguments.push_back({std::move(text), mode, stringType});
+  call->arguments.push_back({std::move(index), pmIn, indexType});
+  return call;
+}
+
+// procedural-call: ['^'] arguments
+ValuePtr Compilation::ParseProceduralCall(ValuePtr procValue, TPSProceduralType& type) {
+  const TPSSourcePosition at = procValue->pos;
+  if (script_.TokenKind() == tokCaret) script_.Next();
+  auto call = std::make_unique<TPSValueProc>(ValueKind::ProcVal, at);
+  call->procValue = std::move(procValue);
+  call->resultType = type.decl.result;
+  if (!ParseArguments(*call) || !MatchArguments(*call, type.decl)) return nullptr;
+  return call;
+}
+
+// arguments: ['(' [expression {',' expression}] ')']
+bool Compilation::ParseArguments(TPSValueProc& call) {
+  if (script_.TokenKind() != tokOpenRound) return true;
+  script_.Next();
+  if (script_.TokenKind() == tokCloseRound) {
+    script_.Next();
+    return true;
+  }
+  for (;;) {
+    ValuePtr argument = ParseExpression();
+    if (argument == nullptr) return false;
+    call.depth = std::max(call.depth, argument->depth + 1);
+    call.arguments.push_back({std::move(argument), pmIn, nullptr});
+    if (script_.TokenKind() == tokCloseRound) break;
+    if (script_.TokenKind() != tokComma) return Fail(ecCommaExpected);
+    script_.Next();
+  }
+  script_.Next();
+  return true;
+}
+
+// The type a by-reference argument passes as, or none when it does not fit the parameter.
+TPSType* Compilation::ByReferenceType(const TPSParameterDecl& param, TPSValue& argument) {
+  TPSType* argType = ResolveTypeLink(ValueType(argument));
+  TPSType* paramType = ResolveTypeLink(param.type);
+  if (paramType == nullptr) return argType;
+  if (argType == paramType) return paramType;
+  if (paramType->baseType == tcArray && argType != nullptr && IsArrayCode(argType->baseType) &&
+      static_cast<TPSArrayType*>(argType)->elementType == static_cast<TPSArrayType*>(paramType)->elementType)
+    return argType;
+  return nullptr;
+}
+
+bool Compilation::MatchArguments(TPSValueProc& call, const TPSParametersDecl& decl) {
+  std::size_t next = 0;
+  for (const TPSParameterDecl& param : decl.params) {
+    while (next < call.arguments.size() && call.arguments[next].value == nullptr) ++next;
+    if (next == call.arguments.size()) return Fail(ecInvalidNumberOfParameters);
+    TPSParameter& argument = call.arguments[next++];
+    argument.mode = param.mode;
+    argument.expectedType = param.type;
+    if (!param.ByReference()) continue;
+    if (!IsVariable(*argument.value)) return FailAt(argument.value->pos, ecVariableExpected);
+    argument.expectedType = ByReferenceType(param, *argument.value);
+    if (argument.expectedType == nullptr) return Fail(ecTypeMismatch);
+  }
+  while (next < call.arguments.size() && call.arguments[next].value == nullptr) ++next;
+  if (next != call.arguments.size()) return Fail(ecInvalidNumberOfParameters);
+  return true;
+}
+
+}  // namespace dravik::engine

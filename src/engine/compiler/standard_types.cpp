@@ -1,0 +1,138 @@
+#include <array>
+#include <string_view>
+
+#include "engine/compiler/builtin_routines.h"
+#include "engine/compiler/compilation.h"
+
+namespace dravik::engine {
+
+namespace {
+
+// How a standard type is made.
+enum class Make : std::uint8_t { Code, Enum, LongBool, Alias, UsedAtOnce };
+
+struct StandardType {
+  std::string_view name;
+  Make make;
+  TPSTypeCode code = tcU8;
+  std::string_view text = {};  // enumeration text, or the alias target
+};
+
+// In registration order: later rows may refer to earlier ones, and the order fixes the type
+// numbers every image starts with.
+constexpr std::array kStandardTypes = {
+    StandardType{"Byte", Make::Code, tcU8},
+    StandardType{"Boolean", Make::Enum, tcEnum, "(False, True)"},
+    StandardType{"LongBool", Make::LongBool, tcEnum},
+    StandardType{"Char", Make::Code, tcChar},
+    StandardType{"WideChar", Make::Code, tcWideChar},
+    StandardType{"WideString", Make::Code, tcWideString},
+    StandardType{"ShortInt", Make::Code, tcS8},
+    StandardType{"Word", Make::Code, tcU16},
+    StandardType{"SmallInt", Make::Code, tcS16},
+    StandardType{"LongInt", Make::Code, tcS32},
+    StandardType{"Pointer", Make::UsedAtOnce, tcPointer},
+    StandardType{"LongWord", Make::Code, tcU32},
+    StandardType{"Integer", Make::Alias, tcTypeLink, "LONGINT"},
+    StandardType{"Cardinal", Make::Alias, tcTypeLink, "LONGWORD"},
+    StandardType{"string", Make::Code, tcString},
+    StandardType{"Int64", Make::Code, tcS64},
+    StandardType{"Single", Make::Code, tcSingle},
+    StandardType{"Double", Make::Code, tcDouble},
+    StandardType{"Extended", Make::Code, tcExtended},
+    StandardType{"Currency", Make::Code, tcCurrency},
+    StandardType{"PChar", Make::Code, tcPChar},
+    StandardType{"Variant", Make::Code, tcVariant},
+    StandardType{"!NotificationVariant", Make::Code, tcNotificationVariant},
+};
+
+constexpr std::uint32_t kLongBoolHighest = 2147483647;
+
+struct NamedWord {
+  std::string_view name;
+  std::uint16_t value;
+};
+
+constexpr std::array kVarTypeConstants = {
+    NamedWord{"varEmpty", 0},      NamedWord{"varNull", 1},      NamedWord{"varSmallInt", 2},
+    NamedWord{"varInteger", 3},    NamedWord{"varSingle", 4},    NamedWord{"varDouble", 5},
+    NamedWord{"varCurrency", 6},   NamedWord{"varDate", 7},      NamedWord{"varOleStr", 8},
+    NamedWord{"varDispatch", 9},   NamedWord{"varError", 10},    NamedWord{"varBoolean", 11},
+    NamedWord{"varVariant", 12},   NamedWord{"varUnknown", 13},  NamedWord{"varShortInt", 16},
+    NamedWord{"varByte", 17},      NamedWord{"varWord", 18},     NamedWord{"varLongWord", 19},
+    NamedWord{"varInt64", 20},     NamedWord{"varStrArg", 72},   NamedWord{"varString", 256},
+    NamedWord{"varAny", 257},      NamedWord{"varTypeMask", 4095}, NamedWord{"varArray", 8192},
+    NamedWord{"varByRef", 16384},
+};
+
+// The runtime error codes as scripts see them, ordinals 0 to 24.
+constexpr std::string_view kExceptionEnumText =
+    "(ErNoError, erCannotImport, erInvalidType, ErInternalError, erInvalidHeader, "
+    "erInvalidOpcode, erInvalidOpcodeParameter, erNoMainProc, erOutOfGlobalVarsRange, "
+    "erOutOfProcRange, ErOutOfRange, erOutOfStackRange, ErTypeMismatch, erUnexpectedEof, "
+    "erVersionError, ErDivideByZero, ErMathError, erCouldNotCallProc, erOutofRecordRange, "
+    "erOutOfMemory, erException, erNullPointerException, erNullVariantError, "
+    "erInterfaceNotSupported, erCustomError)";
+
+// GUIDs in their binary layout: the first three groups little-endian, the last eight bytes as is.
+constexpr std::string_view kIUnknownGuid{"\x00\x00\x00\x00\x00\x00\x00\x00\xC0\x00\x00\x00\x00\x00\x00\x46", 16};
+constexpr std::string_view kIDispatchGuid{"\x00\x04\x02\x00\x00\x00\x00\x00\xC0\x00\x00\x00\x00\x00\x00\x46", 16};
+constexpr std::uint32_t kIUnknownMethods = 3;
+constexpr std::uint32_t kIDispatchOwnMethods = 4;
+
+}  // namespace
+
+void Compilation::RegisterStandardTypes() {
+  for (const StandardType& row : kStandardTypes) {
+    switch (row.make) {
+      case Make::Code: AddType(row.name, row.code); break;
+      case Make::UsedAtOnce: UseType(AddType(row.name, row.code)); break;
+      case Make::Enum:
+        boolean_ = TypeFromDeclaration(row.name, row.text);
+        boolean_->exportName = true;
+        break;
+      case Make::LongBool:
+        static_cast<TPSEnumType*>(AddType(row.name, tcEnum))->highest = kLongBoolHighest;
+        break;
+      case Make::Alias: AddTypeAlias(row.name, FindType(row.text)); break;
+    }
+  }
+  for (auto type = types_.rbegin(); type != types_.rend(); ++type) UseType(type->get());
+  auto* variantArray = static_cast<TPSArrayType*>(AddType("TVariantArray", tcArray));
+  variantArray->elementType = FindType("VARIANT");
+}
+
+void Compilation::RegisterRuntimeLibrary() {
+  TPSType* varType = AddTypeAlias("TVarType", FindType("WORD"));
+  for (const NamedWord& constant : kVarTypeConstants)
+    AddConstant(constant.name, varType)->value.ordinal = constant.value;
+  TypeFromDeclaration("TQXException", kExceptionEnumText);
+
+  TPSInterfaceType* unknown = AddInterfaceType(nullptr, kIUnknownGuid, "IUnknown");
+  unknown->intf.methodCount = kIUnknownMethods;
+  TPSInterfaceType* dispatch = AddInterfaceType(unknown, kIDispatchGuid, "IDispatch");
+  dispatch->intf.methodCount = kIUnknownMethods + kIDispatchOwnMethods;
+  dispatch->exportName = true;
+
+  for (const BuiltinRoutine& routine : kBuiltinRoutines) {
+    TPSRegProc* proc = AddBuiltinRoutine(routine.declaration);
+    for (std::size_t i = 0; i < routine.extraCount; ++i) {
+      const BuiltinExtraParam& extra = routine.extra[i];
+      TPSParameterDecl param;
+      param.name = TPSName(extra.name);
+      param.mode = static_cast<TPSParameterMode>(extra.mode);
+      param.type = extra.typedS32 ? FindType("LONGINT") : nullptr;
+      proc->decl.params.push_back(std::move(param));
+    }
+    proc->callDeclaration = CallDeclaration(proc->decl);
+  }
+
+  auto assigned = std::make_unique<TPSRegProc>();
+  assigned->name = TPSName(kAssignedRoutineName);
+  assigned->decl.params.push_back(TPSParameterDecl{TPSName("Value"), pmIn, nullptr});
+  assigned->decl.result = boolean_;
+  assigned->callDeclaration = CallDeclaration(assigned->decl);
+  AppendRegProc(std::move(assigned));
+}
+
+}  // namespace dravik::engine

@@ -1,0 +1,595 @@
+// Statements: the blocks of routine and main bodies, control flow with its jumps, and the
+// labels and gotos of a routine.
+
+#include "engine/compiler/compilation.h"
+#include "engine/image/byte_writer.h"
+
+namespace dravik::engine {
+
+// Makes a block the innermost one for as long as it lives.
+class BlockScope {
+ public:
+  BlockScope(Compilation& c, TPSBlockInfo& block) : c_(c), saved_(c.block_) {
+    block.parent = saved_;
+    if (saved_ != nullptr) {
+      block.proc = saved_->proc;
+      block.procNo = saved_->procNo;
+    }
+    c_.block_ = &block;
+  }
+  ~BlockScope() { c_.block_ = saved_; }
+  BlockScope(const BlockScope&) = delete;
+  BlockScope& operator=(const BlockScope&) = delete;
+
+ private:
+  Compilation& c_;
+  TPSBlockInfo* saved_;
+};
+
+namespace {
+
+bool EndsAfterOneStatement(BlockKind kind) {
+  return kind == BlockKind::OneStatement || kind == BlockKind::OneStatementElse;
+}
+
+bool IsForVariableCode(TPSTypeCode code) {
+  return code == tcU8 || code == tcS8 || code == tcU16 || code == tcS16 || code == tcU32 || code == tcS32;
+}
+
+}  // namespace
+
+// The pending break and continue jumps of the innermost loop, and what the loop found on entry.
+struct LoopContext {
+  JumpList breaks;
+  JumpList continues;
+  std::size_t localsAtStart = 0;
+  int casesAtStart = 0;
+  LoopContext* outer = nullptr;
+};
+
+// Installs a loop's lists for as long as it lives and restores the outer ones, also on failure.
+class LoopScope {
+ public:
+  explicit LoopScope(Compilation& c) : c_(c) {
+    loop.outer = c.loop_;
+    loop.localsAtStart = c.block_->proc->locals.size();
+    loop.casesAtStart = c.openCases_;
+    c.loop_ = &loop;
+  }
+  ~LoopScope() { c_.loop_ = loop.outer; }
+  LoopScope(const LoopScope&) = delete;
+  LoopScope& operator=(const LoopScope&) = delete;
+
+  LoopContext loop;
+
+ private:
+  Compilation& c_;
+};
+
+std::int32_t Compilation::EmitJump(Opcode op, std::int32_t target) {
+  Emit(op);
+  const std::int32_t field = CodeLength();
+  EmitU32(static_cast<std::uint32_t>(target - (field + 4)));
+  return field + 4;
+}
+
+std::int32_t Compilation::EmitForwardJump(Opcode op) {
+  Emit(op);
+  const std::int32_t field = CodeLength();
+  EmitU32(kJumpPlaceholder);
+  return field;
+}
+
+void Compilation::PatchJump(std::int32_t field, std::int32_t instructionEnd, std::int32_t target) {
+  PatchU32(field, static_cast<std::uint32_t>(target - instructionEnd));
+}
+
+// A conditional jump on a temporary; answers the displacement field, or -1 when the operand
+// cannot be written.
+std::int32_t Compilation::EmitConditionalJump(Opcode op, const TPSValue& operand, std::int32_t& end) {
+  const std::int32_t field = EmitForwardJump(op);
+  if (!EmitOperand(operand, false)) return -1;
+  end = CodeLength();
+  return field;
+}
+
+void Compilation::AddDebugRecord() {
+  if (owner_.OnStatement && !owner_.OnStatement(owner_, static_cast<std::uint32_t>(script_.Position())))
+    return;
+  std::uint32_t offset = static_cast<std::uint32_t>(script_.Position());
+  std::uint32_t row = static_cast<std::uint32_t>(script_.Row());
+  std::uint32_t column = static_cast<std::uint32_t>(script_.Column());
+  std::string fileName;
+  if (owner_.OnWritePosition) owner_.OnWritePosition(owner_, offset, row, fileName, column);
+  std::string& out = owner_.debugOutput_;
+  AppendU8(out, static_cast<std::uint8_t>(DebugRecord::kStatement));
+  AppendBytes(out, fileName);
+  AppendU8(out, kDebugNameMarker);
+  AppendU32(out, static_cast<std::uint32_t>(block_->procNo));
+  AppendU32(out, static_cast<std::uint32_t>(CodeLength()));
+  AppendU32(out, offset);
+  AppendU32(out, row);
+  AppendU32(out, column);
+}
+
+bool Compilation::CompileBlock(TPSBlockInfo& block) {
+  NestingGuard guard(*this);
+  if (!guard.Ok(script_)) return false;
+  BlockScope scope(*this, block);
+  const BlockKind kind = block.kind;
+  if (kind == BlockKind::MainBody || kind == BlockKind::RoutineBody || kind == BlockKind::BeginEnd)
+    script_.Next();
+  for (;;) {
+    switch (script_.TokenKind()) {
+      case tokEOF: return Fail(ecUnexpectedEndOfFile);
+      case tokSemicolon:
+        script_.Next();
+        if (EndsAfterOneStatement(kind)) return true;
+        continue;
+      case tokExit:
+        AddDebugRecord();
+        Emit(OpReturn);
+        script_.Next();
+        continue;
+      case tokElse:
+        if (kind == BlockKind::OneStatementElse) return true;
+        return Fail(ecIdentifierExpected);
+      case tokEnd:
+        if (kind == BlockKind::MainBody || kind == BlockKind::RoutineBody) return CloseBody(kind);
+        if (kind <= BlockKind::OneStatementElse || kind == BlockKind::HandlerPart) return true;
+        return Fail(ecIdentifierExpected);
+      case tokUntil:
+        AddDebugRecord();
+        if (kind == BlockKind::Repeat) return true;
+        return Fail(ecIdentifierExpected);
+      case tokExcept:
+      case tokFinally:
+        if (kind == BlockKind::TryPart || kind == BlockKind::HandlerPart) return true;
+        return Fail(ecEndExpected);
+      case tokIdentifier: {
+        bool wasLabel = false;
+        if (!CompileIdentifierStatement(wasLabel)) return false;
+        if (wasLabel) continue;
+        break;
+      }
+      default:
+        if (!CompileStatement()) return false;
+        break;
+    }
+    if (EndsAfterOneStatement(kind)) return true;
+  }
+}
+
+// The end of a main or routine body: its return, then the closing '.' or ';'.
+bool Compilation::CloseBody(BlockKind kind) {
+  AddDebugRecord();
+  Emit(OpReturn);
+  script_.Next();
+  if (kind == BlockKind::MainBody) return TakeFinalPeriod();
+  if (script_.TokenKind() != tokSemicolon) return Fail(ecSemicolonExpected);
+  script_.Next();
+  return true;
+}
+
+bool Compilation::CompileStatement() {
+  switch (script_.TokenKind()) {
+    case tokBegin: {
+      TPSBlockInfo inner;
+      inner.kind = BlockKind::BeginEnd;
+      if (!CompileBlock(inner)) return false;
+      script_.Next();
+      return true;
+    }
+    case tokIf: return CompileIf();
+    case tokWhile: return CompileWhile();
+    case tokRepeat: return CompileRepeat();
+    case tokFor: return CompileFor();
+    case tokCase: return CompileCase();
+    case tokWith: return CompileWith();
+    case tokTry: return CompileTry();
+    case tokGoto: return CompileGoto();
+    default: return Fail(ecIdentifierExpected);
+  }
+}
+
+std::optional<std::size_t> Compilation::FindLabel(const TPSName& name) const {
+  const std::vector<TPSLabel>& labels = block_->proc->labels;
+  for (std::size_t i = 0; i < labels.size(); ++i)
+    if (labels[i].name.Is(name)) return i;
+  return std::nullopt;
+}
+
+// A break or continue: pops what the loop's body has pushed (all but the temporaries of the
+// innermost case, which its end turns the jump into popping), then jumps.
+bool Compilation::CompileLoopExit(bool isBreak) {
+  if (loop_ == nullptr) return Fail(ecNotInLoop);
+  std::size_t extra = block_->proc->locals.size() - loop_->localsAtStart;
+  if (openCases_ > loop_->casesAtStart && extra >= 2) extra -= 2;
+  for (std::size_t i = 0; i < extra; ++i) Emit(OpPop);
+  const std::int32_t field = EmitForwardJump(OpGoto);
+  (isBreak ? loop_->breaks : loop_->continues).push_back(field + 4);
+  script_.Next();
+  return true;
+}
+
+bool Compilation::CompileIdentifierStatement(bool& wasLabel) {
+  const TPSName name(script_.RawToken());
+  if (std::optional<std::size_t> label = FindLabel(name)) {
+    wasLabel = true;
+    block_->proc->labels[*label].position = CodeLength();
+    script_.Next();
+    if (script_.TokenKind() != tokColon) return Fail(ecColonExpected);
+    script_.Next();
+    return true;
+  }
+  if (name.upper == "BREAK") return CompileLoopExit(true);
+  if (name.upper == "CONTINUE") return CompileLoopExit(false);
+  AddDebugRecord();
+  ValuePtr target = ResolveName(LookupMode::StatementStart);
+  if (target == nullptr) return false;
+  if (target->kind == ValueKind::ProcNo || target->kind == ValueKind::ProcVal)
+    return EmitCall(static_cast<TPSValueProc&>(*target), nullptr);
+  if (!target->IsVar()) return Fail(ecInternalError, "20");
+  if (script_.TokenKind() != tokAssign) return Fail(ecAssignmentExpected);
+  script_.Next();
+  ValuePtr value = ParseExpression();
+  return value != nullptr && EmitValueInto(value, target);
+}
+
+// if-statement: IF expression THEN statement [ELSE statement]
+bool Compilation::CompileIf() {
+  AddDebugRecord();
+  script_.Next();
+  ValuePtr condition = ParseExpression();
+  if (condition == nullptr) return false;
+  if (script_.TokenKind() != tokThen) return Fail(ecThenExpected);
+  ValuePtr flag = PushTemp(boolean_);
+  if (!EmitValueInto(condition, flag)) return false;
+  Emit(OpSetFlag);
+  if (!EmitOperand(*flag, false)) return Fail(ecInternalError, "00018");
+  Emit(1);
+  FreeTemp();
+  const std::int32_t skipThen = EmitForwardJump(OpJumpIfFlag);
+  script_.Next();
+  TPSBlockInfo thenPart;
+  thenPart.kind = BlockKind::OneStatementElse;
+  if (!CompileBlock(thenPart)) return false;
+  if (script_.TokenKind() != tokElse) {
+    PatchJump(skipThen, skipThen + 4, CodeLength());
+    return true;
+  }
+  const std::int32_t skipElse = EmitForwardJump(OpGoto);
+  PatchJump(skipThen, skipThen + 4, CodeLength());
+  script_.Next();
+  TPSBlockInfo elsePart;
+  elsePart.kind = BlockKind::OneStatement;
+  if (!CompileBlock(elsePart)) return false;
+  PatchJump(skipElse, skipElse + 4, CodeLength());
+  return true;
+}
+
+void Compilation::PatchLoopExits(const LoopContext& loop, std::int32_t breakTarget, std::int32_t continueTarget) {
+  for (std::int32_t end : loop.breaks) PatchJump(end - 4, end, breakTarget);
+  for (std::int32_t end : loop.continues) PatchJump(end - 4, end, continueTarget);
+}
+
+// while-statement: WHILE expression DO statement
+bool Compilation::CompileWhile() {
+  AddDebugRecord();
+  script_.Next();
+  ValuePtr condition = ParseExpression();
+  if (condition == nullptr) return false;
+  if (script_.TokenKind() != tokDo) return Fail(ecDoExpected);
+  ValuePtr flag = PushTemp(boolean_);
+  const std::int32_t loopStart = CodeLength();
+  std::int32_t exitEnd = 0;
+  {
+    LoopScope scope(*this);
+    if (!EmitValueInto(condition, flag)) return false;
+    script_.Next();
+    const std::int32_t exitField = EmitConditionalJump(OpJumpIfFalse, *flag, exitEnd);
+    if (exitField < 0) return Fail(ecInternalError, "00017");
+    TPSBlockInfo body;
+    body.kind = BlockKind::OneStatement;
+    if (!CompileBlock(body)) return false;
+    AddDebugRecord();
+    EmitJump(OpGoto, loopStart);
+    const std::int32_t loopEnd = CodeLength();
+    PatchJump(exitField, exitEnd, loopEnd);
+    PatchLoopExits(scope.loop, loopEnd, loopStart);
+  }
+  FreeTemp();
+  return CheckJumpsInRange(exitEnd, CodeLength());
+}
+
+// repeat-statement: REPEAT statements UNTIL expression
+bool Compilation::CompileRepeat() {
+  AddDebugRecord();
+  script_.Next();
+  std::int32_t loopStart = 0;
+  {
+    LoopScope scope(*this);
+    ValuePtr flag = PushTemp(boolean_);
+    loopStart = CodeLength();
+    scope.loop.localsAtStart = block_->proc->locals.size();
+    TPSBlockInfo body;
+    body.kind = BlockKind::Repeat;
+    if (!CompileBlock(body)) return false;
+    script_.Next();
+    ValuePtr condition = ParseExpression();
+    if (condition == nullptr) return false;
+    const std::int32_t continueTarget = CodeLength();
+    if (!EmitValueInto(condition, flag)) return false;
+    Emit(OpJumpIfFalse);
+    const std::int32_t field = CodeLength();
+    EmitU32(kJumpPlaceholder);
+    if (!EmitOperand(*flag, false)) return Fail(ecInternalError, "00016");
+    PatchJump(field, CodeLength(), loopStart);
+    PatchLoopExits(scope.loop, CodeLength(), continueTarget);
+  }
+  FreeTemp();
+  return CheckJumpsInRange(loopStart, CodeLength());
+}
+
+// for-statement: FOR variable ':=' expression (TO | DOWNTO) expression DO statement
+bool Compilation::CompileFor() {
+  AddDebugRecord();
+  script_.Next();
+  if (script_.TokenKind() != tokIdentifier) return Fail(ecIdentifierExpected);
+  ValuePtr variable = ResolveName(LookupMode::VariableOnly);
+  if (variable == nullptr) return false;
+  TPSType* type = ValueType(*variable);
+  if (type == nullptr || !IsForVariableCode(type->baseType)) return Fail(ecTypeMismatch);
+  if (script_.TokenKind() != tokAssign) return Fail(ecAssignmentExpected);
+  script_.Next();
+  ValuePtr start = ParseExpression();
+  if (start == nullptr) return false;
+  if (script_.TokenKind() != tokTo && script_.TokenKind() != tokDownto) return Fail(ecToExpected);
+  const bool up = script_.TokenKind() == tokTo;
+  script_.Next();
+  ValuePtr finish = ParseExpression();
+  if (finish == nullptr) return false;
+  if (script_.TokenKind() != tokDo) return Fail(ecDoExpected);
+  script_.Next();
+  if (!EmitValueInto(start, variable)) return false;
+  ValuePtr flag = PushTemp(boolean_);
+  const std::int32_t loopStart = CodeLength();
+  if (!MakeAddressable(variable, nullptr) || !MakeAddressable(finish, type)) return false;
+  Emit(OpCompare);
+  Emit(static_cast<std::uint8_t>(up ? CompareOp::LessEqual : CompareOp::GreaterEqual));
+  if (!EmitRequiredOperand(*flag, false) || !EmitRequiredOperand(*variable, false) ||
+      !EmitRequiredOperand(*finish, true))
+    return false;
+  ReleaseAddressable(finish);
+  ReleaseAddressable(variable);
+  std::int32_t exitEnd = 0;
+  const std::int32_t exitField = EmitConditionalJump(OpJumpIfFalse, *flag, exitEnd);
+  if (exitField < 0) return Fail(ecInternalError, "00017");
+  {
+    LoopScope scope(*this);
+    TPSBlockInfo body;
+    body.kind = BlockKind::OneStatement;
+    if (!CompileBlock(body)) return false;
+    const std::int32_t continueTarget = CodeLength();
+    if (!MakeAddressable(variable, nullptr)) return false;
+    Emit(up ? OpIncrement : OpDecrement);
+    if (!EmitRequiredOperand(*variable, false)) return false;
+    ReleaseAddressable(variable);
+    EmitJump(OpGoto, loopStart);
+    const std::int32_t loopEnd = CodeLength();
+    PatchJump(exitField, exitEnd, loopEnd);
+    PatchLoopExits(scope.loop, loopEnd, continueTarget);
+  }
+  FreeTemp();
+  return CheckJumpsInRange(exitEnd, CodeLength());
+}
+
+// The test of one case branch: label = selector {OR label = selector}
+ValuePtr Compilation::ParseCaseLabels(const TPSValueVar& selector) {
+  ValuePtr test;
+  for (;;) {
+    ValuePtr label = ParseExpression();
+    if (label == nullptr) return nullptr;
+    const TPSSourcePosition at = label->pos;
+    ValuePtr compare = std::make_unique<TPSBinValueOp>(
+        at, otEqual, std::move(label), std::make_unique<TPSValueVar>(selector.kind, at, selector.index), boolean_);
+    if (test == nullptr) test = std::move(compare);
+    else test = std::make_unique<TPSBinValueOp>(at, otOr, std::move(test), std::move(compare), boolean_);
+    if (test->depth > kMaxExpressionDepth) return Fail(ecNestingTooDeep), nullptr;
+    if (script_.TokenKind() == tokColon) break;
+    if (script_.TokenKind() != tokComma) return Fail(ecColonExpected), nullptr;
+    script_.Next();
+  }
+  script_.Next();
+  return test;
+}
+
+// case-statement: CASE expression OF branch {';' branch} [ELSE statement [';']] END
+// branch: expression {',' expression} ':' statement
+bool Compilation::CompileCase() {
+  AddDebugRecord();
+  script_.Next();
+  ValuePtr selectorValue = ParseExpression();
+  if (selectorValue == nullptr) return false;
+  if (script_.TokenKind() != tokOf) return Fail(ecOfExpected);
+  script_.Next();
+  TPSType* selectorType = ValueType(*selectorValue);
+  if (selectorType == nullptr) return FailAt(selectorValue->pos, ecTypeMismatch);
+  ValuePtr selector = PushTemp(selectorType);
+  if (!EmitValueInto(selectorValue, selector)) return false;
+  ValuePtr flag = PushTemp(boolean_);
+  const std::int32_t rangeStart = CodeLength();
+  std::vector<std::int32_t> toEnd;
+  ++openCases_;
+  struct CaseCount {
+    int& n;
+    ~CaseCount() { --n; }
+  } caseCount{openCases_};
+  while (script_.TokenKind() != tokEnd) {
+    if (script_.TokenKind() == tokElse) {
+      script_.Next();
+      TPSBlockInfo elsePart;
+      elsePart.kind = BlockKind::OneStatement;
+      if (!CompileBlock(elsePart)) return false;
+      if (script_.TokenKind() == tokSemicolon) script_.Next();
+      if (script_.TokenKind() != tokEnd) return Fail(ecEndExpected);
+      break;
+    }
+    ValuePtr test = ParseCaseLabels(AsVar(*selector));
+    if (test == nullptr || !EmitValueInto(test, flag)) return false;
+    std::int32_t nextEnd = 0;
+    const std::int32_t nextField = EmitConditionalJump(OpJumpIfFalse, *flag, nextEnd);
+    if (nextField < 0) return Fail(ecInternalError, "00017");
+    TPSBlockInfo branch;
+    branch.kind = BlockKind::OneStatementElse;
+    if (!CompileBlock(branch)) return false;
+    toEnd.push_back(EmitForwardJump(OpGoto));
+    PatchJump(nextField, nextEnd, CodeLength());
+    if (script_.TokenKind() == tokSemicolon) script_.Next();
+  }
+  script_.Next();
+  for (std::int32_t field : toEnd) PatchJump(field, field + 4, CodeLength());
+  FreeTemp();
+  FreeTemp();
+  if (loop_ != nullptr) {
+    for (JumpList* list : {&loop_->breaks, &loop_->continues}) {
+      for (std::int32_t end : *list) {
+        char& opcode = Code()[static_cast<std::size_t>(end - 5)];
+        if (end >= rangeStart && static_cast<std::uint8_t>(opcode) == OpGoto) opcode = static_cast<char>(OpPop2Jump);
+      }
+    }
+  }
+  return CheckJumpsInRange(rangeStart, CodeLength());
+}
+
+// with-statement: WITH variable {',' variable} DO statement
+bool Compilation::CompileWith() {
+  AddDebugRecord();
+  TPSBlockInfo scope;
+  scope.kind = BlockKind::OneStatement;
+  script_.Next();
+  for (;;) {
+    if (script_.TokenKind() != tokIdentifier) return Fail(ecIdentifierExpected);
+    ValuePtr value = ResolveName(LookupMode::AnyValue);
+    if (value == nullptr) return false;
+    TPSType* type = ValueType(*value);
+    if (type == nullptr || (type->baseType != tcRecord && type->baseType != tcClass))
+      return Fail(ecClassTypeExpected);
+    ValuePtr copy = PushTemp(type);
+    if (!EmitValueInto(value, copy)) return false;
+    const TPSSourcePosition at = value->pos;
+    scope.withList.push_back(std::make_unique<TPSValueReplace>(at, std::move(value), std::move(copy)));
+    if (script_.TokenKind() == tokDo) break;
+    if (script_.TokenKind() != tokComma) return Fail(ecDoExpected);
+    script_.Next();
+  }
+  script_.Next();
+  if (!CompileBlock(scope)) return false;
+  for (std::size_t i = 0; i < scope.withList.size(); ++i) FreeTemp();
+  return true;
+}
+
+// try-statement: TRY statements (EXCEPT statements [FINALLY statements]
+//                                | FINALLY statements [EXCEPT statements]) END
+bool Compilation::CompileTry() {
+  script_.Next();
+  Emit(OpPushHandler);
+  const std::int32_t fields = CodeLength();
+  for (int i = 0; i < 4; ++i) AppendI32(Code(), -1);
+  const std::int32_t base = CodeLength();
+  auto setField = [&](int index) { PatchU32(fields + 4 * index, static_cast<std::uint32_t>(CodeLength() - base)); };
+  auto handlerPart = [&](int field, HandlerEndKind end) {
+    setField(field);
+    script_.Next();
+    TPSBlockInfo part;
+    part.kind = BlockKind::HandlerPart;
+    if (!CompileBlock(part)) return false;
+    Emit(OpPopHandler);
+    Emit(static_cast<std::uint8_t>(end));
+    return true;
+  };
+  TPSBlockInfo tryPart;
+  tryPart.kind = BlockKind::TryPart;
+  if (!CompileBlock(tryPart)) return false;
+  Emit(OpPopHandler);
+  Emit(static_cast<std::uint8_t>(HandlerEndKind::EndTry));
+  if (script_.TokenKind() == tokExcept) {
+    if (!handlerPart(1, HandlerEndKind::EndExcept)) return false;
+    if (script_.TokenKind() == tokFinally && !handlerPart(2, HandlerEndKind::EndSecondFinally)) return false;
+  } else {
+    if (!handlerPart(0, HandlerEndKind::EndFinally)) return false;
+    if (script_.TokenKind() == tokExcept && !handlerPart(1, HandlerEndKind::EndExcept)) return false;
+  }
+  if (script_.TokenKind() != tokEnd) return Fail(ecEndExpected);
+  script_.Next();
+  setField(3);
+  return true;
+}
+
+// goto-statement: GOTO label
+bool Compilation::CompileGoto() {
+  AddDebugRecord();
+  script_.Next();
+  if (script_.TokenKind() != tokIdentifier) return Fail(ecIdentifierExpected);
+  std::optional<std::size_t> label = FindLabel(TPSName(script_.RawToken()));
+  if (!label) return Fail(ecUnknownIdentifier, script_.RawToken());
+  const std::int32_t field = EmitForwardJump(OpGoto);
+  block_->proc->gotos.push_back({field + 4, *label});
+  script_.Next();
+  return true;
+}
+
+// No goto may enter or leave the code range [from, to] of a loop or case statement.
+bool Compilation::CheckJumpsInRange(std::int32_t from, std::int32_t to) {
+  TPSInternalProcedure& proc = *block_->proc;
+  proc.jumpRanges.push_back({from, to});
+  return GotosStayInRange(proc, from, to) || Fail(ecInvalidJump);
+}
+
+bool Compilation::GotosStayInRange(const TPSInternalProcedure& proc, std::int32_t from, std::int32_t to) {
+  auto inside = [&](std::int32_t at) { return at >= from && at <= to; };
+  for (const TPSGoto& jump : proc.gotos)
+    if (inside(jump.position) != inside(proc.labels[jump.label].position)) return false;
+  return true;
+}
+
+bool Compilation::ResolveGotos(TPSInternalProcedure& proc) {
+  for (const TPSLabel& label : proc.labels)
+    if (label.position < 0) return Fail(ecLabelNotDefined, label.name.upper);
+  // Gotos written after a loop or case may still jump into it; check them with final positions.
+  for (const auto& [from, to] : proc.jumpRanges)
+    if (!GotosStayInRange(proc, from, to)) return Fail(ecInvalidJump);
+  for (const TPSGoto& jump : proc.gotos)
+    engine::PatchU32(proc.code, static_cast<std::size_t>(jump.position - 4),
+                     static_cast<std::uint32_t>(proc.labels[jump.label].position - jump.position));
+  return true;
+}
+
+bool Compilation::CompileRoutineBody(TPSInternalProcedure& proc, std::int32_t procNo) {
+  WriteRoutineDebugRecord(proc, static_cast<std::uint32_t>(procNo));
+  for (std::size_t i = 0; i < proc.declaredLocals; ++i) {
+    AppendU8(proc.code, OpPushType);
+    AppendU32(proc.code, static_cast<std::uint32_t>(UseType(proc.locals[i].type)->typeNumber));
+  }
+  TPSBlockInfo body;
+  body.kind = BlockKind::RoutineBody;
+  body.proc = &proc;
+  body.procNo = procNo;
+  if (!CompileBlock(body)) return false;
+  HintUnusedLocals(proc);
+  return ResolveGotos(proc);
+}
+
+bool Compilation::CompileMainBody() {
+  auto& main = static_cast<TPSInternalProcedure&>(*procs_[0]);
+  main.declarationPosition = script_.Position();
+  main.declarationRow = script_.Row();
+  main.declarationColumn = script_.Column();
+  TPSBlockInfo body;
+  body.kind = BlockKind::MainBody;
+  body.proc = &main;
+  body.procNo = 0;
+  return CompileBlock(body) && ResolveGotos(main);
+}
+
+}  // namespace dravik::engine

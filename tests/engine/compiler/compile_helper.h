@@ -1,0 +1,53 @@
+#pragma once
+// Compiling test scripts: the unit "SYSTEM" declares Writeln, and the result carries the message
+// lines and the listing of the image for expectations on the generated code.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/compiler/compiler.h"
+#include "engine/image/disassembler.h"
+
+namespace dravik::engine::testing {
+
+struct Compiled {
+  bool ok = false;
+  std::vector<std::string> messages;
+  std::string image;
+  std::string listing;
+
+  // The only message, or "" when there are none or several.
+  std::string Only() const { return messages.size() == 1 ? messages[0] : std::string(); }
+  bool Lists(std::string_view line) const { return listing.find(line) != std::string::npos; }
+};
+
+inline bool DeclareWriteln(TPSPascalCompiler& compiler, const std::string& unit) {
+  if (unit != "SYSTEM") return false;
+  compiler.AddHostRoutine("procedure Writeln(s: string)");
+  return true;
+}
+
+inline Compiled CompileWith(TPSPascalCompiler& compiler, std::string_view script) {
+  Compiled result;
+  result.ok = compiler.Compile(script);
+  for (std::size_t i = 0; i < compiler.MessageCount(); ++i)
+    result.messages.push_back(compiler.Message(i).FullText());
+  if (compiler.GetOutput(result.image)) result.listing = Disassemble(result.image, compiler.DebugOutput());
+  return result;
+}
+
+inline Compiled Compile(std::string_view script) {
+  TPSPascalCompiler compiler;
+  compiler.OnUses = DeclareWriteln;
+  return CompileWith(compiler, script);
+}
+
+// The first error line of a script that must fail.
+inline std::string ErrorOf(std::string_view script) {
+  Compiled result = Compile(script);
+  if (result.ok) return "(compiled)";
+  return result.messages.empty() ? "(no message)" : result.messages.back();
+}
+
+}  // namespace dravik::engine::testing
