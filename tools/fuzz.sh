@@ -3,8 +3,9 @@
 # Builds the "fuzz" preset (clang, libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer)
 # and runs TARGET (fuzz_tokenizer, fuzz_disassembler, fuzz_compile) for SECONDS seconds on its
 # corpus build/fuzz/corpus/TARGET, which persists between runs. Script targets start from the
-# example and golden scripts; the disassembler starts from the images the native dk2 compiles
-# from them (when that build exists). Crashing inputs land in build/fuzz/artifacts/TARGET/.
+# example and golden scripts and use the dictionary fuzz/script.dict; the disassembler starts
+# from the images the native dk2 compiles from those scripts (when the native build exists).
+# Crashing inputs land in build/fuzz/artifacts/TARGET/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -22,25 +23,27 @@ corpus=build/fuzz/corpus/$target
 artifacts=build/fuzz/artifacts/$target/
 mkdir -p "$corpus" "$artifacts"
 
+options=()
 seed_scripts() {
   find examples tests/data -name '*.dk2' -type f 2>/dev/null
 }
 
 case "$target" in
   fuzz_tokenizer | fuzz_compile)
+    options+=(-dict=fuzz/script.dict)
     while IFS= read -r script; do
-      cp "$script" "$corpus/seed-$(basename "$script")"
+      cp "$script" "$corpus/seed-${script//\//_}"
     done < <(seed_scripts)
     ;;
   fuzz_disassembler)
     dk2=build/native/src/dk2/dk2
     if [ -x "$dk2" ]; then
       while IFS= read -r script; do
-        "$dk2" compile "$script" -o "$corpus/seed-$(basename "$script" .dk2).img" >/dev/null 2>&1 || true
+        "$dk2" compile "$script" -o "$corpus/seed-${script//\//_}.img" >/dev/null 2>&1 || true
       done < <(seed_scripts)
     fi
     ;;
 esac
 
 "build/fuzz/fuzz/$target" "$corpus" -max_total_time="$seconds" -print_final_stats=1 \
-  -artifact_prefix="$artifacts"
+  -artifact_prefix="$artifacts" "${options[@]}"

@@ -86,10 +86,10 @@ bool Compilation::EmitConstantBytes(const TPSTypedValue& value) {
       if (imageCode == tcSingle || imageCode == tcDouble || imageCode == tcExtended) {
         char bytes[sizeof(long double)] = {};
         if (imageCode == tcSingle) {
-          const float f = static_cast<float>(value.real);
+          const float f = NarrowReal<float>(value.real);
           std::memcpy(bytes, &f, sizeof f);
         } else if (imageCode == tcDouble) {
-          const double d = static_cast<double>(value.real);
+          const double d = NarrowReal<double>(value.real);
           std::memcpy(bytes, &d, sizeof d);
         } else {
           std::memcpy(bytes, &value.real, sizeof value.real);

@@ -64,6 +64,7 @@ enum class LookupMode : std::uint8_t { AnyValue = 0, VariableOnly = 1, Statement
 inline constexpr std::uint32_t kJumpPlaceholder = 0x12345678;
 
 struct LoopContext;
+struct RoutineHeader;
 
 class Compilation {
  public:
@@ -174,6 +175,10 @@ class Compilation {
   bool TakeFinalPeriod();
   bool ReadUses();
   bool ReadRoutineDeclaration(bool headerOnly, TPSAttributes attributes);
+  bool ReadRoutineHeader(RoutineHeader& header);
+  std::uint32_t AppendScriptRoutine(RoutineHeader& header, bool isForward);
+  bool ReadExternalRoutine(RoutineHeader& header);
+  bool DeclareForward(RoutineHeader& header, bool headerOnly);
   bool ReadRoutineParams(TPSParametersDecl& decl, const TPSName& routineName,
                          const TPSInternalProcedure* forward);
   bool ReadRoutineBodyPrelude(TPSInternalProcedure& proc, std::int32_t procNo);
@@ -194,6 +199,9 @@ class Compilation {
   TPSType* ReadRecordType(TPSPascalParser& p, std::string_view declaredName);
   TPSType* ReadSetType(TPSPascalParser& p, std::string_view declaredName);
   std::optional<std::int64_t> ReadArrayBound(TPSPascalParser& p);
+  bool IsDuplicateVariable(const TPSName& name, const std::vector<TPSName>& group,
+                           const TPSInternalProcedure* routine) const;
+  void DeclareVariable(TPSVar var, TPSInternalProcedure* routine, std::int32_t procNo);
 
   // expressions.cpp
   ValuePtr ParseRelation();
@@ -257,6 +265,9 @@ class Compilation {
   bool CompileRepeat();
   bool CompileFor();
   bool CompileCase();
+  bool CompileCaseBranch(const TPSValueVar& selector, ValuePtr& flag, std::vector<std::int32_t>& toEnd);
+  bool CompileCaseElse();
+  void PopCaseTemporariesOnLoopExits(std::int32_t rangeStart);
   ValuePtr ParseCaseLabels(const TPSValueVar& selector);
   bool CompileWith();
   bool CompileTry();

@@ -53,10 +53,11 @@ long double RealOf(const TPSTypedValue& v) {
   return static_cast<long double>(Extend(v));
 }
 
-// Keeps a real in the precision of its type.
+// Keeps a real in the precision of its type; beyond the type's range it becomes infinite
+// (converting such a value directly would be undefined).
 long double RoundToType(TPSTypeCode code, long double value) {
-  if (code == tcSingle) return static_cast<float>(value);
-  if (code == tcDouble) return static_cast<double>(value);
+  if (code == tcSingle) return NarrowReal<float>(value);
+  if (code == tcDouble) return NarrowReal<double>(value);
   return value;
 }
 

@@ -282,6 +282,38 @@ bool Compilation::ReadConstSection() {
   return true;
 }
 
+// A variable name clashes with Result, any routine declared or referred to, any constant, an
+// earlier name of its group, and: a global with any global, a local with the routine's locals
+// and parameters. Types are not checked.
+bool Compilation::IsDuplicateVariable(const TPSName& name, const std::vector<TPSName>& group,
+                                      const TPSInternalProcedure* routine) const {
+  if (IsDuplicateGlobalName(name, false, true, routine == nullptr, true)) return true;
+  for (const TPSName& earlier : group)
+    if (earlier.Is(name)) return true;
+  if (routine == nullptr) return false;
+  for (const TPSVar& local : routine->locals)
+    if (local.name.Is(name)) return true;
+  for (const TPSParameterDecl& param : routine->decl.params)
+    if (param.name.Is(name)) return true;
+  return false;
+}
+
+void Compilation::DeclareVariable(TPSVar var, TPSInternalProcedure* routine, std::int32_t procNo) {
+  std::uint32_t index;
+  if (routine == nullptr) {
+    globalIndex_.Add(var.name.upper, globals_.size());
+    globals_.push_back(std::move(var));
+    index = static_cast<std::uint32_t>(globals_.size() - 1);
+  } else {
+    routine->locals.push_back(std::move(var));
+    routine->declaredLocals = routine->locals.size();
+    index = static_cast<std::uint32_t>(routine->locals.size() - 1);
+  }
+  if (owner_.OnVariableDeclared)
+    owner_.OnVariableDeclared(owner_, routine == nullptr ? 0 : 2, index,
+                              static_cast<std::uint32_t>(script_.Position()), procNo);
+}
+
 // var-section: VAR group {group}; group: name {',' name} ':' type ';'
 // With a routine the variables are its locals, else globals.
 bool Compilation::ReadVarSection(TPSInternalProcedure* routine, std::int32_t procNo) {
@@ -291,14 +323,7 @@ bool Compilation::ReadVarSection(TPSInternalProcedure* routine, std::int32_t pro
     for (;;) {
       if (script_.TokenKind() != tokIdentifier) return Fail(ecIdentifierExpected);
       TPSName name(script_.RawToken());
-      bool duplicate = IsDuplicateGlobalName(name, false, true, routine == nullptr, true);
-      for (const TPSName& earlier : names) duplicate = duplicate || earlier.Is(name);
-      if (routine != nullptr) {
-        for (const TPSVar& local : routine->locals) duplicate = duplicate || local.name.Is(name);
-        for (const TPSParameterDecl& param : routine->decl.params)
-          duplicate = duplicate || param.name.Is(name);
-      }
-      if (duplicate) return Fail(ecDuplicateIdentifier, name.written);
+      if (IsDuplicateVariable(name, names, routine)) return Fail(ecDuplicateIdentifier, name.written);
       names.push_back(std::move(name));
       script_.Next();
       if (script_.TokenKind() != tokComma) break;
@@ -308,22 +333,10 @@ bool Compilation::ReadVarSection(TPSInternalProcedure* routine, std::int32_t pro
     script_.Next();
     TPSType* type = UseType(ReadType(script_, ""));
     if (type == nullptr) return false;
-    for (TPSName& name : names) {
-      TPSVar var{std::move(name), type, false, script_.Row(), script_.Position(), script_.Column()};
-      if (routine == nullptr) {
-        globalIndex_.Add(var.name.upper, globals_.size());
-        globals_.push_back(std::move(var));
-        if (owner_.OnVariableDeclared)
-          owner_.OnVariableDeclared(owner_, 0, static_cast<std::uint32_t>(globals_.size() - 1),
-                                    static_cast<std::uint32_t>(script_.Position()), -1);
-      } else {
-        routine->locals.push_back(std::move(var));
-        routine->declaredLocals = routine->locals.size();
-        if (owner_.OnVariableDeclared)
-          owner_.OnVariableDeclared(owner_, 2, static_cast<std::uint32_t>(routine->locals.size() - 1),
-                                    static_cast<std::uint32_t>(script_.Position()), procNo);
-      }
-    }
+    // Each variable is positioned at the token after its type.
+    for (TPSName& name : names)
+      DeclareVariable({std::move(name), type, false, script_.Row(), script_.Position(), script_.Column()},
+                      routine, procNo);
     if (script_.TokenKind() != tokSemicolon) return Fail(ecSemicolonExpected);
     script_.Next();
   } while (script_.TokenKind() == tokIdentifier);

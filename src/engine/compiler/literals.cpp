@@ -76,6 +76,7 @@ long double ExtendedOf(std::string_view text) {
       if (text[k] >= '0' && text[k] <= '9') written = std::min(kExponentLimit, written * 10 + (text[k] - '0'));
     exponent += negative ? -written : written;
   }
+  if (mantissa == 0) return 0;
   const long double scale = PowerOfTen(exponent < 0 ? -exponent : exponent);
   const auto value = static_cast<long double>(mantissa);
   return exponent < 0 ? value / scale : value * scale;

@@ -88,8 +88,8 @@ class TPSPascalCompilerMessage {
   virtual ~TPSPascalCompilerMessage() = default;
 
   virtual std::string_view KindText() const = 0;
-  // "[Kind] module(line:col): body"
-  std::string FullText() const;
+  // "[Kind] module(line:col): body"; the same for every kind of message.
+  virtual std::string FullText() const;
   virtual std::string BodyText() const = 0;
 
   std::uint8_t Code() const { return code_; }

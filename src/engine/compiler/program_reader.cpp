@@ -213,78 +213,100 @@ bool Compilation::ReadRoutineParams(TPSParametersDecl& decl, const TPSName& rout
   return true;
 }
 
-// routine: (PROCEDURE | FUNCTION) name params [':' type] ';'
-//          (EXTERNAL string ';' | FORWARD ';' | [EXPORT ';'] {var | label} body)
-bool Compilation::ReadRoutineDeclaration(bool headerOnly, TPSAttributes attributes) {
+// A routine header as read, before it is entered anywhere.
+struct RoutineHeader {
+  TPSName name;
+  TPSSourcePosition declared;
+  TPSParametersDecl decl;
+  TPSAttributes attributes;
+  std::optional<std::uint32_t> forwardNo;  // the forward routine of that name, if any
+};
+
+// header: (PROCEDURE | FUNCTION) name params [':' type] ';'
+bool Compilation::ReadRoutineHeader(RoutineHeader& header) {
   const bool function = script_.TokenKind() != tokProcedure;
-  const TPSSourcePosition declared = Here();
+  header.declared = Here();
   script_.Next();
   if (script_.TokenKind() != tokIdentifier) return Fail(ecIdentifierExpected);
-  const TPSName name(script_.RawToken());
-  TPSInternalProcedure* forward = nullptr;
-  std::optional<std::uint32_t> forwardNo = FindListedProc(name);
-  if (forwardNo && procs_[*forwardNo]->IsInternal() &&
-      static_cast<TPSInternalProcedure&>(*procs_[*forwardNo]).forward)
-    forward = static_cast<TPSInternalProcedure*>(procs_[*forwardNo].get());
-  if (forward == nullptr && IsDuplicateGlobalName(name, true, true, true, true))
-    return Fail(ecDuplicateIdentifier, name.upper);
+  header.name = TPSName(script_.RawToken());
+  std::optional<std::uint32_t> listed = FindListedProc(header.name);
+  if (listed && procs_[*listed]->IsInternal() && static_cast<TPSInternalProcedure&>(*procs_[*listed]).forward)
+    header.forwardNo = listed;
+  if (!header.forwardNo && IsDuplicateGlobalName(header.name, true, true, true, true))
+    return Fail(ecDuplicateIdentifier, header.name.upper);
   script_.Next();
-
-  TPSParametersDecl decl;
-  if (!ReadRoutineParams(decl, name, forward)) return false;
+  const TPSInternalProcedure* forward =
+      header.forwardNo ? static_cast<TPSInternalProcedure*>(procs_[*header.forwardNo].get()) : nullptr;
+  if (!ReadRoutineParams(header.decl, header.name, forward)) return false;
   if (function) {
     if (script_.TokenKind() != tokColon) return Fail(ecColonExpected);
     script_.Next();
-    decl.result = UseType(ReadType(script_, ""));
-    if (decl.result == nullptr) return false;
+    header.decl.result = UseType(ReadType(script_, ""));
+    if (header.decl.result == nullptr) return false;
   }
   if (script_.TokenKind() != tokSemicolon) return Fail(ecSemicolonExpected);
   script_.Next();
+  return true;
+}
 
-  auto makeRoutine = [&](bool isForward) {
-    auto routine = std::make_unique<TPSInternalProcedure>();
-    routine->forward = isForward;
-    routine->name = name;
-    routine->decl = std::move(decl);
-    routine->attributes = std::move(attributes);
-    routine->declarationRow = static_cast<std::int32_t>(declared.row);
-    routine->declarationPosition = static_cast<std::int32_t>(declared.offset);
-    routine->declarationColumn = static_cast<std::int32_t>(declared.column);
-    return AppendProc(std::move(routine));
-  };
+std::uint32_t Compilation::AppendScriptRoutine(RoutineHeader& header, bool isForward) {
+  auto routine = std::make_unique<TPSInternalProcedure>();
+  routine->forward = isForward;
+  routine->name = header.name;
+  routine->decl = std::move(header.decl);
+  routine->attributes = std::move(header.attributes);
+  routine->declarationRow = static_cast<std::int32_t>(header.declared.row);
+  routine->declarationPosition = static_cast<std::int32_t>(header.declared.offset);
+  routine->declarationColumn = static_cast<std::int32_t>(header.declared.column);
+  return AppendProc(std::move(routine));
+}
 
-  if (script_.TokenKind() == tokExternal && forward == nullptr) {
-    script_.Next();
-    if (script_.TokenKind() != tokString) return Fail(ecStringExpected);
-    const std::string text = script_.Token().substr(1, script_.Token().size() - 2);
+// external: EXTERNAL string ';', handed to the host's OnExternalDeclaration
+bool Compilation::ReadExternalRoutine(RoutineHeader& header) {
+  script_.Next();
+  if (script_.TokenKind() != tokString) return Fail(ecStringExpected);
+  // The text goes to the host as written between the quotes.
+  const std::string text = script_.Token().substr(1, script_.Token().size() - 2);
+  script_.Next();
+  if (script_.TokenKind() != tokSemicolon) return Fail(ecSemicolonExpected);
+  script_.Next();
+  if (!owner_.OnExternalDeclaration) return Fail(ecSemicolonExpected);
+  TPSRegProc* external = owner_.OnExternalDeclaration(owner_, header.decl, header.name.upper, text);
+  if (external == nullptr) return Fail(ecCustomError);
+  auto proc = std::make_unique<TPSExternalProcedure>(external);
+  proc->attributes = std::move(header.attributes);
+  AppendProc(std::move(proc));
+  return true;
+}
+
+// forward: FORWARD ';' (or nothing, in the interface part of a unit)
+bool Compilation::DeclareForward(RoutineHeader& header, bool headerOnly) {
+  if (header.forwardNo) return Fail(ecBeginExpected);
+  if (!headerOnly) {
     script_.Next();
     if (script_.TokenKind() != tokSemicolon) return Fail(ecSemicolonExpected);
     script_.Next();
-    if (!owner_.OnExternalDeclaration) return Fail(ecSemicolonExpected);
-    TPSRegProc* external = owner_.OnExternalDeclaration(owner_, decl, name.upper, text);
-    if (external == nullptr) return Fail(ecCustomError);
-    auto proc = std::make_unique<TPSExternalProcedure>(external);
-    proc->attributes = std::move(attributes);
-    AppendProc(std::move(proc));
-    return true;
   }
-  if (script_.TokenKind() == tokForward || headerOnly) {
-    if (forward != nullptr) return Fail(ecBeginExpected);
-    if (!headerOnly) {
-      script_.Next();
-      if (script_.TokenKind() != tokSemicolon) return Fail(ecSemicolonExpected);
-      script_.Next();
-    }
-    makeRoutine(true);
-    return true;
-  }
+  AppendScriptRoutine(header, true);
+  return true;
+}
+
+// routine: header (external | forward | [EXPORT ';'] {var | label} body)
+bool Compilation::ReadRoutineDeclaration(bool headerOnly, TPSAttributes attributes) {
+  RoutineHeader header;
+  header.attributes = std::move(attributes);
+  if (!ReadRoutineHeader(header)) return false;
+  if (script_.TokenKind() == tokExternal && !header.forwardNo) return ReadExternalRoutine(header);
+  if (script_.TokenKind() == tokForward || headerOnly) return DeclareForward(header, headerOnly);
   std::uint32_t procNo;
-  if (forward != nullptr) {
-    if (!SameSignature(forward->decl, decl)) return Fail(ecForwardParameterMismatch);
-    forward->forward = false;
-    procNo = *forwardNo;
+  if (header.forwardNo) {
+    auto& forward = static_cast<TPSInternalProcedure&>(*procs_[*header.forwardNo]);
+    // The body keeps the forward declaration's parameters, names included.
+    if (!SameSignature(forward.decl, header.decl)) return Fail(ecForwardParameterMismatch);
+    forward.forward = false;
+    procNo = *header.forwardNo;
   } else {
-    procNo = makeRoutine(false);
+    procNo = AppendScriptRoutine(header, false);
   }
   auto& routine = static_cast<TPSInternalProcedure&>(*procs_[procNo]);
   return ReadRoutineBodyPrelude(routine, static_cast<std::int32_t>(procNo)) &&

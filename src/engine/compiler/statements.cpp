@@ -404,8 +404,46 @@ ValuePtr Compilation::ParseCaseLabels(const TPSValueVar& selector) {
   return test;
 }
 
+// branch: expression {',' expression} ':' statement; tested in source order, and a branch that
+// ran jumps to the end of the case statement.
+bool Compilation::CompileCaseBranch(const TPSValueVar& selector, ValuePtr& flag, std::vector<std::int32_t>& toEnd) {
+  ValuePtr test = ParseCaseLabels(selector);
+  if (test == nullptr || !EmitValueInto(test, flag)) return false;
+  std::int32_t nextEnd = 0;
+  const std::int32_t nextField = EmitConditionalJump(OpJumpIfFalse, *flag, nextEnd);
+  if (nextField < 0) return Fail(ecInternalError, "00017");
+  TPSBlockInfo branch;
+  branch.kind = BlockKind::OneStatementElse;
+  if (!CompileBlock(branch)) return false;
+  toEnd.push_back(EmitForwardJump(OpGoto));
+  PatchJump(nextField, nextEnd, CodeLength());
+  if (script_.TokenKind() == tokSemicolon) script_.Next();
+  return true;
+}
+
+// else-part: ELSE statement [';'], then END must follow
+bool Compilation::CompileCaseElse() {
+  script_.Next();
+  TPSBlockInfo elsePart;
+  elsePart.kind = BlockKind::OneStatement;
+  if (!CompileBlock(elsePart)) return false;
+  if (script_.TokenKind() == tokSemicolon) script_.Next();
+  return script_.TokenKind() == tokEnd || Fail(ecEndExpected);
+}
+
+// A break or continue inside the case statement leaves its two temporaries on the stack; its
+// jump pops them.
+void Compilation::PopCaseTemporariesOnLoopExits(std::int32_t rangeStart) {
+  if (loop_ == nullptr) return;
+  for (JumpList* list : {&loop_->breaks, &loop_->continues}) {
+    for (std::int32_t end : *list) {
+      char& opcode = Code()[static_cast<std::size_t>(end - 5)];
+      if (end >= rangeStart && static_cast<std::uint8_t>(opcode) == OpGoto) opcode = static_cast<char>(OpPop2Jump);
+    }
+  }
+}
+
 // case-statement: CASE expression OF branch {';' branch} [ELSE statement [';']] END
-// branch: expression {',' expression} ':' statement
 bool Compilation::CompileCase() {
   AddDebugRecord();
   script_.Next();
@@ -427,38 +465,16 @@ bool Compilation::CompileCase() {
   } caseCount{openCases_};
   while (script_.TokenKind() != tokEnd) {
     if (script_.TokenKind() == tokElse) {
-      script_.Next();
-      TPSBlockInfo elsePart;
-      elsePart.kind = BlockKind::OneStatement;
-      if (!CompileBlock(elsePart)) return false;
-      if (script_.TokenKind() == tokSemicolon) script_.Next();
-      if (script_.TokenKind() != tokEnd) return Fail(ecEndExpected);
+      if (!CompileCaseElse()) return false;
       break;
     }
-    ValuePtr test = ParseCaseLabels(AsVar(*selector));
-    if (test == nullptr || !EmitValueInto(test, flag)) return false;
-    std::int32_t nextEnd = 0;
-    const std::int32_t nextField = EmitConditionalJump(OpJumpIfFalse, *flag, nextEnd);
-    if (nextField < 0) return Fail(ecInternalError, "00017");
-    TPSBlockInfo branch;
-    branch.kind = BlockKind::OneStatementElse;
-    if (!CompileBlock(branch)) return false;
-    toEnd.push_back(EmitForwardJump(OpGoto));
-    PatchJump(nextField, nextEnd, CodeLength());
-    if (script_.TokenKind() == tokSemicolon) script_.Next();
+    if (!CompileCaseBranch(AsVar(*selector), flag, toEnd)) return false;
   }
   script_.Next();
   for (std::int32_t field : toEnd) PatchJump(field, field + 4, CodeLength());
   FreeTemp();
   FreeTemp();
-  if (loop_ != nullptr) {
-    for (JumpList* list : {&loop_->breaks, &loop_->continues}) {
-      for (std::int32_t end : *list) {
-        char& opcode = Code()[static_cast<std::size_t>(end - 5)];
-        if (end >= rangeStart && static_cast<std::uint8_t>(opcode) == OpGoto) opcode = static_cast<char>(OpPop2Jump);
-      }
-    }
-  }
+  PopCaseTemporariesOnLoopExits(rangeStart);
   return CheckJumpsInRange(rangeStart, CodeLength());
 }
 

@@ -3,6 +3,7 @@
 // declarations create. Every type knows its base-type code; the class follows from the code.
 
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -163,6 +164,16 @@ class TPSVariantType final : public TPSType {
  public:
   explicit TPSVariantType(TPSTypeCode code) : TPSType(code) {}
 };
+
+// A real in a narrower format: infinite beyond its range, where a plain conversion would be
+// undefined.
+template <typename Real>
+Real NarrowReal(long double value) {
+  constexpr auto kMax = static_cast<long double>(std::numeric_limits<Real>::max());
+  if (value > kMax) return std::numeric_limits<Real>::infinity();
+  if (value < -kMax) return -std::numeric_limits<Real>::infinity();
+  return static_cast<Real>(value);
+}
 
 // Creates the class that a base-type code stands for.
 std::unique_ptr<TPSType> MakeTypeForCode(TPSTypeCode code);

@@ -20,6 +20,25 @@ struct Compiled {
   // The only message, or "" when there are none or several.
   std::string Only() const { return messages.size() == 1 ? messages[0] : std::string(); }
   bool Lists(std::string_view line) const { return listing.find(line) != std::string::npos; }
+  // The instructions of the listing without their positions and without statement lines,
+  // one per line, so that expectations do not depend on code offsets.
+  std::string Instructions() const {
+    std::string result;
+    std::size_t at = 0;
+    while (at < listing.size()) {
+      std::size_t end = listing.find('\n', at);
+      if (end == std::string::npos) end = listing.size();
+      std::string_view line(listing.data() + at, end - at);
+      const std::size_t op = line.find(" Op");
+      if (op != std::string_view::npos && line.find_first_not_of(" 0123456789") == op + 1)
+        result.append(line.substr(op + 1)).append("\n");
+      at = end + 1;
+    }
+    return result;
+  }
+  bool Emits(std::string_view instructions) const {
+    return Instructions().find(instructions) != std::string::npos;
+  }
 };
 
 inline bool DeclareWriteln(TPSPascalCompiler& compiler, const std::string& unit) {
