@@ -2,46 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+
+#include "dk2_harness.h"
 
 namespace dravik::dk2 {
 namespace {
 
-namespace fs = std::filesystem;
-
-struct Result {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-Result RunDk2(std::vector<std::string> args) {
-  std::ostringstream out, err;
-  int status = Run(args, out, err);
-  return {status, out.str(), err.str()};
-}
-
-class ScriptFile {
- public:
-  explicit ScriptFile(std::string_view text)
-      : path_(fs::temp_directory_path() /
-              ("dk2_test_" + std::to_string(counter_++) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".dk2")) {
-    std::ofstream(path_, std::ios::binary) << text;
-  }
-  ~ScriptFile() { fs::remove(path_); }
-  std::string path() const { return path_.string(); }
-
- private:
-  static inline int counter_ = 0;
-  fs::path path_;
-};
+using harness::RunDk2;
+using harness::ScratchFile;
 
 TEST(Dk2Tokens, PrintsOneLinePerTokenEndingWithEof) {
-  ScriptFile script("program Demo;\r\nbegin\r\n  x := $1F + 2.5; s := 'it''s'#13 // done\r\nend.");
-  Result r = RunDk2({"tokens", script.path()});
+  ScratchFile script(".dk2", "program Demo;\r\nbegin\r\n  x := $1F + 2.5; s := 'it''s'#13 // done\r\nend.");
+  auto r = RunDk2({"tokens", script.path()});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.out,
@@ -76,8 +50,8 @@ TEST(Dk2Tokens, LexicalErrorsPrintTheCompilerLineAndFail) {
       {"x\n\n  ?", "3:3): Syntax error\n"},
   };
   for (const Case& c : cases) {
-    ScriptFile script(c.text);
-    Result r = RunDk2({"tokens", script.path()});
+    ScratchFile script(".dk2", c.text);
+    auto r = RunDk2({"tokens", script.path()});
     EXPECT_EQ(r.status, 1) << c.text;
     EXPECT_TRUE(r.out.ends_with("[Error] (" + c.expectedTail)) << r.out;
     EXPECT_EQ(r.out.find("tokEOF"), std::string::npos) << r.out;
@@ -85,8 +59,8 @@ TEST(Dk2Tokens, LexicalErrorsPrintTheCompilerLineAndFail) {
 }
 
 TEST(Dk2Tokens, MissingFileIsReportedOnStderr) {
-  const std::string missing = (fs::temp_directory_path() / "dk2_no_such_file.dk2").string();
-  Result r = RunDk2({"tokens", missing});
+  const std::string missing = (std::filesystem::temp_directory_path() / "dk2_no_such_file.dk2").string();
+  auto r = RunDk2({"tokens", missing});
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.out, "");
   EXPECT_NE(r.err.find(missing), std::string::npos);
@@ -95,12 +69,12 @@ TEST(Dk2Tokens, MissingFileIsReportedOnStderr) {
 
 TEST(Dk2Usage, HelpUnknownVerbsAndMissingArguments) {
   for (auto args : {std::vector<std::string>{}, std::vector<std::string>{"--help"}}) {
-    Result r = RunDk2(args);
+    auto r = RunDk2(args);
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("usage: dk2"), std::string::npos);
     EXPECT_NE(r.out.find("tokens"), std::string::npos);
   }
-  Result unknown = RunDk2({"frobnicate", "x"});
+  auto unknown = RunDk2({"frobnicate", "x"});
   EXPECT_EQ(unknown.status, 2);
   EXPECT_NE(unknown.err.find("usage: dk2"), std::string::npos);
   EXPECT_NE(unknown.err.find("frobnicate"), std::string::npos);

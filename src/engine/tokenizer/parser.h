@@ -73,7 +73,6 @@ class TPSPascalParser {
   void Fail(TPSParserErrorKind error);
 
   std::string source_;
-  bool hasText_ = false;
   bool ended_ = false;
   Scanned pendingLines_;
   std::int32_t position_ = 0;
