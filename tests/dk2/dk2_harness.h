@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -44,6 +45,10 @@ class ScratchFile {
   std::string Write(std::string_view bytes) const {
     std::ofstream(path_, std::ios::binary) << bytes;
     return path();
+  }
+  std::string Read() const {
+    std::ifstream in(path_, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   }
   std::string path() const { return path_.string(); }
 

@@ -10,6 +10,20 @@ namespace dravik::engine {
 
 namespace {
 
+// Whether a binary node may be computed right in its destination. In a narrower integer
+// (b := n shr 8) or in a real where the node is an integer (r := i div j) the operator would see
+// other values or change its meaning, so such a node goes through a temporary of its own type;
+// a wider destination of the same family keeps the widening that n := b * 100 relies on.
+bool DestinationCarries(const TPSType* destination, const TPSType* node) {
+  if (destination == node || destination == nullptr || node == nullptr) return true;
+  const bool integerNode = IsIntegerCode(node->baseType);
+  if (!integerNode && !IsRealCode(node->baseType)) return true;
+  const bool sameFamily = integerNode ? IsIntegerCode(destination->baseType)
+                                      : IsRealCode(destination->baseType);
+  return sameFamily &&
+         FindTypeCode(destination->baseType)->valueSize >= FindTypeCode(node->baseType)->valueSize;
+}
+
 constexpr std::uint32_t kFirstLocalVariable = kFrameBaseVariable + 1;
 constexpr std::uint32_t kFirstParamVariable = kFrameBaseVariable - 1;
 
@@ -340,6 +354,8 @@ bool Compilation::EmitValueInto(ValuePtr& value, ValuePtr& destination) {
   if (value->kind == ValueKind::UnOp) {
     ok = EmitUnary(static_cast<TPSUnValueOp&>(*value), destination);
   } else if (value->kind == ValueKind::BinOp &&
+             DestinationCarries(ValueType(*destination),
+                                static_cast<TPSBinValueOp&>(*value).resultType) &&
              (!ReferencesLocation(*value, *destination) ||
               !ReferencesLocation(*static_cast<TPSBinValueOp&>(*value).right, *destination))) {
     ok = EmitBinary(static_cast<TPSBinValueOp&>(*value), destination);
