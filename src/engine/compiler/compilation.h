@@ -21,6 +21,7 @@
 #include "engine/compiler/compiler.h"
 #include "engine/compiler/routines.h"
 #include "engine/compiler/types.h"
+#include "engine/compiler/operator_tokens.h"
 #include "engine/compiler/values.h"
 #include "engine/tokenizer/parser.h"
 
@@ -207,8 +208,7 @@ class Compilation {
   ValuePtr ParseRelation();
   ValuePtr ParseSum();
   ValuePtr ParseProduct();
-  ValuePtr ParseLevel(ValuePtr (Compilation::*operand)(),
-                      std::optional<TPSBinOperator> (*operatorOf)(TPSTokenKind));
+  ValuePtr ParseLevel(ValuePtr (Compilation::*operand)(), OperatorLevel level);
   ValuePtr ParseFactor();
   ValuePtr ParseBracketList();
   ValuePtr ParseAddressOf();

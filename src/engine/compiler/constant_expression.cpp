@@ -3,6 +3,7 @@
 // reported before any arithmetic fault.
 
 #include "engine/compiler/compilation.h"
+#include "engine/compiler/operator_tokens.h"
 
 namespace dravik::engine {
 
@@ -17,48 +18,13 @@ struct ConstNode {
 };
 using ConstNodePtr = std::unique_ptr<ConstNode>;
 
-std::optional<TPSBinOperator> RelationalOp(TPSTokenKind kind) {
-  switch (kind) {
-    case tokEqual: return otEqual;
-    case tokNotEqual: return otNotEqual;
-    case tokGreater: return otGreater;
-    case tokGreaterEqual: return otGreaterEqual;
-    case tokLess: return otLess;
-    case tokLessEqual: return otLessEqual;
-    default: return std::nullopt;
-  }
-}
-
-std::optional<TPSBinOperator> AdditiveOp(TPSTokenKind kind) {
-  switch (kind) {
-    case tokPlus: return otAdd;
-    case tokMinus: return otSub;
-    case tokOr: return otOr;
-    case tokXor: return otXor;
-    default: return std::nullopt;
-  }
-}
-
-std::optional<TPSBinOperator> MultiplicativeOp(TPSTokenKind kind) {
-  switch (kind) {
-    case tokMultiply: return otMul;
-    case tokDivide:
-    case tokDiv: return otDiv;
-    case tokMod: return otMod;
-    case tokShl: return otShl;
-    case tokShr: return otShr;
-    case tokAnd: return otAnd;
-    default: return std::nullopt;
-  }
-}
-
 class ConstantReader {
  public:
   ConstantReader(Compilation& c, TPSPascalParser& p) : c_(c), p_(p) {}
 
   // relation: sum {relational-op sum}
   ConstNodePtr Relation() {
-    return Level(&ConstantReader::Sum, RelationalOp);
+    return Level(&ConstantReader::Sum, OperatorLevel::Relation);
   }
 
   // Evaluates bottom-up; the result takes the left operand's place.
@@ -84,12 +50,11 @@ class ConstantReader {
 
  private:
   using Reader = ConstNodePtr (ConstantReader::*)();
-  using OpOf = std::optional<TPSBinOperator> (*)(TPSTokenKind);
 
-  ConstNodePtr Level(Reader operand, OpOf opOf) {
+  ConstNodePtr Level(Reader operand, OperatorLevel level) {
     ConstNodePtr left = (this->*operand)();
     while (left) {
-      std::optional<TPSBinOperator> op = opOf(p_.TokenKind());
+      std::optional<TPSBinOperator> op = BinaryOperatorAt(level, p_.TokenKind(), true);
       if (!op) break;
       p_.Next();
       ConstNodePtr right = (this->*operand)();
@@ -100,8 +65,8 @@ class ConstantReader {
     return left;
   }
 
-  ConstNodePtr Sum() { return Level(&ConstantReader::Product, AdditiveOp); }
-  ConstNodePtr Product() { return Level(&ConstantReader::Factor, MultiplicativeOp); }
+  ConstNodePtr Sum() { return Level(&ConstantReader::Product, OperatorLevel::Sum); }
+  ConstNodePtr Product() { return Level(&ConstantReader::Factor, OperatorLevel::Product); }
 
   static ConstNodePtr Join(ConstNode::Kind kind, std::uint8_t op, ConstNodePtr left, ConstNodePtr right) {
     auto node = std::make_unique<ConstNode>();

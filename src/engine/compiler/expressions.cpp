@@ -2,48 +2,11 @@
 
 #include "engine/compiler/builtin_routines.h"
 #include "engine/compiler/compilation.h"
+#include "engine/compiler/operator_tokens.h"
 
 namespace dravik::engine {
 
 namespace {
-
-std::optional<TPSBinOperator> RelationalOperator(TPSTokenKind kind) {
-  switch (kind) {
-    case tokEqual: return otEqual;
-    case tokNotEqual: return otNotEqual;
-    case tokGreater: return otGreater;
-    case tokGreaterEqual: return otGreaterEqual;
-    case tokLess: return otLess;
-    case tokLessEqual: return otLessEqual;
-    case tokIn: return otIn;
-    case tokIs: return otIs;
-    default: return std::nullopt;
-  }
-}
-
-std::optional<TPSBinOperator> AdditiveOperator(TPSTokenKind kind) {
-  switch (kind) {
-    case tokPlus: return otAdd;
-    case tokMinus: return otSub;
-    case tokOr: return otOr;
-    case tokXor: return otXor;
-    default: return std::nullopt;
-  }
-}
-
-std::optional<TPSBinOperator> MultiplicativeOperator(TPSTokenKind kind) {
-  switch (kind) {
-    case tokMultiply: return otMul;
-    case tokDivide:
-    case tokDiv: return otDiv;
-    case tokMod: return otMod;
-    case tokShl: return otShl;
-    case tokShr: return otShr;
-    case tokAnd: return otAnd;
-    case tokAs: return otAs;
-    default: return std::nullopt;
-  }
-}
 
 const TPSValueData* AsConstant(const TPSValue& value) {
   return value.kind == ValueKind::Data ? &static_cast<const TPSValueData&>(value) : nullptr;
@@ -58,19 +21,18 @@ ValuePtr Compilation::ParseExpression() {
 }
 
 // relation: sum {relational-op sum}
-ValuePtr Compilation::ParseRelation() { return ParseLevel(&Compilation::ParseSum, RelationalOperator); }
+ValuePtr Compilation::ParseRelation() { return ParseLevel(&Compilation::ParseSum, OperatorLevel::Relation); }
 
 // sum: product {additive-op product}
-ValuePtr Compilation::ParseSum() { return ParseLevel(&Compilation::ParseProduct, AdditiveOperator); }
+ValuePtr Compilation::ParseSum() { return ParseLevel(&Compilation::ParseProduct, OperatorLevel::Sum); }
 
 // product: factor {multiplicative-op factor}
-ValuePtr Compilation::ParseProduct() { return ParseLevel(&Compilation::ParseFactor, MultiplicativeOperator); }
+ValuePtr Compilation::ParseProduct() { return ParseLevel(&Compilation::ParseFactor, OperatorLevel::Product); }
 
-ValuePtr Compilation::ParseLevel(ValuePtr (Compilation::*operand)(),
-                                 std::optional<TPSBinOperator> (*operatorOf)(TPSTokenKind)) {
+ValuePtr Compilation::ParseLevel(ValuePtr (Compilation::*operand)(), OperatorLevel level) {
   ValuePtr left = (this->*operand)();
   while (left != nullptr) {
-    std::optional<TPSBinOperator> op = operatorOf(script_.TokenKind());
+    std::optional<TPSBinOperator> op = BinaryOperatorAt(level, script_.TokenKind(), false);
     if (!op) break;
     const TPSSourcePosition at = Here();
     script_.Next();

@@ -1,0 +1,18 @@
+#pragma once
+// Which token stands for which binary operator, at which level of precedence.
+
+#include <cstdint>
+#include <optional>
+
+#include "engine/compiler/values.h"
+#include "engine/tokenizer/token_kind.h"
+
+namespace dravik::engine {
+
+enum class OperatorLevel : std::uint8_t { Relation, Sum, Product };
+
+// The operator a token stands for at a level; constant expressions know no in, is or as.
+std::optional<TPSBinOperator> BinaryOperatorAt(OperatorLevel level, TPSTokenKind token,
+                                               bool inConstant);
+
+}  // namespace dravik::engine
