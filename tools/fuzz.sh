@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Usage: tools/fuzz.sh TARGET SECONDS
 # Builds the "fuzz" preset (clang, libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer)
-# and runs TARGET (fuzz_tokenizer, fuzz_disassembler, fuzz_compile) for SECONDS seconds on its
-# corpus build/fuzz/corpus/TARGET, which persists between runs. Script targets start from the
-# example and golden scripts and use the dictionary fuzz/script.dict; the disassembler starts
-# from the images the native dk2 compiles from those scripts (when the native build exists).
+# and runs TARGET (fuzz_tokenizer, fuzz_disassembler, fuzz_compile, fuzz_load_and_run) for
+# SECONDS seconds on its corpus build/fuzz/corpus/TARGET, which persists between runs. Script
+# targets start from the example and golden scripts and use the dictionary fuzz/script.dict; the
+# image targets start from the images the native dk2 compiles from those scripts (when the
+# native build exists).
 # Crashing inputs land in build/fuzz/artifacts/TARGET/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -35,7 +36,7 @@ case "$target" in
       cp "$script" "$corpus/seed-${script//\//_}"
     done < <(seed_scripts)
     ;;
-  fuzz_disassembler)
+  fuzz_disassembler | fuzz_load_and_run)
     dk2=build/native/src/dk2/dk2
     if [ -x "$dk2" ]; then
       while IFS= read -r script; do

@@ -24,6 +24,8 @@ constexpr std::array kVerbs = {
     Verb{"compile", "compile a script and write its image", nullptr, CompileCommand, "FILE -o IMAGE"},
     Verb{"dump", "list a script's compiled image, or an image file's", nullptr, DumpCommand,
          "FILE | --image IMAGE"},
+    Verb{"run", "run a script or an image file, host routines simulated", nullptr, RunCommand,
+         "FILE | --image IMAGE"},
 };
 
 void PrintUsage(std::ostream& to) {

@@ -56,8 +56,21 @@ struct TPSBlockInfo {
   BlockKind kind = BlockKind::MainBody;
 };
 
-// Positions just after the displacement fields of pending break or continue jumps.
-using JumpList = std::vector<std::int32_t>;
+// A pending break or continue jump: the position just after its displacement field, and the
+// depth of the case statement whose end makes it pop that case's two temporaries (0: none).
+struct LoopJump {
+  std::int32_t end = 0;
+  int caseDepth = 0;
+};
+using JumpList = std::vector<LoopJump>;
+
+// An open try statement: what the stack held when it began, and the part being compiled, named
+// by the handler-end kind that ends it.
+struct TryContext {
+  std::size_t localsAtStart = 0;
+  int casesAtStart = 0;
+  HandlerEndKind part = HandlerEndKind::EndTry;
+};
 
 enum class LookupMode : std::uint8_t { AnyValue = 0, VariableOnly = 1, StatementStart = 2 };
 
@@ -267,7 +280,7 @@ class Compilation {
   bool CompileCase();
   bool CompileCaseBranch(const TPSValueVar& selector, ValuePtr& flag, std::vector<std::int32_t>& toEnd);
   bool CompileCaseElse();
-  void PopCaseTemporariesOnLoopExits(std::int32_t rangeStart);
+  void PopCaseTemporariesOnLoopExits();
   ValuePtr ParseCaseLabels(const TPSValueVar& selector);
   bool CompileWith();
   bool CompileTry();
@@ -315,6 +328,7 @@ class Compilation {
   TPSBlockInfo* block_ = nullptr;  // innermost block being compiled
   LoopContext* loop_ = nullptr;    // innermost loop, none outside loops
   int openCases_ = 0;
+  std::vector<TryContext> tries_;  // open try statements of the routine, innermost last
 };
 
 // Counts one level of parser recursion for as long as it lives; Enter reports the limit.

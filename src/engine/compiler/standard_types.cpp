@@ -3,6 +3,7 @@
 
 #include "engine/compiler/builtin_routines.h"
 #include "engine/compiler/compilation.h"
+#include "engine/image/var_types.h"
 
 namespace dravik::engine {
 
@@ -48,23 +49,6 @@ constexpr std::array kStandardTypes = {
 
 constexpr std::uint32_t kLongBoolHighest = 2147483647;
 
-struct NamedWord {
-  std::string_view name;
-  std::uint16_t value;
-};
-
-constexpr std::array kVarTypeConstants = {
-    NamedWord{"varEmpty", 0},      NamedWord{"varNull", 1},      NamedWord{"varSmallInt", 2},
-    NamedWord{"varInteger", 3},    NamedWord{"varSingle", 4},    NamedWord{"varDouble", 5},
-    NamedWord{"varCurrency", 6},   NamedWord{"varDate", 7},      NamedWord{"varOleStr", 8},
-    NamedWord{"varDispatch", 9},   NamedWord{"varError", 10},    NamedWord{"varBoolean", 11},
-    NamedWord{"varVariant", 12},   NamedWord{"varUnknown", 13},  NamedWord{"varShortInt", 16},
-    NamedWord{"varByte", 17},      NamedWord{"varWord", 18},     NamedWord{"varLongWord", 19},
-    NamedWord{"varInt64", 20},     NamedWord{"varStrArg", 72},   NamedWord{"varString", 256},
-    NamedWord{"varAny", 257},      NamedWord{"varTypeMask", 4095}, NamedWord{"varArray", 8192},
-    NamedWord{"varByRef", 16384},
-};
-
 // The runtime error codes as scripts see them, ordinals 0 to 24.
 constexpr std::string_view kExceptionEnumText =
     "(ErNoError, erCannotImport, erInvalidType, ErInternalError, erInvalidHeader, "
@@ -104,8 +88,8 @@ void Compilation::RegisterStandardTypes() {
 
 void Compilation::RegisterRuntimeLibrary() {
   TPSType* varType = AddTypeAlias("TVarType", FindType("WORD"));
-  for (const NamedWord& constant : kVarTypeConstants)
-    AddConstant(constant.name, varType)->value.ordinal = constant.value;
+  for (const VarTypeConstant& constant : kVarTypeCodes)
+    AddConstant(constant.name, varType)->value.ordinal = constant.code;
   TypeFromDeclaration("TQXException", kExceptionEnumText);
 
   TPSInterfaceType* unknown = AddInterfaceType(nullptr, kIUnknownGuid, "IUnknown");

@@ -44,6 +44,7 @@ struct LoopContext {
   JumpList continues;
   std::size_t localsAtStart = 0;
   int casesAtStart = 0;
+  std::size_t triesAtStart = 0;
   LoopContext* outer = nullptr;
 };
 
@@ -54,6 +55,7 @@ class LoopScope {
     loop.outer = c.loop_;
     loop.localsAtStart = c.block_->proc->locals.size();
     loop.casesAtStart = c.openCases_;
+    loop.triesAtStart = c.tries_.size();
     c.loop_ = &loop;
   }
   ~LoopScope() { c_.loop_ = loop.outer; }
@@ -199,15 +201,30 @@ std::optional<std::size_t> Compilation::FindLabel(const TPSName& name) const {
   return std::nullopt;
 }
 
-// A break or continue: pops what the loop's body has pushed (all but the temporaries of the
-// innermost case, which its end turns the jump into popping), then jumps.
+// A break or continue. First each try block it leaves is ended, innermost first, by an
+// OpPopHandler that runs the block's finally parts and continues after itself (which also drops
+// what the block pushed); then the temporaries made since the loop began are popped, but for
+// those of the innermost case statement still open there, whose end turns the jump into one that
+// pops them; then the jump.
 bool Compilation::CompileLoopExit(bool isBreak) {
   if (loop_ == nullptr) return Fail(ecNotInLoop);
-  std::size_t extra = block_->proc->locals.size() - loop_->localsAtStart;
-  if (openCases_ > loop_->casesAtStart && extra >= 2) extra -= 2;
+  std::size_t level = block_->proc->locals.size();
+  int cases = openCases_;
+  for (std::size_t i = tries_.size(); i-- > loop_->triesAtStart;) {
+    Emit(OpPopHandler);
+    Emit(static_cast<std::uint8_t>(kHandlerLeaveByJump + static_cast<std::uint8_t>(tries_[i].part)));
+    level = tries_[i].localsAtStart;
+    cases = tries_[i].casesAtStart;
+  }
+  std::size_t extra = level - loop_->localsAtStart;
+  int caseDepth = 0;
+  if (cases > loop_->casesAtStart && extra >= 2) {
+    extra -= 2;
+    caseDepth = cases;
+  }
   for (std::size_t i = 0; i < extra; ++i) Emit(OpPop);
   const std::int32_t field = EmitForwardJump(OpGoto);
-  (isBreak ? loop_->breaks : loop_->continues).push_back(field + 4);
+  (isBreak ? loop_->breaks : loop_->continues).push_back({field + 4, caseDepth});
   script_.Next();
   return true;
 }
@@ -269,8 +286,8 @@ bool Compilation::CompileIf() {
 }
 
 void Compilation::PatchLoopExits(const LoopContext& loop, std::int32_t breakTarget, std::int32_t continueTarget) {
-  for (std::int32_t end : loop.breaks) PatchJump(end - 4, end, breakTarget);
-  for (std::int32_t end : loop.continues) PatchJump(end - 4, end, continueTarget);
+  for (const LoopJump& jump : loop.breaks) PatchJump(jump.end - 4, jump.end, breakTarget);
+  for (const LoopJump& jump : loop.continues) PatchJump(jump.end - 4, jump.end, continueTarget);
 }
 
 // while-statement: WHILE expression DO statement
@@ -433,12 +450,11 @@ bool Compilation::CompileCaseElse() {
 
 // A break or continue inside the case statement leaves its two temporaries on the stack; its
 // jump pops them.
-void Compilation::PopCaseTemporariesOnLoopExits(std::int32_t rangeStart) {
+void Compilation::PopCaseTemporariesOnLoopExits() {
   if (loop_ == nullptr) return;
   for (JumpList* list : {&loop_->breaks, &loop_->continues}) {
-    for (std::int32_t end : *list) {
-      char& opcode = Code()[static_cast<std::size_t>(end - 5)];
-      if (end >= rangeStart && static_cast<std::uint8_t>(opcode) == OpGoto) opcode = static_cast<char>(OpPop2Jump);
+    for (const LoopJump& jump : *list) {
+      if (jump.caseDepth == openCases_) Code()[static_cast<std::size_t>(jump.end - 5)] = static_cast<char>(OpPop2Jump);
     }
   }
 }
@@ -474,7 +490,7 @@ bool Compilation::CompileCase() {
   for (std::int32_t field : toEnd) PatchJump(field, field + 4, CodeLength());
   FreeTemp();
   FreeTemp();
-  PopCaseTemporariesOnLoopExits(rangeStart);
+  PopCaseTemporariesOnLoopExits();
   return CheckJumpsInRange(rangeStart, CodeLength());
 }
 
@@ -513,9 +529,15 @@ bool Compilation::CompileTry() {
   const std::int32_t fields = CodeLength();
   for (int i = 0; i < 4; ++i) AppendI32(Code(), -1);
   const std::int32_t base = CodeLength();
+  struct TryScope {
+    std::vector<TryContext>& tries;
+    ~TryScope() { tries.pop_back(); }
+  } scope{tries_};
+  tries_.push_back({block_->proc->locals.size(), openCases_, HandlerEndKind::EndTry});
   auto setField = [&](int index) { PatchU32(fields + 4 * index, static_cast<std::uint32_t>(CodeLength() - base)); };
   auto handlerPart = [&](int field, HandlerEndKind end) {
     setField(field);
+    tries_.back().part = end;
     script_.Next();
     TPSBlockInfo part;
     part.kind = BlockKind::HandlerPart;
@@ -539,7 +561,10 @@ bool Compilation::CompileTry() {
   if (script_.TokenKind() != tokEnd) return Fail(ecEndExpected);
   script_.Next();
   setField(3);
-  return true;
+  // A goto may not enter or leave a try statement: its handler frame would be missing or left.
+  // The range starts after OpPushHandler and ends before the next statement, so that gotos and
+  // labels right before or after the statement count as outside.
+  return CheckJumpsInRange(base, CodeLength() - 1);
 }
 
 // goto-statement: GOTO label
@@ -555,7 +580,7 @@ bool Compilation::CompileGoto() {
   return true;
 }
 
-// No goto may enter or leave the code range [from, to] of a loop or case statement.
+// No goto may enter or leave the code range [from, to] of a loop, case or try statement.
 bool Compilation::CheckJumpsInRange(std::int32_t from, std::int32_t to) {
   TPSInternalProcedure& proc = *block_->proc;
   proc.jumpRanges.push_back({from, to});

@@ -302,12 +302,18 @@ class Disassembler {
         return slot.number < kCompareOpCount ? std::string(kCompareOpTexts[slot.number])
                                              : "compare#" + Number(slot.number);
       case OperandSlot::kInvertByte: return slot.number != 0 ? "not" : "";
-      case OperandSlot::kHandlerEndKind:
-        return slot.number < kHandlerEndKindCount ? std::string(kHandlerEndKindTexts[slot.number])
-                                                  : "kind#" + Number(slot.number);
+      case OperandSlot::kHandlerEndKind: return HandlerEndKindText(slot.number);
       case OperandSlot::kNone: break;
     }
     return "";
+  }
+
+  // "finally", or "leave finally" for the kind that ends the part when a jump leaves the block.
+  static std::string HandlerEndKindText(std::int64_t kind) {
+    if (kind >= 0 && kind < kHandlerEndKindCount) return std::string(kHandlerEndKindTexts[kind]);
+    const std::int64_t left = kind - kHandlerLeaveByJump;
+    if (left >= 0 && left < kHandlerEndKindCount) return "leave " + std::string(kHandlerEndKindTexts[left]);
+    return "kind#" + Number(kind);
   }
 
   // Targets count from the end of the instruction; one that leaves the code or lands inside an

@@ -354,6 +354,10 @@ inline constexpr std::array<std::string_view, 4> kHandlerEndKindTexts = {
 };
 inline constexpr std::uint8_t kHandlerEndKindCount = 4;
 static_assert(kHandlerEndKindTexts.size() == kHandlerEndKindCount);
+// Kinds kHandlerLeaveByJump + k (k one of the kinds above) end the part that k ends when a jump
+// (break, continue) leaves the block from inside it: the part's finally code still runs, and the
+// block is then left towards the instruction after this one instead of its end.
+inline constexpr std::uint8_t kHandlerLeaveByJump = 4;
 
 // ---------------------------------------------------------------------------------------------
 // Debug output (a byte string beside the image). Names run up to the next marker byte

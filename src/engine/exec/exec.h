@@ -1,0 +1,243 @@
+#pragma once
+// TPSExec: loads a compiled image and runs it.
+//
+// The executor keeps the runtime tables of the image (types, procedures, global variables), a
+// main stack of value slots shared by all active calls, a constant area for the inline constants
+// of the instruction being executed, and the handler frames of the active try blocks. Every
+// fault becomes a runtime error code that goes to the innermost script handler or, when none is
+// left, suspends the run; no exception ever leaves Run, LoadImage or CallProc.
+
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/exec/proc_records.h"
+#include "engine/exec/stack.h"
+#include "engine/image/runtime_error.h"
+#include "engine/values/operators.h"
+#include "engine/values/type_records.h"
+
+namespace dravik::engine {
+
+enum class ExecStatus : std::uint8_t { kNotLoaded = 0, kLoaded = 1, kRunning = 2, kSuspended = 3 };
+
+// One parameter or the result of a host function, in the callable form: the value (a var
+// parameter's pointer already followed to the caller's variable) and how it was passed.
+struct ScriptValueRef {
+  ValueRef value;
+  bool byReference = false;
+};
+
+// A host function: receives the executor, its parameters in declaration order and the result
+// (null for a procedure), and answers success.
+using HostFunction = std::function<bool(TPSExec& exec, std::span<const ScriptValueRef> params,
+                                        const ScriptValueRef* result)>;
+
+// Calling conventions of RegisterHostFunction; every one is served by the callable form.
+enum HostConvention : std::uint8_t { kRegisterConvention = 0, kPascal = 1, kCdecl = 2, kStdcall = 3 };
+
+struct RegisteredRoutine {
+  std::string name;  // upper case, at most 255 characters
+  std::uint32_t nameHash = 0;
+  ProcHandler handler = nullptr;
+  std::uintptr_t extra1 = 0;
+  std::uintptr_t extra2 = 0;
+};
+
+// Binds an external procedure with an empty name (found by its declaration); true when bound.
+using ImporterRoutine = bool (*)(TPSExec& exec, TPSExternalProcRec& proc, std::uintptr_t tag);
+
+struct ExportedVariable {
+  std::string name;
+  std::uint32_t nameHash = 0;
+  std::uint32_t index = 0;  // in the global stack
+};
+
+// A reported runtime error: what the host and the script's except parts can read.
+struct ErrorRecord {
+  TQXException code = ErNoError;
+  std::string parameter;
+  std::int32_t procNo = -1;
+  std::uint32_t position = 0;
+  std::exception_ptr object;  // the host exception that caused it, if any
+};
+
+// The active protected block of a try statement. Positions are absolute in the procedure's code;
+// kNoPosition = none; kExceptRunning in the except position: the except part is running.
+struct HandlerFrame {
+  static constexpr std::int32_t kNoPosition = -1;
+  static constexpr std::int32_t kExceptRunning = -2;
+
+  const TPSInternalProcRec* proc = nullptr;  // null: pushed by CallProc
+  std::int32_t frameBase = -1;
+  std::size_t stackCount = 0;
+  std::int32_t finallyPos = kNoPosition;
+  std::int32_t exceptPos = kNoPosition;
+  std::int32_t secondFinallyPos = kNoPosition;
+  std::int32_t endPos = kNoPosition;
+  // Where to go when the block is left after a return or a jump out of it ran its finally part.
+  std::int32_t pendingPos = kNoPosition;
+  // The error this frame's finally or except part runs for; raised again when the block is left
+  // without the except part having handled it.
+  std::optional<ErrorRecord> error;
+};
+
+class TPSExec : public ValueEnvironment {
+ public:
+  TPSExec();
+  ~TPSExec() override;
+  TPSExec(const TPSExec&) = delete;
+  TPSExec& operator=(const TPSExec&) = delete;
+
+  // --- Loading and running ---------------------------------------------------------------
+  virtual bool LoadImage(std::string_view image);
+  virtual void Unload();
+  virtual void ResetGlobals();
+  virtual void Halt();
+  virtual void Suspend();
+  bool Run();
+  // Calls procedure procNo with the given values as parameters (each passed as a pointer to
+  // it, in list order). The values must outlive the call.
+  bool CallProc(std::span<const ValueRef> params, std::uint32_t procNo);
+
+  ExecStatus Status() const { return status_; }
+  // Re-initialise the globals after a completed run.
+  bool resetGlobalsAfterRun = false;
+
+  // --- Errors ---------------------------------------------------------------------------------
+  // The single error path: OnException, then HandleError at the current procedure and position.
+  void ReportError(TQXException code, std::string_view parameter, std::exception_ptr errorObject = nullptr);
+  // Stores the error as the last one; with a non-zero code unwinds to the innermost handler.
+  virtual void HandleError(std::int32_t procNo, std::uint32_t position, std::exception_ptr errorObject,
+                           std::string_view parameter, TQXException code);
+  TQXException LastError() const { return lastError_.code; }
+  const ErrorRecord& LastErrorRecord() const { return lastError_; }
+  const std::string& LastErrorParameter() const { return lastError_.parameter; }
+  std::int32_t LastErrorProcNo() const { return lastError_.procNo; }
+  std::uint32_t LastErrorPosition() const { return lastError_.position; }
+  const std::exception_ptr& LastErrorObject() const { return lastError_.object; }
+  // Raises the pending error again from where it was first reported.
+  void RaiseLastError();
+
+  std::function<void(TPSExec&)> OnRunLine;
+  std::function<void(TPSExec&, TQXException code, std::string_view parameter, std::uint32_t position,
+                     std::int32_t procNo, const std::exception_ptr& errorObject)>
+      OnException;
+
+  // --- Host routines ----------------------------------------------------------------------
+  RegisteredRoutine& RegisterRoutine(std::string_view name, ProcHandler handler, std::uintptr_t extra1,
+                                     std::uintptr_t extra2);
+  // Registers a host function under its upper-cased name; an unknown convention registers
+  // nothing.
+  void RegisterHostFunction(HostFunction function, std::string_view name, std::uint8_t convention);
+  void RegisterImporter(std::string_view declarationPrefix, ImporterRoutine importer, std::uintptr_t tag);
+  // Binds an external procedure of the image to the newest matching registration.
+  virtual bool ResolveExternal(std::string_view name, TPSExternalProcRec& proc);
+
+  // Host resources released on Unload (and destruction) by calling release(exec, pointer).
+  void AddResource(const void* owner, void* pointer, void (*release)(TPSExec&, void*));
+
+  // --- Tables of the loaded image ---------------------------------------------------------
+  const std::vector<std::unique_ptr<TPSTypeRec>>& Types() const { return types_; }
+  const std::vector<std::unique_ptr<TPSProcRec>>& Procs() const { return procs_; }
+  TPSStack& Globals() { return globals_; }
+  TPSStack& MainStack() { return stack_; }
+  std::int32_t MainProcNo() const { return mainProcNo_; }
+  const std::vector<ExportedVariable>& ExportedVariables() const { return exportedVariables_; }
+  // The global exported under that name (compared case-insensitively); null when none.
+  ValueRef FindExportedVariable(std::string_view name) const;
+  // The number of a procedure record in the procedure list; -1 for none.
+  std::int32_t ProcNoOf(const TPSProcRec* proc) const;
+
+  // The record the executor itself uses for variants, return addresses and variant arrays.
+  const TPSTypeRec& VariantType() const override { return *variantType_; }
+  const TPSTypeRec& ReturnAddressType() const { return *returnAddressType_; }
+  const TPSTypeRec& VariantArrayType() const { return *variantArrayType_; }
+
+  const TPSTypeRec* TypeByNumber(std::uint32_t number) const override;
+  bool IsObjectOfClass(const void* object, std::string_view className) const override;
+
+  // The current procedure and position, for host routines that report where they were called.
+  const TPSInternalProcRec* CurrentProc() const { return currentProc_; }
+  std::uint32_t CurrentPosition() const { return position_; }
+
+ protected:
+  // Called before each instruction when WantsStepHook() answers true or OnRunLine is set.
+  virtual void OnStep() {}
+  virtual bool WantsStepHook() const { return false; }
+
+ private:
+  friend class Interpreter;
+  friend class ImageLoader;
+
+  struct Resource {
+    const void* owner;
+    void* pointer;
+    void (*release)(TPSExec&, void*);
+  };
+  struct Importer {
+    std::string prefix;
+    std::uint32_t prefixHash;
+    ImporterRoutine routine;
+    std::uintptr_t tag;
+  };
+
+  // Handler frames and returns (handlers.cpp).
+  bool EnterFrame(HandlerFrame& frame);
+  void JumpToPart(std::int32_t& part);
+  void LeaveBlock();
+  void PopHandler(std::uint8_t kind);
+  void ReturnFromProc(std::uint32_t returnPosition);
+  bool BelongsToCurrentProc(const HandlerFrame& frame) const;
+  void Reraise(ErrorRecord error);
+  void RestoreOuterError();
+
+  // Calls (exec.cpp).
+  void EnterProc(const TPSInternalProcRec& proc, std::uint32_t position);
+  void CallScriptProc(const TPSInternalProcRec& proc, const TPSInternalProcRec* returnProc);
+  bool CallHostProc(TPSExternalProcRec& proc);
+  void ReportCaughtException(std::exception_ptr caught);
+  void NotifyException(TQXException code, std::string_view parameter, std::uint32_t position, std::int32_t procNo,
+                       const std::exception_ptr& errorObject);
+  void ReleaseResources();
+  void ClearError();
+
+  ExecStatus status_ = ExecStatus::kNotLoaded;
+  ExecStatus returnStatus_ = ExecStatus::kLoaded;  // what a finished Run goes back to
+  std::int32_t mainProcNo_ = -1;
+  std::vector<std::unique_ptr<TPSTypeRec>> types_;
+  const TPSTypeRec* firstPointerType_ = nullptr;
+  std::vector<std::unique_ptr<TPSProcRec>> procs_;
+  TPSStack globals_;
+  TPSStack stack_;
+  TPSStack constants_;
+  std::vector<HandlerFrame> handlers_;
+  std::vector<ExportedVariable> exportedVariables_;
+  std::vector<Resource> resources_;
+  std::vector<RegisteredRoutine> routines_;
+  std::vector<std::unique_ptr<HostFunction>> hostFunctions_;
+  std::vector<Importer> importers_;
+
+  const TPSInternalProcRec* currentProc_ = nullptr;
+  const std::uint8_t* code_ = nullptr;
+  std::uint32_t codeLength_ = 0;
+  std::uint32_t position_ = 0;
+  std::int32_t frameBase_ = -1;
+  bool flag_ = false;
+  ErrorRecord lastError_;
+  std::uint32_t errorsReported_ = 0;  // lets a host call tell whether it reported an error
+  int callProcDepth_ = 0;
+
+  std::unique_ptr<TPSTypeRec> returnAddressType_;
+  std::unique_ptr<TPSTypeRec> variantType_;
+  std::unique_ptr<TPSTypeRec> variantArrayType_;
+};
+
+}  // namespace dravik::engine

@@ -1,0 +1,51 @@
+// Host functions in the callable form: the handler that RegisterHostFunction installs gathers
+// the parameters from the main stack by the procedure's call declaration and hands them over as
+// ScriptValueRefs in declaration order.
+
+#include <vector>
+
+#include "engine/exec/exec.h"
+#include "engine/values/pointer_value.h"
+
+namespace dravik::engine {
+
+namespace {
+
+// A parameter slot's value as the host sees it: a pointer slot stands for its target.
+ScriptValueRef ParameterRef(ValueRef slot, bool byReference) {
+  return {FollowPointer(slot), byReference};
+}
+
+bool CallHostFunction(TPSExec& exec, TPSExternalProcRec& proc, TPSStack&, TPSStack& stack) {
+  const std::string& declaration = proc.declaration;
+  if (declaration.empty()) return false;
+  const bool hasResult = declaration[0] != kCallDeclProcedure;
+  const std::size_t paramCount = declaration.size() - 1;
+  if (stack.Count() < paramCount + (hasResult ? 1 : 0)) return false;
+  const std::ptrdiff_t firstParam = hasResult ? -2 : -1;
+  std::vector<ScriptValueRef> params;
+  params.reserve(paramCount);
+  for (std::size_t i = 0; i < paramCount; ++i) {
+    ScriptValueRef param = ParameterRef(stack.FromTop(firstParam - static_cast<std::ptrdiff_t>(i)),
+                                        declaration[i + 1] != kCallDeclByValue);
+    if (param.value.data == nullptr) return false;
+    params.push_back(param);
+  }
+  ScriptValueRef result;
+  if (hasResult) {
+    result = ParameterRef(stack.FromTop(-1), true);
+    if (result.value.data == nullptr) return false;
+  }
+  const auto& function = *reinterpret_cast<const HostFunction*>(proc.extra1);
+  return function(exec, params, hasResult ? &result : nullptr);
+}
+
+}  // namespace
+
+void TPSExec::RegisterHostFunction(HostFunction function, std::string_view name, std::uint8_t convention) {
+  if (convention > kStdcall) return;
+  hostFunctions_.push_back(std::make_unique<HostFunction>(std::move(function)));
+  RegisterRoutine(name, CallHostFunction, reinterpret_cast<std::uintptr_t>(hostFunctions_.back().get()), 0);
+}
+
+}  // namespace dravik::engine

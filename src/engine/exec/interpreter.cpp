@@ -1,0 +1,495 @@
+// The main loop and the instructions. Operands are decoded straight from the procedure's code
+// with every read checked against the code length; an instruction reports a fault by throwing
+// (script_fault.h), and the loop turns what it catches into a reported error, so the common
+// path carries no error checks beyond the decoding itself.
+
+#include <algorithm>
+#include <cstring>
+
+#include "engine/exec/exec.h"
+#include "engine/image/format.h"
+#include "engine/values/operators.h"
+#include "engine/values/pointer_value.h"
+#include "engine/values/script_fault.h"
+#include "engine/values/value_memory.h"
+
+namespace dravik::engine {
+
+namespace {
+
+bool IsSmallIntegerCode(TPSTypeCode code) { return code >= tcU8 && code <= tcS32; }
+
+// The value of a tcU8 ... tcS32 operand (the caller has checked the code).
+std::int64_t SmallIntegerValue(ValueRef value) {
+  switch (value.type->baseType) {
+    case tcU8: return Load<std::uint8_t>(value.data);
+    case tcS8: return Load<std::int8_t>(value.data);
+    case tcU16: return Load<std::uint16_t>(value.data);
+    case tcS16: return Load<std::int16_t>(value.data);
+    case tcU32: return Load<std::uint32_t>(value.data);
+    default: return Load<std::int32_t>(value.data);
+  }
+}
+
+}  // namespace
+
+// Where an operand lives: its value and type, and (for OpPushVar and OpSetPointer) what keeps
+// it alive (pointer_value.h).
+struct Place {
+  ValueRef ref;
+  std::uint32_t stackIndex = kNotOnStack;
+  Keeper keeper;
+  bool constant = false;
+};
+
+class Interpreter {
+ public:
+  explicit Interpreter(TPSExec& exec) : x_(exec) {}
+
+  void Loop(bool hook);
+
+ private:
+  void Execute(std::uint8_t opcode);
+
+  // --- Decoding ------------------------------------------------------------------------------
+  const std::uint8_t* Need(std::uint32_t bytes) {
+    if (x_.codeLength_ - x_.position_ < bytes) FailWith(ErOutOfRange);
+    const std::uint8_t* at = x_.code_ + x_.position_;
+    x_.position_ += bytes;
+    return at;
+  }
+  std::uint8_t ReadByte() { return *Need(1); }
+  std::uint32_t ReadU32() { return Load<std::uint32_t>(Need(4)); }
+  std::int32_t ReadI32() { return Load<std::int32_t>(Need(4)); }
+
+  Place ReadPlace();
+  Place ReadConstant();
+  Place VariablePlace(std::uint32_t number, TQXException frameFault);
+  void SelectElement(Place& place, std::uint32_t index);
+  std::uint32_t ReadIndexVariable();
+
+  // A source operand: pointers followed.
+  ValueRef ReadSource() { return Followed(ReadPlace()).ref; }
+  // A destination that must be a variable: pointers followed.
+  ValueRef ReadDestination() {
+    Place place = ReadPlace();
+    if (place.constant) FailWith(erInvalidOpcodeParameter);
+    return Followed(place).ref;
+  }
+  static Place Followed(Place place);
+
+  // --- Instructions ----------------------------------------------------------------------------
+  void Jump(std::int32_t displacement) { x_.position_ += static_cast<std::uint32_t>(displacement); }
+  void Push();
+  void PushVar();
+  void PopChecked();
+  void Call(std::uint32_t procNo);
+  void CallVar();
+  void Compare();
+  void SetPointer();
+  void SetPointerToCopy();
+  void PushHandler();
+  const TPSTypeRec& PointerType() const;
+
+  TPSExec& x_;
+};
+
+// --- Operands ----------------------------------------------------------------------------------
+
+Place Interpreter::Followed(Place place) {
+  if (place.ref.type->baseType != tcPointer) return place;
+  const PointerValue pointer = LoadPointer(place.ref.data);
+  if (pointer.target == nullptr) FailWith(erNullPointerException);
+  place.ref = {pointer.target, pointer.targetType};
+  place.stackIndex = pointer.stackIndex;
+  place.keeper = pointer.keeper;
+  return place;
+}
+
+Place Interpreter::VariablePlace(std::uint32_t number, TQXException frameFault) {
+  Place place;
+  if (number < kFirstFrameVariable) {
+    if (number >= x_.globals_.Count()) FailWith(erOutOfGlobalVarsRange);
+    place.ref = x_.globals_.At(number);
+    return place;
+  }
+  const std::int64_t slot = std::int64_t{x_.frameBase_} + (std::int64_t{number} - kFrameBaseVariable);
+  if (slot < 0 || static_cast<std::uint64_t>(slot) >= x_.stack_.Count()) FailWith(frameFault);
+  place.ref = x_.stack_.At(static_cast<std::size_t>(slot));
+  place.stackIndex = static_cast<std::uint32_t>(slot);
+  return place;
+}
+
+void Interpreter::SelectElement(Place& place, std::uint32_t index) {
+  place = Followed(place);
+  const TPSTypeRec& type = *place.ref.type;
+  auto* data = static_cast<std::uint8_t*>(place.ref.data);
+  switch (type.baseType) {
+    case tcRecord: {
+      const auto& record = static_cast<const TPSTypeRec_Record&>(type);
+      if (index >= record.fields.size()) FailWith(ErOutOfRange);
+      place.ref = {data + record.fieldMemOffsets[index], record.fields[index]};
+      return;
+    }
+    case tcStaticArray: {
+      const auto& array = static_cast<const TPSTypeRec_StaticArray&>(type);
+      if (index >= array.count) FailWith(ErOutOfRange);
+      place.ref = {data + std::size_t{index} * array.element->memSize, array.element};
+      return;
+    }
+    case tcArray: {
+      const auto& array = static_cast<const TPSTypeRec_Array&>(type);
+      ArrayBlock* block = ArrayAt(data);
+      if (block == nullptr || index >= block->length) FailWith(ErOutOfRange);
+      place.ref = {block->Elements() + std::size_t{index} * array.element->memSize, array.element};
+      place.stackIndex = kNotOnStack;
+      place.keeper = {KeeperKind::kArrayBlock, block, array.element};
+      return;
+    }
+    default:
+      FailWith(erInvalidType);
+  }
+}
+
+// The index of a kind-3 operand: a small integer variable, or a pointer to one or to a
+// procedural value (whose procedure number is used).
+std::uint32_t Interpreter::ReadIndexVariable() {
+  const std::uint32_t number = ReadU32();
+  Place place = VariablePlace(number, erOutOfStackRange);
+  TPSTypeCode code = place.ref.type->baseType;
+  if (code == tcPointer) {
+    place = Followed(place);
+    code = place.ref.type->baseType;
+    if (code == tcProcPtr) return Load<std::uint32_t>(static_cast<std::uint8_t*>(place.ref.data) + ProcPtrLayout::kProcNo);
+  }
+  if (!IsSmallIntegerCode(code)) FailWith(ErTypeMismatch);
+  return static_cast<std::uint32_t>(SmallIntegerValue(place.ref));
+}
+
+Place Interpreter::ReadConstant() {
+  const TPSTypeRec* type = x_.TypeByNumber(ReadU32());
+  if (type == nullptr) FailWith(erInvalidType);
+  const TPSTypeCode code = type->baseType;
+  Place place;
+  place.constant = true;
+  switch (ConstantEncodingOf(code)) {
+    case ConstantEncoding::kFixed: {
+      const std::uint32_t width = ConstantWidth(code);
+      const std::uint8_t* bytes = Need(width);
+      void* value = x_.constants_.Push(*type);
+      std::memcpy(value, bytes, width);
+      place.ref = {value, type};
+      return place;
+    }
+    case ConstantEncoding::kByteString: {
+      const std::uint32_t length = ReadU32();
+      const std::uint8_t* bytes = Need(length);
+      void* value = x_.constants_.Push(*type);
+      SetStringAt(value, std::string_view(reinterpret_cast<const char*>(bytes), length));
+      place.ref = {value, type};
+      return place;
+    }
+    case ConstantEncoding::kWideString: {
+      const std::uint32_t count = ReadU32();
+      if (count > (x_.codeLength_ - x_.position_) / 2) FailWith(ErOutOfRange);
+      const std::uint8_t* bytes = Need(count * 2);
+      std::u16string text(count, u'\0');
+      for (std::uint32_t i = 0; i < count; ++i) text[i] = Load<char16_t>(bytes + 2 * i);
+      void* value = x_.constants_.Push(*type);
+      SetWideStringAt(value, text);
+      place.ref = {value, type};
+      return place;
+    }
+    case ConstantEncoding::kSetBytes: {
+      const auto& set = static_cast<const TPSTypeRec_Set&>(*type);
+      const std::uint8_t* bytes = Need(set.byteSize);
+      void* value = x_.constants_.Push(*type);
+      std::memcpy(value, bytes, set.byteSize);
+      place.ref = {value, type};
+      return place;
+    }
+    case ConstantEncoding::kNotAllowed:
+      break;
+  }
+  FailWith(erInvalidType);
+}
+
+Place Interpreter::ReadPlace() {
+  if (x_.codeLength_ - x_.position_ < kMinOperandSize) FailWith(ErOutOfRange);
+  const auto kind = static_cast<OperandKind>(ReadByte());
+  switch (kind) {
+    case OperandKind::kVariable:
+      return VariablePlace(ReadU32(), erOutOfGlobalVarsRange);
+    case OperandKind::kConstant:
+      return ReadConstant();
+    case OperandKind::kIndexed: {
+      Place place = VariablePlace(ReadU32(), erOutOfStackRange);
+      SelectElement(place, ReadU32());
+      return place;
+    }
+    case OperandKind::kIndexedByVar: {
+      Place place = VariablePlace(ReadU32(), erOutOfStackRange);
+      SelectElement(place, ReadIndexVariable());
+      return place;
+    }
+  }
+  FailWith(erInvalidOpcodeParameter);
+}
+
+// --- Instructions ------------------------------------------------------------------------------
+
+const TPSTypeRec& Interpreter::PointerType() const {
+  if (x_.firstPointerType_ == nullptr) FailWith(erInvalidType);
+  return *x_.firstPointerType_;
+}
+
+void Interpreter::Push() {
+  const ValueRef source = ReadSource();
+  if (source.type->baseType == tcReturnAddress) FailWith(ErTypeMismatch);
+  void* slot = x_.stack_.Push(*source.type);
+  try {
+    CopyValue(slot, source.data, *source.type);
+  } catch (...) {
+    x_.stack_.Pop();
+    throw;
+  }
+}
+
+// Pushes a pointer to the operand; a pointer operand hands over its target, even a null one.
+void Interpreter::PushVar() {
+  const Place place = ReadPlace();
+  if (place.constant) FailWith(erInvalidOpcodeParameter);
+  const PointerValue pointer = place.ref.type->baseType == tcPointer
+                                   ? LoadPointer(place.ref.data)
+                                   : PointerValue{place.ref.data, place.ref.type, place.stackIndex, place.keeper};
+  SetPointerAt(x_.stack_.Push(PointerType()), pointer);
+}
+
+void Interpreter::PopChecked() {
+  if (x_.stack_.Empty() || &x_.stack_.TypeAt(x_.stack_.Count() - 1) == x_.returnAddressType_.get())
+    FailWith(erOutOfStackRange);
+  x_.stack_.Pop();
+}
+
+void Interpreter::Call(std::uint32_t procNo) {
+  if (procNo >= x_.procs_.size()) FailWith(erOutOfProcRange);
+  TPSProcRec& proc = *x_.procs_[procNo];
+  if (proc.IsExternal()) {
+    x_.CallHostProc(static_cast<TPSExternalProcRec&>(proc));
+    return;
+  }
+  x_.CallScriptProc(static_cast<const TPSInternalProcRec&>(proc), x_.currentProc_);
+}
+
+void Interpreter::CallVar() {
+  const ValueRef value = ReadSource();
+  if (value.type->baseType != tcProcPtr) FailWith(ErTypeMismatch);
+  const auto* data = static_cast<const std::uint8_t*>(value.data);
+  const auto procNo = Load<std::uint32_t>(data + ProcPtrLayout::kProcNo);
+  const auto code = Load<const void*>(data + ProcPtrLayout::kCode);
+  // A native method (number 0 with a code address) has nothing to run in this system.
+  if (procNo == 0 && code != nullptr) FailWith(erCouldNotCallProc);
+  if (procNo >= x_.procs_.size() || static_cast<std::int32_t>(procNo) == x_.mainProcNo_)
+    FailWith(erOutOfProcRange);
+  Call(procNo);
+}
+
+void Interpreter::Compare() {
+  const std::uint8_t op = ReadByte();
+  if (op >= kCompareOpCount) FailWith(erInvalidOpcodeParameter);
+  const ValueRef dest = ReadDestination();
+  const ValueRef left = ReadSource();
+  const ValueRef right = ReadSource();
+  if (!IsSmallIntegerCode(dest.type->baseType)) FailWith(ErTypeMismatch);
+  const bool result = CompareValues(static_cast<CompareOp>(op), left, right, x_);
+  std::memset(dest.data, 0, dest.type->memSize);
+  Store<std::uint8_t>(dest.data, result ? 1 : 0);
+}
+
+// dest (a pointer variable) refers to the source variable, or takes over the source pointer's
+// target. A target on the main stack is only taken by a pointer above it on the stack, which
+// is popped first.
+void Interpreter::SetPointer() {
+  const Place dest = ReadPlace();
+  if (dest.constant || dest.ref.type->baseType != tcPointer) FailWith(erInvalidOpcodeParameter);
+  Place source = ReadPlace();
+  if (source.constant) FailWith(erInvalidOpcodeParameter);
+  PointerValue pointer;
+  if (source.ref.type->baseType == tcPointer) {
+    pointer = LoadPointer(source.ref.data);
+  } else {
+    pointer = {source.ref.data, source.ref.type, source.stackIndex, source.keeper};
+  }
+  if (pointer.target != nullptr && pointer.stackIndex != kNotOnStack &&
+      (dest.stackIndex == kNotOnStack || dest.stackIndex <= pointer.stackIndex))
+    FailWith(erOutOfStackRange);
+  SetPointerAt(dest.ref.data, pointer);
+}
+
+void Interpreter::SetPointerToCopy() {
+  const Place dest = ReadPlace();
+  if (dest.constant || dest.ref.type->baseType != tcPointer) FailWith(erInvalidOpcodeParameter);
+  const Place source = ReadPlace();
+  PointerValue copy;
+  try {
+    if (source.ref.type->baseType == tcPointer) {
+      const PointerValue target = LoadPointer(source.ref.data);
+      copy = CopyIntoOwnedPointer(target.target, target.targetType);
+    } else {
+      copy = CopyIntoOwnedPointer(source.ref.data, source.ref.type);
+    }
+  } catch (const ScriptFault& fault) {
+    if (fault.Code() == erOutOfMemory) throw;
+    FailWith(ErTypeMismatch);
+  }
+  SetPointerAt(dest.ref.data, copy);
+  ReleaseKeeper(copy.keeper);  // SetPointerAt took its own reference
+}
+
+void Interpreter::PushHandler() {
+  std::int32_t positions[4];
+  for (std::int32_t& position : positions) position = ReadI32();
+  const std::uint32_t end = x_.position_;
+  HandlerFrame frame;
+  frame.proc = x_.currentProc_;
+  frame.frameBase = x_.frameBase_;
+  frame.stackCount = x_.stack_.Count();
+  std::int32_t* fields[4] = {&frame.finallyPos, &frame.exceptPos, &frame.secondFinallyPos, &frame.endPos};
+  for (int i = 0; i < 4; ++i) {
+    if (positions[i] == HandlerFrame::kNoPosition) continue;
+    const std::int64_t absolute = std::int64_t{end} + positions[i];
+    if (absolute < 0 || absolute >= x_.codeLength_) FailWith(ErOutOfRange);
+    *fields[i] = static_cast<std::int32_t>(absolute);
+  }
+  x_.handlers_.push_back(std::move(frame));
+}
+
+void Interpreter::Execute(std::uint8_t opcode) {
+  switch (opcode) {
+    case OpAssign: {
+      const ValueRef dest = ReadDestination();
+      AssignValue(dest, ReadSource(), x_);
+      return;
+    }
+    case OpCalculate: {
+      const std::uint8_t op = ReadByte();
+      if (op >= kCalcOpCount) FailWith(erInvalidOpcodeParameter);
+      const ValueRef dest = ReadDestination();
+      CalculateValue(static_cast<CalcOp>(op), dest, ReadSource(), x_);
+      return;
+    }
+    case OpPush: return Push();
+    case OpPushVar: return PushVar();
+    case OpPop: return PopChecked();
+    case OpCall: return Call(ReadU32());
+    case OpGoto: return Jump(ReadI32());
+    case OpJumpIfTrue:
+    case OpJumpIfFalse: {
+      const std::int32_t displacement = ReadI32();
+      const ValueRef value = ReadSource();
+      if (!IsSmallIntegerCode(value.type->baseType)) FailWith(erInvalidType);
+      const bool set = SmallIntegerValue(value) != 0;
+      if (set == (opcode == OpJumpIfTrue)) Jump(displacement);
+      return;
+    }
+    case OpReturn: return x_.ReturnFromProc(x_.position_ - 1);
+    case OpPushType: {
+      const TPSTypeRec* type = x_.TypeByNumber(ReadU32());
+      if (type == nullptr) FailWith(erInvalidType);
+      x_.stack_.Push(*type);
+      return;
+    }
+    case OpCompare: return Compare();
+    case OpCallVar: return CallVar();
+    case OpSetPointer: return SetPointer();
+    case OpBooleanNot: return BooleanNotValue(ReadDestination());
+    case OpNegate: return NegateValue(ReadDestination());
+    case OpSetFlag: {
+      const ValueRef value = ReadSource();
+      if (!IsSmallIntegerCode(value.type->baseType)) FailWith(erInvalidType);
+      const bool invert = ReadByte() != 0;
+      x_.flag_ = (SmallIntegerValue(value) != 0) != invert;
+      return;
+    }
+    case OpJumpIfFlag: {
+      const std::int32_t displacement = ReadI32();
+      if (x_.flag_) Jump(displacement);
+      return;
+    }
+    case OpPushHandler: return PushHandler();
+    case OpPopHandler: return x_.PopHandler(ReadByte());
+    case OpIntegerNot: return IntegerNotValue(ReadDestination());
+    case OpSetPointerToCopy: return SetPointerToCopy();
+    case OpIncrement: return IncrementValue(ReadDestination());
+    case OpDecrement: return DecrementValue(ReadDestination());
+    case OpPopJump:
+    case OpPop2Jump: {
+      const std::int32_t displacement = ReadI32();
+      PopChecked();
+      if (opcode == OpPop2Jump) PopChecked();
+      return Jump(displacement);
+    }
+    case OpNop: return;
+    default: FailWith(erInvalidOpcode);
+  }
+}
+
+// Runs instructions while the status is running; an error ends the pass (the caller decides
+// whether a handler took it).
+void Interpreter::Loop(bool hook) {
+  try {
+    while (x_.status_ == ExecStatus::kRunning) {
+      if (!x_.constants_.Empty()) x_.constants_.PopTo(0);
+      if (hook) {
+        x_.OnStep();
+        if (x_.OnRunLine) x_.OnRunLine(x_);
+        if (x_.status_ != ExecStatus::kRunning) break;
+      }
+      if (x_.position_ >= x_.codeLength_) FailWith(ErOutOfRange);
+      Execute(x_.code_[x_.position_++]);
+    }
+  } catch (...) {
+    x_.constants_.PopTo(0);
+    x_.ReportCaughtException(std::current_exception());
+  }
+  x_.constants_.PopTo(0);
+}
+
+bool TPSExec::Run() {
+  if (status_ == ExecStatus::kLoaded) handlers_.clear();
+  ClearError();
+  const ExecStatus outerReturnStatus = returnStatus_;
+  returnStatus_ = status_;
+  if (status_ == ExecStatus::kLoaded) {
+    if (mainProcNo_ < 0) return false;
+    status_ = ExecStatus::kRunning;
+    TPSProcRec& main = *procs_[static_cast<std::size_t>(mainProcNo_)];
+    if (main.IsExternal()) {
+      currentProc_ = nullptr;
+      ReportError(erNoMainProc, {});
+      status_ = ExecStatus::kLoaded;
+      returnStatus_ = outerReturnStatus;
+      return false;
+    }
+    EnterProc(static_cast<const TPSInternalProcRec&>(main), 0);
+    frameBase_ = -1;
+  } else if (status_ == ExecStatus::kSuspended) {
+    status_ = ExecStatus::kRunning;
+  } else {
+    returnStatus_ = outerReturnStatus;
+    return false;
+  }
+  const bool hook = WantsStepHook() || static_cast<bool>(OnRunLine);
+  do {
+    status_ = ExecStatus::kRunning;
+    Interpreter(*this).Loop(hook);
+  } while (!handlers_.empty() && status_ == ExecStatus::kRunning);
+  if (status_ == ExecStatus::kLoaded && callProcDepth_ == 0) {
+    stack_.Clear();
+    if (resetGlobalsAfterRun) ResetGlobals();
+  }
+  returnStatus_ = outerReturnStatus;
+  return lastError_.code == ErNoError;
+}
+
+}  // namespace dravik::engine

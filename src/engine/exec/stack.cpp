@@ -1,0 +1,92 @@
+#include "engine/exec/stack.h"
+
+#include <algorithm>
+#include <new>
+
+#include "engine/values/script_fault.h"
+#include "engine/values/value_memory.h"
+
+namespace dravik::engine {
+
+namespace {
+
+constexpr std::size_t kSlotAlignment = 8;
+
+constexpr std::size_t RoundUp(std::size_t n, std::size_t step) { return (n + step - 1) / step * step; }
+
+}  // namespace
+
+TPSStack::TPSStack() { slots_.reserve(256); }
+
+TPSStack::~TPSStack() { Clear(); }
+
+std::size_t TPSStack::Capacity() const {
+  std::size_t total = 0;
+  for (const Segment& segment : segments_) total += segment.capacity;
+  return total;
+}
+
+// Room for size bytes in the current segment, or in the next one (made when missing or too
+// small). Nothing changes when no memory can be had.
+std::uint8_t* TPSStack::Allocate(std::size_t size) {
+  std::size_t index = current_;
+  if (index < segments_.size()) {
+    const Segment& segment = segments_[index];
+    if (segment.capacity - segment.used < size && segment.used != 0) ++index;
+  }
+  if (index < segments_.size() && segments_[index].capacity - segments_[index].used < size)
+    segments_.resize(index);  // an empty spare too small for this slot
+  if (index == segments_.size()) {
+    Segment segment;
+    segment.capacity = RoundUp(std::max(size, kMinSegmentSize), kGrowthStep);
+    if (Capacity() + segment.capacity > kMaxBytes) FailWith(erOutOfMemory);
+    segment.bytes.reset(new (std::nothrow) std::uint8_t[segment.capacity]);
+    if (segment.bytes == nullptr) FailWith(erOutOfMemory);
+    segments_.push_back(std::move(segment));
+  }
+  current_ = index;
+  Segment& segment = segments_[index];
+  std::uint8_t* at = segment.bytes.get() + segment.used;
+  segment.used += size;
+  return at;
+}
+
+void* TPSStack::Push(const TPSTypeRec& type) {
+  if (slots_.size() >= slotLimit_) FailWith(erOutOfStackRange);
+  if (type.memSize > kMaxValueMemSize) FailWith(erOutOfMemory);
+  std::uint8_t* value = Allocate(RoundUp(std::max<std::size_t>(type.memSize, 1), kSlotAlignment));
+  InitializeValue(value, type);
+  slots_.push_back({&type, value});
+  return value;
+}
+
+void TPSStack::Pop() {
+  const Slot slot = slots_.back();
+  slots_.pop_back();
+  Segment& segment = segments_[current_];
+  segment.used = static_cast<std::size_t>(slot.value - segment.bytes.get());
+  if (segment.used == 0 && current_ > 0) --current_;
+  if (slot.type->needsFinalization) FinalizeValue(slot.value, *slot.type);
+  ReleaseSpareSegments();
+}
+
+// Keeps one empty segment above the current one as a spare, so that pushing and popping
+// across a segment boundary does not allocate each time; frees the rest once they add up to
+// the shrink slack.
+void TPSStack::ReleaseSpareSegments() {
+  std::size_t spare = 0;
+  for (std::size_t i = current_ + 1; i < segments_.size(); ++i) spare += segments_[i].capacity;
+  if (spare >= kShrinkSlack && segments_.size() > current_ + 2) segments_.resize(current_ + 2);
+}
+
+void TPSStack::PopTo(std::size_t count) {
+  while (slots_.size() > count) Pop();
+}
+
+void TPSStack::Clear() {
+  PopTo(0);
+  segments_.clear();
+  current_ = 0;
+}
+
+}  // namespace dravik::engine

@@ -1,0 +1,75 @@
+#pragma once
+// tcPointer values. A pointer refers to a target (address and type record) and, so that it can
+// never outlive what it refers to, says where the target lives:
+//  - in a slot of the main stack: the slot's index. The machine only lets a pointer take such a
+//    target when the pointer itself lies above that slot on the main stack, so the pointer dies
+//    first;
+//  - in a heap block (an element of a dynamic array, or a copy the pointer owns): the pointer
+//    holds a reference on that block (its keeper), which stays alive while any pointer to it
+//    does;
+//  - anywhere else (global variables, host memory handed to CallProc): nothing; those outlive
+//    every pointer to them.
+// The image format's owns-copy flag is a keeper of kind kOwnedCopy.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "engine/values/type_records.h"
+#include "engine/values/value_memory.h"
+
+namespace dravik::engine {
+
+enum class KeeperKind : std::uint32_t { kNone = 0, kOwnedCopy = 1, kArrayBlock = 2 };
+
+// A heap value shared by the pointers that keep it: a count, its type, then the value.
+struct ValueBox {
+  std::int32_t refCount;
+  const TPSTypeRec* type;
+  std::uint8_t* Value() { return reinterpret_cast<std::uint8_t*>(this + 1); }
+};
+
+// What keeps a heap target alive: a ValueBox, or an ArrayBlock with its element type.
+struct Keeper {
+  KeeperKind kind = KeeperKind::kNone;
+  void* block = nullptr;
+  const TPSTypeRec* elementType = nullptr;  // kArrayBlock only
+};
+
+inline constexpr std::uint32_t kNotOnStack = 0xFFFFFFFF;
+
+struct PointerValue {
+  void* target = nullptr;
+  const TPSTypeRec* targetType = nullptr;
+  std::uint32_t stackIndex = kNotOnStack;
+  Keeper keeper;
+};
+
+// Layout in value memory: the fields above one after another.
+struct PointerLayout {
+  static constexpr std::size_t kTarget = 0;
+  static constexpr std::size_t kType = kTarget + sizeof(void*);
+  static constexpr std::size_t kKeeperBlock = kType + sizeof(void*);
+  static constexpr std::size_t kKeeperElement = kKeeperBlock + sizeof(void*);
+  static constexpr std::size_t kStackIndex = kKeeperElement + sizeof(void*);
+  static constexpr std::size_t kKeeperKind = kStackIndex + 4;
+  static constexpr std::size_t kSize = kKeeperKind + 4;
+};
+
+PointerValue LoadPointer(const void* at);
+// Stores without touching references: the caller has taken the keeper's reference.
+void StorePointer(void* at, const PointerValue& value);
+
+void RetainKeeper(const Keeper& keeper);
+void ReleaseKeeper(const Keeper& keeper);
+
+// Replaces the pointer at `at` by one referring to value (taking a reference on its keeper)
+// and releases the old keeper.
+void SetPointerAt(void* at, const PointerValue& value);
+
+// A new owned copy of the value (CopyValue into a fresh default value of its type), as a
+// pointer that owns it. A null source gives the null pointer.
+PointerValue CopyIntoOwnedPointer(const void* value, const TPSTypeRec* type);
+// The same `depth` levels inside a copy (kMaxCopyDepth).
+PointerValue CopyIntoOwnedPointer(const void* value, const TPSTypeRec* type, std::uint32_t depth);
+
+}  // namespace dravik::engine

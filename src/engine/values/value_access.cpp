@@ -1,0 +1,99 @@
+#include "engine/values/value_access.h"
+
+#include "engine/values/assignment_conversion.h"
+#include "engine/values/integer_kinds.h"
+#include "engine/values/script_fault.h"
+
+namespace dravik::engine {
+
+namespace {
+
+[[noreturn]] void FailSetter() { throw HostException(kSetterMismatchMessage); }
+
+ValueRef SetterTarget(ValueRef value) {
+  const ValueRef target = FollowPointer(value);
+  if (target.data == nullptr || target.type == nullptr) FailSetter();
+  return target;
+}
+
+bool IsRealCode(TPSTypeCode code) { return code == tcSingle || code == tcDouble || code == tcExtended; }
+
+// numberValue holds the same number: the form a variant destination takes it in.
+void SetInteger(ValueRef value, std::int64_t number, ValueRef numberValue) {
+  const ValueRef target = SetterTarget(value);
+  const TPSTypeCode code = target.type->baseType;
+  if (IntegerKindOf(code))
+    StoreInteger(target.data, *IntegerKindOf(code), static_cast<std::uint64_t>(number));
+  else if (IsRealCode(code))
+    StoreReal(target.data, code, static_cast<Extended>(number));
+  else if (code == tcCurrency)
+    Store(target.data, IntegerToCurrency(number));
+  else if (code == tcVariant)
+    StoreAsVariant(target.data, numberValue);
+  else
+    FailSetter();
+}
+
+}  // namespace
+
+std::int32_t GetInt32(ValueRef value) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(ConvertToOrdinal(FollowPointer(value))));
+}
+
+std::int64_t GetInt64(ValueRef value) { return ConvertToInt64(FollowPointer(value)); }
+Extended GetReal(ValueRef value) { return ConvertToReal(FollowPointer(value)); }
+std::string GetString(ValueRef value) { return ConvertToString(FollowPointer(value)); }
+
+void SetInt32(ValueRef value, std::int32_t number) {
+  const TPSTypeRec numberType(tcS32);
+  SetInteger(value, number, {&number, &numberType});
+}
+
+void SetInt64(ValueRef value, std::int64_t number) {
+  const TPSTypeRec numberType(tcS64);
+  SetInteger(value, number, {&number, &numberType});
+}
+
+void SetReal(ValueRef value, Extended number) {
+  const ValueRef target = SetterTarget(value);
+  const TPSTypeCode code = target.type->baseType;
+  if (IsRealCode(code)) {
+    StoreReal(target.data, code, number);
+  } else if (code == tcCurrency) {
+    Store(target.data, RealToCurrency(number));
+  } else if (code == tcVariant) {
+    const TPSTypeRec numberType(tcExtended);
+    std::uint8_t bytes[kExtendedMemSize];
+    StoreExtended(bytes, number);
+    StoreAsVariant(target.data, {bytes, &numberType});
+  } else {
+    FailSetter();
+  }
+}
+
+void SetString(ValueRef value, std::string_view text) {
+  const ValueRef target = SetterTarget(value);
+  switch (target.type->baseType) {
+    case tcString: case tcPChar: SetStringAt(target.data, text); break;
+    case tcWideString: SetWideStringAt(target.data, WidenText(text)); break;
+    case tcChar:
+      if (text.size() != 1) FailSetter();
+      Store(target.data, text[0]);
+      break;
+    case tcVariant: {
+      const TPSTypeRec textType(tcString);
+      StringBlock* block = NewString(text);
+      try {
+        StoreAsVariant(target.data, {&block, &textType});
+      } catch (...) {
+        ReleaseString(block);
+        throw;
+      }
+      ReleaseString(block);
+      break;
+    }
+    default: FailSetter();
+  }
+}
+
+}  // namespace dravik::engine

@@ -1,0 +1,192 @@
+#pragma once
+// Running test scripts: a script is compiled with a few host routines declared in the unit
+// "SYSTEM", loaded into a TPSExec that has those routines registered, and run. The routines
+// print into `out` (items separated by one blank) and let the script look at the executor.
+// Every reported error is recorded as "code@procedure:position".
+
+#include <array>
+#include <cstdint>
+#include <new>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "../compiler/compile_helper.h"
+#include "engine/exec/exec.h"
+#include "engine/values/script_fault.h"
+#include "engine/values/value_access.h"
+#include "engine/values/value_memory.h"
+
+namespace dravik::engine::testing {
+
+inline constexpr std::array<std::string_view, 13> kTestHostDeclarations = {
+    "procedure Print(s: string)",
+    "procedure PrintInt(i: Longint)",
+    // Doubles n and s, overwrites copy, and prints how each came ("ref" or "val").
+    "procedure HostDouble(var n: Longint; var s: string; copy: string)",
+    // The code and the text of the error pending now (0 and "No Error" when none).
+    "function PendingError: Longint",
+    "function PendingText: string",
+    // Throws a host exception with the message.
+    "procedure Fail(message: string)",
+    // Throws, by kind: 0 a host exception "host", 1 EPSException("custom") for procedure 7 at
+    // position 99, 2 ScriptFault(ErMathError), 3 std::bad_alloc, 4 something that is no
+    // std::exception.
+    "procedure Throw(kind: Longint)",
+    // Answers false without reporting anything.
+    "procedure Refuse",
+    "procedure HostHalt",
+    "procedure HostSuspend",
+    "procedure HostUnload",
+    // The main stack's slot count at the moment of the call.
+    "function StackDepth: Longint",
+    // Calls the script procedure of that name from the host with n as its one parameter, and
+    // prints what CallProc answered.
+    "procedure CallBack(name: string; n: Longint)",
+};
+
+class ScriptRun {
+ public:
+  explicit ScriptRun(std::string_view script) {
+    TPSPascalCompiler compiler;
+    compiler.OnUses = [](TPSPascalCompiler& c, const std::string& unit) {
+      if (unit != "SYSTEM") return false;
+      for (std::string_view declaration : kTestHostDeclarations) c.AddHostRoutine(declaration);
+      return true;
+    };
+    compiled = CompileWith(compiler, script);
+    exec.OnException = [this](TPSExec&, TQXException code, std::string_view, std::uint32_t position,
+                              std::int32_t procNo, const std::exception_ptr&) {
+      errors.push_back(std::to_string(code) + "@" + std::to_string(procNo) + ":" + std::to_string(position));
+    };
+    RegisterHostRoutines();
+    if (compiled.ok) loaded = exec.LoadImage(compiled.image);
+  }
+  ScriptRun(const ScriptRun&) = delete;
+  ScriptRun& operator=(const ScriptRun&) = delete;
+
+  // Why the script did not get as far as running; empty when it loaded.
+  std::string Problem() const {
+    if (!compiled.ok)
+      return "compile: " + (compiled.messages.empty() ? std::string() : compiled.messages.back());
+    if (!loaded) return "load: " + ErrorToText(exec.LastError(), exec.LastErrorParameter());
+    return {};
+  }
+
+  bool Run() { return exec.Run(); }
+
+  // The number of the script procedure exported under that (upper-case) name; -1 when none.
+  std::int32_t ProcNo(std::string_view name) const {
+    for (std::size_t i = 0; i < exec.Procs().size(); ++i) {
+      const auto* proc = dynamic_cast<const TPSInternalProcRec*>(exec.Procs()[i].get());
+      if (proc != nullptr && proc->exportName == name) return static_cast<std::int32_t>(i);
+    }
+    return -1;
+  }
+
+  // Global variable number i (declaration order) read as an integer or a string.
+  std::int32_t GlobalInt(std::size_t i) { return GetInt32(exec.Globals().At(i)); }
+  std::string GlobalString(std::size_t i) { return GetString(exec.Globals().At(i)); }
+
+  void Emit(std::string_view item) {
+    if (!out.empty()) out += ' ';
+    out += item;
+  }
+
+  Compiled compiled;
+  TPSExec exec;
+  bool loaded = false;
+  std::string out;
+  std::vector<std::string> errors;
+
+ private:
+  using Params = std::span<const ScriptValueRef>;
+
+  void Register(std::string_view name, HostFunction function) {
+    exec.RegisterHostFunction(std::move(function), name, kRegisterConvention);
+  }
+
+  void RegisterHostRoutines() {
+    Register("PRINT", [this](TPSExec&, Params p, const ScriptValueRef*) {
+      Emit(GetString(p[0].value));
+      return true;
+    });
+    Register("PRINTINT", [this](TPSExec&, Params p, const ScriptValueRef*) {
+      Emit(std::to_string(GetInt32(p[0].value)));
+      return true;
+    });
+    Register("HOSTDOUBLE", [this](TPSExec&, Params p, const ScriptValueRef*) {
+      SetInt32(p[0].value, GetInt32(p[0].value) * 2);
+      SetString(p[1].value, GetString(p[1].value) + GetString(p[1].value));
+      SetString(p[2].value, "changed");
+      Emit(std::string(p[0].byReference ? "ref" : "val") + (p[1].byReference ? "ref" : "val") +
+           (p[2].byReference ? "ref" : "val"));
+      return true;
+    });
+    Register("PENDINGERROR", [](TPSExec& e, Params, const ScriptValueRef* result) {
+      SetInt32(result->value, e.LastError());
+      return true;
+    });
+    Register("PENDINGTEXT", [](TPSExec& e, Params, const ScriptValueRef* result) {
+      SetString(result->value, ErrorToText(e.LastError(), e.LastErrorParameter()));
+      return true;
+    });
+    Register("FAIL", [](TPSExec&, Params p, const ScriptValueRef*) -> bool {
+      throw HostException(GetString(p[0].value));
+    });
+    Register("THROW", [](TPSExec&, Params p, const ScriptValueRef*) -> bool {
+      switch (GetInt32(p[0].value)) {
+        case 0:
+          throw HostException("host");
+        case 1:
+          throw EPSException("custom", 7, 99);
+        case 2:
+          throw ScriptFault(ErMathError);
+        case 3:
+          throw std::bad_alloc();
+        default:
+          throw 4;
+      }
+    });
+    Register("REFUSE", [](TPSExec&, Params, const ScriptValueRef*) { return false; });
+    Register("HOSTHALT", [](TPSExec& e, Params, const ScriptValueRef*) {
+      e.Halt();
+      return true;
+    });
+    Register("HOSTSUSPEND", [](TPSExec& e, Params, const ScriptValueRef*) {
+      e.Suspend();
+      return true;
+    });
+    Register("HOSTUNLOAD", [](TPSExec& e, Params, const ScriptValueRef*) {
+      e.Unload();
+      return true;
+    });
+    Register("STACKDEPTH", [](TPSExec& e, Params, const ScriptValueRef* result) {
+      SetInt32(result->value, static_cast<std::int32_t>(e.MainStack().Count()));
+      return true;
+    });
+    Register("CALLBACK", [this](TPSExec& e, Params p, const ScriptValueRef*) {
+      const std::int32_t procNo = ProcNo(GetString(p[0].value));
+      const bool ok =
+          e.CallProc(std::span<const ValueRef>(&p[1].value, 1), static_cast<std::uint32_t>(procNo));
+      Emit(ok ? "true" : "false");
+      return true;
+    });
+    // Stand-ins for the built-in array routines, which the compiler calls for SetArrayLength,
+    // GetArrayLength and bracket lists.
+    Register("SETARRAYLENGTH", [](TPSExec&, Params p, const ScriptValueRef*) {
+      const auto* type = dynamic_cast<const TPSTypeRec_Array*>(p[0].value.type);
+      if (type == nullptr || type->baseType != tcArray) return false;
+      SetArrayLengthAt(p[0].value.data, *type->element, static_cast<std::uint32_t>(GetInt32(p[1].value)));
+      return true;
+    });
+    Register("GETARRAYLENGTH", [](TPSExec&, Params p, const ScriptValueRef* result) {
+      if (p[0].value.type == nullptr || p[0].value.type->baseType != tcArray) return false;
+      SetInt32(result->value, static_cast<std::int32_t>(ArrayLengthAt(p[0].value.data)));
+      return true;
+    });
+  }
+};
+
+}  // namespace dravik::engine::testing
