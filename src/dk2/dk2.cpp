@@ -29,7 +29,7 @@ constexpr std::array kVerbs = {
 };
 
 void PrintUsage(std::ostream& to) {
-  to << "usage: dk2 VERB FILE\n\nverbs:\n";
+  to << "usage: dk2 VERB OPERANDS\n\nverbs (with their operands):\n";
   for (const Verb& verb : kVerbs)
     to << "  " << verb.name << " " << verb.operands << "  " << verb.summary << "\n";
 }

@@ -13,8 +13,9 @@ namespace {
 
 constexpr std::string_view kImageOption = "--image";
 
-// run sets the three ways a script can fail apart: the compiler refused it (as a bad command
-// line), it stopped on a runtime error (as check's failure), or its image did not load.
+// run tells apart the three ways a script can fail: it stopped on a runtime error (check's
+// failure status), the compiler refused it (the status of a bad command line: nothing could
+// run), or its image did not load.
 constexpr int kExitCompileFailed = kExitUsage;
 constexpr int kExitRuntimeError = kExitScriptFailed;
 constexpr int kExitLoadFailed = 3;

@@ -91,8 +91,24 @@ class Interpreter {
   void PushHandler();
   const TPSTypeRec& PointerType() const;
 
+  // Plain inline constants (numbers, characters, sets: nothing to release) are decoded into
+  // these slots instead of the constant area; an instruction has at most three operands.
+  static constexpr int kScratchSlots = 3;
+  static constexpr std::size_t kScratchSize = 32;  // the largest set
+  void* Scratch(const TPSTypeRec& type);
+
   TPSExec& x_;
+  alignas(8) std::uint8_t scratch_[kScratchSlots][kScratchSize];
+  int scratchUsed_ = 0;
 };
+
+void* Interpreter::Scratch(const TPSTypeRec& type) {
+  if (scratchUsed_ == kScratchSlots || type.memSize > kScratchSize || type.needsFinalization)
+    return x_.constants_.Push(type);
+  void* value = scratch_[scratchUsed_++];
+  std::memset(value, 0, type.memSize);
+  return value;
+}
 
 // --- Operands ----------------------------------------------------------------------------------
 
@@ -176,7 +192,7 @@ Place Interpreter::ReadConstant() {
     case ConstantEncoding::kFixed: {
       const std::uint32_t width = ConstantWidth(code);
       const std::uint8_t* bytes = Need(width);
-      void* value = x_.constants_.Push(*type);
+      void* value = Scratch(*type);
       std::memcpy(value, bytes, width);
       place.ref = {value, type};
       return place;
@@ -203,7 +219,7 @@ Place Interpreter::ReadConstant() {
     case ConstantEncoding::kSetBytes: {
       const auto& set = static_cast<const TPSTypeRec_Set&>(*type);
       const std::uint8_t* bytes = Need(set.byteSize);
-      void* value = x_.constants_.Push(*type);
+      void* value = Scratch(*type);
       std::memcpy(value, bytes, set.byteSize);
       place.ref = {value, type};
       return place;
@@ -440,6 +456,7 @@ void Interpreter::Loop(bool hook) {
   try {
     while (x_.status_ == ExecStatus::kRunning) {
       if (!x_.constants_.Empty()) x_.constants_.PopTo(0);
+      scratchUsed_ = 0;
       if (hook) {
         x_.OnStep();
         if (x_.OnRunLine) x_.OnRunLine(x_);

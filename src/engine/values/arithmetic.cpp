@@ -53,14 +53,12 @@ void CalculateCurrencyValue(CalcOp op, ValueRef dest, ValueRef source) {
 
 void AppendString(CalcOp op, ValueRef dest, ValueRef source) {
   if (op != CalcOp::Add) FailWith(ErTypeMismatch);
-  std::string tail = ConvertToString(source);
-  SetStringAt(dest.data, std::string(StringAt(dest.data)) + tail);
+  AppendStringAt(dest.data, ConvertToString(source));
 }
 
 void AppendWideString(CalcOp op, ValueRef dest, ValueRef source) {
   if (op != CalcOp::Add) FailWith(ErTypeMismatch);
-  std::u16string tail = ConvertToWideString(source);
-  SetWideStringAt(dest.data, std::u16string(WideStringAt(dest.data)) + tail);
+  AppendWideStringAt(dest.data, ConvertToWideString(source));
 }
 
 void CalculateCharacter(CalcOp op, ValueRef dest, ValueRef source, IntegerKind kind) {

@@ -49,15 +49,21 @@ bool DropReference(Block* block) {
   return --block->refCount == 0;
 }
 
+// A block holding head followed by tail, with room for capacity units (at least their length).
 template <class Block, class Unit>
-Block* NewTextBlock(std::basic_string_view<Unit> text) {
-  if (text.empty()) return nullptr;
-  if (text.size() > kMaxStringLength) FailWith(erOutOfMemory);
-  auto* block = static_cast<Block*>(AllocateBlock(sizeof(Block) + (text.size() + 1) * sizeof(Unit)));
+Block* NewTextBlock(std::basic_string_view<Unit> head, std::basic_string_view<Unit> tail = {},
+                    std::size_t capacity = 0) {
+  const std::size_t length = head.size() + tail.size();
+  if (length == 0) return nullptr;
+  if (head.size() > kMaxStringLength || tail.size() > kMaxStringLength - head.size()) FailWith(erOutOfMemory);
+  capacity = std::clamp(capacity, length, kMaxStringLength);
+  auto* block = static_cast<Block*>(AllocateBlock(sizeof(Block) + (capacity + 1) * sizeof(Unit)));
   block->refCount = 1;
-  block->length = static_cast<std::uint32_t>(text.size());
-  std::memcpy(block->Text(), text.data(), text.size() * sizeof(Unit));
-  block->Text()[text.size()] = 0;
+  block->length = static_cast<std::uint32_t>(length);
+  block->capacity = static_cast<std::uint32_t>(capacity);
+  if (!head.empty()) std::memcpy(block->Text(), head.data(), head.size() * sizeof(Unit));
+  if (!tail.empty()) std::memcpy(block->Text() + head.size(), tail.data(), tail.size() * sizeof(Unit));
+  block->Text()[length] = 0;
   return block;
 }
 
@@ -82,6 +88,25 @@ void SetTextAt(void* at, std::basic_string_view<Unit> text) {
   ReleaseTextBlock(old);
 }
 
+// Appends in place when the block is unshared and has room (text may lie inside the block: it
+// is read from before the old end, written after it); otherwise moves to a block with twice
+// the room, so that n appends copy O(n) units in all.
+template <class Block, class Unit>
+void AppendTextAt(void* at, std::basic_string_view<Unit> text) {
+  if (text.empty()) return;
+  Block* block = Load<Block*>(at);
+  const std::size_t length = block == nullptr ? 0 : block->length;
+  if (block != nullptr && block->refCount == 1 && block->capacity - length >= text.size()) {
+    std::memcpy(block->Text() + length, text.data(), text.size() * sizeof(Unit));
+    block->length = static_cast<std::uint32_t>(length + text.size());
+    block->Text()[block->length] = 0;
+    return;
+  }
+  Block* fresh = NewTextBlock<Block>(TextAt<Block, Unit>(at), text, 2 * (length + text.size()));
+  Store(at, fresh);
+  ReleaseTextBlock(block);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -98,6 +123,8 @@ std::string_view StringAt(const void* at) { return TextAt<StringBlock, char>(at)
 std::u16string_view WideStringAt(const void* at) { return TextAt<WideStringBlock, char16_t>(at); }
 void SetStringAt(void* at, std::string_view text) { SetTextAt<StringBlock>(at, text); }
 void SetWideStringAt(void* at, std::u16string_view text) { SetTextAt<WideStringBlock>(at, text); }
+void AppendStringAt(void* at, std::string_view text) { AppendTextAt<StringBlock, char>(at, text); }
+void AppendWideStringAt(void* at, std::u16string_view text) { AppendTextAt<WideStringBlock, char16_t>(at, text); }
 
 char* UniqueStringAt(void* at) {
   StringBlock* block = Load<StringBlock*>(at);

@@ -46,11 +46,13 @@ void StoreExtended(void* at, Extended value);
 
 inline constexpr std::size_t kMaxStringLength = 1u << 26;
 
-// 8-bit string block: the count, the length, then the bytes and a terminating zero (so a PChar
-// can view the text in place).
+// 8-bit string block: the count, the length, the room for text, then the bytes and a
+// terminating zero (so a PChar can view the text in place). A block made by appending keeps
+// spare room, so that a string grown by repeated appends is copied only now and then.
 struct StringBlock {
   std::int32_t refCount;
   std::uint32_t length;
+  std::uint32_t capacity;
   char* Text() { return reinterpret_cast<char*>(this + 1); }
   const char* Text() const { return reinterpret_cast<const char*>(this + 1); }
 };
@@ -59,6 +61,7 @@ struct StringBlock {
 struct WideStringBlock {
   std::int32_t refCount;
   std::uint32_t length;
+  std::uint32_t capacity;
   char16_t* Text() { return reinterpret_cast<char16_t*>(this + 1); }
   const char16_t* Text() const { return reinterpret_cast<const char16_t*>(this + 1); }
 };
@@ -77,6 +80,9 @@ std::u16string_view WideStringAt(const void* at);
 // Replaces the string value at `at` by a new one holding text, releasing the old one.
 void SetStringAt(void* at, std::string_view text);
 void SetWideStringAt(void* at, std::u16string_view text);
+// Appends text to the string value at `at`; in place when its block is unshared and has room.
+void AppendStringAt(void* at, std::string_view text);
+void AppendWideStringAt(void* at, std::u16string_view text);
 // Makes the string at `at` the only owner of its block and answers its writable bytes (null for
 // the empty string).
 char* UniqueStringAt(void* at);

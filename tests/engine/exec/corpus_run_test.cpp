@@ -1,12 +1,14 @@
 // Every script of the golden corpora that compiles is also loaded and run, with the host
 // routines stubbed and an instruction budget: whatever the script does, the run must end with
 // success or a runtime error, never with a crash or a sanitizer report, and a successful run
-// must leave nothing on the main stack.
+// must leave nothing on the main stack. The images the fuzzer once found troublesome
+// (tests/data/fuzz_regressions) run the same way.
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -27,16 +29,11 @@ struct CorpusTally {
   int succeeded = 0;
 };
 
-void RunCase(const std::string& path, CorpusTally& tally) {
-  std::string text;
-  ASSERT_TRUE(dk2::golden::ReadWholeFile(path, text)) << path;
-  const dk2::Compilation compilation = dk2::CompileScript(text);
-  if (!compilation.ok) return;
-  ++tally.compiled;
+void RunImage(const std::string& image, const std::string& path, CorpusTally& tally) {
   TPSExec exec;
   for (std::string_view name : kStubbedRoutines)
     exec.RegisterHostFunction([](TPSExec&, auto, auto) { return true; }, name, kRegisterConvention);
-  if (!exec.LoadImage(compilation.image)) return;
+  if (!exec.LoadImage(image)) return;
   ++tally.loaded;
   std::uint32_t steps = 0;
   exec.OnRunLine = [&steps](TPSExec& e) {
@@ -48,6 +45,15 @@ void RunCase(const std::string& path, CorpusTally& tally) {
   } else {
     EXPECT_NE(exec.Status(), ExecStatus::kRunning) << path;
   }
+}
+
+void RunCase(const std::string& path, CorpusTally& tally) {
+  std::string text;
+  ASSERT_TRUE(dk2::golden::ReadWholeFile(path, text)) << path;
+  const dk2::Compilation compilation = dk2::CompileScript(text);
+  if (!compilation.ok) return;
+  ++tally.compiled;
+  RunImage(compilation.image, path, tally);
 }
 
 TEST(CorpusRun, EveryCompiledCorpusScriptRunsToAnEnd) {
@@ -62,6 +68,20 @@ TEST(CorpusRun, EveryCompiledCorpusScriptRunsToAnEnd) {
   EXPECT_GT(tally.succeeded, 30);
   std::printf("corpus: %d compiled, %d loaded, %d ran successfully\n", tally.compiled, tally.loaded,
               tally.succeeded);
+}
+
+TEST(CorpusRun, FuzzRegressionImagesRunToAnEnd) {
+  namespace fs = std::filesystem;
+  CorpusTally tally;
+  std::error_code error;
+  for (fs::directory_iterator it(fs::path(dk2::golden::CorpusDir("fuzz_regressions")), error), end;
+       !error && it != end; it.increment(error)) {
+    std::string image;
+    ASSERT_TRUE(dk2::golden::ReadWholeFile(it->path().string(), image));
+    RunImage(image, it->path().string(), tally);
+  }
+  EXPECT_FALSE(error);
+  EXPECT_GE(tally.loaded, 2);
 }
 
 }  // namespace

@@ -20,6 +20,7 @@ struct Types {
   TPSTypeRec u8{tcU8};
   TPSTypeRec str{tcString};
   TPSTypeRec pchar{tcPChar};
+  TPSTypeRec wide{tcWideString};
   TPSTypeRec pointer{tcPointer};
   TPSTypeRec_Array strings{&str};
   TPSTypeRec_Array numbers{&s32};
@@ -155,6 +156,27 @@ TEST(StringBlockTest, SettingAStringFromItsOwnTextAndSelfCopy) {
   EXPECT_EQ(StringAt(s.Data()), "cdef");
   CopyValue(s.Data(), s.Data(), t.str);
   EXPECT_EQ(RefCountOf(s.Data()), 1);
+}
+
+TEST(StringBlockTest, AppendingGrowsInPlaceButNeverIntoASharedBlock) {
+  Types t;
+  TestValue s(t.str), copy(t.str);
+  AppendStringAt(s.Data(), "ab");
+  StringBlock* grown = Load<StringBlock*>(s.Data());
+  EXPECT_GE(grown->capacity, 4u);
+  AppendStringAt(s.Data(), "cd");
+  EXPECT_EQ(Load<StringBlock*>(s.Data()), grown) << "room left by the first append is used";
+  AppendStringAt(s.Data(), StringAt(s.Data()));
+  EXPECT_EQ(StringAt(s.Data()), "abcdabcd");
+  EXPECT_EQ(Load<StringBlock*>(s.Data())->Text()[8], '\0');
+  CopyValue(copy.Data(), s.Data(), t.str);
+  AppendStringAt(copy.Data(), "!");
+  EXPECT_EQ(StringAt(copy.Data()), "abcdabcd!");
+  EXPECT_EQ(StringAt(s.Data()), "abcdabcd") << "a shared block is copied before it grows";
+  TestValue wide(t.wide);
+  AppendWideStringAt(wide.Data(), u"x");
+  AppendWideStringAt(wide.Data(), u"yz");
+  EXPECT_EQ(WideStringAt(wide.Data()), u"xyz");
 }
 
 TEST(StringBlockTest, ABlockWithANegativeCountIsNeverFreedNorWritten) {
