@@ -133,6 +133,9 @@ class Compilation {
 
   // --- declarations (declarations.cpp)
   TPSType* ReadType(TPSPascalParser& p, std::string_view declaredName);
+  // ':' type, as variables, parameters and function results declare it; the type, marked as
+  // used, or nothing after a reported error.
+  TPSType* ReadTypeAfterColon();
   bool ReadTypeSection();
   bool ReadConstSection();
   // With a routine the variables are its locals, else globals.

@@ -35,6 +35,15 @@ TPSType* Compilation::NewNamedType(TPSPascalParser& p, std::unique_ptr<TPSType> 
 }
 
 // type: type-name | enum | array-type | procedural-type | record-type | set-type
+TPSType* Compilation::ReadTypeAfterColon() {
+  if (script_.TokenKind() != tokColon) {
+    Fail(ecColonExpected);
+    return nullptr;
+  }
+  script_.Next();
+  return UseType(ReadType(script_, ""));
+}
+
 TPSType* Compilation::ReadType(TPSPascalParser& p, std::string_view declaredName) {
   NestingGuard guard(*this);
   if (!guard.Ok(p)) return nullptr;
@@ -329,9 +338,7 @@ bool Compilation::ReadVarSection(TPSInternalProcedure* routine, std::int32_t pro
       if (script_.TokenKind() != tokComma) break;
       script_.Next();
     }
-    if (script_.TokenKind() != tokColon) return Fail(ecColonExpected);
-    script_.Next();
-    TPSType* type = UseType(ReadType(script_, ""));
+    TPSType* type = ReadTypeAfterColon();
     if (type == nullptr) return false;
     // Each variable is positioned at the token after its type.
     for (TPSName& name : names)

@@ -200,9 +200,7 @@ bool Compilation::ReadRoutineParams(TPSParametersDecl& decl, const TPSName& rout
       if (script_.TokenKind() != tokComma) break;
       script_.Next();
     }
-    if (script_.TokenKind() != tokColon) return Fail(ecColonExpected);
-    script_.Next();
-    TPSType* type = UseType(ReadType(script_, ""));
+    TPSType* type = ReadTypeAfterColon();
     if (type == nullptr) return false;
     for (std::size_t i = first; i < decl.params.size(); ++i) decl.params[i].type = type;
     if (script_.TokenKind() == tokCloseRound) break;
@@ -239,9 +237,7 @@ bool Compilation::ReadRoutineHeader(RoutineHeader& header) {
       header.forwardNo ? static_cast<TPSInternalProcedure*>(procs_[*header.forwardNo].get()) : nullptr;
   if (!ReadRoutineParams(header.decl, header.name, forward)) return false;
   if (function) {
-    if (script_.TokenKind() != tokColon) return Fail(ecColonExpected);
-    script_.Next();
-    header.decl.result = UseType(ReadType(script_, ""));
+    header.decl.result = ReadTypeAfterColon();
     if (header.decl.result == nullptr) return false;
   }
   if (script_.TokenKind() != tokSemicolon) return Fail(ecSemicolonExpected);

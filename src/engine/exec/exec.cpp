@@ -201,17 +201,7 @@ bool TPSExec::CallProc(std::span<const ValueRef> params, std::uint32_t procNo) {
   ++callProcDepth_;
   bool result = false;
   try {
-    for (const ValueRef& param : params) {
-      PointerValue pointer;
-      if (param.type != nullptr && param.type->baseType == tcPointer) {
-        pointer = LoadPointer(param.data);
-        RetainKeeper(pointer.keeper);
-      } else {
-        pointer.target = param.data;
-        pointer.targetType = param.type;
-      }
-      StorePointer(stack_.Push(*firstPointerType_), pointer);
-    }
+    for (const ValueRef& param : params) SetPointerAt(stack_.Push(*firstPointerType_), PointerTo(param));
     TPSProcRec& proc = *procs_[procNo];
     if (proc.IsExternal()) {
       result = CallHostProc(static_cast<TPSExternalProcRec&>(proc));

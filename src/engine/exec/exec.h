@@ -191,7 +191,10 @@ class TPSExec : public ValueEnvironment {
 
   // Handler frames and returns (handlers.cpp).
   bool EnterFrame(HandlerFrame& frame);
+  bool IsReturnAddressSlot(std::size_t index) const;
   void JumpToPart(std::int32_t& part);
+  void EnterExceptPart(HandlerFrame& frame);
+  bool JumpToFinallyPart(HandlerFrame& frame);
   void LeaveBlock();
   void PopHandler(std::uint8_t kind);
   void ReturnFromProc(std::uint32_t returnPosition);

@@ -35,19 +35,39 @@ bool IsSet(std::int32_t position) { return position >= 0; }
 // hand-made image can pop below the frame).
 bool TPSExec::EnterFrame(HandlerFrame& frame) {
   stack_.PopTo(std::min(stack_.Count(), frame.stackCount));
-  if (frame.frameBase >= 0) {
-    const auto base = static_cast<std::size_t>(frame.frameBase);
-    if (base >= stack_.Count() || &stack_.TypeAt(base) != returnAddressType_.get()) return false;
-  }
+  if (frame.frameBase >= 0 && !IsReturnAddressSlot(static_cast<std::size_t>(frame.frameBase))) return false;
   EnterProc(*frame.proc, 0);
   frameBase_ = frame.frameBase;
   return true;
+}
+
+bool TPSExec::IsReturnAddressSlot(std::size_t index) const {
+  return index < stack_.Count() && &stack_.TypeAt(index) == returnAddressType_.get();
 }
 
 // Continues at a handler part, which runs at most once.
 void TPSExec::JumpToPart(std::int32_t& part) {
   position_ = static_cast<std::uint32_t>(part);
   part = HandlerFrame::kNoPosition;
+}
+
+// The except part runs with its error pending; kExceptRunning marks it as running.
+void TPSExec::EnterExceptPart(HandlerFrame& frame) {
+  position_ = static_cast<std::uint32_t>(frame.exceptPos);
+  frame.exceptPos = HandlerFrame::kExceptRunning;
+}
+
+// Leaving the protected part without an error: the finally part runs, or else the second
+// finally part (the except part is skipped for good). False when the block has neither.
+bool TPSExec::JumpToFinallyPart(HandlerFrame& frame) {
+  if (IsSet(frame.finallyPos)) {
+    JumpToPart(frame.finallyPos);
+    return true;
+  }
+  if (!IsSet(frame.secondFinallyPos)) return false;
+  frame.exceptPos = HandlerFrame::kNoPosition;
+  JumpToPart(frame.secondFinallyPos);
+  return true;
 }
 
 void TPSExec::HandleError(std::int32_t procNo, std::uint32_t position, std::exception_ptr errorObject,
@@ -67,11 +87,7 @@ void TPSExec::HandleError(std::int32_t procNo, std::uint32_t position, std::exce
       frame.pendingPos = HandlerFrame::kNoPosition;
       frame.error = lastError_;
       if (IsSet(frame.finallyPos)) return JumpToPart(frame.finallyPos);
-      if (IsSet(frame.exceptPos)) {
-        position_ = static_cast<std::uint32_t>(frame.exceptPos);
-        frame.exceptPos = HandlerFrame::kExceptRunning;
-        return;
-      }
+      if (IsSet(frame.exceptPos)) return EnterExceptPart(frame);
       if (IsSet(frame.secondFinallyPos)) return JumpToPart(frame.secondFinallyPos);
     }
     handlers_.pop_back();
@@ -103,16 +119,12 @@ void TPSExec::PopHandler(std::uint8_t kind) {
   }
   switch (static_cast<HandlerEndKind>(kind)) {
     case HandlerEndKind::EndTry:
-      if (IsSet(frame.finallyPos)) return JumpToPart(frame.finallyPos);
-      if (!IsSet(frame.secondFinallyPos)) return LeaveBlock();
-      frame.exceptPos = HandlerFrame::kNoPosition;
-      return JumpToPart(frame.secondFinallyPos);
+      if (!JumpToFinallyPart(frame)) LeaveBlock();
+      return;
     case HandlerEndKind::EndFinally:
       if (frame.error && IsSet(frame.exceptPos)) {
         lastError_ = *frame.error;  // what the except part reads, even if the finally part cleared it
-        position_ = static_cast<std::uint32_t>(frame.exceptPos);
-        frame.exceptPos = HandlerFrame::kExceptRunning;
-        return;
+        return EnterExceptPart(frame);
       }
       if (!IsSet(frame.secondFinallyPos)) return LeaveBlock();
       return JumpToPart(frame.secondFinallyPos);
@@ -153,7 +165,6 @@ bool TPSExec::BelongsToCurrentProc(const HandlerFrame& frame) const {
 void TPSExec::ReturnFromProc(std::uint32_t returnPosition) {
   while (!handlers_.empty() && BelongsToCurrentProc(handlers_.back())) {
     HandlerFrame& frame = handlers_.back();
-    stack_.PopTo(std::min(stack_.Count(), frame.stackCount));
     if (frame.exceptPos == HandlerFrame::kExceptRunning) {
       // Returning from inside an except part: the error counts as handled.
       frame.error.reset();
@@ -161,14 +172,13 @@ void TPSExec::ReturnFromProc(std::uint32_t returnPosition) {
       RestoreOuterError();
     }
     if (IsSet(frame.finallyPos) || IsSet(frame.secondFinallyPos)) {
-      if (!EnterFrame(frame)) {
-        handlers_.pop_back();
-        continue;
+      if (EnterFrame(frame)) {
+        frame.pendingPos = static_cast<std::int32_t>(returnPosition);
+        JumpToFinallyPart(frame);
+        return;
       }
-      frame.pendingPos = static_cast<std::int32_t>(returnPosition);
-      if (IsSet(frame.finallyPos)) return JumpToPart(frame.finallyPos);
-      frame.exceptPos = HandlerFrame::kNoPosition;
-      return JumpToPart(frame.secondFinallyPos);
+      handlers_.pop_back();
+      continue;
     }
     if (frame.error) {
       // A return out of a finally part that runs for an error: the error goes on.
@@ -183,7 +193,7 @@ void TPSExec::ReturnFromProc(std::uint32_t returnPosition) {
     return;
   }
   const auto base = static_cast<std::size_t>(frameBase_);
-  if (base >= stack_.Count() || &stack_.TypeAt(base) != returnAddressType_.get()) FailWith(erOutOfStackRange);
+  if (!IsReturnAddressSlot(base)) FailWith(erOutOfStackRange);
   stack_.PopTo(base + 1);
   const auto* slot = static_cast<const std::uint8_t*>(stack_.ValueAt(base));
   const auto* proc = Load<const TPSInternalProcRec*>(slot + ReturnAddressLayout::kProc);

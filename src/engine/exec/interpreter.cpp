@@ -275,10 +275,7 @@ void Interpreter::Push() {
 void Interpreter::PushVar() {
   const Place place = ReadPlace();
   if (place.constant) FailWith(erInvalidOpcodeParameter);
-  const PointerValue pointer = place.ref.type->baseType == tcPointer
-                                   ? LoadPointer(place.ref.data)
-                                   : PointerValue{place.ref.data, place.ref.type, place.stackIndex, place.keeper};
-  SetPointerAt(x_.stack_.Push(PointerType()), pointer);
+  SetPointerAt(x_.stack_.Push(PointerType()), PointerTo(place.ref, place.stackIndex, place.keeper));
 }
 
 void Interpreter::PopChecked() {
@@ -330,12 +327,7 @@ void Interpreter::SetPointer() {
   if (dest.constant || dest.ref.type->baseType != tcPointer) FailWith(erInvalidOpcodeParameter);
   Place source = ReadPlace();
   if (source.constant) FailWith(erInvalidOpcodeParameter);
-  PointerValue pointer;
-  if (source.ref.type->baseType == tcPointer) {
-    pointer = LoadPointer(source.ref.data);
-  } else {
-    pointer = {source.ref.data, source.ref.type, source.stackIndex, source.keeper};
-  }
+  const PointerValue pointer = PointerTo(source.ref, source.stackIndex, source.keeper);
   if (pointer.target != nullptr && pointer.stackIndex != kNotOnStack &&
       (dest.stackIndex == kNotOnStack || dest.stackIndex <= pointer.stackIndex))
     FailWith(erOutOfStackRange);
@@ -348,12 +340,8 @@ void Interpreter::SetPointerToCopy() {
   const Place source = ReadPlace();
   PointerValue copy;
   try {
-    if (source.ref.type->baseType == tcPointer) {
-      const PointerValue target = LoadPointer(source.ref.data);
-      copy = CopyIntoOwnedPointer(target.target, target.targetType);
-    } else {
-      copy = CopyIntoOwnedPointer(source.ref.data, source.ref.type);
-    }
+    const PointerValue target = PointerTo(source.ref);
+    copy = CopyIntoOwnedPointer(target.target, target.targetType);
   } catch (const ScriptFault& fault) {
     if (fault.Code() == erOutOfMemory) throw;
     FailWith(ErTypeMismatch);
@@ -466,7 +454,6 @@ void Interpreter::Loop(bool hook) {
       Execute(x_.code_[x_.position_++]);
     }
   } catch (...) {
-    x_.constants_.PopTo(0);
     x_.ReportCaughtException(std::current_exception());
   }
   x_.constants_.PopTo(0);

@@ -65,9 +65,12 @@ void TPSStack::Pop() {
   slots_.pop_back();
   Segment& segment = segments_[current_];
   segment.used = static_cast<std::size_t>(slot.value - segment.bytes.get());
-  if (segment.used == 0 && current_ > 0) --current_;
   if (slot.type->needsFinalization) FinalizeValue(slot.value, *slot.type);
-  ReleaseSpareSegments();
+  // Only a pop that empties a segment can leave more spare segments than before.
+  if (segment.used == 0 && current_ > 0) {
+    --current_;
+    ReleaseSpareSegments();
+  }
 }
 
 // Keeps one empty segment above the current one as a spare, so that pushing and popping

@@ -119,6 +119,11 @@ void ReleaseKeeper(const Keeper& keeper) {
     DropKeeper(keeper);  // no room to queue: released at once, as deep as that goes
 }
 
+PointerValue PointerTo(ValueRef value, std::uint32_t stackIndex, const Keeper& keeper) {
+  if (value.type != nullptr && value.type->baseType == tcPointer) return LoadPointer(value.data);
+  return {value.data, value.type, stackIndex, keeper};
+}
+
 void SetPointerAt(void* at, const PointerValue& value) {
   // The new keeper is taken before the old one goes, and the pointer is stored before: the old
   // keeper may be the last thing keeping the new target, or the pointer's own place, alive.

@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/values/operators.h"
 #include "engine/values/type_records.h"
 #include "engine/values/value_memory.h"
 
@@ -61,6 +62,11 @@ void StorePointer(void* at, const PointerValue& value);
 
 void RetainKeeper(const Keeper& keeper);
 void ReleaseKeeper(const Keeper& keeper);
+
+// A pointer referring to value, which lives at stackIndex on the main stack (or nowhere there)
+// and is kept alive by keeper. A value that is itself a pointer hands over its target instead,
+// even a null one.
+PointerValue PointerTo(ValueRef value, std::uint32_t stackIndex = kNotOnStack, const Keeper& keeper = {});
 
 // Replaces the pointer at `at` by one referring to value (taking a reference on its keeper)
 // and releases the old keeper.
