@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Usage: tools/fuzz.sh TARGET SECONDS
 # Builds the "fuzz" preset (clang, libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer)
-# and runs TARGET (fuzz_tokenizer, fuzz_disassembler, fuzz_compile, fuzz_load_and_run) for
-# SECONDS seconds on its corpus build/fuzz/corpus/TARGET, which persists between runs. Script
-# targets start from the example and golden scripts and use the dictionary fuzz/script.dict; the
-# image targets start from the images the native dk2 compiles from those scripts (when the
-# native build exists).
+# and runs TARGET (fuzz_tokenizer, fuzz_disassembler, fuzz_compile, fuzz_compile_and_run,
+# fuzz_load_and_run) for SECONDS seconds on its corpus build/fuzz/corpus/TARGET, which persists
+# between runs. Script targets start from the example, golden and benchmark scripts and use the
+# dictionary fuzz/script.dict; the image targets start from the images the native dk2 compiles
+# from those scripts (when the native build exists).
 # Crashing inputs land in build/fuzz/artifacts/TARGET/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -26,11 +26,11 @@ mkdir -p "$corpus" "$artifacts"
 
 options=()
 seed_scripts() {
-  find examples tests/data -name '*.dk2' -type f 2>/dev/null
+  find examples tests/data bench/programs -name '*.dk2' -type f 2>/dev/null
 }
 
 case "$target" in
-  fuzz_tokenizer | fuzz_compile)
+  fuzz_tokenizer | fuzz_compile | fuzz_compile_and_run)
     options+=(-dict=fuzz/script.dict)
     while IFS= read -r script; do
       cp "$script" "$corpus/seed-${script//\//_}"

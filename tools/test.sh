@@ -36,4 +36,7 @@ ctest --preset native -j "$(nproc)" || failed=1
 note "Windows tests under Wine ($(windows_test_preset) build)"
 run_windows "build/$(windows_test_preset)/tests/dravik_tests.exe" || failed=1
 
+note "End-to-end scripts under Wine ($(windows_test_preset) build)"
+bash tests/e2e/run_e2e.sh "$(wine_loader)" "build/$(windows_test_preset)/src/dk2/dk2.exe" || failed=1
+
 exit "$failed"

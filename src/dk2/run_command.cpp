@@ -7,6 +7,10 @@
 #include "engine/exec/exec.h"
 #include "engine/image/runtime_error.h"
 
+#ifdef _WIN32
+#include "platform/win32/system_ansi_case.h"
+#endif
+
 namespace dravik::dk2 {
 
 namespace {
@@ -28,6 +32,9 @@ int LoadAndRun(const std::string& image, std::ostream& out, std::ostream& err) {
   SimulatedHost host{out, {}};  // outlives the executor, which calls into it
   engine::TPSExec exec;
   RegisterSimulatedHost(exec, host);
+#ifdef _WIN32
+  platform::RegisterSystemAnsiCase(exec);
+#endif
   if (!exec.LoadImage(image)) {
     err << "Load error: " << LastErrorText(exec) << "\n";
     return kExitLoadFailed;

@@ -1,6 +1,7 @@
 // Code for value trees: operands, temporaries, computing a value into a destination, calls.
 // Temporaries live on the routine's stack strictly last-made, first-freed.
 
+#include <algorithm>
 #include <cstring>
 
 #include "engine/compiler/compilation.h"
@@ -53,6 +54,39 @@ bool SameLocation(const TPSValue& a, const TPSValue& b) {
   return true;
 }
 
+// What a value was before temporaries stood in for it.
+const TPSValue& Original(const TPSValue& value) {
+  if (value.kind != ValueKind::Replace) return value;
+  const auto& replace = static_cast<const TPSValueReplace&>(value);
+  return replace.oldValue != nullptr ? Original(*replace.oldValue) : Unwrapped(value);
+}
+
+// The same variable with the same fixed selectors (or one a part of the other), or with an index
+// computed at run time on either side, which may select the same element.
+bool VariablesOverlap(const TPSValue& x, const TPSValue& y) {
+  if (!x.IsVar() || !y.IsVar() || x.kind != y.kind) return false;
+  const auto& vx = static_cast<const TPSValueVar&>(x);
+  const auto& vy = static_cast<const TPSValueVar&>(y);
+  if (vx.index != vy.index) return false;
+  const std::size_t common = std::min(vx.selectors.size(), vy.selectors.size());
+  for (std::size_t i = 0; i < common; ++i) {
+    if (!vx.selectors[i]->IsNumber() || !vy.selectors[i]->IsNumber()) return true;
+    if (static_cast<const TPSSubNumber&>(*vx.selectors[i]).number !=
+        static_cast<const TPSSubNumber&>(*vy.selectors[i]).number)
+      return false;
+  }
+  return true;
+}
+
+// Whether writing one of two locations may change the other, as they stand now or as they were
+// written (a destination with a computed index is reached through a pointer temporary).
+bool MayShareLocation(const TPSValue& a, const TPSValue& b) {
+  return VariablesOverlap(Unwrapped(a), Unwrapped(b)) || VariablesOverlap(Original(a), Original(b));
+}
+
+// Whether computing value reads location, or anything writing location may change: the index
+// expressions of its elements count too, since they are computed after the destination is
+// written.
 bool ReferencesLocation(const TPSValue& value, const TPSValue& location) {
   switch (value.kind) {
     case ValueKind::UnOp: return ReferencesLocation(*static_cast<const TPSUnValueOp&>(value).operand, location);
@@ -65,7 +99,15 @@ bool ReferencesLocation(const TPSValue& value, const TPSValue& location) {
       for (const TPSParameter& argument : static_cast<const TPSValueProc&>(value).arguments)
         if (argument.value != nullptr && ReferencesLocation(*argument.value, location)) return true;
       return false;
-    default: return SameLocation(value, location);
+    default: {
+      if (MayShareLocation(value, location)) return true;
+      const TPSValue& unwrapped = Unwrapped(value);
+      if (!unwrapped.IsVar()) return false;
+      for (const auto& selector : static_cast<const TPSValueVar&>(unwrapped).selectors)
+        if (!selector->IsNumber() && ReferencesLocation(*static_cast<const TPSSubValue&>(*selector).value, location))
+          return true;
+      return false;
+    }
   }
 }
 
@@ -445,8 +487,12 @@ bool Compilation::EmitUnary(TPSUnValueOp& node, ValuePtr& destination) {
     ReleaseAddressable(destination);
     return true;
   }
+  // A cast converts into its own type first, so that a wider destination still sees the value
+  // the cast made (Byte(300) is 44 in an Integer too); characters always go through it.
   const TPSTypeCode code = node.resultType->baseType;
-  const bool viaTemp = code == tcChar || code == tcWideChar;
+  const TPSType* destinationType = ValueType(*destination);
+  const bool viaTemp = code == tcChar || code == tcWideChar ||
+                       (destinationType != nullptr && destinationType->baseType != code);
   ValuePtr temp = viaTemp ? PushTemp(node.resultType) : nullptr;
   ValuePtr& work = viaTemp ? temp : destination;
   if (!MakeAddressable(node.operand, node.resultType)) return false;

@@ -285,6 +285,8 @@ class Compilation {
   bool CompileCaseElse();
   void PopCaseTemporariesOnLoopExits();
   ValuePtr ParseCaseLabels(const TPSValueVar& selector);
+  ValuePtr PointTo(ValuePtr& value, TPSType* type);
+  ValuePtr CopyOf(ValuePtr& value, TPSType* type);
   bool CompileWith();
   bool CompileTry();
   bool CompileGoto();

@@ -279,9 +279,10 @@ bool Compilation::EvalConstUnary(TPSTypedValue& value, TPSUnOperator op, TPSType
     else return Fail(p, ecTypeMismatch);
     return true;
   }
+  // Ord, Chr and casts between integers, characters and enumerations (Boolean among them).
   const TPSTypeCode target = resultType->baseType;
-  const bool integerSource = IsIntegerCode(code) || code == tcChar || code == tcWideChar;
-  if (!(IsIntegerCode(target) || target == tcChar) || !integerSource) return Fail(p, ecTypeMismatch);
+  if (!(IsIntegerCode(target) || target == tcChar || target == tcEnum) || !IsOrdinalCode(code))
+    return Fail(p, ecTypeMismatch);
   value.ordinal = Truncate(target, static_cast<std::uint64_t>(Extend(value)));
   value.type = resultType;
   return true;

@@ -7,6 +7,7 @@
 
 #include "engine/compiler/compilation.h"
 #include "engine/tokenizer/integer_literal.h"
+#include "engine/values/extended_decimal.h"
 
 namespace dravik::engine {
 
@@ -31,55 +32,11 @@ std::optional<std::uint32_t> CharCodeValue(std::string_view token) {
   return code;
 }
 
-// Digits beyond this many are not significant in a 64-bit mantissa.
-constexpr int kMantissaDigits = 19;
-// Decimal exponents beyond this are infinite or zero in every extended real.
-constexpr std::int64_t kExponentLimit = 100000;
-
-long double PowerOfTen(std::int64_t exponent) {
-  long double result = 1, power = 10;
-  for (;;) {
-    if ((exponent & 1) != 0) result *= power;
-    exponent >>= 1;
-    if (exponent == 0) return result;
-    power *= power;
-  }
-}
-
-// digits ['.' digits] [('E'|'e') ['+'|'-'] digits], as the tokenizer delivers real literals.
-// Converted here rather than by the library: some libraries go through double and lose the
-// extended range, and the result must be the same bytes on every build.
+// digits ['.' digits] [('E'|'e') ['+'|'-'] digits], as the tokenizer delivers real literals:
+// the nearest extended real, worked out exactly so that it is the same bytes on every build;
+// infinite beyond the extended range.
 long double ExtendedOf(std::string_view text) {
-  std::uint64_t mantissa = 0;
-  int significant = 0;
-  std::int64_t exponent = 0;
-  bool fraction = false;
-  std::size_t i = 0;
-  for (; i < text.size() && text[i] != 'e' && text[i] != 'E'; ++i) {
-    if (text[i] == '.') {
-      fraction = true;
-      continue;
-    }
-    const unsigned digit = static_cast<unsigned>(text[i] - '0');
-    if (significant < kMantissaDigits) {
-      mantissa = mantissa * 10 + digit;
-      if (mantissa != 0) ++significant;
-      if (fraction) --exponent;
-    } else if (!fraction) {
-      ++exponent;
-    }
-  }
-  if (i < text.size()) {
-    const bool negative = i + 1 < text.size() && text[i + 1] == '-';
-    std::int64_t written = 0;
-    for (std::size_t k = i + 1; k < text.size(); ++k)
-      if (text[k] >= '0' && text[k] <= '9') written = std::min(kExponentLimit, written * 10 + (text[k] - '0'));
-    exponent += negative ? -written : written;
-  }
-  if (mantissa == 0) return 0;
-  const long double scale = PowerOfTen(exponent < 0 ? -exponent : exponent);
-  const auto value = static_cast<long double>(mantissa);
-  return exponent < 0 ? value / scale : value * scale;
+  return ParseExactDecimal(text).value_or(std::numeric_limits<long double>::infinity());
 }
 
 // The text between the quotes with each doubled quote reduced to one.

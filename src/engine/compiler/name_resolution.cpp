@@ -33,11 +33,12 @@ std::unique_ptr<TPSValueVar> CopyVar(const TPSValueVar& var, TPSSourcePosition a
 
 }  // namespace
 
-// A field of a with-scope's record copy, innermost block and last-opened scope first.
+// A field of a with-scope's record (reached through its pointer or its copy), innermost block
+// and last-opened scope first.
 ValuePtr Compilation::ResolveWithField(const TPSName& name, TPSSourcePosition at) {
   for (TPSBlockInfo* block = block_; block != nullptr; block = block->parent) {
     for (auto scope = block->withList.rbegin(); scope != block->withList.rend(); ++scope) {
-      TPSType* type = ValueType(*(*scope)->newValue);
+      TPSType* type = ValueType(*(*scope)->oldValue);
       if (type == nullptr || type->baseType != tcRecord) continue;
       std::uint32_t number = 0;
       const TPSRecordFieldTypeDef* field = FindField(static_cast<TPSRecordType&>(*type), name, number);

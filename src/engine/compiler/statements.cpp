@@ -36,6 +36,36 @@ bool IsForVariableCode(TPSTypeCode code) {
   return code == tcU8 || code == tcS8 || code == tcU16 || code == tcS16 || code == tcU32 || code == tcS32;
 }
 
+// The last value a for variable of this kind can take: the highest for `to`, the lowest for
+// `downto`. One more step would wrap it around to a value the loop test lets through again.
+std::int64_t LastOfKind(TPSTypeCode code, bool up) {
+  switch (code) {
+    case tcU8: return up ? 0xFF : 0;
+    case tcS8: return up ? 0x7F : -0x80;
+    case tcU16: return up ? 0xFFFF : 0;
+    case tcS16: return up ? 0x7FFF : -0x8000;
+    case tcU32: return up ? 0xFFFFFFFF : 0;
+    default: return up ? 0x7FFFFFFF : -0x80000000LL;
+  }
+}
+
+// True when the finish is a constant inside the variable's range short of its last value, so
+// that the loop test ends the loop before the variable could wrap around.
+bool EndsBeforeWrapping(const TPSValue& finish, TPSTypeCode code, bool up) {
+  if (finish.kind != ValueKind::Data) return false;
+  const TPSTypedValue& value = static_cast<const TPSValueData&>(finish).value;
+  const TPSTypeCode finishCode = value.BaseType();
+  std::int64_t number = 0;
+  if (finishCode == tcS64) number = static_cast<std::int64_t>(value.ordinal);
+  else if (finishCode == tcS8 || finishCode == tcS16 || finishCode == tcS32)
+    number = static_cast<std::int32_t>(static_cast<std::uint32_t>(value.ordinal));
+  else if (IsForVariableCode(finishCode)) number = static_cast<std::int64_t>(value.ordinal & 0xFFFFFFFFu);
+  else return false;
+  const std::int64_t low = LastOfKind(code, false);
+  const std::int64_t high = LastOfKind(code, true);
+  return up ? number >= low && number < high : number > low && number <= high;
+}
+
 }  // namespace
 
 // The pending break and continue jumps of the innermost loop, and what the loop found on entry.
@@ -368,6 +398,7 @@ bool Compilation::CompileFor() {
   if (finish == nullptr) return false;
   if (script_.TokenKind() != tokDo) return Fail(ecDoExpected);
   script_.Next();
+  const bool endsBeforeWrapping = EndsBeforeWrapping(*finish, type->baseType, up);
   if (!EmitValueInto(start, variable)) return false;
   ValuePtr flag = PushTemp(boolean_);
   const std::int32_t loopStart = CodeLength();
@@ -388,6 +419,21 @@ bool Compilation::CompileFor() {
     body.kind = BlockKind::OneStatement;
     if (!CompileBlock(body)) return false;
     const std::int32_t continueTarget = CodeLength();
+    std::int32_t lastEnd = 0;
+    std::int32_t lastField = -1;
+    if (!endsBeforeWrapping) {
+      // The variable's last value ends the loop here, before the step wraps it around.
+      if (!MakeAddressable(variable, nullptr)) return false;
+      ValuePtr last = MakeConstant(variable->pos, IntegerValue(type->baseType, LastOfKind(type->baseType, up)));
+      Emit(OpCompare);
+      Emit(static_cast<std::uint8_t>(CompareOp::Equal));
+      if (!EmitRequiredOperand(*flag, false) || !EmitRequiredOperand(*variable, false) ||
+          !EmitRequiredOperand(*last, true))
+        return false;
+      ReleaseAddressable(variable);
+      lastField = EmitConditionalJump(OpJumpIfTrue, *flag, lastEnd);
+      if (lastField < 0) return Fail(ecInternalError, "00017");
+    }
     if (!MakeAddressable(variable, nullptr)) return false;
     Emit(up ? OpIncrement : OpDecrement);
     if (!EmitRequiredOperand(*variable, false)) return false;
@@ -395,6 +441,7 @@ bool Compilation::CompileFor() {
     EmitJump(OpGoto, loopStart);
     const std::int32_t loopEnd = CodeLength();
     PatchJump(exitField, exitEnd, loopEnd);
+    if (lastField >= 0) PatchJump(lastField, lastEnd, loopEnd);
     PatchLoopExits(scope.loop, loopEnd, continueTarget);
   }
   FreeTemp();
@@ -494,6 +541,24 @@ bool Compilation::CompileCase() {
   return CheckJumpsInRange(rangeStart, CodeLength());
 }
 
+// A record variable is worked on in place, through a pointer temporary, so that what the
+// statement writes to its fields stays written; other values (a call's result, a class
+// reference) are copied into a temporary of their own type.
+ValuePtr Compilation::PointTo(ValuePtr& value, TPSType* type) {
+  ValuePtr pointer = PushPointerTemp(type);
+  if (!MakeAddressable(value, nullptr)) return nullptr;
+  Emit(OpSetPointer);
+  if (!EmitRequiredOperand(*pointer, false) || !EmitRequiredOperand(*value, false)) return nullptr;
+  ReleaseAddressable(value);
+  return pointer;
+}
+
+ValuePtr Compilation::CopyOf(ValuePtr& value, TPSType* type) {
+  ValuePtr copy = PushTemp(type);
+  if (!EmitValueInto(value, copy)) return nullptr;
+  return copy;
+}
+
 // with-statement: WITH variable {',' variable} DO statement
 bool Compilation::CompileWith() {
   AddDebugRecord();
@@ -507,10 +572,10 @@ bool Compilation::CompileWith() {
     TPSType* type = ValueType(*value);
     if (type == nullptr || (type->baseType != tcRecord && type->baseType != tcClass))
       return Fail(ecClassTypeExpected);
-    ValuePtr copy = PushTemp(type);
-    if (!EmitValueInto(value, copy)) return false;
+    ValuePtr place = type->baseType == tcRecord && value->IsVar() ? PointTo(value, type) : CopyOf(value, type);
+    if (place == nullptr) return false;
     const TPSSourcePosition at = value->pos;
-    scope.withList.push_back(std::make_unique<TPSValueReplace>(at, std::move(value), std::move(copy)));
+    scope.withList.push_back(std::make_unique<TPSValueReplace>(at, std::move(value), std::move(place)));
     if (script_.TokenKind() == tokDo) break;
     if (script_.TokenKind() != tokComma) return Fail(ecDoExpected);
     script_.Next();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <new>
 
+#include "engine/library/runtime_library.h"
 #include "engine/names/names.h"
 #include "engine/values/script_fault.h"
 #include "engine/values/pointer_value.h"
@@ -28,7 +29,9 @@ std::unique_ptr<TPSTypeRec> MakeOwnType(std::unique_ptr<TPSTypeRec> type) {
 TPSExec::TPSExec()
     : returnAddressType_(MakeOwnType(std::make_unique<TPSTypeRec>(tcReturnAddress))),
       variantType_(MakeOwnType(std::make_unique<TPSTypeRec>(tcVariant))),
-      variantArrayType_(MakeOwnType(std::make_unique<TPSTypeRec_Array>(variantType_.get()))) {}
+      variantArrayType_(MakeOwnType(std::make_unique<TPSTypeRec_Array>(variantType_.get()))) {
+  RegisterRuntimeLibrary(*this);
+}
 
 TPSExec::~TPSExec() { Unload(); }
 

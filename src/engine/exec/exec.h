@@ -130,6 +130,11 @@ class TPSExec : public ValueEnvironment {
   std::function<void(TPSExec&, TQXException code, std::string_view parameter, std::uint32_t position,
                      std::int32_t procNo, const std::exception_ptr& errorObject)>
       OnException;
+  // A script's notification variant is written (Set: its name and the new value, a variant) or
+  // read (Get: its name and a fresh unassigned variant to fill in, which becomes the value read).
+  // Unset, such a write or read fails with erCouldNotCallProc.
+  std::function<void(TPSExec&, std::string_view name, ValueRef value)> OnNotificationVariantSet;
+  std::function<void(TPSExec&, std::string_view name, ValueRef value)> OnNotificationVariantGet;
 
   // --- Host routines ----------------------------------------------------------------------
   RegisteredRoutine& RegisterRoutine(std::string_view name, ProcHandler handler, std::uintptr_t extra1,

@@ -1,106 +1,17 @@
-// The main loop and the instructions. Operands are decoded straight from the procedure's code
-// with every read checked against the code length; an instruction reports a fault by throwing
-// (script_fault.h), and the loop turns what it catches into a reported error, so the common
-// path carries no error checks beyond the decoding itself.
+// The instructions as the byte code has them. Operands are decoded straight from the
+// procedure's code with every read checked against the code length; an instruction reports a
+// fault by throwing (script_fault.h), and the loop turns what it catches into a reported error.
+// This path runs every instruction while a step hook is set, and otherwise each instruction that
+// the decoded form (fast_loop.cpp) leaves to it; its faults and positions are the reference.
 
 #include <algorithm>
 #include <cstring>
 
-#include "engine/exec/exec.h"
-#include "engine/image/format.h"
+#include "engine/exec/interpreter.h"
+#include "engine/exec/decoded_code.h"
 #include "engine/values/operators.h"
-#include "engine/values/pointer_value.h"
-#include "engine/values/script_fault.h"
-#include "engine/values/value_memory.h"
 
 namespace dravik::engine {
-
-namespace {
-
-bool IsSmallIntegerCode(TPSTypeCode code) { return code >= tcU8 && code <= tcS32; }
-
-// The value of a tcU8 ... tcS32 operand (the caller has checked the code).
-std::int64_t SmallIntegerValue(ValueRef value) {
-  switch (value.type->baseType) {
-    case tcU8: return Load<std::uint8_t>(value.data);
-    case tcS8: return Load<std::int8_t>(value.data);
-    case tcU16: return Load<std::uint16_t>(value.data);
-    case tcS16: return Load<std::int16_t>(value.data);
-    case tcU32: return Load<std::uint32_t>(value.data);
-    default: return Load<std::int32_t>(value.data);
-  }
-}
-
-}  // namespace
-
-// Where an operand lives: its value and type, and (for OpPushVar and OpSetPointer) what keeps
-// it alive (pointer_value.h).
-struct Place {
-  ValueRef ref;
-  std::uint32_t stackIndex = kNotOnStack;
-  Keeper keeper;
-  bool constant = false;
-};
-
-class Interpreter {
- public:
-  explicit Interpreter(TPSExec& exec) : x_(exec) {}
-
-  void Loop(bool hook);
-
- private:
-  void Execute(std::uint8_t opcode);
-
-  // --- Decoding ------------------------------------------------------------------------------
-  const std::uint8_t* Need(std::uint32_t bytes) {
-    if (x_.codeLength_ - x_.position_ < bytes) FailWith(ErOutOfRange);
-    const std::uint8_t* at = x_.code_ + x_.position_;
-    x_.position_ += bytes;
-    return at;
-  }
-  std::uint8_t ReadByte() { return *Need(1); }
-  std::uint32_t ReadU32() { return Load<std::uint32_t>(Need(4)); }
-  std::int32_t ReadI32() { return Load<std::int32_t>(Need(4)); }
-
-  Place ReadPlace();
-  Place ReadConstant();
-  Place VariablePlace(std::uint32_t number, TQXException frameFault);
-  void SelectElement(Place& place, std::uint32_t index);
-  std::uint32_t ReadIndexVariable();
-
-  // A source operand: pointers followed.
-  ValueRef ReadSource() { return Followed(ReadPlace()).ref; }
-  // A destination that must be a variable: pointers followed.
-  ValueRef ReadDestination() {
-    Place place = ReadPlace();
-    if (place.constant) FailWith(erInvalidOpcodeParameter);
-    return Followed(place).ref;
-  }
-  static Place Followed(Place place);
-
-  // --- Instructions ----------------------------------------------------------------------------
-  void Jump(std::int32_t displacement) { x_.position_ += static_cast<std::uint32_t>(displacement); }
-  void Push();
-  void PushVar();
-  void PopChecked();
-  void Call(std::uint32_t procNo);
-  void CallVar();
-  void Compare();
-  void SetPointer();
-  void SetPointerToCopy();
-  void PushHandler();
-  const TPSTypeRec& PointerType() const;
-
-  // Plain inline constants (numbers, characters, sets: nothing to release) are decoded into
-  // these slots instead of the constant area; an instruction has at most three operands.
-  static constexpr int kScratchSlots = 3;
-  static constexpr std::size_t kScratchSize = 32;  // the largest set
-  void* Scratch(const TPSTypeRec& type);
-
-  TPSExec& x_;
-  alignas(8) std::uint8_t scratch_[kScratchSlots][kScratchSize];
-  int scratchUsed_ = 0;
-};
 
 void* Interpreter::Scratch(const TPSTypeRec& type) {
   if (scratchUsed_ == kScratchSlots || type.memSize > kScratchSize || type.needsFinalization)
@@ -113,12 +24,7 @@ void* Interpreter::Scratch(const TPSTypeRec& type) {
 // --- Operands ----------------------------------------------------------------------------------
 
 Place Interpreter::Followed(Place place) {
-  if (place.ref.type->baseType != tcPointer) return place;
-  const PointerValue pointer = LoadPointer(place.ref.data);
-  if (pointer.target == nullptr) FailWith(erNullPointerException);
-  place.ref = {pointer.target, pointer.targetType};
-  place.stackIndex = pointer.stackIndex;
-  place.keeper = pointer.keeper;
+  if (!FollowPlace(place)) FailWith(erNullPointerException);
   return place;
 }
 
@@ -138,32 +44,12 @@ Place Interpreter::VariablePlace(std::uint32_t number, TQXException frameFault) 
 
 void Interpreter::SelectElement(Place& place, std::uint32_t index) {
   place = Followed(place);
-  const TPSTypeRec& type = *place.ref.type;
-  auto* data = static_cast<std::uint8_t*>(place.ref.data);
-  switch (type.baseType) {
-    case tcRecord: {
-      const auto& record = static_cast<const TPSTypeRec_Record&>(type);
-      if (index >= record.fields.size()) FailWith(ErOutOfRange);
-      place.ref = {data + record.fieldMemOffsets[index], record.fields[index]};
-      return;
-    }
-    case tcStaticArray: {
-      const auto& array = static_cast<const TPSTypeRec_StaticArray&>(type);
-      if (index >= array.count) FailWith(ErOutOfRange);
-      place.ref = {data + std::size_t{index} * array.element->memSize, array.element};
-      return;
-    }
-    case tcArray: {
-      const auto& array = static_cast<const TPSTypeRec_Array&>(type);
-      ArrayBlock* block = ArrayAt(data);
-      if (block == nullptr || index >= block->length) FailWith(ErOutOfRange);
-      place.ref = {block->Elements() + std::size_t{index} * array.element->memSize, array.element};
-      place.stackIndex = kNotOnStack;
-      place.keeper = {KeeperKind::kArrayBlock, block, array.element};
-      return;
-    }
-    default:
-      FailWith(erInvalidType);
+  ArrayBlock* block = nullptr;
+  const TQXException fault = SelectElementOf(place.ref, index, block);
+  if (fault != ErNoError) FailWith(fault);
+  if (block != nullptr) {
+    place.stackIndex = kNotOnStack;
+    place.keeper = {KeeperKind::kArrayBlock, block, place.ref.type};
   }
 }
 
@@ -193,7 +79,7 @@ Place Interpreter::ReadConstant() {
       const std::uint32_t width = ConstantWidth(code);
       const std::uint8_t* bytes = Need(width);
       void* value = Scratch(*type);
-      std::memcpy(value, bytes, width);
+      WriteInlineConstant(value, *type, bytes, width);
       place.ref = {value, type};
       return place;
     }
@@ -201,7 +87,7 @@ Place Interpreter::ReadConstant() {
       const std::uint32_t length = ReadU32();
       const std::uint8_t* bytes = Need(length);
       void* value = x_.constants_.Push(*type);
-      SetStringAt(value, std::string_view(reinterpret_cast<const char*>(bytes), length));
+      WriteInlineConstant(value, *type, bytes, length);
       place.ref = {value, type};
       return place;
     }
@@ -209,10 +95,8 @@ Place Interpreter::ReadConstant() {
       const std::uint32_t count = ReadU32();
       if (count > (x_.codeLength_ - x_.position_) / 2) FailWith(ErOutOfRange);
       const std::uint8_t* bytes = Need(count * 2);
-      std::u16string text(count, u'\0');
-      for (std::uint32_t i = 0; i < count; ++i) text[i] = Load<char16_t>(bytes + 2 * i);
       void* value = x_.constants_.Push(*type);
-      SetWideStringAt(value, text);
+      WriteInlineConstant(value, *type, bytes, count);
       place.ref = {value, type};
       return place;
     }
@@ -220,7 +104,7 @@ Place Interpreter::ReadConstant() {
       const auto& set = static_cast<const TPSTypeRec_Set&>(*type);
       const std::uint8_t* bytes = Need(set.byteSize);
       void* value = Scratch(*type);
-      std::memcpy(value, bytes, set.byteSize);
+      WriteInlineConstant(value, *type, bytes, set.byteSize);
       place.ref = {value, type};
       return place;
     }
@@ -259,8 +143,9 @@ const TPSTypeRec& Interpreter::PointerType() const {
   return *x_.firstPointerType_;
 }
 
-void Interpreter::Push() {
-  const ValueRef source = ReadSource();
+void Interpreter::Push() { PushCopy(ReadSource()); }
+
+void Interpreter::PushCopy(ValueRef source) {
   if (source.type->baseType == tcReturnAddress) FailWith(ErTypeMismatch);
   void* slot = x_.stack_.Push(*source.type);
   try {
@@ -279,8 +164,7 @@ void Interpreter::PushVar() {
 }
 
 void Interpreter::PopChecked() {
-  if (x_.stack_.Empty() || &x_.stack_.TypeAt(x_.stack_.Count() - 1) == x_.returnAddressType_.get())
-    FailWith(erOutOfStackRange);
+  if (!CanPop()) FailWith(erOutOfStackRange);
   x_.stack_.Pop();
 }
 
@@ -315,8 +199,7 @@ void Interpreter::Compare() {
   const ValueRef right = ReadSource();
   if (!IsSmallIntegerCode(dest.type->baseType)) FailWith(ErTypeMismatch);
   const bool result = CompareValues(static_cast<CompareOp>(op), left, right, x_);
-  std::memset(dest.data, 0, dest.type->memSize);
-  Store<std::uint8_t>(dest.data, result ? 1 : 0);
+  StoreTruth(dest, result);
 }
 
 // dest (a pointer variable) refers to the source variable, or takes over the source pointer's
@@ -328,9 +211,7 @@ void Interpreter::SetPointer() {
   Place source = ReadPlace();
   if (source.constant) FailWith(erInvalidOpcodeParameter);
   const PointerValue pointer = PointerTo(source.ref, source.stackIndex, source.keeper);
-  if (pointer.target != nullptr && pointer.stackIndex != kNotOnStack &&
-      (dest.stackIndex == kNotOnStack || dest.stackIndex <= pointer.stackIndex))
-    FailWith(erOutOfStackRange);
+  if (!MayPointTo(dest.stackIndex, pointer)) FailWith(erOutOfStackRange);
   SetPointerAt(dest.ref.data, pointer);
 }
 
@@ -438,25 +319,36 @@ void Interpreter::Execute(std::uint8_t opcode) {
   }
 }
 
-// Runs instructions while the status is running; an error ends the pass (the caller decides
-// whether a handler took it).
 void Interpreter::Loop(bool hook) {
   try {
-    while (x_.status_ == ExecStatus::kRunning) {
-      if (!x_.constants_.Empty()) x_.constants_.PopTo(0);
-      scratchUsed_ = 0;
-      if (hook) {
-        x_.OnStep();
-        if (x_.OnRunLine) x_.OnRunLine(x_);
-        if (x_.status_ != ExecStatus::kRunning) break;
-      }
-      if (x_.position_ >= x_.codeLength_) FailWith(ErOutOfRange);
-      Execute(x_.code_[x_.position_++]);
+    // The step hook sees every instruction as the byte code has it.
+    if (hook) {
+      RunFromBytes(hook);
+    } else {
+      RunDecoded();
     }
   } catch (...) {
     x_.ReportCaughtException(std::current_exception());
   }
   x_.constants_.PopTo(0);
+}
+
+void Interpreter::RunFromBytes(bool hook) {
+  while (x_.status_ == ExecStatus::kRunning) {
+    if (hook) {
+      x_.OnStep();
+      if (x_.OnRunLine) x_.OnRunLine(x_);
+      if (x_.status_ != ExecStatus::kRunning) break;
+    }
+    StepFromBytes();
+  }
+}
+
+void Interpreter::StepFromBytes() {
+  if (!x_.constants_.Empty()) x_.constants_.PopTo(0);
+  scratchUsed_ = 0;
+  if (x_.position_ >= x_.codeLength_) FailWith(ErOutOfRange);
+  Execute(x_.code_[x_.position_++]);
 }
 
 bool TPSExec::Run() {

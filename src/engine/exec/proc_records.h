@@ -3,6 +3,7 @@
 // external procedures bound to a host routine at load time.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "engine/values/type_records.h"
@@ -12,6 +13,7 @@ namespace dravik::engine {
 class TPSExec;
 class TPSStack;
 class TPSExternalProcRec;
+class DecodedCode;
 
 // A host routine as the machine calls it: the parameters are at the top of the main stack
 // (result at -1 for a function, the first parameter next below; a var parameter's slot is a
@@ -42,6 +44,8 @@ class TPSInternalProcRec : public TPSProcRec {
   std::string exportName;
   std::uint32_t exportNameHash = 0;
   std::string exportDeclaration;
+  // Made on the procedure's first run (decoded_code.h).
+  mutable std::shared_ptr<const DecodedCode> decoded;
 };
 
 class TPSExternalProcRec : public TPSProcRec {

@@ -10,8 +10,6 @@ namespace dravik::engine {
 
 namespace {
 
-constexpr std::size_t kSlotAlignment = 8;
-
 constexpr std::size_t RoundUp(std::size_t n, std::size_t step) { return (n + step - 1) / step * step; }
 
 }  // namespace
@@ -51,26 +49,13 @@ std::uint8_t* TPSStack::Allocate(std::size_t size) {
   return at;
 }
 
-void* TPSStack::Push(const TPSTypeRec& type) {
+void* TPSStack::PushSlow(const TPSTypeRec& type) {
   if (slots_.size() >= slotLimit_) FailWith(erOutOfStackRange);
   if (type.memSize > kMaxValueMemSize) FailWith(erOutOfMemory);
-  std::uint8_t* value = Allocate(RoundUp(std::max<std::size_t>(type.memSize, 1), kSlotAlignment));
+  std::uint8_t* value = Allocate(RoundToSlot(type.memSize));
   InitializeValue(value, type);
   slots_.push_back({&type, value});
   return value;
-}
-
-void TPSStack::Pop() {
-  const Slot slot = slots_.back();
-  slots_.pop_back();
-  Segment& segment = segments_[current_];
-  segment.used = static_cast<std::size_t>(slot.value - segment.bytes.get());
-  if (slot.type->needsFinalization) FinalizeValue(slot.value, *slot.type);
-  // Only a pop that empties a segment can leave more spare segments than before.
-  if (segment.used == 0 && current_ > 0) {
-    --current_;
-    ReleaseSpareSegments();
-  }
 }
 
 // Keeps one empty segment above the current one as a spare, so that pushing and popping

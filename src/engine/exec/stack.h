@@ -8,13 +8,17 @@
 // freed once 12288 or more unused bytes would remain, so that a loop that pushes and pops
 // across a boundary does not allocate each time. No push allocates per slot.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <vector>
 
 #include "engine/values/operators.h"
+#include "engine/values/pointer_value.h"
 #include "engine/values/type_records.h"
+#include "engine/values/value_memory.h"
 
 namespace dravik::engine {
 
@@ -35,9 +39,42 @@ class TPSStack {
   // Pushes a default-initialised value of the type and answers its bytes. A push beyond the
   // slot limit throws ScriptFault(erOutOfStackRange); one that cannot get memory
   // ScriptFault(erOutOfMemory).
-  void* Push(const TPSTypeRec& type);
+  void* Push(const TPSTypeRec& type) {
+    // Most pushes are small values with room in the current segment; they are done here,
+    // everything else (a new segment, the limits) by PushSlow.
+    if (type.memSize <= kSmallSlot && slots_.size() < slotLimit_ && current_ < segments_.size()) {
+      Segment& segment = segments_[current_];
+      const std::size_t size = type.memSize <= kSlotAlignment ? kSlotAlignment : RoundToSlot(type.memSize);
+      if (segment.capacity - segment.used >= size) {
+        std::uint8_t* value = segment.bytes.get() + segment.used;
+        segment.used += size;
+        for (std::size_t i = 0; i < size; i += kSlotAlignment) std::memset(value + i, 0, kSlotAlignment);
+        slots_.push_back({&type, value});
+        return value;
+      }
+    }
+    return PushSlow(type);
+  }
+  // Whether a push of the type would neither fail nor need more memory.
+  bool HasRoomFor(const TPSTypeRec& type) const {
+    return type.memSize <= kSmallSlot && slots_.size() < slotLimit_ && slots_.size() < slots_.capacity() &&
+           current_ < segments_.size() &&
+           segments_[current_].capacity - segments_[current_].used >= RoundToSlot(type.memSize);
+  }
   // Finalises and removes the top slot (the stack must not be empty).
-  void Pop();
+  void Pop() {
+    const Slot slot = slots_.back();
+    slots_.pop_back();
+    Segment& segment = segments_[current_];
+    segment.used = static_cast<std::size_t>(slot.value - segment.bytes.get());
+    if (slot.type->needsFinalization && !(slot.type->baseType == tcPointer && KeepsNothing(slot.value)))
+      FinalizeValue(slot.value, *slot.type);
+    // Only a pop that empties a segment can leave more spare segments than before.
+    if (segment.used == 0 && current_ > 0) {
+      --current_;
+      ReleaseSpareSegments();
+    }
+  }
   // Pops until Count() == count.
   void PopTo(std::size_t count);
   // Finalises every slot and releases the memory.
@@ -73,6 +110,13 @@ class TPSStack {
     std::size_t used = 0;
   };
 
+  static constexpr std::size_t kSlotAlignment = 8;
+  static constexpr std::size_t kSmallSlot = 64;
+  static constexpr std::size_t RoundToSlot(std::size_t size) {
+    return (std::max<std::size_t>(size, 1) + kSlotAlignment - 1) / kSlotAlignment * kSlotAlignment;
+  }
+
+  void* PushSlow(const TPSTypeRec& type);
   std::uint8_t* Allocate(std::size_t size);
   void ReleaseSpareSegments();
 

@@ -53,7 +53,8 @@ void CalculateCurrencyValue(CalcOp op, ValueRef dest, ValueRef source) {
 
 void AppendString(CalcOp op, ValueRef dest, ValueRef source) {
   if (op != CalcOp::Add) FailWith(ErTypeMismatch);
-  AppendStringAt(dest.data, ConvertToString(source));
+  const std::string text = ConvertToString(source);
+  AppendStringAt(dest.data, dest.type->baseType == tcPChar ? PCharText(text) : text);
 }
 
 void AppendWideString(CalcOp op, ValueRef dest, ValueRef source) {

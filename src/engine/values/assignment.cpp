@@ -59,10 +59,15 @@ bool HasCode(ValueRef value, TPSTypeCode code) {
 }
 
 void AssignString(ValueRef dest, ValueRef source) {
-  if (HasCode(source, tcString) || HasCode(source, tcPChar))
-    CopyValue(dest.data, source.data, *dest.type);  // PChar values are string blocks too
+  const bool textBlock = HasCode(source, tcString) || HasCode(source, tcPChar);
+  // PChar values are string blocks too, shared as they are unless a zero byte ends the text.
+  if (textBlock && (dest.type->baseType != tcPChar || PCharText(StringAt(source.data)).size() ==
+                                                            StringAt(source.data).size()))
+    CopyValue(dest.data, source.data, *dest.type);
+  else if (textBlock)
+    SetTextAt(dest.data, tcPChar, std::string(StringAt(source.data)));
   else
-    SetStringAt(dest.data, ConvertToString(source));
+    SetTextAt(dest.data, dest.type->baseType, ConvertToString(source));
 }
 
 void AssignWideString(ValueRef dest, ValueRef source) {

@@ -129,8 +129,13 @@ std::partial_ordering Order(ValueRef left, ValueRef right) {
   switch (code) {
     case tcSingle: case tcDouble: case tcExtended: return ConvertToReal(left) <=> ConvertToReal(right);
     case tcCurrency: return CompareCurrency(left, right);
-    case tcChar: return std::string(1, Load<char>(left.data)) <=> ConvertToString(right);
-    case tcString: case tcPChar: return std::string(StringAt(left.data)) <=> ConvertToString(right);
+    case tcChar:
+      if (right.type->baseType == tcChar) return Load<std::uint8_t>(left.data) <=> Load<std::uint8_t>(right.data);
+      return std::string(1, Load<char>(left.data)) <=> ConvertToString(right);
+    case tcString: case tcPChar:
+      // Byte strings compare in place; anything else is converted first.
+      if (IsByteString(right)) return StringAt(left.data) <=> StringAt(right.data);
+      return std::string(StringAt(left.data)) <=> ConvertToString(right);
     case tcWideChar: return std::u16string(1, Load<char16_t>(left.data)) <=> ConvertToWideString(right);
     case tcWideString: return std::u16string(WideStringAt(left.data)) <=> ConvertToWideString(right);
     default: FailWith(ErTypeMismatch);

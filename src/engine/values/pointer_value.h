@@ -59,6 +59,11 @@ struct PointerLayout {
 PointerValue LoadPointer(const void* at);
 // Stores without touching references: the caller has taken the keeper's reference.
 void StorePointer(void* at, const PointerValue& value);
+// True when the pointer at `at` keeps no heap value alive, so that dropping it releases nothing.
+inline bool KeepsNothing(const void* at) {
+  return Load<std::uint32_t>(static_cast<const std::uint8_t*>(at) + PointerLayout::kKeeperKind) ==
+         static_cast<std::uint32_t>(KeeperKind::kNone);
+}
 
 void RetainKeeper(const Keeper& keeper);
 void ReleaseKeeper(const Keeper& keeper);

@@ -45,12 +45,12 @@ Extended GetReal(ValueRef value) { return ConvertToReal(FollowPointer(value)); }
 std::string GetString(ValueRef value) { return ConvertToString(FollowPointer(value)); }
 
 void SetInt32(ValueRef value, std::int32_t number) {
-  const TPSTypeRec numberType(tcS32);
+  static const TPSTypeRec numberType(tcS32);
   SetInteger(value, number, {&number, &numberType});
 }
 
 void SetInt64(ValueRef value, std::int64_t number) {
-  const TPSTypeRec numberType(tcS64);
+  static const TPSTypeRec numberType(tcS64);
   SetInteger(value, number, {&number, &numberType});
 }
 
@@ -62,7 +62,7 @@ void SetReal(ValueRef value, Extended number) {
   } else if (code == tcCurrency) {
     Store(target.data, RealToCurrency(number));
   } else if (code == tcVariant) {
-    const TPSTypeRec numberType(tcExtended);
+    static const TPSTypeRec numberType(tcExtended);
     std::uint8_t bytes[kExtendedMemSize];
     StoreExtended(bytes, number);
     StoreAsVariant(target.data, {bytes, &numberType});
@@ -74,14 +74,14 @@ void SetReal(ValueRef value, Extended number) {
 void SetString(ValueRef value, std::string_view text) {
   const ValueRef target = SetterTarget(value);
   switch (target.type->baseType) {
-    case tcString: case tcPChar: SetStringAt(target.data, text); break;
+    case tcString: case tcPChar: SetTextAt(target.data, target.type->baseType, text); break;
     case tcWideString: SetWideStringAt(target.data, WidenText(text)); break;
     case tcChar:
       if (text.size() != 1) FailSetter();
       Store(target.data, text[0]);
       break;
     case tcVariant: {
-      const TPSTypeRec textType(tcString);
+      static const TPSTypeRec textType(tcString);
       StringBlock* block = NewString(text);
       try {
         StoreAsVariant(target.data, {&block, &textType});

@@ -79,6 +79,12 @@ std::string_view StringAt(const void* at);
 std::u16string_view WideStringAt(const void* at);
 // Replaces the string value at `at` by a new one holding text, releasing the old one.
 void SetStringAt(void* at, std::string_view text);
+// The text a PChar can hold: zero-terminated, so nothing from the first zero byte on.
+inline std::string_view PCharText(std::string_view text) { return text.substr(0, text.find('\0')); }
+// Stores text into a string or PChar value of the given base type.
+inline void SetTextAt(void* at, TPSTypeCode code, std::string_view text) {
+  SetStringAt(at, code == tcPChar ? PCharText(text) : text);
+}
 void SetWideStringAt(void* at, std::u16string_view text);
 // Appends text to the string value at `at`; in place when its block is unshared and has room.
 void AppendStringAt(void* at, std::string_view text);

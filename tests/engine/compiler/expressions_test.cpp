@@ -53,7 +53,13 @@ TEST(ConstantFolding, Faults) {
   EXPECT_EQ(FoldedInto("var x: Integer;", "1 div 0"), "[Error] (2:19): Divide by Zero");
   EXPECT_EQ(FoldedInto("var x: Extended;", "1.0 / 0"), "[Error] (2:19): Divide by Zero");
   EXPECT_EQ(FoldedInto("var x: string;", "not 'a'"), "[Error] (2:19): Type mismatch");
-  EXPECT_EQ(FoldedInto("type TE = (A, B); var x: TE;", "TE(1)"), "[Error] (2:17): Type mismatch");
+}
+
+// Enumeration constants convert like the integers they stand for, as enumeration variables do.
+TEST(ConstantFolding, EnumerationCasts) {
+  EXPECT_EQ(FoldedInto("type TE = (A, B); var x: TE;", "TE(1)"), "T21:tcU8(1)");
+  EXPECT_EQ(FoldedInto("type TE = (A, B); var x: Cardinal;", "Ord(B)"), "T10:tcU32(1)");
+  EXPECT_EQ(FoldedInto("var x: Cardinal;", "Ord(True)"), "T10:tcU32(1)");
 }
 
 TEST(OperatorTypes, MismatchedOperandsAreRefused) {

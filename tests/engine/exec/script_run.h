@@ -173,19 +173,6 @@ class ScriptRun {
       Emit(ok ? "true" : "false");
       return true;
     });
-    // Stand-ins for the built-in array routines, which the compiler calls for SetArrayLength,
-    // GetArrayLength and bracket lists.
-    Register("SETARRAYLENGTH", [](TPSExec&, Params p, const ScriptValueRef*) {
-      const auto* type = dynamic_cast<const TPSTypeRec_Array*>(p[0].value.type);
-      if (type == nullptr || type->baseType != tcArray) return false;
-      SetArrayLengthAt(p[0].value.data, *type->element, static_cast<std::uint32_t>(GetInt32(p[1].value)));
-      return true;
-    });
-    Register("GETARRAYLENGTH", [](TPSExec&, Params p, const ScriptValueRef* result) {
-      if (p[0].value.type == nullptr || p[0].value.type->baseType != tcArray) return false;
-      SetInt32(result->value, static_cast<std::int32_t>(ArrayLengthAt(p[0].value.data)));
-      return true;
-    });
   }
 };
 

@@ -1,0 +1,180 @@
+#pragma once
+// The machine's instruction loop, over the procedure's byte code (interpreter.cpp) and over its
+// decoded form (fast_loop.cpp). Internal to the executor.
+
+#include <cstdint>
+
+#include "engine/exec/decoded_code.h"
+#include "engine/exec/exec.h"
+#include "engine/image/format.h"
+#include "engine/values/pointer_value.h"
+#include "engine/values/script_fault.h"
+#include "engine/values/value_memory.h"
+
+namespace dravik::engine {
+
+inline bool IsSmallIntegerCode(TPSTypeCode code) { return code >= tcU8 && code <= tcS32; }
+
+// Where an operand lives: its value and type, and (for OpPushVar and OpSetPointer) what keeps
+// it alive (pointer_value.h).
+struct Place {
+  ValueRef ref;
+  std::uint32_t stackIndex = kNotOnStack;
+  Keeper keeper;
+  bool constant = false;
+};
+
+// A place that holds a pointer becomes the pointer's target, which keeps its own stack index
+// and keeper; false for a null pointer.
+inline bool FollowPlace(Place& place) {
+  if (place.ref.type->baseType != tcPointer) return true;
+  const PointerValue pointer = LoadPointer(place.ref.data);
+  if (pointer.target == nullptr) return false;
+  place.ref = {pointer.target, pointer.targetType};
+  place.stackIndex = pointer.stackIndex;
+  place.keeper = pointer.keeper;
+  return true;
+}
+
+// Stores value into a tcU8 ... tcS32 destination: its low bytes, as every integer store does.
+inline void StoreSmallInteger(ValueRef dest, std::uint32_t value) {
+  switch (dest.type->memSize) {
+    case 1: Store(dest.data, static_cast<std::uint8_t>(value)); return;
+    case 2: Store(dest.data, static_cast<std::uint16_t>(value)); return;
+    default: Store(dest.data, value); return;
+  }
+}
+
+// A comparison's result in a small integer destination: 1 or 0.
+inline void StoreTruth(ValueRef dest, bool truth) { StoreSmallInteger(dest, truth ? 1 : 0); }
+
+// A pointer stored at destIndex (kNotOnStack: off the main stack) may refer to a target on the
+// main stack only from above it, so that it is popped before its target.
+inline bool MayPointTo(std::uint32_t destIndex, const PointerValue& pointer) {
+  return pointer.target == nullptr || pointer.stackIndex == kNotOnStack ||
+         (destIndex != kNotOnStack && destIndex > pointer.stackIndex);
+}
+
+// Narrows ref to its field or element number index; block is set to the dynamic array that
+// holds the element, if it is one. The fault when there is no such element.
+inline TQXException SelectElementOf(ValueRef& ref, std::uint32_t index, ArrayBlock*& block) {
+  auto* data = static_cast<std::uint8_t*>(ref.data);
+  switch (ref.type->baseType) {
+    case tcRecord: {
+      const auto& record = static_cast<const TPSTypeRec_Record&>(*ref.type);
+      if (index >= record.fields.size()) return ErOutOfRange;
+      ref = {data + record.fieldMemOffsets[index], record.fields[index]};
+      return ErNoError;
+    }
+    case tcStaticArray: {
+      const auto& array = static_cast<const TPSTypeRec_StaticArray&>(*ref.type);
+      if (index >= array.count) return ErOutOfRange;
+      ref = {data + std::size_t{index} * array.element->memSize, array.element};
+      return ErNoError;
+    }
+    case tcArray: {
+      const auto& array = static_cast<const TPSTypeRec_Array&>(*ref.type);
+      block = ArrayAt(data);
+      if (block == nullptr || index >= block->length) return ErOutOfRange;
+      ref = {block->Elements() + std::size_t{index} * array.element->memSize, array.element};
+      return ErNoError;
+    }
+    default:
+      return erInvalidType;
+  }
+}
+
+// The value of a tcU8 ... tcS32 operand (the caller has checked the code).
+inline std::int64_t SmallIntegerValue(ValueRef value) {
+  switch (value.type->baseType) {
+    case tcU8: return Load<std::uint8_t>(value.data);
+    case tcS8: return Load<std::int8_t>(value.data);
+    case tcU16: return Load<std::uint16_t>(value.data);
+    case tcS16: return Load<std::int16_t>(value.data);
+    case tcU32: return Load<std::uint32_t>(value.data);
+    default: return Load<std::int32_t>(value.data);
+  }
+}
+
+class Interpreter {
+ public:
+  explicit Interpreter(TPSExec& exec) : x_(exec) {}
+
+  // Runs instructions while the status is running; an error ends the pass (the caller decides
+  // whether a handler took it).
+  void Loop(bool hook);
+
+ private:
+  // The decoded form of the loop (fast_loop.cpp), and the byte code's, which also serves every
+  // instruction the decoded form has no handler for.
+  void RunDecoded();
+  std::int32_t Step(const DecodedCode& code, std::int32_t index);
+  std::int32_t JumpTo(const FastInstruction& jump);
+  std::int32_t Continue(const DecodedCode& code, std::int32_t index, FastPair pair);
+  bool RunExpression(const DecodedCode& code, std::int32_t first);
+  void Assign(ValueRef dest, ValueRef source);
+  void RunFromBytes(bool hook);
+  const DecodedCode& DecodedFor(const TPSInternalProcRec& proc);
+  bool Locate(const FastVariable& variable, ValueRef& ref, std::uint32_t& stackIndex) const;
+  bool Resolve(const FastOperand& operand, ValueRef& ref) const;
+  bool LocatePlace(const FastOperand& operand, Place& place) const;
+  void StepFromBytes();
+  void Execute(std::uint8_t opcode);
+
+  // --- Decoding ------------------------------------------------------------------------------
+  const std::uint8_t* Need(std::uint32_t bytes) {
+    if (x_.codeLength_ - x_.position_ < bytes) FailWith(ErOutOfRange);
+    const std::uint8_t* at = x_.code_ + x_.position_;
+    x_.position_ += bytes;
+    return at;
+  }
+  std::uint8_t ReadByte() { return *Need(1); }
+  std::uint32_t ReadU32() { return Load<std::uint32_t>(Need(4)); }
+  std::int32_t ReadI32() { return Load<std::int32_t>(Need(4)); }
+
+  Place ReadPlace();
+  Place ReadConstant();
+  Place VariablePlace(std::uint32_t number, TQXException frameFault);
+  void SelectElement(Place& place, std::uint32_t index);
+  std::uint32_t ReadIndexVariable();
+
+  // A source operand: pointers followed.
+  ValueRef ReadSource() { return Followed(ReadPlace()).ref; }
+  // A destination that must be a variable: pointers followed.
+  ValueRef ReadDestination() {
+    Place place = ReadPlace();
+    if (place.constant) FailWith(erInvalidOpcodeParameter);
+    return Followed(place).ref;
+  }
+  static Place Followed(Place place);
+
+  // --- Instructions ----------------------------------------------------------------------------
+  void Jump(std::int32_t displacement) { x_.position_ += static_cast<std::uint32_t>(displacement); }
+  void Push();
+  void PushCopy(ValueRef source);
+  void PushVar();
+  void PopChecked();
+  // The top slot exists and is not a return address.
+  bool CanPop() const {
+    return !x_.stack_.Empty() && &x_.stack_.TypeAt(x_.stack_.Count() - 1) != x_.returnAddressType_.get();
+  }
+  void Call(std::uint32_t procNo);
+  void CallVar();
+  void Compare();
+  void SetPointer();
+  void SetPointerToCopy();
+  void PushHandler();
+  const TPSTypeRec& PointerType() const;
+
+  // Plain inline constants (numbers, characters, sets: nothing to release) are decoded into
+  // these slots instead of the constant area; an instruction has at most three operands.
+  static constexpr int kScratchSlots = 3;
+  static constexpr std::size_t kScratchSize = 32;  // the largest set
+  void* Scratch(const TPSTypeRec& type);
+
+  TPSExec& x_;
+  alignas(8) std::uint8_t scratch_[kScratchSlots][kScratchSize];
+  int scratchUsed_ = 0;
+};
+
+}  // namespace dravik::engine

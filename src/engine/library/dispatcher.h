@@ -1,0 +1,14 @@
+#pragma once
+// The handler behind every routine of kLibraryRoutines: it reads the routine number from the
+// procedure record's second extra word and performs that routine. It answers false for a number
+// without a routine, for a call whose shape is not the routine's, and where a var parameter is
+// not a variable of the base type the routine changes (so the machine reports
+// erCouldNotCallProc).
+
+#include "engine/exec/exec.h"
+
+namespace dravik::engine {
+
+bool DispatchLibraryRoutine(TPSExec& exec, TPSExternalProcRec& proc, TPSStack& globals, TPSStack& stack);
+
+}  // namespace dravik::engine

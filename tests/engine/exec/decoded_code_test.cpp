@@ -1,0 +1,132 @@
+// The decoded form of the code must mean exactly what the byte code means. Scripts and images
+// run twice: by the decoded loop, and from the bytes one instruction at a time (a step hook makes
+// the machine take that path). Output, error, where the error was reported and what was left on
+// the stack must agree. The end-to-end scripts run with dk2's host routines; the golden corpus
+// and the fuzzer's troublesome images with stubs, compared when the run from the bytes ended
+// within an instruction budget.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "../../dk2/golden_corpus.h"
+#include "dk2/script_compilation.h"
+#include "dk2/simulated_host.h"
+#include "engine/exec/exec.h"
+
+namespace dravik::engine {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::uint32_t kInstructionBudget = 20000;
+
+struct Outcome {
+  bool loaded = false;
+  bool succeeded = false;
+  std::string output;
+  TQXException error = ErNoError;
+  std::string parameter;
+  std::int32_t procNo = -1;
+  std::uint32_t position = 0;
+  std::size_t stackCount = 0;
+
+  bool operator==(const Outcome&) const = default;
+};
+
+void PrintTo(const Outcome& outcome, std::ostream* out) {
+  *out << (outcome.succeeded ? "succeeded" : "failed") << ", error " << static_cast<int>(outcome.error) << " '"
+       << outcome.parameter << "' at routine " << outcome.procNo << " position " << outcome.position << ", stack "
+       << outcome.stackCount << ", output:\n"
+       << outcome.output;
+}
+
+using HostSetup = std::function<void(TPSExec&, dk2::SimulatedHost& host)>;
+
+// budget 0: no step hook, so the decoded loop runs. Otherwise every instruction runs from its
+// bytes, and a run that takes more than the budget is halted (halted is set).
+Outcome RunImage(const std::string& image, const HostSetup& setup, std::uint32_t budget, bool* halted = nullptr) {
+  Outcome outcome;
+  std::ostringstream out;
+  dk2::SimulatedHost host{out, {}};  // outlives the executor
+  TPSExec exec;
+  setup(exec, host);
+  std::uint32_t steps = 0;
+  if (budget > 0) {
+    exec.OnRunLine = [&](TPSExec& e) {
+      if (++steps > budget) e.Halt();
+    };
+  }
+  outcome.loaded = exec.LoadImage(image);
+  if (outcome.loaded) outcome.succeeded = exec.Run();
+  if (halted != nullptr) *halted = steps > budget;
+  outcome.output = out.str();
+  outcome.error = exec.LastError();
+  outcome.parameter = exec.LastErrorParameter();
+  outcome.procNo = exec.LastErrorProcNo();
+  outcome.position = exec.LastErrorPosition();
+  outcome.stackCount = exec.MainStack().Count();
+  return outcome;
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::string text;
+  EXPECT_TRUE(dk2::golden::ReadWholeFile(path.string(), text)) << path;
+  return text;
+}
+
+TEST(DecodedCode, RunsEveryEndToEndScriptAsTheByteCodeDoes) {
+  const HostSetup dk2Host = [](TPSExec& exec, dk2::SimulatedHost& host) { dk2::RegisterSimulatedHost(exec, host); };
+  std::vector<fs::path> scripts;
+  const fs::path root = fs::path(DRAVIK_TEST_DATA_DIR).parent_path() / "e2e";
+  for (const auto& entry : fs::recursive_directory_iterator(root))
+    if (entry.path().extension() == ".dk2") scripts.push_back(entry.path());
+  std::sort(scripts.begin(), scripts.end());
+  int compared = 0;
+  for (const fs::path& script : scripts) {
+    const dk2::Compilation compilation = dk2::CompileScript(ReadFile(script));
+    if (!compilation.ok) continue;
+    SCOPED_TRACE(script.string());
+    EXPECT_EQ(RunImage(compilation.image, dk2Host, 0), RunImage(compilation.image, dk2Host, UINT32_MAX));
+    ++compared;
+  }
+  EXPECT_GE(compared, 100);
+}
+
+void CompareOnImage(const std::string& image, const std::string& name, int& compared) {
+  const HostSetup stubs = [](TPSExec& exec, dk2::SimulatedHost&) {
+    for (std::string_view routine : {"EXECUTEFILE", "MOUNTFILE", "WAIT", "CUTEXT", "GETMOUNTEDFILE", "WRITELN", "WRITE"})
+      exec.RegisterHostFunction([](TPSExec&, auto, auto) { return true; }, routine, kRegisterConvention);
+  };
+  bool halted = false;
+  const Outcome fromBytes = RunImage(image, stubs, kInstructionBudget, &halted);
+  if (halted) return;
+  SCOPED_TRACE(name);
+  EXPECT_EQ(RunImage(image, stubs, 0), fromBytes);
+  ++compared;
+}
+
+TEST(DecodedCode, RunsTheCorpusAndTheFuzzImagesAsTheByteCodeDoes) {
+  int compared = 0;
+  for (std::string_view folder : {"check", "dump"}) {
+    const std::string dir = dk2::golden::CorpusDir(folder);
+    for (const std::string& name : dk2::golden::CaseNames(dir)) {
+      const std::string path = dk2::golden::CasePath(dir, name, dk2::golden::kScriptExtension);
+      const dk2::Compilation compilation = dk2::CompileScript(ReadFile(path));
+      if (compilation.ok) CompareOnImage(compilation.image, path, compared);
+    }
+  }
+  for (const auto& entry : fs::directory_iterator(dk2::golden::CorpusDir("fuzz_regressions")))
+    CompareOnImage(ReadFile(entry.path()), entry.path().string(), compared);
+  EXPECT_GE(compared, 100);
+}
+
+}  // namespace
+}  // namespace dravik::engine
