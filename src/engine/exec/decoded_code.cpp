@@ -57,7 +57,8 @@ class CodeDecoder {
     for (FastInstruction& instruction : out_.instructions_)
       if (IsJump(instruction.op)) instruction.target = out_.IndexAt(instruction.jumpPosition);
     for (std::size_t i = 0; i + 1 < out_.instructions_.size(); ++i)
-      out_.instructions_[i].pair = PairOf(out_.instructions_[i], out_.instructions_[i + 1]);
+      out_.instructions_[i].pair = IsIndexTemporary(i) ? FastPair::kIndexTemporary
+                                                       : PairOf(out_.instructions_[i], out_.instructions_[i + 1]);
     for (std::size_t i = 0; i < out_.instructions_.size(); ++i)
       out_.instructions_[i].expressionEnd = ExpressionEnd(i);
   }
@@ -140,6 +141,28 @@ class CodeDecoder {
                               isOther(last.operands[0]) && isTemporary(last.operands[1]) && isOther(last.operands[2]);
     if ((!addsInto && !comparesInto) || last.operands[0].IsConstant()) return kNoExpression;
     return static_cast<std::int32_t>(i + 1);
+  }
+
+  // OpPushType tcU32; OpAssign T, i; OpSetPointer P, Q[T]; OpPop, T read by nothing else.
+  bool IsIndexTemporary(std::size_t first) const {
+    const auto& code = out_.instructions_;
+    if (first + 3 >= code.size()) return false;
+    const FastInstruction& push = code[first];
+    const FastInstruction& assign = code[first + 1];
+    const FastInstruction& setPointer = code[first + 2];
+    if (push.op != FastOp::kPushType || push.type->baseType != tcU32 || assign.op != FastOp::kAssign ||
+        setPointer.op != FastOp::kSetPointer || code[first + 3].op != FastOp::kPop)
+      return false;
+    const FastOperand& temporary = assign.operands[0];
+    const FastOperand& selected = setPointer.operands[1];
+    const auto isTemporary = [&](const FastVariable& variable) {
+      return variable.kind == FastVariable::Kind::kFrame && variable.frameOffset == temporary.variable.frameOffset;
+    };
+    return temporary.select == FastOperand::Select::kWhole && temporary.variable.kind == FastVariable::Kind::kFrame &&
+           IsWholeFrameOrFixed(assign.operands[1]) && !isTemporary(assign.operands[1].variable) &&
+           setPointer.operands[0].select == FastOperand::Select::kWhole && !isTemporary(setPointer.operands[0].variable) &&
+           selected.select == FastOperand::Select::kByVariable && isTemporary(selected.indexVariable) &&
+           !isTemporary(selected.variable);
   }
 
   std::size_t Left() const { return size_ - at_; }

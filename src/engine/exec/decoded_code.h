@@ -78,7 +78,10 @@ struct FastOperand {
 // An instruction that the one after it continues without a new dispatch: a comparison whose
 // result a jump or the flag takes at once, a pushed temporary that the next instruction
 // assigns, a calculation followed by the pop of its temporary or by the jump back of a loop.
-enum class FastPair : std::uint8_t { kNone, kCompareJump, kCompareSetFlag, kPushAssign, kThenPop, kThenGoto };
+// kIndexTemporary: an element index computed into a 32-bit temporary for one OpSetPointer.
+enum class FastPair : std::uint8_t {
+  kNone, kCompareJump, kCompareSetFlag, kPushAssign, kThenPop, kThenGoto, kIndexTemporary
+};
 
 // The common shape of an integer expression: a 32-bit temporary pushed, given a value, changed
 // by operators that cannot fail, then added into its destination or compared into a flag, and

@@ -129,7 +129,6 @@ namespace {
 [[gnu::always_inline]] inline bool Interpreter::LocatePlace(const FastOperand& operand, Place& place) const {
   if (!Locate(operand.variable, place.ref, place.stackIndex)) return false;
   if (operand.select == FastOperand::Select::kWhole) return true;
-  if (!FollowPlace(place)) return false;
   std::uint32_t index = operand.index;
   if (operand.select == FastOperand::Select::kByVariable) {
     ValueRef indexValue;
@@ -139,6 +138,12 @@ namespace {
       return false;
     index = static_cast<std::uint32_t>(SmallIntegerValue(indexValue));
   }
+  return SelectPlace(place, index);
+}
+
+// Narrows a place to its element or field number index, through its pointer if it holds one.
+[[gnu::always_inline]] inline bool Interpreter::SelectPlace(Place& place, std::uint32_t index) const {
+  if (!FollowPlace(place)) return false;
   ArrayBlock* block = nullptr;
   if (SelectElementOf(place.ref, index, block) != ErNoError) return false;
   if (block != nullptr) {
@@ -218,6 +223,46 @@ bool Interpreter::RunExpression(const DecodedCode& code, std::int32_t first) {
   return true;
 }
 
+// dest (a pointer variable) := a pointer to source, as OpSetPointer does; false, with nothing
+// changed, when dest holds no pointer or the pointer may not refer to source from there.
+bool Interpreter::PointAt(const Place& dest, const Place& source) {
+  if (dest.ref.type->baseType != tcPointer) return false;
+  const PointerValue pointer = PointerTo(source.ref, source.stackIndex, source.keeper);
+  if (!MayPointTo(dest.stackIndex, pointer)) return false;
+  // Moving a pointer within what the same keeper keeps alive counts no references.
+  const Keeper old = LoadPointer(dest.ref.data).keeper;
+  if (old.kind == pointer.keeper.kind && old.block == pointer.keeper.block &&
+      old.elementType == pointer.keeper.elementType) {
+    StorePointer(dest.ref.data, pointer);
+  } else {
+    SetPointerAt(dest.ref.data, pointer);
+  }
+  return true;
+}
+
+// OpPushType tcU32; OpAssign T, i; OpSetPointer P, Q[T]; OpPop (kIndexTemporary): the element
+// selected by i at once, without the temporary. False, with nothing changed, when any step
+// would not do exactly that; then the instructions run one by one.
+bool Interpreter::PointAtIndexedElement(const DecodedCode& code, std::int32_t first) {
+  const FastInstruction& push = code[first];
+  const FastInstruction& assign = code[first + 1];
+  const FastInstruction& setPointer = code[first + 2];
+  if (std::int64_t{x_.frameBase_} + assign.operands[0].variable.frameOffset !=
+          static_cast<std::int64_t>(x_.stack_.Count()) ||
+      !x_.stack_.HasRoomFor(*push.type))
+    return false;
+  ValueRef indexValue;
+  if (!Resolve(assign.operands[1], indexValue) || !IsSmallIntegerCode(indexValue.type->baseType)) return false;
+  Place dest;
+  Place source;
+  if (!LocatePlace(setPointer.operands[0], dest) ||
+      !Locate(setPointer.operands[1].variable, source.ref, source.stackIndex) ||
+      !SelectPlace(source, static_cast<std::uint32_t>(SmallIntegerValue(indexValue))))
+    return false;
+  x_.position_ = code[first + 3].end;
+  return PointAt(dest, source);
+}
+
 // After an instruction that calculates: its pair, a pop or a jump, when it has one. A pop that
 // the stack does not allow runs on its own, to report its fault.
 [[gnu::always_inline]] inline std::int32_t Interpreter::Continue(const DecodedCode& code, std::int32_t index,
@@ -289,22 +334,13 @@ bool Interpreter::RunExpression(const DecodedCode& code, std::int32_t first) {
     case FastOp::kSetPointer: {
       Place dest;
       Place source;
-      if (!LocatePlace(in.operands[0], dest) || dest.ref.type->baseType != tcPointer) break;
-      if (!LocatePlace(in.operands[1], source)) break;
-      const PointerValue pointer = PointerTo(source.ref, source.stackIndex, source.keeper);
-      if (!MayPointTo(dest.stackIndex, pointer)) break;
-      // Moving a pointer within what the same keeper keeps alive counts no references.
-      const Keeper old = LoadPointer(dest.ref.data).keeper;
-      if (old.kind == pointer.keeper.kind && old.block == pointer.keeper.block &&
-          old.elementType == pointer.keeper.elementType) {
-        StorePointer(dest.ref.data, pointer);
-      } else {
-        SetPointerAt(dest.ref.data, pointer);
-      }
+      if (!LocatePlace(in.operands[0], dest) || !LocatePlace(in.operands[1], source)) break;
+      if (!PointAt(dest, source)) break;
       return index + 1;
     }
     case FastOp::kPushType: {
       if (in.expressionEnd != kNoExpression && RunExpression(code, index)) return in.expressionEnd + 1;
+      if (in.pair == FastPair::kIndexTemporary && PointAtIndexedElement(code, index)) return index + 4;
       x_.stack_.Push(*in.type);
       if (in.pair != FastPair::kPushAssign) return index + 1;
       // The next instruction assigns the new slot: done here when it does, else on its own.

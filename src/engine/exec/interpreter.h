@@ -118,6 +118,9 @@ class Interpreter {
   bool Locate(const FastVariable& variable, ValueRef& ref, std::uint32_t& stackIndex) const;
   bool Resolve(const FastOperand& operand, ValueRef& ref) const;
   bool LocatePlace(const FastOperand& operand, Place& place) const;
+  bool SelectPlace(Place& place, std::uint32_t index) const;
+  bool PointAt(const Place& dest, const Place& source);
+  bool PointAtIndexedElement(const DecodedCode& code, std::int32_t first);
   void StepFromBytes();
   void Execute(std::uint8_t opcode);
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "../image/test_image.h"
@@ -75,22 +76,33 @@ std::string StandardImage(const std::vector<std::string>& procs) {
 
 // An executor with the standard image loaded: procedure 0 is the main one, the others follow.
 struct Machine {
-  explicit Machine(std::vector<std::string> procs) {
+  explicit Machine(std::vector<std::string> procs) : image(StandardImage(procs)) {
     exec.OnException = [this](TPSExec&, TQXException code, std::string_view, std::uint32_t, std::int32_t,
                               const std::exception_ptr&) { seen.push_back(code); };
-    loaded = exec.LoadImage(StandardImage(procs));
+    loaded = exec.LoadImage(image);
   }
   explicit Machine(const std::string& main) : Machine(std::vector<std::string>{main}) {}
 
   std::int32_t Int(GlobalNo global) { return GetInt32(exec.Globals().At(global)); }
 
+  // The same image run from its bytes one instruction at a time (a step hook makes the machine
+  // take that path instead of the decoded form): the error, procedure and position it stops at.
+  std::tuple<TQXException, std::int32_t, std::uint32_t> StopFromTheBytes() const {
+    TPSExec twin;
+    twin.OnRunLine = [](TPSExec&) {};
+    if (twin.LoadImage(image)) twin.Run();
+    return {twin.LastError(), twin.LastErrorProcNo(), twin.LastErrorPosition()};
+  }
+
+  std::string image;
   TPSExec exec;
   bool loaded = false;
   std::vector<TQXException> seen;
 };
 
 // The run stopped (no handler) with `code`, reported in procedure `proc` at a position inside
-// the instruction [start, end] (the position is wherever decoding stood when the fault arose).
+// the instruction [start, end] (the position is wherever decoding stood when the fault arose),
+// and a run from the bytes stops at exactly the same place.
 ::testing::AssertionResult StoppedWith(Machine& m, TQXException code, std::uint32_t start, std::uint32_t end,
                                        std::int32_t proc = 0) {
   if (!m.loaded) return ::testing::AssertionFailure() << "not loaded: " << int{m.exec.LastError()};
@@ -106,6 +118,9 @@ struct Machine {
     return ::testing::AssertionFailure()
            << "position " << e.LastErrorPosition() << " outside " << start << ".." << end;
   if (m.seen.size() != 1) return ::testing::AssertionFailure() << m.seen.size() << " errors reported";
+  // The decoded form runs the code unless a step hook is set; both must stop at the same place.
+  if (m.StopFromTheBytes() != std::tuple{e.LastError(), e.LastErrorProcNo(), e.LastErrorPosition()})
+    return ::testing::AssertionFailure() << "the run from the bytes stops elsewhere";
   return ::testing::AssertionSuccess();
 }
 
