@@ -46,8 +46,18 @@ run_one() {
   local index=$1 script=$2
   local path
   path=$(realpath --relative-to=. "$suite_dir/$script")
-  timeout "$kSecondsPerScript" "${command[@]}" run "$path" >"$scratch/$index.out" 2>"$scratch/$index.err"
-  echo $? >"$scratch/$index.rc"
+  local rc attempt
+  for attempt in 1 2; do
+    timeout "$kSecondsPerScript" "${command[@]}" run "$path" >"$scratch/$index.out" 2>"$scratch/$index.err"
+    rc=$?
+    # dk2 never fails without a word; a run that ends with no output at all did not get to run
+    # (under Wine the loader can fail to start a process). It is tried once more, and said so.
+    if [ "$rc" -eq 0 ] || [ -s "$scratch/$index.out" ] || [ -s "$scratch/$index.err" ] || [ "$attempt" -eq 2 ]; then
+      break
+    fi
+    echo "note: $script ended with status $rc and no output; running it again" >"$scratch/$index.note"
+  done
+  echo "$rc" >"$scratch/$index.rc"
   tr -d '\r' <"$scratch/$index.out" >"$scratch/$index.stdout"
   tr -d '\r' <"$scratch/$index.err" | sed -e '$a\' >"$scratch/$index.stderr"
 }
@@ -102,6 +112,7 @@ check_one() {
 passed=0
 failed=0
 for index in "${!scripts[@]}"; do
+  [ -f "$scratch/$index.note" ] && cat "$scratch/$index.note"
   if check_one "$index" "${scripts[$index]}"; then
     passed=$((passed + 1))
   else
