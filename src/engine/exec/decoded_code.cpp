@@ -99,16 +99,19 @@ class CodeDecoder {
            (operand.isFixed || operand.variable.kind == FastVariable::Kind::kFrame);
   }
 
+  // OpPushType of the code, then OpAssign into a whole frame variable (the new temporary).
+  static bool PushesTemporary(const FastInstruction& push, const FastInstruction& assign, TPSTypeCode code) {
+    return push.op == FastOp::kPushType && push.type->baseType == code && assign.op == FastOp::kAssign &&
+           assign.operands[0].select == FastOperand::Select::kWhole &&
+           assign.operands[0].variable.kind == FastVariable::Kind::kFrame;
+  }
+
   // The index of the OpPop that ends an expression statement starting at first (see
   // kNoExpression), or kNoExpression. The temporary must not be read by anything but the chain.
   std::int32_t ExpressionEnd(std::size_t first) const {
     const auto& code = out_.instructions_;
-    const FastInstruction& push = code[first];
-    if (push.op != FastOp::kPushType || push.type->baseType != tcS32 || first + 3 >= code.size()) return kNoExpression;
+    if (first + 3 >= code.size() || !PushesTemporary(code[first], code[first + 1], tcS32)) return kNoExpression;
     const FastInstruction& assign = code[first + 1];
-    if (assign.op != FastOp::kAssign || assign.operands[0].select != FastOperand::Select::kWhole ||
-        assign.operands[0].variable.kind != FastVariable::Kind::kFrame)
-      return kNoExpression;
     const std::int64_t temporary = assign.operands[0].variable.frameOffset;
     const auto isTemporary = [&](const FastOperand& operand) {
       return operand.select == FastOperand::Select::kWhole && operand.variable.kind == FastVariable::Kind::kFrame &&
@@ -146,20 +149,16 @@ class CodeDecoder {
   // OpPushType tcU32; OpAssign T, i; OpSetPointer P, Q[T]; OpPop, T read by nothing else.
   bool IsIndexTemporary(std::size_t first) const {
     const auto& code = out_.instructions_;
-    if (first + 3 >= code.size()) return false;
-    const FastInstruction& push = code[first];
+    if (first + 3 >= code.size() || !PushesTemporary(code[first], code[first + 1], tcU32)) return false;
     const FastInstruction& assign = code[first + 1];
     const FastInstruction& setPointer = code[first + 2];
-    if (push.op != FastOp::kPushType || push.type->baseType != tcU32 || assign.op != FastOp::kAssign ||
-        setPointer.op != FastOp::kSetPointer || code[first + 3].op != FastOp::kPop)
-      return false;
+    if (setPointer.op != FastOp::kSetPointer || code[first + 3].op != FastOp::kPop) return false;
     const FastOperand& temporary = assign.operands[0];
     const FastOperand& selected = setPointer.operands[1];
     const auto isTemporary = [&](const FastVariable& variable) {
       return variable.kind == FastVariable::Kind::kFrame && variable.frameOffset == temporary.variable.frameOffset;
     };
-    return temporary.select == FastOperand::Select::kWhole && temporary.variable.kind == FastVariable::Kind::kFrame &&
-           IsWholeFrameOrFixed(assign.operands[1]) && !isTemporary(assign.operands[1].variable) &&
+    return IsWholeFrameOrFixed(assign.operands[1]) && !isTemporary(assign.operands[1].variable) &&
            setPointer.operands[0].select == FastOperand::Select::kWhole && !isTemporary(setPointer.operands[0].variable) &&
            selected.select == FastOperand::Select::kByVariable && isTemporary(selected.indexVariable) &&
            !isTemporary(selected.variable);

@@ -185,6 +185,14 @@ namespace {
   }
 }
 
+// Whether the temporary that push makes and assign fills would be the new top slot, and the
+// push could neither fail nor need more memory: only then may a run leave it out.
+bool Interpreter::TemporaryWouldBeTop(const FastInstruction& push, const FastInstruction& assign) const {
+  return std::int64_t{x_.frameBase_} + assign.operands[0].variable.frameOffset ==
+             static_cast<std::int64_t>(x_.stack_.Count()) &&
+         x_.stack_.HasRoomFor(*push.type);
+}
+
 // An integer expression statement (kNoExpression) computed without its temporary. Every
 // operand is checked before anything changes; false, with nothing changed, when one is not a
 // small integer (the destination a 32-bit one), when the temporary would not be the new top slot,
@@ -193,10 +201,7 @@ bool Interpreter::RunExpression(const DecodedCode& code, std::int32_t first) {
   const FastInstruction& push = code[first];
   const FastInstruction& assign = code[first + 1];
   const FastInstruction& last = code[push.expressionEnd - 1];
-  if (std::int64_t{x_.frameBase_} + assign.operands[0].variable.frameOffset !=
-          static_cast<std::int64_t>(x_.stack_.Count()) ||
-      !x_.stack_.HasRoomFor(*push.type))
-    return false;
+  if (!TemporaryWouldBeTop(push, assign)) return false;
   ValueRef operand;
   if (!Resolve(assign.operands[1], operand) || !IsSmallIntegerCode(operand.type->baseType)) return false;
   auto result = static_cast<std::uint32_t>(SmallIntegerValue(operand));
@@ -247,10 +252,7 @@ bool Interpreter::PointAtIndexedElement(const DecodedCode& code, std::int32_t fi
   const FastInstruction& push = code[first];
   const FastInstruction& assign = code[first + 1];
   const FastInstruction& setPointer = code[first + 2];
-  if (std::int64_t{x_.frameBase_} + assign.operands[0].variable.frameOffset !=
-          static_cast<std::int64_t>(x_.stack_.Count()) ||
-      !x_.stack_.HasRoomFor(*push.type))
-    return false;
+  if (!TemporaryWouldBeTop(push, assign)) return false;
   ValueRef indexValue;
   if (!Resolve(assign.operands[1], indexValue) || !IsSmallIntegerCode(indexValue.type->baseType)) return false;
   Place dest;

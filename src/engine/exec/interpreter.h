@@ -112,6 +112,7 @@ class Interpreter {
   std::int32_t JumpTo(const FastInstruction& jump);
   std::int32_t Continue(const DecodedCode& code, std::int32_t index, FastPair pair);
   bool RunExpression(const DecodedCode& code, std::int32_t first);
+  bool TemporaryWouldBeTop(const FastInstruction& push, const FastInstruction& assign) const;
   void Assign(ValueRef dest, ValueRef source);
   void RunFromBytes(bool hook);
   const DecodedCode& DecodedFor(const TPSInternalProcRec& proc);
