@@ -1,0 +1,30 @@
+#pragma once
+// The program's own texts: error box captions, the known failures and the failure texts of the
+// registry and file layers. Everything the user reads comes from here.
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace dravik::core {
+
+inline constexpr std::string_view kApplicationTitle = "Dravik2";  // also the caption of failure boxes
+inline constexpr std::string_view kErrorCaption = "Error";        // the known failures' boxes
+
+inline constexpr std::string_view kCannotFindHost = "Cannot find Daemon Tools";
+inline constexpr std::string_view kCannotFindFile = "Cannot find file";
+inline constexpr std::string_view kErrorWhileCompiling = "Error while compiling script";
+
+// A failure that ends the running handler and is shown in the application's error box.
+class Failure : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+std::string FailedToSetData(std::string_view valueName);
+std::string InvalidDataType(std::string_view valueName);
+std::string CannotOpenFile(std::string_view path, std::string_view reason);
+std::string InputOutputError(std::uint32_t systemError);
+
+}  // namespace dravik::core

@@ -1,0 +1,68 @@
+#include "core/mount/mounter.h"
+
+#include "core/messages.h"
+#include "core/mount/mount_log.h"
+#include "core/mount/placeholders.h"
+#include "core/paths.h"
+
+namespace dravik::core {
+
+Mounter::Mounter(Platform& platform, const std::string& argumentFile, const std::string& hostApplication)
+    : platform_(platform), argumentFile_(argumentFile), hostApplication_(hostApplication) {}
+
+void Mounter::MountAction(int imageNumber) {
+  if (!platform_.files.FileExists(hostApplication_)) {
+    platform_.messageBoxes.ShowError(kErrorCaption, kCannotFindHost);
+    return;
+  }
+  if (!platform_.files.FileExists(argumentFile_)) {
+    platform_.messageBoxes.ShowError(kErrorCaption, kCannotFindFile);
+    return;
+  }
+  MountFile(argumentFile_, imageNumber);
+  platform_.application.Terminate();
+}
+
+void Mounter::MountFile(std::string fileName, std::int32_t drive) {
+  ExpandPlaceholders(fileName);
+  const std::string image = Trimmed(fileName);
+  const std::string mountParameters = " -mount " + std::to_string(drive) + "," + Quoted(image);
+  WriteMountLog(platform_.files, platform_.clock, "Mounting>>" + Quoted(hostApplication_) + mountParameters);
+  // The working folder is the trimmed image's: with the blanks the folder would not exist.
+  ExecuteFile(Quoted(hostApplication_), mountParameters, std::string(FolderPart(image)));
+  mountedFile_ = std::move(fileName);
+  RunMountScript();
+}
+
+void Mounter::RunMountScript() {
+  if (mountScriptRunning_) return;
+  const std::string text = ReadScriptFile(platform_.files, ProgramFolderFile(platform_.files, kMountScriptName));
+  mountScriptRunning_ = true;
+  struct Reset {
+    bool& flag;
+    ~Reset() { flag = false; }
+  } reset{mountScriptRunning_};
+  CompileAndRun(text, *this, platform_);
+}
+
+void Mounter::ExecuteFile(std::string fileName, std::string params, std::string defaultDir) {
+  ExpandPlaceholders(fileName);
+  ExpandPlaceholders(params);
+  ExpandPlaceholders(defaultDir);
+  platform_.shell.Execute(fileName, params, defaultDir);
+}
+
+void Mounter::ExpandPlaceholders(std::string& text) { core::ExpandPlaceholders(text, argumentFile_, platform_.registry); }
+
+void Mounter::Wait(std::int32_t milliseconds) {
+  if (milliseconds <= 0) return;
+  const std::uint32_t start = platform_.clock.TickCount();
+  const auto wanted = static_cast<std::uint32_t>(milliseconds);
+  // Elapsed time as an unsigned difference stays right when the counter wraps around.
+  for (std::uint32_t elapsed; (elapsed = platform_.clock.TickCount() - start) < wanted;) {
+    platform_.application.ProcessMessages();
+    platform_.application.WaitForMessage(wanted - elapsed);
+  }
+}
+
+}  // namespace dravik::core

@@ -1,0 +1,46 @@
+#pragma once
+// The mount request: the log, the host application's start, the remembered file and the mount
+// script; and the host routines that scripts reach it through.
+
+#include <cstdint>
+#include <string>
+
+#include "core/platform/platform.h"
+#include "core/script_host/script_host.h"
+
+namespace dravik::core {
+
+class Mounter final : public HostRoutines {
+ public:
+  // argumentFile and hostApplication are read at each request, so they follow the window.
+  Mounter(Platform& platform, const std::string& argumentFile, const std::string& hostApplication);
+
+  // Checks that the host application, then the argument file, exist (an "Error" box otherwise),
+  // mounts the argument file as imageNumber and ends the program.
+  void MountAction(int imageNumber);
+
+  // Expands placeholders, writes the log, starts the host application, remembers the file and
+  // runs the mount script, unless the mount script is already running: a mount script that
+  // mounts does not start itself again. Throws Failure when the log cannot be written (nothing is
+  // started then) or the mount script cannot be read.
+  void MountFile(std::string fileName, std::int32_t drive) override;
+  // Expands placeholders in all three, then starts fileName through the shell.
+  void ExecuteFile(std::string fileName, std::string params, std::string defaultDir) override;
+  // Returns after milliseconds, handling window messages meanwhile.
+  void Wait(std::int32_t milliseconds) override;
+  std::string getMountedFile() override { return mountedFile_; }
+
+  const std::string& MountedFile() const { return mountedFile_; }
+
+ private:
+  void ExpandPlaceholders(std::string& text);
+  void RunMountScript();
+
+  Platform& platform_;
+  const std::string& argumentFile_;
+  const std::string& hostApplication_;
+  std::string mountedFile_;
+  bool mountScriptRunning_ = false;
+};
+
+}  // namespace dravik::core

@@ -1,0 +1,43 @@
+#include "core/mount/placeholders.h"
+
+#include "core/paths.h"
+#include "core/settings/registry_session.h"
+#include "engine/names/names.h"
+
+namespace dravik::core {
+
+void ReplacePlaceholder(std::string& text, std::string_view placeholder, std::string_view value) {
+  if (placeholder.empty()) return;
+  const std::string wanted = engine::FastUpperCase(placeholder);
+  std::string result;
+  std::size_t from = 0;
+  for (std::size_t at; (at = engine::FastUpperCase(text).find(wanted, from)) != std::string::npos;
+       from = at + placeholder.size()) {
+    result.append(text, from, at - from);
+    result.append(value);
+  }
+  result.append(text, from);
+  text = std::move(result);
+}
+
+std::string GetNamedPath(Registry& registry, std::string_view name) {
+  if (engine::FastUpperCase(name) != "POWERDVDPATH") return {};
+  RegistrySession machine(registry, RegistryRoot::LocalMachine);
+  machine.OpenKey(kPowerDvdKey, false);
+  std::string folder = machine.ReadString(kPowerDvdFolderValue);
+  if (folder.empty() || folder.back() != '\\') folder += '\\';
+  return folder;
+}
+
+std::string ScriptFilePath(std::string_view argumentFile) {
+  std::string_view folder = FolderPart(argumentFile);
+  if (!folder.empty() && folder.back() == '\\') folder.remove_suffix(1);
+  return std::string(folder);
+}
+
+void ExpandPlaceholders(std::string& text, std::string_view argumentFile, Registry& registry) {
+  ReplacePlaceholder(text, kScriptFilePathPlaceholder, ScriptFilePath(argumentFile));
+  ReplacePlaceholder(text, kPowerDvdPathPlaceholder, GetNamedPath(registry, "powerdvdpath"));
+}
+
+}  // namespace dravik::core

@@ -1,0 +1,18 @@
+#pragma once
+// Starting programs and opening documents through the system shell.
+
+#include <string_view>
+
+namespace dravik::core {
+
+class Shell {
+ public:
+  virtual ~Shell() = default;
+
+  // Starts file (a program, or a document with its associated program) with the shell's default
+  // verb, the given parameters and working folder, in a normal window, with no owner window. Does
+  // not wait; whether the start succeeded is not reported.
+  virtual void Execute(std::string_view file, std::string_view parameters, std::string_view folder) = 0;
+};
+
+}  // namespace dravik::core
