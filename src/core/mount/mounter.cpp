@@ -19,11 +19,13 @@ void Mounter::MountAction(int imageNumber) {
     platform_.messageBoxes.ShowError(kErrorCaption, kCannotFindFile);
     return;
   }
-  MountFile(argumentFile_, imageNumber);
+  Mount(argumentFile_, imageNumber, Requester::User);
   platform_.application.Terminate();
 }
 
-void Mounter::MountFile(std::string fileName, std::int32_t drive) {
+void Mounter::MountFile(std::string fileName, std::int32_t drive) { Mount(std::move(fileName), drive, Requester::Script); }
+
+void Mounter::Mount(std::string fileName, std::int32_t drive, Requester requester) {
   ExpandPlaceholders(fileName);
   const std::string image = Trimmed(fileName);
   const std::string mountParameters = " -mount " + std::to_string(drive) + "," + Quoted(image);
@@ -31,17 +33,16 @@ void Mounter::MountFile(std::string fileName, std::int32_t drive) {
   // The working folder is the trimmed image's: with the blanks the folder would not exist.
   ExecuteFile(Quoted(hostApplication_), mountParameters, std::string(FolderPart(image)));
   mountedFile_ = std::move(fileName);
-  RunMountScript();
+  if (requester == Requester::User || mountScriptsRunning_ == 0) RunMountScript();
 }
 
 void Mounter::RunMountScript() {
-  if (mountScriptRunning_) return;
   const std::string text = ReadScriptFile(platform_.files, ProgramFolderFile(platform_.files, kMountScriptName));
-  mountScriptRunning_ = true;
-  struct Reset {
-    bool& flag;
-    ~Reset() { flag = false; }
-  } reset{mountScriptRunning_};
+  ++mountScriptsRunning_;
+  struct Count {
+    int& running;
+    ~Count() { --running; }
+  } count{mountScriptsRunning_};
   CompileAndRun(text, *this, platform_);
 }
 

@@ -19,10 +19,9 @@ class Mounter final : public HostRoutines {
   // mounts the argument file as imageNumber and ends the program.
   void MountAction(int imageNumber);
 
-  // Expands placeholders, writes the log, starts the host application, remembers the file and
-  // runs the mount script, unless the mount script is already running: a mount script that
-  // mounts does not start itself again. Throws Failure when the log cannot be written (nothing is
-  // started then) or the mount script cannot be read.
+  // A script's mount: as the mount action's, but while a mount script runs, the mount script is
+  // not started again, so a mount script that mounts a further image does not call itself
+  // without end. A mount the user starts while a script waits runs its mount script as always.
   void MountFile(std::string fileName, std::int32_t drive) override;
   // Expands placeholders in all three, then starts fileName through the shell.
   void ExecuteFile(std::string fileName, std::string params, std::string defaultDir) override;
@@ -33,6 +32,11 @@ class Mounter final : public HostRoutines {
   const std::string& MountedFile() const { return mountedFile_; }
 
  private:
+  enum class Requester { User, Script };
+  // Expands placeholders, writes the log, starts the host application, remembers the file and
+  // runs the mount script. Throws Failure when the log cannot be written (nothing is started
+  // then) or the mount script cannot be read.
+  void Mount(std::string fileName, std::int32_t drive, Requester requester);
   void ExpandPlaceholders(std::string& text);
   void RunMountScript();
 
@@ -40,7 +44,7 @@ class Mounter final : public HostRoutines {
   const std::string& argumentFile_;
   const std::string& hostApplication_;
   std::string mountedFile_;
-  bool mountScriptRunning_ = false;
+  int mountScriptsRunning_ = 0;  // more than one when a user's mount ran inside a waiting one
 };
 
 }  // namespace dravik::core

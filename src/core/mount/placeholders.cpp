@@ -1,5 +1,6 @@
 #include "core/mount/placeholders.h"
 
+#include "core/messages.h"
 #include "core/paths.h"
 #include "core/settings/registry_session.h"
 #include "engine/names/names.h"
@@ -20,11 +21,25 @@ void ReplacePlaceholder(std::string& text, std::string_view placeholder, std::st
   text = std::move(result);
 }
 
+namespace {
+
+// The key belongs to the player, not to us: a value of another type counts as missing, or every
+// mount would fail over a setting the user cannot see.
+std::string PlayerFolder(RegistrySession& machine) {
+  try {
+    return machine.ReadString(kPowerDvdFolderValue);
+  } catch (const Failure&) {
+    return {};
+  }
+}
+
+}  // namespace
+
 std::string GetNamedPath(Registry& registry, std::string_view name) {
   if (engine::FastUpperCase(name) != "POWERDVDPATH") return {};
   RegistrySession machine(registry, RegistryRoot::LocalMachine);
   machine.OpenKey(kPowerDvdKey, false);
-  std::string folder = machine.ReadString(kPowerDvdFolderValue);
+  std::string folder = PlayerFolder(machine);
   if (folder.empty() || folder.back() != '\\') folder += '\\';
   return folder;
 }

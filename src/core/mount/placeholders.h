@@ -19,7 +19,8 @@ inline constexpr std::string_view kPowerDvdFolderValue = "InstallDir";
 void ReplacePlaceholder(std::string& text, std::string_view placeholder, std::string_view value);
 
 // "powerdvdpath" (in any case) gives the player's folder with a "\" at its end, a lone "\" when
-// it is not recorded; any other name the empty string. The key is never created.
+// it is not recorded (or not as a string); any other name the empty string. The key is never
+// created.
 std::string GetNamedPath(Registry& registry, std::string_view name);
 
 // The folder of argumentFile without a trailing "\": "D:\Images" for D:\Images\a.iso, "C:" for
