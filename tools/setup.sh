@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build googletest libgtest-dev
   mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-  wine wine32:i386 wine64 xvfb xdotool imagemagick lua5.4
+  wine wine32:i386 wine64 xvfb xauth xdotool imagemagick lua5.4
   clang
 )
 

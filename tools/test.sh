@@ -17,6 +17,17 @@ for preset in native windows "$(windows_test_preset)"; do
   build_preset "$preset" || exit 1
 done
 
+note "dravik.exe is a GUI program that needs no DLL beyond the system's own"
+headers=$(i686-w64-mingw32-objdump -p build/windows/src/dravik/dravik.exe)
+foreign=$(printf '%s\n' "$headers" | sed -n 's/^\s*DLL Name: //p' |
+  grep -viE '^(kernel32|user32|gdi32|advapi32|shell32|comdlg32|comctl32|msvcrt)\.dll$')
+if printf '%s\n' "$headers" | grep -q 'Subsystem.*Windows GUI' && [ -z "$foreign" ]; then
+  echo "yes"
+else
+  echo "no: subsystem or DLLs wrong: ${foreign:-none foreign}"
+  failed=1
+fi
+
 note "dk2.exe against the native dk2 on the bundled example"
 start_wine_prefix || exit 1
 trap stop_wine_prefix EXIT
@@ -35,6 +46,9 @@ ctest --preset native -j "$(nproc)" || failed=1
 
 note "Windows tests under Wine ($(windows_test_preset) build)"
 run_windows "build/$(windows_test_preset)/tests/dravik_tests.exe" || failed=1
+
+note "dravik.exe end to end under Wine and Xvfb ($(windows_test_preset) build)"
+bash tests/wine/run_scenarios.sh "build/$(windows_test_preset)" || failed=1
 
 note "End-to-end scripts under Wine ($(windows_test_preset) build)"
 bash tests/e2e/run_e2e.sh "$(wine_loader)" "build/$(windows_test_preset)/src/dk2/dk2.exe" || failed=1

@@ -13,7 +13,10 @@ std::string Normalised(std::string_view path) {
   while (start <= path.size()) {
     std::size_t end = path.find('\\', start);
     if (end == std::string_view::npos) end = path.size();
-    if (end > start) result += (result.empty() ? "" : "\\") + engine::FastUpperCase(path.substr(start, end - start));
+    if (end > start) {
+      if (!result.empty()) result += '\\';
+      result += engine::FastUpperCase(path.substr(start, end - start));
+    }
     start = end + 1;
   }
   return result;

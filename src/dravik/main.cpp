@@ -1,0 +1,56 @@
+// dravik.exe: wires the Win32 backends into the application core, creates the main window, lets
+// the core decide the mode from the first argument, and runs the message loop.
+
+#include <string>
+#include <vector>
+
+#include "core/main_window/command_line.h"
+#include "core/main_window/main_window.h"
+#include "platform/win32/application_win.h"
+#include "platform/win32/clock_win.h"
+#include "platform/win32/files_win.h"
+#include "platform/win32/message_boxes_win.h"
+#include "platform/win32/registry_win.h"
+#include "platform/win32/shell_win.h"
+#include "platform/win32/system_ansi_case.h"
+#include "windows/main_window.h"
+
+#include <windows.h>
+
+namespace {
+
+// The arguments after the program's name, as the system's rules split the command line.
+std::vector<std::string> Arguments() {
+  std::vector<std::string> words = dravik::core::SplitCommandLine(GetCommandLineA());
+  if (!words.empty()) words.erase(words.begin());
+  return words;
+}
+
+int Run(HINSTANCE instance, int showCommand) {
+  namespace platform = dravik::platform;
+  platform::RegistryWin registry;
+  platform::ShellWin shell;
+  platform::FilesWin files;
+  platform::ClockWin clock;
+  platform::MessageBoxesWin messageBoxes;
+  platform::ApplicationWin application;
+  dravik::core::Platform system{registry, shell, files, clock, messageBoxes, application,
+                                platform::RegisterSystemAnsiCase};
+
+  dravik::core::TForm1 form(system);
+  dravik::windows::MainWindow window(form, clock.DecimalSeparator());
+  if (!window.Create(instance)) return 1;
+  application.SetMainWindow(window.Handle());
+  messageBoxes.SetOwner(window.Handle());
+
+  // Script mode and an immediate mount do all their work here and end the program.
+  form.FormCreate(Arguments());
+  if (application.Terminated()) return 0;
+  window.Show(showCommand);
+  application.RunLoop();
+  return 0;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) { return Run(instance, showCommand); }

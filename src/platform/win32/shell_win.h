@@ -1,0 +1,13 @@
+#pragma once
+// Starting programs and documents through the system shell's default verb.
+
+#include "core/platform/shell.h"
+
+namespace dravik::platform {
+
+class ShellWin final : public core::Shell {
+ public:
+  void Execute(std::string_view file, std::string_view parameters, std::string_view folder) override;
+};
+
+}  // namespace dravik::platform
