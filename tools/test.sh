@@ -19,9 +19,10 @@ done
 
 note "dravik.exe is a GUI program that needs no DLL beyond the system's own"
 headers=$(i686-w64-mingw32-objdump -p build/windows/src/dravik/dravik.exe)
-foreign=$(printf '%s\n' "$headers" | sed -n 's/^\s*DLL Name: //p' |
-  grep -viE '^(kernel32|user32|gdi32|advapi32|shell32|comdlg32|comctl32|msvcrt)\.dll$')
-if printf '%s\n' "$headers" | grep -q 'Subsystem.*Windows GUI' && [ -z "$foreign" ]; then
+foreign=$(sed -n 's/^\s*DLL Name: //p' <<<"$headers" |
+  grep -viE '^(kernel32|user32|gdi32|advapi32|shell32|comdlg32|comctl32|msvcrt|version)\.dll$')
+# Here-strings, not pipes: grep -q stops reading early, and pipefail would count that a failure.
+if grep -q 'Subsystem.*Windows GUI' <<<"$headers" && [ -z "$foreign" ]; then
   echo "yes"
 else
   echo "no: subsystem or DLLs wrong: ${foreign:-none foreign}"
