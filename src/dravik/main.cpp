@@ -1,9 +1,11 @@
 // dravik.exe: wires the Win32 backends into the application core, creates the main window, lets
-// the core decide the mode from the first argument, and runs the message loop.
+// the core decide the mode from the first argument, creates the About window, and runs the
+// message loop.
 
 #include <string>
 #include <vector>
 
+#include "core/about/about_form.h"
 #include "core/main_window/command_line.h"
 #include "core/main_window/main_window.h"
 #include "platform/win32/application_win.h"
@@ -13,6 +15,8 @@
 #include "platform/win32/registry_win.h"
 #include "platform/win32/shell_win.h"
 #include "platform/win32/system_ansi_case.h"
+#include "platform/win32/version_records_win.h"
+#include "windows/about_window.h"
 #include "windows/main_window.h"
 
 #include <windows.h>
@@ -34,8 +38,9 @@ int Run(HINSTANCE instance, int showCommand) {
   platform::ClockWin clock;
   platform::MessageBoxesWin messageBoxes;
   platform::ApplicationWin application;
-  dravik::core::Platform system{registry, shell, files, clock, messageBoxes, application,
-                                platform::RegisterSystemAnsiCase};
+  platform::VersionRecordsWin versionRecords;
+  dravik::core::Platform system{registry,    shell,          files, clock, messageBoxes,
+                                application, versionRecords, platform::RegisterSystemAnsiCase};
 
   dravik::core::TForm1 form(system);
   dravik::windows::MainWindow window(form, clock.DecimalSeparator());
@@ -46,6 +51,10 @@ int Run(HINSTANCE instance, int showCommand) {
   // Script mode and an immediate mount do all their work here and end the program.
   form.FormCreate(Arguments());
   if (application.Terminated()) return 0;
+  dravik::core::TForm2 aboutForm(system);
+  dravik::windows::AboutWindow about(aboutForm);
+  if (!about.Create(instance, window.Handle())) return 1;
+  window.SetAboutHandler([&about] { about.ShowModal(); });
   window.Show(showCommand);
   application.RunLoop();
   return 0;

@@ -3,45 +3,30 @@
 #include <commctrl.h>
 #include <commdlg.h>
 
-#include <cctype>
 #include <optional>
+
+#include "windows/flat/flat_check_box.h"
+#include "windows/flat/flat_edit.h"
+#include "windows/flat/flat_list_box.h"
+#include "windows/flat/flat_spin_edit.h"
+#include "windows/flat/gdi.h"
+#include "windows/flat/moving_label.h"
+#include "windows/pictures.h"
 
 namespace dravik::windows {
 
 namespace {
 
-constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
-constexpr int kPanelLeft = 5;
+// No system frame or caption: the window draws its own frame and is dragged by its free parts.
+constexpr DWORD kWindowStyle = WS_POPUP | WS_CLIPCHILDREN;
 // A full path can reach 32767 characters; the dialog must be given room for one.
 constexpr DWORD kOpenFileBufferBytes = 32768;
 constexpr char kHostFilter[] = "Host Application File (*.exe)\0*.exe\0";
 constexpr char kHostDialogTitle[] = "Open Dravik Host Application";
-constexpr std::string_view kTicked = " [x]";
-constexpr std::string_view kCrossed = " [ ]";
 
-struct ClassAndStyle {
-  const char* className;
-  DWORD style;
-};
-
-ClassAndStyle ClassOf(ControlKind kind) {
-  switch (kind) {
-    case ControlKind::Button:
-      return {"BUTTON", BS_PUSHBUTTON};
-    case ControlKind::WrappedButton:
-      return {"BUTTON", BS_PUSHBUTTON | BS_MULTILINE};
-    case ControlKind::CheckBox:
-      return {"BUTTON", BS_AUTOCHECKBOX};
-    case ControlKind::Edit:
-      return {"EDIT", WS_BORDER | ES_AUTOHSCROLL};
-    case ControlKind::ListBox:
-      return {"LISTBOX", WS_BORDER | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT};
-    case ControlKind::Label:
-      break;
-  }
-  // File paths may hold "&", which would otherwise underline the next letter.
-  return {"STATIC", SS_LEFT | SS_NOPREFIX};
-}
+constexpr RECT kTitleStrip{5, 10, 5 + 471, 10 + 36};
+constexpr POINT kTitleText{15, 16};
+constexpr POINT kProgramPicture{120, 15};
 
 std::string TextOf(HWND control) {
   const int length = GetWindowTextLengthA(control);
@@ -58,23 +43,98 @@ void ShowText(HWND control, const std::string& text) {
 
 bool IsSubclassed(int id) { return id != kNoId; }
 
-struct PanelPlace {
+struct Origin {
   int left;
   int top;
   bool visible;
 };
 
-PanelPlace PanelOf(Panel panel, const core::MainWindowState& state) {
+const PanelPlace* InnerPanel(Panel panel) {
+  for (const PanelPlace& inner : kInnerPanels) {
+    if (inner.panel == panel) return &inner;
+  }
+  return nullptr;
+}
+
+Origin OriginOf(Panel panel, const core::MainWindowState& state) {
   switch (panel) {
-    case Panel::Mount:
-      return {kPanelLeft, state.mountPanelTop, state.mountPanelVisible};
-    case Panel::Settings:
-      return {kPanelLeft, state.settingsPanelTop, state.settingsPanelVisible};
     case Panel::Window:
+      return {0, 0, true};
+    case Panel::Mount:
+      return {kOuterPanelLeft, state.mountPanelTop, state.mountPanelVisible};
+    case Panel::Settings:
+      return {kOuterPanelLeft, state.settingsPanelTop, state.settingsPanelVisible};
+    case Panel::MountInner:
+    case Panel::HostInner:
+    case Panel::TypesInner:
       break;
   }
-  return {0, 0, true};
+  const PanelPlace* inner = InnerPanel(panel);
+  if (inner == nullptr) return {0, 0, false};
+  const Origin outer = OriginOf(inner->outer, state);
+  return {outer.left + inner->x, outer.top + inner->y, outer.visible};
 }
+
+int PanelWidth(Panel panel) {
+  if (const PanelPlace* inner = InnerPanel(panel)) return inner->width;
+  return panel == Panel::Window ? core::kDesignClientWidth : kOuterPanelWidth;
+}
+
+// A label measured to its text ends inside its panel's frame, however wide the font sets it.
+void KeepInsidePanel(HWND control, const ControlPlace& place) {
+  constexpr int kFrameMargin = 2;
+  RECT bounds{};
+  GetWindowRect(control, &bounds);
+  const int limit = PanelWidth(place.panel) - kFrameMargin - place.x;
+  if (bounds.right - bounds.left <= limit) return;
+  SetWindowPos(control, nullptr, 0, 0, limit, bounds.bottom - bounds.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+COLORREF BackgroundOf(Panel panel) { return InnerPanel(panel) != nullptr ? kFieldColour : kBackgroundColour; }
+
+TFlatPanel PanelAt(const Origin& origin, int width, int height, COLORREF fill) {
+  return {{origin.left, origin.top, origin.left + width, origin.top + height}, fill, kInkColour, kInkColour};
+}
+
+LabelStyle LabelStyleOf(const ControlPlace& place) {
+  LabelStyle style;
+  style.background = BackgroundOf(place.panel);
+  switch (place.kind) {
+    case ControlKind::WrappedLink:
+      style.look = LabelLook::WrappedText;
+      [[fallthrough]];
+    case ControlKind::Link:
+      style.clickable = style.handCursor = style.underlineOnHover = true;
+      break;
+    case ControlKind::TitleLink:
+      style.font = FontKind::Title;
+      style.clickable = style.handCursor = true;
+      break;
+    case ControlKind::Caption:
+      style.clickable = place.id != kNoId;
+      break;
+    case ControlKind::PathLabel:
+      style.look = LabelLook::CentredText;
+      break;
+    case ControlKind::WrappedLabel:
+      style.look = LabelLook::WrappedText;
+      break;
+    case ControlKind::Glyph:
+      style.look = LabelLook::Glyph;
+      style.clickable = style.handCursor = true;
+      break;
+    default:
+      break;
+  }
+  return style;
+}
+
+unsigned ButtonsHeld(WPARAM keys) {
+  return ((keys & MK_LBUTTON) != 0 ? core::kLeftButton : 0U) | ((keys & MK_RBUTTON) != 0 ? core::kRightButton : 0U) |
+         ((keys & MK_MBUTTON) != 0 ? core::kMiddleButton : 0U);
+}
+
+POINT PointOf(LPARAM lParam) { return {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))}; }
 
 }  // namespace
 
@@ -87,44 +147,63 @@ MainWindow::~MainWindow() {
 bool MainWindow::Create(HINSTANCE instance) {
   WNDCLASSEXA windowClass{};
   windowClass.cbSize = sizeof(windowClass);
-  windowClass.lpfnWndProc = WindowProc;
+  windowClass.lpfnWndProc = RouteToWindow<MainWindow>;
   windowClass.hInstance = instance;
   windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
-  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   windowClass.lpszClassName = kClassName;
   if (RegisterClassExA(&windowClass) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
   const core::MainWindowState& state = form_.State();
-  RECT frame{0, 0, state.clientWidth, state.clientHeight};
-  AdjustWindowRectEx(&frame, kWindowStyle, FALSE, 0);
-  return CreateWindowExA(0, kClassName, kCaption, kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                         frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance,
-                         this) != nullptr;
+  return CreateWindowExA(WS_EX_APPWINDOW, kClassName, kCaption, kWindowStyle, 0, 0, state.clientWidth,
+                         state.clientHeight, nullptr, nullptr, instance, this) != nullptr;
 }
 
 void MainWindow::Show(int showCommand) {
   ShowState();
-  Centre();
+  CentreOnScreen(window_);
   ShowWindow(window_, showCommand);
   // In the mount window Enter and Escape belong to the image number; in the settings window the
   // window itself takes them.
   SetFocus(form_.State().mountPanelVisible ? Control(kImageNumberId) : window_);
 }
 
-LRESULT CALLBACK MainWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-    self->window_ = window;
-    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-  if (self == nullptr) return DefWindowProcA(window, message, wParam, lParam);
-  return self->HandleMessage(window, message, wParam, lParam);
-}
-
 LRESULT MainWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
+    case WM_NCCREATE:
+      window_ = window;
+      break;
     case WM_CREATE:
       OnCreate();
+      return 0;
+    case WM_PAINT:
+      OnPaint();
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_CTLCOLOREDIT:
+      if (const HBRUSH brush = TFlatEdit::ControlColour(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam)))
+        return reinterpret_cast<LRESULT>(brush);
+      break;
+    case WM_MEASUREITEM:
+      reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight = TFlatListBox::kItemHeight;
+      return TRUE;
+    case WM_DRAWITEM:
+      TFlatListBox::OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+      return TRUE;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+      OnButtonDown(wParam, lParam);
+      return 0;
+    case WM_MOUSEMOVE:
+      OnMouseMove(lParam);
+      return 0;
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP:
+      OnButtonUp();
+      return 0;
+    case WM_CAPTURECHANGED:
+      dragLayer_.Release();
       return 0;
     case WM_COMMAND:
       OnCommand(LOWORD(wParam), HIWORD(wParam));
@@ -149,21 +228,37 @@ LRESULT MainWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPAR
 }
 
 void MainWindow::OnCreate() {
-  const HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window_, GWLP_HINSTANCE));
-  const HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   for (std::size_t index = 0; index < kControlPlaces.size(); ++index) {
     const ControlPlace& place = kControlPlaces[index];
-    const ClassAndStyle kind = ClassOf(place.kind);
-    const std::string text(place.text);
-    const HWND control = CreateWindowExA(0, kind.className, text.c_str(), WS_CHILD | kind.style, place.x, place.y,
-                                         place.width, place.height, window_,
-                                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(place.id)), instance, nullptr);
+    const HWND control = CreateControl(place);
     if (control == nullptr) continue;
     controls_[index] = control;
-    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    KeepInsidePanel(control, place);
+    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(Font(FontKind::Text)), FALSE);
     if (IsSubclassed(place.id)) {
       SetWindowSubclass(control, ControlProc, static_cast<UINT_PTR>(place.id), reinterpret_cast<DWORD_PTR>(this));
     }
+  }
+}
+
+HWND MainWindow::CreateControl(const ControlPlace& place) {
+  const RECT bounds{place.x, place.y, place.x + place.width, place.y + place.height};
+  const std::string text(place.text);
+  switch (place.kind) {
+    case ControlKind::CheckBox:
+      return TFlatCheckBox::Create(window_, place.id, bounds, text, BackgroundOf(place.panel));
+    case ControlKind::Edit:
+      // Not a tab stop: Tab passes the extension field by.
+      return TFlatEdit::Create(window_, place.id, bounds, ES_AUTOHSCROLL);
+    case ControlKind::SpinEdit:
+      return TFlatSpinEditInteger::Create(
+          window_, place.id, bounds, decimalSeparator_,
+          {[this](int delta) { Call([&] { form_.State().imageNumber.Step(delta); }); },
+           [this] { OnImageNumberLeft(); }});
+    case ControlKind::ListBox:
+      return TFlatListBox::Create(window_, place.id, bounds);
+    default:
+      return MovingLabel::Create(window_, place.id, bounds, text, LabelStyleOf(place));
   }
 }
 
@@ -176,7 +271,7 @@ void MainWindow::OnCommand(int id, int code) {
     Call([] {});  // the check box has toggled itself; collecting the input takes it
   } else if (code != BN_CLICKED) {
     return;
-  } else if (id == kDeleteLinkId) {
+  } else if (id == kDeleteLinkId || id == kCueCaptionId) {
     Call([&] { form_.MovingLabel28Click(); });
   } else if (id == kOpenHostId) {
     OnOpenHostApplication();
@@ -184,6 +279,8 @@ void MainWindow::OnCommand(int id, int code) {
     Call([&] { form_.Label9Click(); });
   } else if (id == kCloseId) {
     Call([&] { form_.MovingLabel21Click(); });
+  } else if (id == kAboutId && ShowAboutWindow) {
+    ShowAboutWindow();
   }
 }
 
@@ -212,41 +309,23 @@ LRESULT MainWindow::HandleControlMessage(HWND control, int id, UINT message, WPA
       if (OnControlKeyDown(id, static_cast<int>(wParam))) return 0;
       break;
     case WM_CHAR:
-      if (OnControlChar(id, static_cast<char>(wParam))) return 0;
-      break;
-    case WM_KILLFOCUS:
-      if (id == kImageNumberId) OnImageNumberLeft();
+      // Edit fields answer the characters of Enter and Escape with a beep.
+      if (wParam == '\r' || wParam == '\x1b') return 0;
       break;
   }
   return DefSubclassProc(control, message, wParam, lParam);
 }
 
 // Enter and Escape in any control act as in the window itself, except in the extension field,
-// whose own handler takes them; the up and down keys step the image number.
+// whose own handler takes them.
 bool MainWindow::OnControlKeyDown(int id, int key) {
-  if (id == kExtensionFieldId && (key == VK_RETURN || key == VK_ESCAPE)) {
+  if (key != VK_RETURN && key != VK_ESCAPE) return false;
+  if (id == kExtensionFieldId) {
     Call([&] { form_.FlatEdit1KeyDown(key); });
-    return true;
-  }
-  if (key == VK_RETURN || key == VK_ESCAPE) {
+  } else {
     Call([&] { form_.FormKeyDown(key); });
-    return true;
   }
-  if (id == kImageNumberId && (key == VK_UP || key == VK_DOWN)) {
-    Call([&] { form_.State().imageNumber.Step(key == VK_UP ? 1 : -1); });
-    return true;
-  }
-  return false;
-}
-
-// Swallows the characters of Enter and Escape, which edit fields answer with a beep, and in the
-// image number anything but digits, signs, the decimal separator and control characters.
-bool MainWindow::OnControlChar(int id, char typed) {
-  if (typed == '\r' || typed == '\x1b') return true;
-  if (id != kImageNumberId || static_cast<unsigned char>(typed) < ' ') return false;
-  const bool accepted = std::isdigit(static_cast<unsigned char>(typed)) != 0 || typed == '+' || typed == '-' ||
-                        typed == decimalSeparator_;
-  return !accepted;
+  return true;
 }
 
 // Focus also leaves the field for an error box that a running handler shows; only the field
@@ -275,6 +354,80 @@ void MainWindow::OnOpenHostApplication() {
   if (!GetOpenFileNameA(&dialog)) return;
   file.resize(file.find('\0'));
   Call([&] { form_.State().hostApplication = file; });
+}
+
+void MainWindow::OnPaint() {
+  const PaintScope paint(window_);
+  RECT client{};
+  GetClientRect(window_, &client);
+  const BufferedPaint buffer(paint.Dc(), client);
+  FillSolid(buffer.Dc(), client, kBackgroundColour);
+  FrameSolid(buffer.Dc(), client, kInkColour);
+  PaintTitleStrip(buffer.Dc());
+  PaintPanels(buffer.Dc());
+}
+
+void MainWindow::PaintTitleStrip(HDC dc) const {
+  FrameSolid(dc, kTitleStrip, kInkColour);
+  const RECT title{kTitleText.x, kTitleText.y, kProgramPicture.x, kTitleStrip.bottom};
+  DrawTextIn(dc, kCaption, -1, title, DT_SINGLELINE | DT_NOPREFIX, kInkColour, Font(FontKind::Title));
+  PaintProgramPicture(dc, kProgramPicture.x, kProgramPicture.y);
+}
+
+void MainWindow::PaintPanels(HDC dc) const {
+  for (const TFlatPanel& panel : VisiblePanels()) panel.Paint(dc);
+  const Origin types = OriginOf(Panel::TypesInner, form_.State());
+  if (!types.visible) return;
+  for (std::size_t index = 0; index < core::kFixedExtensionCount; ++index) {
+    const core::FixedExtension& fixed = core::kFixedExtensions[index];
+    PaintTypePicture(dc, index, types.left + kTypePictureX + kTypeColumnStep * fixed.column,
+                     types.top + kTypePictureY + kTypeRowStep * fixed.row);
+  }
+}
+
+std::vector<TFlatPanel> MainWindow::VisiblePanels() const {
+  const core::MainWindowState& state = form_.State();
+  std::vector<TFlatPanel> panels;
+  const Origin mount = OriginOf(Panel::Mount, state);
+  if (mount.visible) panels.push_back(PanelAt(mount, kOuterPanelWidth, kMountPanelHeight, kBackgroundColour));
+  const Origin settings = OriginOf(Panel::Settings, state);
+  if (settings.visible) panels.push_back(PanelAt(settings, kOuterPanelWidth, kSettingsPanelHeight, kBackgroundColour));
+  for (const PanelPlace& inner : kInnerPanels) {
+    const Origin origin = OriginOf(inner.panel, state);
+    if (origin.visible) panels.push_back(PanelAt(origin, inner.width, inner.height, kFieldColour));
+  }
+  return panels;
+}
+
+bool MainWindow::OnPanel(POINT point) const {
+  for (const TFlatPanel& panel : VisiblePanels()) {
+    if (panel.Contains(point)) return true;
+  }
+  return false;
+}
+
+// The drag layer lies over the window's free parts only: the panels take their own presses.
+void MainWindow::OnButtonDown(WPARAM held, LPARAM point) {
+  const POINT at = PointOf(point);
+  if (OnPanel(at)) return;
+  dragLayer_.Press(ButtonsHeld(held), at.x, at.y);
+  if (dragLayer_.Dragging()) SetCapture(window_);
+}
+
+void MainWindow::OnMouseMove(LPARAM point) {
+  const POINT at = PointOf(point);
+  const std::optional<core::Displacement> step = dragLayer_.Move(at.x, at.y);
+  if (!step) return;
+  RECT frame{};
+  GetWindowRect(window_, &frame);
+  SetWindowPos(window_, nullptr, frame.left + step->dx, frame.top + step->dy, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  InvalidateRect(window_, nullptr, FALSE);
+}
+
+void MainWindow::OnButtonUp() {
+  dragLayer_.Release();
+  if (GetCapture() == window_) ReleaseCapture();
 }
 
 template <typename Handler>
@@ -307,15 +460,14 @@ void MainWindow::ShowLayout() {
   RECT client{};
   GetClientRect(window_, &client);
   if (client.right != state.clientWidth || client.bottom != state.clientHeight) {
-    RECT frame{0, 0, state.clientWidth, state.clientHeight};
-    AdjustWindowRectEx(&frame, kWindowStyle, FALSE, 0);
-    SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+    SetWindowPos(window_, nullptr, 0, 0, state.clientWidth, state.clientHeight,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    Centre();
+    CentreOnScreen(window_);
+    InvalidateRect(window_, nullptr, FALSE);
   }
   for (std::size_t index = 0; index < kControlPlaces.size(); ++index) {
     const ControlPlace& place = kControlPlaces[index];
-    const PanelPlace panel = PanelOf(place.panel, state);
+    const Origin panel = OriginOf(place.panel, state);
     SetWindowPos(controls_[index], nullptr, panel.left + place.x, panel.top + place.y, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     ShowWindow(controls_[index], panel.visible ? SW_SHOWNA : SW_HIDE);
@@ -325,9 +477,7 @@ void MainWindow::ShowLayout() {
 void MainWindow::ShowTexts() {
   const core::MainWindowState& state = form_.State();
   for (std::size_t index = 0; index < core::kFixedExtensionCount; ++index) {
-    const bool ticked = state.glyphs[index] == core::kGlyphTicked;
-    ShowText(Control(GlyphId(index)),
-             std::string(core::kFixedExtensions[index].caption) + std::string(ticked ? kTicked : kCrossed));
+    ShowText(Control(GlyphId(index)), std::string(1, state.glyphs[index]));
   }
   ShowText(Control(kFileLabelId), state.fileLabel);
   ShowText(Control(kImageNumberId), state.imageNumber.text);
@@ -336,7 +486,8 @@ void MainWindow::ShowTexts() {
   SendMessageA(Control(kOneDriveId), BM_SETCHECK, state.oneDrive ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
-// The list is refilled only when its entries changed, so that its scroll position stays.
+// The list is refilled only when its entries changed, and its selection set only when it
+// changed, so that its scroll position stays where the user put it.
 void MainWindow::ShowExtensions() {
   const core::ExtensionList& extensions = form_.State().extensions;
   const HWND list = Control(kExtensionListId);
@@ -348,16 +499,10 @@ void MainWindow::ShowExtensions() {
     shownExtensions_ = extensions.Entries();
   }
   const std::optional<std::size_t> selected = extensions.Selected();
-  SendMessageA(list, LB_SETCURSEL, selected ? static_cast<WPARAM>(*selected) : static_cast<WPARAM>(-1), 0);
-}
-
-void MainWindow::Centre() {
-  RECT frame{};
-  GetWindowRect(window_, &frame);
-  const int width = frame.right - frame.left;
-  const int height = frame.bottom - frame.top;
-  SetWindowPos(window_, nullptr, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-               (GetSystemMetrics(SM_CYSCREEN) - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  const LRESULT wanted = selected ? static_cast<LRESULT>(*selected) : LB_ERR;
+  if (SendMessageA(list, LB_GETCURSEL, 0, 0) != wanted) {
+    SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(wanted), 0);
+  }
 }
 
 }  // namespace dravik::windows

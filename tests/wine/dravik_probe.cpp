@@ -22,6 +22,11 @@ namespace {
 using Args = std::vector<std::string>;
 
 constexpr char kMainClass[] = "DravikMainWindow";
+constexpr char kAboutClass[] = "DravikAboutWindow";
+constexpr int kAboutCloseId = 201;
+constexpr int kAboutVersionId = 204;
+// The one string table of the program's version record: US English, code page 1252.
+constexpr char kVersionTable[] = "\\StringFileInfo\\040904E4\\";
 constexpr char kBoxClass[] = "#32770";
 constexpr char kAnyCaption[] = "*";
 constexpr int kCloseId = 130;
@@ -424,6 +429,64 @@ int DeleteKeysVerb(const Args& args) {
   return kDone;
 }
 
+HWND ShownAboutWindow() {
+  HWND about = FindWindowA(kAboutClass, nullptr);
+  return about && IsWindowVisible(about) ? about : nullptr;
+}
+
+// about-version [SECONDS]: waits for the About window to show and prints its version label. The
+// About window is modal: the main window must be disabled meanwhile.
+int AboutVersionVerb(const Args& args) {
+  const int seconds = SecondsArg(args, 0, kDefaultWaitSeconds);
+  if (seconds < 0) return kUsage;
+  HWND about = nullptr;
+  if (!WaitUntil([&] { return (about = ShownAboutWindow()) != nullptr; }, seconds)) {
+    return Fail("no About window");
+  }
+  HWND main = MainWindow();
+  if (main && IsWindowEnabled(main)) return Fail("the main window is not disabled");
+  HWND label = GetDlgItem(about, kAboutVersionId);
+  if (!label) return Fail("no version label");
+  Print(WindowText(label));
+  return kDone;
+}
+
+// about-close: clicks the About window's "X" and waits until the window has gone from view and
+// the main window is enabled again.
+int AboutCloseVerb(const Args&) {
+  HWND about = ShownAboutWindow();
+  HWND close = about ? GetDlgItem(about, kAboutCloseId) : nullptr;
+  if (!close) return Fail("no About window");
+  PostMessageA(close, BM_CLICK, 0, 0);
+  if (!WaitUntil([] { return ShownAboutWindow() == nullptr; }, kDefaultWaitSeconds)) {
+    return Fail("the About window is still shown");
+  }
+  HWND main = MainWindow();
+  return main && !IsWindowEnabled(main) ? Fail("the main window stays disabled") : kDone;
+}
+
+std::string VersionText(std::vector<char>& record, const char* name) {
+  char* text = nullptr;
+  UINT length = 0;
+  const std::string path = std::string(kVersionTable) + name;
+  if (!VerQueryValueA(record.data(), path.c_str(), reinterpret_cast<void**>(&text), &length) || !text) {
+    return "(none)";
+  }
+  return std::string(text, strnlen(text, length));
+}
+
+// version FILE: prints the file's version text and description from its US English table.
+int VersionVerb(const Args& args) {
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeA(args[0].c_str(), &ignored);
+  if (size == 0) return Fail("no version record in " + args[0]);
+  std::vector<char> record(size);
+  if (!GetFileVersionInfoA(args[0].c_str(), 0, size, record.data())) return Fail("cannot read " + args[0]);
+  Print(VersionText(record, "FileVersion"));
+  Print(VersionText(record, "FileDescription"));
+  return kDone;
+}
+
 struct Verb {
   const char* name;
   size_t minArgs;
@@ -450,6 +513,9 @@ constexpr Verb kVerbs[] = {
     {"set-sz", 3, 3, "set-sz KEY NAME TEXT", SetSzVerb},
     {"set-dword", 3, 3, "set-dword KEY NAME NUMBER", SetDwordVerb},
     {"delete-keys", 1, kAny, "delete-keys KEY...", DeleteKeysVerb},
+    {"about-version", 0, 1, "about-version [SECONDS]", AboutVersionVerb},
+    {"about-close", 0, 0, "about-close", AboutCloseVerb},
+    {"version", 1, 1, "version FILE", VersionVerb},
 };
 
 int Usage() {

@@ -476,6 +476,19 @@ scenario_refused_registry_write() {
   expect_reg "$kSettingsKey" OneDrive "REG_DWORD 0"
 }
 
+# The program file carries its version record; "?" shows the About window with the version read
+# from it, its "X" hides it again and the main window goes on working.
+scenario_about_window() {
+  expect_eq "version record" $'2.0.2.101\nMounter for Virtual Drive Applications' \
+    "$(probe version "$kProgram")" || return
+  start_dravik
+  expect_main_window || return
+  probe click 131 >/dev/null || fail "cannot click the ?" || return
+  expect_eq "version label" "Dravik 2.0.2.101" "$(probe about-version "$kWindowSeconds")" || return
+  probe about-close >/dev/null || fail "cannot close the About window" || return
+  close_dravik
+}
+
 readonly kScenarios=(
   first_start
   settings_close_writes_settings
@@ -492,6 +505,7 @@ readonly kScenarios=(
   value_of_wrong_type
   log_not_writable
   refused_registry_write
+  about_window
 )
 
 # --- The run -----------------------------------------------------------------------------------

@@ -10,6 +10,7 @@
 #include "core/platform/message_boxes.h"
 #include "core/platform/registry.h"
 #include "core/platform/shell.h"
+#include "core/platform/version_records.h"
 
 namespace dravik::engine {
 class TPSExec;
@@ -24,6 +25,7 @@ struct Platform {
   Clock& clock;
   MessageBoxes& messageBoxes;
   Application& application;
+  VersionRecords& versionRecords;
   // Registers routines that follow the system's own rules (the ANSI code page's letter cases)
   // in every executor, after the host routines; may be empty.
   std::function<void(engine::TPSExec&)> registerSystemRoutines;

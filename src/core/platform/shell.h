@@ -13,6 +13,9 @@ class Shell {
   // verb, the given parameters and working folder, in a normal window, with no owner window. Does
   // not wait; whether the start succeeded is not reported.
   virtual void Execute(std::string_view file, std::string_view parameters, std::string_view folder) = 0;
+  // Opens target (a web address, a "mailto:" address, a document) with the shell's "open" verb,
+  // on behalf of the desktop, in a normal window. Does not wait; the outcome is not reported.
+  virtual void Open(std::string_view target) = 0;
 };
 
 }  // namespace dravik::core

@@ -12,6 +12,7 @@
 
 #include "core/platform/platform.h"
 #include "platform/fake/fake_registry.h"
+#include "platform/fake/fake_version_records.h"
 
 namespace dravik::platform {
 
@@ -22,7 +23,9 @@ class FakeShell final : public core::Shell {
     bool operator==(const Start&) const = default;
   };
   void Execute(std::string_view file, std::string_view parameters, std::string_view folder) override;
+  void Open(std::string_view target) override { opened.emplace_back(target); }
   std::vector<Start> starts;
+  std::vector<std::string> opened;
 };
 
 // Paths compare without regard to ASCII case, as on the real system.
@@ -95,7 +98,8 @@ struct FakePlatform {
   FakeClock clock;
   FakeMessageBoxes messageBoxes;
   FakeApplication application{clock};
-  core::Platform platform{registry, shell, files, clock, messageBoxes, application, {}};
+  FakeVersionRecords versionRecords;
+  core::Platform platform{registry, shell, files, clock, messageBoxes, application, versionRecords, {}};
 };
 
 }  // namespace dravik::platform

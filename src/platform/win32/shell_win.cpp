@@ -24,4 +24,9 @@ void ShellWin::Execute(std::string_view file, std::string_view parameters, std::
   ShellExecuteA(nullptr, nullptr, fileText.c_str(), OrNone(parametersText), OrNone(folderText), SW_SHOWNORMAL);
 }
 
+void ShellWin::Open(std::string_view target) {
+  const std::string targetText(target);
+  ShellExecuteA(GetDesktopWindow(), "open", targetText.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
 }  // namespace dravik::platform

@@ -1,0 +1,111 @@
+#include "windows/flat/flat_check_box.h"
+
+#include <array>
+#include <memory>
+
+#include "windows/flat/own_window.h"
+
+namespace dravik::windows {
+
+namespace {
+
+constexpr int kBoxSize = 11;
+constexpr int kCaptionGap = 5;
+
+}  // namespace
+
+HWND TFlatCheckBox::Create(HWND parent, int id, const RECT& place, const std::string& caption, COLORREF background) {
+  return OwnWindow<TFlatCheckBox>::Create(std::make_unique<TFlatCheckBox>(background), parent, id, place,
+                                          caption.c_str(), WS_TABSTOP);
+}
+
+LRESULT TFlatCheckBox::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_PAINT:
+      Paint(window);
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_LBUTTONDOWN:
+      SetFocus(window);
+      SetCapture(window);
+      SetPressed(window, true);
+      return 0;
+    case WM_LBUTTONUP:
+      OnButtonUp(window, lParam);
+      return 0;
+    case WM_CAPTURECHANGED:
+      SetPressed(window, false);
+      return 0;
+    case WM_KEYUP:
+      if (wParam == VK_SPACE) Toggle(window);
+      return 0;
+    case WM_GETDLGCODE:
+      return DLGC_BUTTON;
+    case BM_CLICK:
+      Toggle(window);
+      return 0;
+    case BM_GETCHECK:
+      return checked_ ? BST_CHECKED : BST_UNCHECKED;
+    case BM_SETCHECK:
+      checked_ = wParam == BST_CHECKED;
+      InvalidateRect(window, nullptr, FALSE);
+      return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void TFlatCheckBox::Paint(HWND window) const {
+  const PaintScope paint(window);
+  RECT client{};
+  GetClientRect(window, &client);
+  const BufferedPaint buffer(paint.Dc(), client);
+  FillSolid(buffer.Dc(), client, background_);
+  PaintBox(buffer.Dc(), client);
+  char caption[256] = {};
+  const int length = GetWindowTextA(window, caption, static_cast<int>(sizeof(caption)));
+  RECT text = client;
+  text.left += kBoxSize + kCaptionGap;
+  DrawTextIn(buffer.Dc(), caption, length, text, DT_NOPREFIX | DT_SINGLELINE | DT_VCENTER, kInkColour,
+             Font(FontKind::Text));
+}
+
+void TFlatCheckBox::PaintBox(HDC dc, const RECT& client) const {
+  const int top = client.top + (client.bottom - client.top - kBoxSize) / 2;
+  const RECT box{client.left, top, client.left + kBoxSize, top + kBoxSize};
+  FillSolid(dc, box, pressed_ ? ColorDown : ColorFocused);
+  FrameSolid(dc, box, ColorBorder);
+  if (!checked_) return;
+  // A tick of short lines, two pixels thick: down to the lower third, then up to the right.
+  const int x = box.left;
+  const int y = box.top;
+  constexpr std::array<std::array<int, 2>, 7> kTickColumns = {{{5, 7}, {6, 8}, {7, 9}, {6, 8}, {5, 7}, {4, 6}, {3, 5}}};
+  for (std::size_t column = 0; column < kTickColumns.size(); ++column) {
+    const int left = x + 2 + static_cast<int>(column);
+    FillSolid(dc, {left, y + kTickColumns[column][0] - 1, left + 1, y + kTickColumns[column][1] - 1}, ColorCheck);
+  }
+}
+
+void TFlatCheckBox::SetPressed(HWND window, bool pressed) {
+  if (pressed_ == pressed) return;
+  pressed_ = pressed;
+  InvalidateRect(window, nullptr, FALSE);
+}
+
+void TFlatCheckBox::OnButtonUp(HWND window, LPARAM lParam) {
+  const bool wasPressed = pressed_;
+  ReleaseCapture();
+  RECT client{};
+  GetClientRect(window, &client);
+  const POINT point{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+  if (wasPressed && PtInRect(&client, point)) Toggle(window);
+}
+
+void TFlatCheckBox::Toggle(HWND window) {
+  checked_ = !checked_;
+  InvalidateRect(window, nullptr, FALSE);
+  SendMessageA(GetParent(window), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(window), BN_CLICKED),
+               reinterpret_cast<LPARAM>(window));
+}
+
+}  // namespace dravik::windows

@@ -1,0 +1,251 @@
+#include "windows/flat/flat_list_box.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <string>
+
+#include "windows/flat/own_window.h"
+
+namespace dravik::windows {
+
+namespace {
+
+constexpr UINT_PTR kSubclassId = 0x464C4C42;
+constexpr int kBandHeight = 11;
+constexpr int kTextInset = 3;
+constexpr UINT_PTR kRepeatTimer = 1;
+constexpr UINT kRepeatMs = 100;
+constexpr DWORD kListStyle = WS_TABSTOP | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT;
+
+int Count(HWND list) { return static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0)); }
+int Top(HWND list) { return static_cast<int>(SendMessageA(list, LB_GETTOPINDEX, 0, 0)); }
+
+std::string EntryText(HWND list, int index) {
+  const LRESULT length = SendMessageA(list, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+  if (length == LB_ERR) return {};
+  std::string text(static_cast<std::size_t>(length) + 1, '\0');
+  const LRESULT copied = SendMessageA(list, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+  text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
+  return text;
+}
+
+RECT WholeWindow(HWND list) {
+  RECT window{};
+  GetWindowRect(list, &window);
+  return {0, 0, window.right - window.left, window.bottom - window.top};
+}
+
+RECT UpBand(const RECT& whole) { return {1, 1, whole.right - 1, 1 + kBandHeight}; }
+RECT DownBand(const RECT& whole) { return {1, whole.bottom - 1 - kBandHeight, whole.right - 1, whole.bottom - 1}; }
+
+bool ChangesEntries(UINT message) {
+  return message == LB_ADDSTRING || message == LB_INSERTSTRING || message == LB_DELETESTRING ||
+         message == LB_RESETCONTENT || message == LB_SETTOPINDEX || message == LB_SETCURSEL;
+}
+
+}  // namespace
+
+HWND TFlatListBox::Create(HWND parent, int id, const RECT& place) {
+  const HWND list = CreateChildWindow("LISTBOX", parent, id, place, "", kListStyle);
+  if (list == nullptr) return nullptr;
+  SendMessageA(list, LB_SETITEMHEIGHT, 0, kItemHeight);
+  SetWindowSubclass(list, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(new TFlatListBox));
+  // The bands are part of the frame, which the list measures again now.
+  SetWindowPos(list, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+  return list;
+}
+
+void TFlatListBox::OnDrawItem(const DRAWITEMSTRUCT& item) { InvalidateRect(item.hwndItem, nullptr, FALSE); }
+
+LRESULT CALLBACK TFlatListBox::SubclassProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                            DWORD_PTR self) {
+  auto* flat = reinterpret_cast<TFlatListBox*>(self);
+  if (message == WM_NCDESTROY) {
+    RemoveWindowSubclass(list, SubclassProc, id);
+    delete flat;
+    return DefSubclassProc(list, message, wParam, lParam);
+  }
+  return flat->HandleMessage(list, message, wParam, lParam);
+}
+
+LRESULT TFlatListBox::HandleMessage(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_NCCALCSIZE: {
+      // Both forms of the message carry the window's rectangle first.
+      auto* area = reinterpret_cast<RECT*>(lParam);
+      *area = {area->left + 1, area->top + 1 + kBandHeight, area->right - 1, area->bottom - 1 - kBandHeight};
+      return 0;
+    }
+    case WM_NCPAINT:
+      PaintFrame(list);
+      return 0;
+    case WM_NCHITTEST:
+      if (BandAt(list, {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))}) == Band::None) break;
+      return HTBORDER;
+    case WM_NCLBUTTONDOWN:
+    case WM_NCLBUTTONDBLCLK:
+      OnBandDown(list, BandAt(list, {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))}));
+      return 0;
+    case WM_TIMER:
+      if (wParam != kRepeatTimer) break;
+      OnRepeat(list);
+      return 0;
+    case WM_LBUTTONUP:
+      if (held_ == Band::None) break;
+      ReleaseCapture();  // ends the repeat through WM_CAPTURECHANGED
+      return 0;
+    case WM_MOUSEMOVE:
+      if (held_ != Band::None) return 0;
+      break;
+    case WM_CAPTURECHANGED:
+      if (held_ != Band::None) StopRepeat(list);
+      break;
+    case WM_MOUSEWHEEL:
+      OnWheel(list, GET_WHEEL_DELTA_WPARAM(wParam));
+      return 0;
+    case WM_KEYDOWN:
+      if (OnKeyDown(list, wParam)) return 0;
+      break;
+    case WM_CHAR:
+      return 0;  // a typed letter would select the entry it begins
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_PAINT:
+      Paint(list);
+      return 0;
+    default:
+      if (!ChangesEntries(message)) break;
+      const LRESULT result = DefSubclassProc(list, message, wParam, lParam);
+      RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME);
+      return result;
+  }
+  return DefSubclassProc(list, message, wParam, lParam);
+}
+
+// Keys scroll and never select; Enter, Escape and Tab go on to whoever handles them.
+bool TFlatListBox::OnKeyDown(HWND list, WPARAM key) {
+  switch (key) {
+    case VK_UP:
+      Scroll(list, -1);
+      return true;
+    case VK_DOWN:
+      Scroll(list, 1);
+      return true;
+    case VK_PRIOR:
+      Scroll(list, -VisibleEntries(list));
+      return true;
+    case VK_NEXT:
+      Scroll(list, VisibleEntries(list));
+      return true;
+    case VK_HOME:
+    case VK_END:
+    case VK_LEFT:
+    case VK_RIGHT:
+      return true;
+  }
+  return false;
+}
+
+void TFlatListBox::OnWheel(HWND list, int delta) {
+  wheelRest_ += delta;
+  const int notches = wheelRest_ / WHEEL_DELTA;
+  wheelRest_ -= notches * WHEEL_DELTA;
+  // Turning the wheel away from the user (a positive delta) shows earlier entries.
+  if (notches != 0) Scroll(list, -notches);
+}
+
+void TFlatListBox::OnBandDown(HWND list, Band band) {
+  if (band == Band::None) return;
+  held_ = band;
+  SetFocus(list);
+  SetCapture(list);
+  if (Scroll(list, band == Band::Up ? -1 : 1)) SetTimer(list, kRepeatTimer, kRepeatMs, nullptr);
+}
+
+void TFlatListBox::OnRepeat(HWND list) {
+  if (!Scroll(list, held_ == Band::Up ? -1 : 1)) KillTimer(list, kRepeatTimer);
+}
+
+void TFlatListBox::StopRepeat(HWND list) {
+  held_ = Band::None;
+  KillTimer(list, kRepeatTimer);
+}
+
+bool TFlatListBox::Scroll(HWND list, int entries) const {
+  const int top = Top(list);
+  const int wanted = std::clamp(top + entries, 0, LastTop(list));
+  if (wanted == top) return false;
+  SendMessageA(list, LB_SETTOPINDEX, static_cast<WPARAM>(wanted), 0);
+  return true;
+}
+
+int TFlatListBox::VisibleEntries(HWND list) const {
+  RECT client{};
+  GetClientRect(list, &client);
+  return std::max(1, static_cast<int>(client.bottom / kItemHeight));
+}
+
+int TFlatListBox::LastTop(HWND list) const { return std::max(0, Count(list) - VisibleEntries(list)); }
+
+TFlatListBox::Band TFlatListBox::BandAt(HWND list, POINT screen) const {
+  RECT window{};
+  GetWindowRect(list, &window);
+  const POINT point{screen.x - window.left, screen.y - window.top};
+  const RECT whole = WholeWindow(list);
+  const RECT up = UpBand(whole);
+  const RECT down = DownBand(whole);
+  if (PtInRect(&up, point) != FALSE) return Band::Up;
+  if (PtInRect(&down, point) != FALSE) return Band::Down;
+  return Band::None;
+}
+
+void TFlatListBox::Paint(HWND list) const {
+  {
+    const PaintScope paint(list);
+    RECT client{};
+    GetClientRect(list, &client);
+    const BufferedPaint buffer(paint.Dc(), client);
+    FillSolid(buffer.Dc(), client, ColorItemsRect);
+    const int selected = static_cast<int>(SendMessageA(list, LB_GETCURSEL, 0, 0));
+    for (int index = Top(list), y = 0; index < Count(list) && y < client.bottom; ++index, y += kItemHeight) {
+      PaintEntry(list, buffer.Dc(), index, {0, y, client.right, y + kItemHeight}, index == selected);
+    }
+  }
+  // Whether the arrows are live depends on the first entry shown, which may just have changed.
+  PaintFrame(list);
+}
+
+void TFlatListBox::PaintEntry(HWND list, HDC dc, int index, const RECT& area, bool selected) const {
+  if (selected) {
+    FillSolid(dc, area, ColorItemsSelect);
+    FrameSolid(dc, area, ColorBorder);
+  }
+  const std::string text = EntryText(list, index);
+  const RECT inset{area.left + kTextInset, area.top, area.right - kTextInset, area.bottom};
+  DrawTextIn(dc, text.c_str(), static_cast<int>(text.size()), inset, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX,
+             kInkColour, Font(FontKind::Text));
+}
+
+void TFlatListBox::PaintFrame(HWND list) const {
+  const RECT whole = WholeWindow(list);
+  const WindowDc dc(list);
+  FrameSolid(dc.Dc(), whole, ColorBorder);
+  const RECT up = UpBand(whole);
+  const RECT down = DownBand(whole);
+  FillSolid(dc.Dc(), up, ColorItemsRect);
+  FillSolid(dc.Dc(), down, ColorItemsRect);
+  const int top = Top(list);
+  PaintArrow(dc.Dc(), up, true, top > 0);
+  PaintArrow(dc.Dc(), down, false, top < LastTop(list));
+}
+
+void TFlatListBox::PaintArrow(HDC dc, const RECT& band, bool up, bool enabled) const {
+  if (enabled) return FillArrow(dc, band, up, ColorArrow);
+  RECT shadow = band;
+  OffsetRect(&shadow, 1, 1);
+  FillArrow(dc, shadow, up, kArrowShadowColour);
+  FillArrow(dc, band, up, kDisabledArrowColour);
+}
+
+}  // namespace dravik::windows

@@ -1,0 +1,155 @@
+#include "windows/flat/moving_label.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "windows/flat/glyph.h"
+#include "windows/flat/own_window.h"
+
+namespace dravik::windows {
+
+namespace {
+
+// Texts hold file paths, in which "&" means itself.
+constexpr UINT kTextFormat = DT_NOPREFIX | DT_LEFT;
+
+UINT FormatOf(LabelLook look) {
+  switch (look) {
+    case LabelLook::WrappedText:
+      return kTextFormat | DT_WORDBREAK | DT_EDITCONTROL;
+    case LabelLook::CentredText:
+      return kTextFormat | DT_SINGLELINE | DT_VCENTER | DT_PATH_ELLIPSIS;
+    case LabelLook::Text:
+    case LabelLook::Glyph:
+      break;
+  }
+  return kTextFormat | DT_SINGLELINE;
+}
+
+std::string WindowText(HWND window) {
+  const int length = GetWindowTextLengthA(window);
+  std::string text(static_cast<std::size_t>(length) + 1, '\0');
+  const int copied = GetWindowTextA(window, text.data(), length + 1);
+  text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
+  return text;
+}
+
+RECT FitToText(HWND parent, RECT place, const std::string& text, HFONT font) {
+  const HDC dc = GetDC(parent);
+  RECT measured{0, 0, 0, 0};
+  {
+    const Selection selected(dc, font);
+    DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &measured, kTextFormat | DT_SINGLELINE | DT_CALCRECT);
+  }
+  ReleaseDC(parent, dc);
+  return {place.left, place.top, place.left + measured.right, place.top + measured.bottom};
+}
+
+}  // namespace
+
+HWND MovingLabel::Create(HWND parent, int id, RECT place, const std::string& text, const LabelStyle& style) {
+  if (place.right == place.left) place = FitToText(parent, place, text, Font(style.font));
+  return OwnWindow<MovingLabel>::Create(std::make_unique<MovingLabel>(style), parent, id, place, text.c_str(), 0);
+}
+
+LRESULT MovingLabel::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_PAINT:
+      Paint(window);
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_SETTEXT: {
+      const LRESULT result = DefWindowProcA(window, message, wParam, lParam);
+      InvalidateRect(window, nullptr, FALSE);
+      return result;
+    }
+    case WM_SETCURSOR:
+      if (!style_.handCursor) break;
+      SetCursor(LoadCursor(nullptr, IDC_HAND));
+      return TRUE;
+    case WM_MOUSEMOVE:
+      OnMouseMove(window);
+      return 0;
+    case WM_MOUSELEAVE:
+      OnMouseLeave(window);
+      return 0;
+    case WM_LBUTTONDOWN:
+      pressed_ = true;
+      SetCapture(window);
+      return 0;
+    case WM_LBUTTONUP:
+      OnButtonUp(window, lParam);
+      return 0;
+    case WM_CAPTURECHANGED:
+      pressed_ = false;
+      return 0;
+    case BM_CLICK:
+      NotifyClick(window);
+      return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void MovingLabel::Paint(HWND window) const {
+  const PaintScope paint(window);
+  RECT client{};
+  GetClientRect(window, &client);
+  const BufferedPaint buffer(paint.Dc(), client);
+  FillSolid(buffer.Dc(), client, style_.background);
+  const std::string text = WindowText(window);
+  if (style_.look == LabelLook::Glyph) {
+    PaintGlyph(buffer.Dc(), client, text.empty() ? '\0' : text.front());
+    return;
+  }
+  const RECT area = style_.look == LabelLook::WrappedText ? CentredLines(buffer.Dc(), text, client) : client;
+  DrawTextIn(buffer.Dc(), text.c_str(), static_cast<int>(text.size()), area, FormatOf(style_.look), kInkColour,
+             CurrentFont());
+}
+
+// Wrapped lines have no vertical centring of their own: measure them and centre the block.
+RECT MovingLabel::CentredLines(HDC dc, const std::string& text, const RECT& client) const {
+  RECT measured = client;
+  {
+    const Selection selected(dc, CurrentFont());
+    DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &measured, FormatOf(style_.look) | DT_CALCRECT);
+  }
+  const int height = std::min(measured.bottom - measured.top, client.bottom - client.top);
+  const int top = client.top + (client.bottom - client.top - height) / 2;
+  return {client.left, top, client.right, top + height};
+}
+
+HFONT MovingLabel::CurrentFont() const {
+  return hovered_ && style_.underlineOnHover ? Font(FontKind::Underlined) : Font(style_.font);
+}
+
+void MovingLabel::OnMouseMove(HWND window) {
+  if (hovered_) return;
+  hovered_ = true;
+  // The system reports the mouse's leaving only once per request.
+  TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, window, 0};
+  TrackMouseEvent(&track);
+  if (style_.underlineOnHover) InvalidateRect(window, nullptr, FALSE);
+}
+
+void MovingLabel::OnMouseLeave(HWND window) {
+  hovered_ = false;
+  if (style_.underlineOnHover) InvalidateRect(window, nullptr, FALSE);
+}
+
+void MovingLabel::OnButtonUp(HWND window, LPARAM lParam) {
+  const bool wasPressed = pressed_;
+  ReleaseCapture();
+  RECT client{};
+  GetClientRect(window, &client);
+  const POINT point{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+  if (wasPressed && PtInRect(&client, point)) NotifyClick(window);
+}
+
+void MovingLabel::NotifyClick(HWND window) const {
+  if (!style_.clickable) return;
+  const int id = GetDlgCtrlID(window);
+  SendMessageA(GetParent(window), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(window));
+}
+
+}  // namespace dravik::windows
