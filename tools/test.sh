@@ -51,6 +51,9 @@ run_windows "build/$(windows_test_preset)/tests/dravik_tests.exe" || failed=1
 note "dravik.exe end to end under Wine and Xvfb ($(windows_test_preset) build)"
 bash tests/wine/run_scenarios.sh "build/$(windows_test_preset)" || failed=1
 
+note "dravik.exe under real mouse and keyboard input (Wine, Xvfb, xdotool)"
+bash tests/wine/gui_scenarios.sh "build/$(windows_test_preset)" || failed=1
+
 note "End-to-end scripts under Wine ($(windows_test_preset) build)"
 bash tests/e2e/run_e2e.sh "$(wine_loader)" "build/$(windows_test_preset)/src/dk2/dk2.exe" || failed=1
 
