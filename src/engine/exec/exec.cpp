@@ -151,6 +151,11 @@ void TPSExec::ReportCaughtException(std::exception_ptr caught) {
 
 void TPSExec::RaiseLastError() { Reraise(lastError_); }
 
+void TPSExec::StopRun() {
+  handlers_.clear();
+  ReportError(erCustomError, kStopMessage);
+}
+
 // --- Running -------------------------------------------------------------------------------
 
 void TPSExec::EnterProc(const TPSInternalProcRec& proc, std::uint32_t position) {

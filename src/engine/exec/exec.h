@@ -7,6 +7,7 @@
 // fault becomes a runtime error code that goes to the innermost script handler or, when none is
 // left, suspends the run; no exception ever leaves Run, LoadImage or CallProc.
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
@@ -108,6 +109,14 @@ class TPSExec : public ValueEnvironment {
   bool CallProc(std::span<const ValueRef> params, std::uint32_t procNo);
 
   ExecStatus Status() const { return status_; }
+
+  // Asks a running script to stop; safe to call from any thread. The machine honours the request
+  // at the next backward jump or call: the run ends at once as an unhandled error does (no
+  // handler of the script takes it), with erCustomError and kStopMessage. The request stays until
+  // the next LoadImage, so a script that a stopped one was nested in stops as well.
+  void RequestStop() noexcept { stopRequested_.store(true, std::memory_order_relaxed); }
+  bool StopRequested() const noexcept { return stopRequested_.load(std::memory_order_relaxed); }
+  static constexpr std::string_view kStopMessage = "Stopped on request";
   // Re-initialise the globals after a completed run.
   bool resetGlobalsAfterRun = false;
 
@@ -216,6 +225,8 @@ class TPSExec : public ValueEnvironment {
                        const std::exception_ptr& errorObject);
   void ReleaseResources();
   void ClearError();
+  // Ends the run for a stop request: every handler frame goes, then the error is reported.
+  void StopRun();
 
   ExecStatus status_ = ExecStatus::kNotLoaded;
   ExecStatus returnStatus_ = ExecStatus::kLoaded;  // what a finished Run goes back to
@@ -242,6 +253,7 @@ class TPSExec : public ValueEnvironment {
   ErrorRecord lastError_;
   std::uint32_t errorsReported_ = 0;  // lets a host call tell whether it reported an error
   int callProcDepth_ = 0;
+  std::atomic<bool> stopRequested_{false};
 
   std::unique_ptr<TPSTypeRec> returnAddressType_;
   std::unique_ptr<TPSTypeRec> variantType_;

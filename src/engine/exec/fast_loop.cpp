@@ -172,6 +172,10 @@ namespace {
 // A jump whose target was not decoded goes back to the loop, which runs it from its bytes.
 [[gnu::always_inline]] inline std::int32_t Interpreter::JumpTo(const FastInstruction& jump) {
   x_.position_ = jump.jumpPosition;
+  if (jump.jumpPosition < jump.end && x_.StopRequested()) {
+    x_.StopRun();
+    return kNone;
+  }
   return jump.target;
 }
 
@@ -359,6 +363,10 @@ bool Interpreter::PointAtIndexedElement(const DecodedCode& code, std::int32_t fi
       x_.stack_.Pop();
       return index + 1;
     case FastOp::kCall:
+      if (x_.StopRequested()) {
+        x_.StopRun();
+        return kNone;
+      }
       if (in.proc->IsExternal()) {
         x_.CallHostProc(static_cast<TPSExternalProcRec&>(*in.proc));
       } else {

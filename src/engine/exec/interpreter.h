@@ -153,7 +153,11 @@ class Interpreter {
   static Place Followed(Place place);
 
   // --- Instructions ----------------------------------------------------------------------------
-  void Jump(std::int32_t displacement) { x_.position_ += static_cast<std::uint32_t>(displacement); }
+  // A backward jump is where a loop can be stopped (TPSExec::RequestStop).
+  void Jump(std::int32_t displacement) {
+    x_.position_ += static_cast<std::uint32_t>(displacement);
+    if (displacement < 0 && x_.StopRequested()) x_.StopRun();
+  }
   void Push();
   void PushCopy(ValueRef source);
   void PushVar();

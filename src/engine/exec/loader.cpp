@@ -154,6 +154,7 @@ bool ImageLoader::Load() {
 
 bool TPSExec::LoadImage(std::string_view image) {
   Unload();
+  stopRequested_.store(false, std::memory_order_relaxed);
   const ImageTables tables = ReadImageTables(image);
   return ImageLoader(*this, image, tables).Load();
 }

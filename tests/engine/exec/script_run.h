@@ -20,7 +20,7 @@
 
 namespace dravik::engine::testing {
 
-inline constexpr std::array<std::string_view, 13> kTestHostDeclarations = {
+inline constexpr std::array<std::string_view, 14> kTestHostDeclarations = {
     "procedure Print(s: string)",
     "procedure PrintInt(i: Longint)",
     // Doubles n and s, overwrites copy, and prints how each came ("ref" or "val").
@@ -44,6 +44,8 @@ inline constexpr std::array<std::string_view, 13> kTestHostDeclarations = {
     // Calls the script procedure of that name from the host with n as its one parameter, and
     // prints what CallProc answered.
     "procedure CallBack(name: string; n: Longint)",
+    // Asks the executor to stop, as another thread would.
+    "procedure RequestStop",
 };
 
 class ScriptRun {
@@ -164,6 +166,10 @@ class ScriptRun {
     });
     Register("STACKDEPTH", [](TPSExec& e, Params, const ScriptValueRef* result) {
       SetInt32(result->value, static_cast<std::int32_t>(e.MainStack().Count()));
+      return true;
+    });
+    Register("REQUESTSTOP", [](TPSExec& e, Params, const ScriptValueRef*) {
+      e.RequestStop();
       return true;
     });
     Register("CALLBACK", [this](TPSExec& e, Params p, const ScriptValueRef*) {

@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -427,6 +429,40 @@ TEST(HostCalls, CallBacksNestOnlySoDeep) {
   EXPECT_EQ(run.exec.LastError(), erOutOfStackRange);
   EXPECT_EQ(run.out.find("true"), std::string::npos) << "every nested call reports its failure";
   EXPECT_EQ(run.exec.Status(), ExecStatus::kLoaded);
+}
+
+// A stop request ends loops at their backward jump and recursion at its call, past every
+// handler of the script; another thread may make it.
+TEST(HostCalls, AStopRequestEndsTheRunPastTheScriptsHandlers) {
+  const auto expectStopped = [](ScriptRun& run) {
+    EXPECT_FALSE(run.Run());
+    EXPECT_TRUE(run.exec.StopRequested());
+    EXPECT_EQ(run.exec.LastError(), erCustomError);
+    EXPECT_EQ(run.exec.LastErrorParameter(), TPSExec::kStopMessage);
+    EXPECT_EQ(run.out, "");
+  };
+  ScriptRun loop("var i: Integer;\n"
+                 "begin try while true do begin i := i + 1; if i = 3 then RequestStop; end;\n"
+                 "except Print('caught'); end; Print('after'); end.");
+  ASSERT_EQ(loop.Problem(), "");
+  expectStopped(loop);
+  EXPECT_EQ(loop.GlobalInt(0), 3);
+  ASSERT_TRUE(loop.exec.LoadImage(loop.compiled.image));
+  EXPECT_FALSE(loop.exec.StopRequested()) << "a new load starts without the request";
+
+  ScriptRun recursion("procedure R; begin try RequestStop; R; finally Print('finally'); end; end;\n"
+                      "begin R; end.");
+  ASSERT_EQ(recursion.Problem(), "");
+  expectStopped(recursion);
+
+  ScriptRun busy("var i: Integer; begin while true do i := i + 1; end.");
+  ASSERT_EQ(busy.Problem(), "");
+  std::thread stopper([&busy] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    busy.exec.RequestStop();
+  });
+  expectStopped(busy);
+  stopper.join();
 }
 
 TEST(HostCalls, OnExceptionSeesEveryError) {
