@@ -122,7 +122,6 @@ void TPSExec::ReportError(TQXException code, std::string_view parameter, std::ex
 // being reported, and it must not leave the executor.
 void TPSExec::NotifyException(TQXException code, std::string_view parameter, std::uint32_t position,
                               std::int32_t procNo, const std::exception_ptr& errorObject) {
-  ++errorsReported_;
   if (!OnException) return;
   try {
     OnException(*this, code, parameter, position, procNo, errorObject);
@@ -171,6 +170,7 @@ void TPSExec::CallScriptProc(const TPSInternalProcRec& proc, const TPSInternalPr
   Store(static_cast<std::uint8_t*>(slot) + ReturnAddressLayout::kProc, returnProc);
   Store(static_cast<std::uint8_t*>(slot) + ReturnAddressLayout::kPosition, position_);
   Store(static_cast<std::uint8_t*>(slot) + ReturnAddressLayout::kFrameBase, frameBase_);
+  Store(static_cast<std::uint8_t*>(slot) + ReturnAddressLayout::kResume, std::int32_t{-1});
   frameBase_ = static_cast<std::int32_t>(stack_.Count() - 1);
   EnterProc(proc, 0);
 }

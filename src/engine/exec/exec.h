@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "engine/exec/proc_records.h"
+#include "engine/exec/register_code.h"
 #include "engine/exec/stack.h"
 #include "engine/image/runtime_error.h"
 #include "engine/values/operators.h"
@@ -162,6 +163,10 @@ class TPSExec : public ValueEnvironment {
   const std::vector<std::unique_ptr<TPSTypeRec>>& Types() const { return types_; }
   const std::vector<std::unique_ptr<TPSProcRec>>& Procs() const { return procs_; }
   TPSStack& Globals() { return globals_; }
+  std::size_t GlobalCount() const { return globals_.Count(); }
+  ValueRef GlobalAt(std::size_t index) const { return globals_.At(index); }
+  // The first tcPointer type of the image: the type of the slots OpPushVar and CallProc push.
+  const TPSTypeRec* FirstPointerType() const { return firstPointerType_; }
   TPSStack& MainStack() { return stack_; }
   std::int32_t MainProcNo() const { return mainProcNo_; }
   const std::vector<ExportedVariable>& ExportedVariables() const { return exportedVariables_; }
@@ -251,9 +256,15 @@ class TPSExec : public ValueEnvironment {
   std::int32_t frameBase_ = -1;
   bool flag_ = false;
   ErrorRecord lastError_;
-  std::uint32_t errorsReported_ = 0;  // lets a host call tell whether it reported an error
+  // Counts the errors reported or raised again, so that a host call can tell whether it reported
+  // one and the register machine whether its frame was left for a handler.
+  std::uint32_t errorsReported_ = 0;
   int callProcDepth_ = 0;
   std::atomic<bool> stopRequested_{false};
+  // How the main procedure's frame runs, and where its first local lies when it runs in the
+  // register form; the frames of called procedures keep this in their return address.
+  FrameMode mainFrameMode_ = FrameMode::kUnchecked;
+  std::uint8_t* mainFrameStart_ = nullptr;
 
   std::unique_ptr<TPSTypeRec> returnAddressType_;
   std::unique_ptr<TPSTypeRec> variantType_;

@@ -73,6 +73,7 @@ bool TPSExec::JumpToFinallyPart(HandlerFrame& frame) {
 void TPSExec::HandleError(std::int32_t procNo, std::uint32_t position, std::exception_ptr errorObject,
                           std::string_view parameter, TQXException code) {
   lastError_ = ErrorRecord{code, std::string(parameter), procNo, position, std::move(errorObject)};
+  ++errorsReported_;
   if (code == ErNoError) return;
   while (!handlers_.empty()) {
     HandlerFrame& frame = handlers_.back();

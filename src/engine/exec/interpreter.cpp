@@ -2,13 +2,13 @@
 // procedure's code with every read checked against the code length; an instruction reports a
 // fault by throwing (script_fault.h), and the loop turns what it catches into a reported error.
 // This path runs every instruction while a step hook is set, and otherwise each instruction that
-// the decoded form (fast_loop.cpp) leaves to it; its faults and positions are the reference.
+// the register form (register_loop.cpp) leaves to it; its faults and positions are the reference.
 
 #include <algorithm>
 #include <cstring>
 
 #include "engine/exec/interpreter.h"
-#include "engine/exec/decoded_code.h"
+#include "engine/exec/inline_constant.h"
 #include "engine/values/operators.h"
 
 namespace dravik::engine {
@@ -326,7 +326,7 @@ void Interpreter::Loop(bool hook) {
     if (hook) {
       RunFromBytes(hook);
     } else {
-      RunDecoded();
+      RunRegisterForm();
     }
   } catch (...) {
     x_.ReportCaughtException(std::current_exception());
@@ -370,6 +370,7 @@ bool TPSExec::Run() {
     }
     EnterProc(static_cast<const TPSInternalProcRec&>(main), 0);
     frameBase_ = -1;
+    mainFrameMode_ = FrameMode::kUnchecked;
   } else if (status_ == ExecStatus::kSuspended) {
     status_ = ExecStatus::kRunning;
   } else {

@@ -1,11 +1,13 @@
 #pragma once
 // The machine's instruction loop, over the procedure's byte code (interpreter.cpp) and over its
-// decoded form (fast_loop.cpp). Internal to the executor.
+// register form (register_loop.cpp). Internal to the executor.
 
 #include <cstdint>
 
-#include "engine/exec/decoded_code.h"
+#include <exception>
+
 #include "engine/exec/exec.h"
+#include "engine/exec/register_code.h"
 #include "engine/image/format.h"
 #include "engine/values/pointer_value.h"
 #include "engine/values/script_fault.h"
@@ -105,23 +107,35 @@ class Interpreter {
   void Loop(bool hook);
 
  private:
-  // The decoded form of the loop (fast_loop.cpp), and the byte code's, which also serves every
-  // instruction the decoded form has no handler for.
-  void RunDecoded();
-  std::int32_t Step(const DecodedCode& code, std::int32_t index);
-  std::int32_t JumpTo(const FastInstruction& jump);
-  std::int32_t Continue(const DecodedCode& code, std::int32_t index, FastPair pair);
-  bool RunExpression(const DecodedCode& code, std::int32_t first);
-  bool TemporaryWouldBeTop(const FastInstruction& push, const FastInstruction& assign) const;
-  void Assign(ValueRef dest, ValueRef source);
+  // The register form (register_loop.cpp): the outer loop runs each frame in its register form
+  // where it can and steps through the byte code where it cannot.
+  void RunRegisterForm();
+  enum class Exit : std::uint8_t { kDeopt, kLeft };
+  Exit RunRegisterCode(const RegisterCode* code, const RInstr* ip, std::uint8_t* fp, std::int32_t frameBase);
+  bool ResumeInRegisterForm();
+  bool EnterFrame(const TPSInternalProcRec& proc, std::int32_t frameBase, std::uint8_t*& frameStart);
+  bool FrameMatches(const RegisterCode& code, const SyncPoint& sync, std::uint8_t* frameStart,
+                    std::int32_t frameBase) const;
+  FrameMode ModeOf(std::int32_t frameBase) const;
+  void SetMode(std::int32_t frameBase, FrameMode mode);
+  std::uint8_t* FrameStart(std::int32_t frameBase) const;
+  void StepInFrame();
+  void Sync(const RegisterCode& code, std::int32_t sync, std::uint8_t* fp, std::int32_t frameBase);
+  bool ResolveLoc(const RLoc& loc, std::uint8_t* fp, std::int32_t frameBase, ValueRef& ref) const;
+  void ReleaseFrameSlots(const RegisterCode& code, const RInstr& ret, std::uint8_t* fp);
+  // Runs operation; false when it threw, the exception kept in caught_.
+  template <class Operation>
+  bool Guarded(Operation&& operation) {
+    try {
+      operation();
+      return true;
+    } catch (...) {
+      caught_ = std::current_exception();
+      return false;
+    }
+  }
+
   void RunFromBytes(bool hook);
-  const DecodedCode& DecodedFor(const TPSInternalProcRec& proc);
-  bool Locate(const FastVariable& variable, ValueRef& ref, std::uint32_t& stackIndex) const;
-  bool Resolve(const FastOperand& operand, ValueRef& ref) const;
-  bool LocatePlace(const FastOperand& operand, Place& place) const;
-  bool SelectPlace(Place& place, std::uint32_t index) const;
-  bool PointAt(const Place& dest, const Place& source);
-  bool PointAtIndexedElement(const DecodedCode& code, std::int32_t first);
   void StepFromBytes();
   void Execute(std::uint8_t opcode);
 
@@ -183,6 +197,10 @@ class Interpreter {
   TPSExec& x_;
   alignas(8) std::uint8_t scratch_[kScratchSlots][kScratchSize];
   int scratchUsed_ = 0;
+  std::exception_ptr caught_;
+  // The next return to the register form checks the frame slot by slot: set whenever the byte
+  // code ran something the translation did not foresee.
+  bool verify_ = true;
 };
 
 }  // namespace dravik::engine

@@ -13,7 +13,7 @@ namespace dravik::engine {
 class TPSExec;
 class TPSStack;
 class TPSExternalProcRec;
-class DecodedCode;
+class RegisterCode;
 
 // A host routine as the machine calls it: the parameters are at the top of the main stack
 // (result at -1 for a function, the first parameter next below; a var parameter's slot is a
@@ -44,8 +44,10 @@ class TPSInternalProcRec : public TPSProcRec {
   std::string exportName;
   std::uint32_t exportNameHash = 0;
   std::string exportDeclaration;
-  // Made on the procedure's first run (decoded_code.h).
-  mutable std::shared_ptr<const DecodedCode> decoded;
+  // The register form (register_code.h), made when the procedure is first entered; null when it
+  // runs from its byte code only.
+  mutable std::shared_ptr<const RegisterCode> registerCode;
+  mutable bool translated = false;
 };
 
 class TPSExternalProcRec : public TPSProcRec {

@@ -11,10 +11,11 @@ namespace dravik::engine {
 namespace {
 
 constexpr std::size_t RoundUp(std::size_t n, std::size_t step) { return (n + step - 1) / step * step; }
+constexpr std::size_t kInitialSlots = 256;
 
 }  // namespace
 
-TPSStack::TPSStack() { slots_.reserve(256); }
+TPSStack::TPSStack() { GrowSlots(kInitialSlots); }
 
 TPSStack::~TPSStack() { Clear(); }
 
@@ -22,6 +23,18 @@ std::size_t TPSStack::Capacity() const {
   std::size_t total = 0;
   for (const Segment& segment : segments_) total += segment.capacity;
   return total;
+}
+
+// Room for `needed` entries in the slot table; false when the memory cannot be had.
+bool TPSStack::GrowSlots(std::size_t needed) {
+  if (needed <= slotCapacity_) return true;
+  const std::size_t capacity = std::max(needed, 2 * slotCapacity_);
+  std::unique_ptr<Slot[]> grown(new (std::nothrow) Slot[capacity]);
+  if (grown == nullptr) return false;
+  std::copy(slots_.get(), slots_.get() + count_, grown.get());
+  slots_ = std::move(grown);
+  slotCapacity_ = capacity;
+  return true;
 }
 
 // Room for size bytes in the current segment, or in the next one (made when missing or too
@@ -50,11 +63,12 @@ std::uint8_t* TPSStack::Allocate(std::size_t size) {
 }
 
 void* TPSStack::PushSlow(const TPSTypeRec& type) {
-  if (slots_.size() >= slotLimit_) FailWith(erOutOfStackRange);
+  if (count_ >= slotLimit_) FailWith(erOutOfStackRange);
   if (type.memSize > kMaxValueMemSize) FailWith(erOutOfMemory);
-  std::uint8_t* value = Allocate(RoundToSlot(type.memSize));
+  if (!GrowSlots(count_ + 1)) FailWith(erOutOfMemory);
+  std::uint8_t* value = Allocate(SlotBytes(type.memSize));
   InitializeValue(value, type);
-  slots_.push_back({&type, value});
+  slots_[count_++] = {&type, value};
   return value;
 }
 
@@ -68,13 +82,35 @@ void TPSStack::ReleaseSpareSegments() {
 }
 
 void TPSStack::PopTo(std::size_t count) {
-  while (slots_.size() > count) Pop();
+  while (count_ > count) Pop();
 }
 
 void TPSStack::Clear() {
   PopTo(0);
   segments_.clear();
   current_ = 0;
+}
+
+std::uint8_t* TPSStack::FrameAccess::Reserve(std::size_t bytes, std::size_t slots) {
+  TPSStack& s = s_;
+  const std::size_t needed = s.count_ + slots;
+  if (needed > s.slotLimit_ || !s.GrowSlots(needed)) return nullptr;
+  if (s.count_ == 0 && (s.current_ >= s.segments_.size() ||
+                        s.segments_[s.current_].capacity - s.segments_[s.current_].used < bytes)) {
+    // Nothing lives on the stack yet: the frame may start a segment of its own.
+    s.segments_.clear();
+    s.current_ = 0;
+    if (bytes > kMaxBytes) return nullptr;
+    Segment segment;
+    segment.capacity = RoundUp(std::max(bytes, kMinSegmentSize), kGrowthStep);
+    segment.bytes.reset(new (std::nothrow) std::uint8_t[segment.capacity]);
+    if (segment.bytes == nullptr) return nullptr;
+    s.segments_.push_back(std::move(segment));
+  }
+  if (s.current_ >= s.segments_.size()) return nullptr;
+  Segment& segment = s.segments_[s.current_];
+  if (segment.capacity - segment.used < bytes) return nullptr;
+  return segment.bytes.get() + segment.used;
 }
 
 }  // namespace dravik::engine

@@ -151,12 +151,17 @@ struct ProcPtrLayout {
   static constexpr std::size_t kSize = 4 + 2 * sizeof(void*);
 };
 
-// tcReturnAddress: procedure record (null for a frame pushed by the host), position, frame base.
+// tcReturnAddress: procedure record (null for a frame pushed by the host), position, frame base;
+// then what the register machine keeps of the two frames it separates: where the caller goes on
+// in its register code (-1: the caller runs from the byte code), and how the callee's own frame
+// runs (FrameMode, register_code.h).
 struct ReturnAddressLayout {
   static constexpr std::size_t kProc = 0;
   static constexpr std::size_t kPosition = sizeof(void*);
   static constexpr std::size_t kFrameBase = sizeof(void*) + 4;
-  static constexpr std::size_t kSize = sizeof(void*) + 8;
+  static constexpr std::size_t kResume = sizeof(void*) + 8;
+  static constexpr std::size_t kFrameMode = sizeof(void*) + 12;
+  static constexpr std::size_t kSize = sizeof(void*) + 13;
 };
 
 inline constexpr std::size_t kVariantMemSize = 16;

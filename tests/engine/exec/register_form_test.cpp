@@ -82,7 +82,7 @@ std::string ReadFile(const fs::path& path) {
   return text;
 }
 
-TEST(DecodedCode, RunsEveryEndToEndScriptAsTheByteCodeDoes) {
+TEST(RegisterForm, RunsEveryEndToEndScriptAsTheByteCodeDoes) {
   const HostSetup dk2Host = [](TPSExec& exec, dk2::SimulatedHost& host) { dk2::RegisterSimulatedHost(exec, host); };
   std::vector<fs::path> scripts;
   const fs::path root = fs::path(DRAVIK_TEST_DATA_DIR).parent_path() / "e2e";
@@ -113,7 +113,7 @@ void CompareOnImage(const std::string& image, const std::string& name, int& comp
   ++compared;
 }
 
-TEST(DecodedCode, RunsTheCorpusAndTheFuzzImagesAsTheByteCodeDoes) {
+TEST(RegisterForm, RunsTheCorpusAndTheFuzzImagesAsTheByteCodeDoes) {
   int compared = 0;
   for (std::string_view folder : {"check", "dump"}) {
     const std::string dir = dk2::golden::CorpusDir(folder);

@@ -1,0 +1,649 @@
+// The register machine: runs procedures in their register form (register_code.h) and leaves
+// to the byte code (interpreter.cpp) whatever the form does not cover.
+//
+// The outer loop decides, frame by frame, which of the two runs. A frame runs in the register
+// form from its start when its layout checks out on entry (parameters where the translation
+// expects them, room for the whole frame in the stack's current segment); it stays in that form
+// until it returns, except that the byte code takes over for an instruction or a group now and
+// then, after which the machine comes back at the next group start. A frame whose slots no
+// longer look as the translation says runs from its byte code until it returns.
+//
+// The inner loop never reports a fault itself except for faults of the value operations, which
+// it reports exactly as the byte code does (same frame, same position). Everything else that
+// could fail goes back to the byte code first (a deopt).
+
+#include <cstring>
+
+#include "engine/exec/interpreter.h"
+#include "engine/exec/translator.h"
+#include "engine/values/operators.h"
+
+namespace dravik::engine {
+
+namespace {
+
+std::size_t ReturnAddressBytes(const TPSExec& exec) { return TPSStack::SlotBytes(exec.ReturnAddressType().memSize); }
+
+// 32-bit division as the arithmetic rules have it; false for a zero divisor.
+inline bool DivideS32(std::uint32_t a, std::uint32_t b, std::uint32_t& r) {
+  if (b == 0) return false;
+  // The most negative value divided by -1 wraps to itself.
+  r = b == 0xFFFFFFFFu ? 0u - a : static_cast<std::uint32_t>(static_cast<std::int32_t>(a) / static_cast<std::int32_t>(b));
+  return true;
+}
+inline bool ModuloS32(std::uint32_t a, std::uint32_t b, std::uint32_t& r) {
+  if (b == 0) return false;
+  r = b == 0xFFFFFFFFu ? 0u : static_cast<std::uint32_t>(static_cast<std::int32_t>(a) % static_cast<std::int32_t>(b));
+  return true;
+}
+inline bool DivideU32(std::uint32_t a, std::uint32_t b, std::uint32_t& r) {
+  if (b == 0) return false;
+  r = a / b;
+  return true;
+}
+inline bool ModuloU32(std::uint32_t a, std::uint32_t b, std::uint32_t& r) {
+  if (b == 0) return false;
+  r = a % b;
+  return true;
+}
+
+// The three-way result of a comparison, tested against a condition mask (kCondMask).
+template <class T>
+inline bool Holds(std::uint8_t mask, T a, T b) {
+  const int r = (a > b) - (a < b);
+  return ((mask >> (r + 1)) & 1) != 0;
+}
+
+// A pointer slot's target when it is a 32-bit integer; null otherwise (a null pointer too).
+inline std::uint8_t* Target32(const std::uint8_t* pointer) {
+  auto* target = Load<std::uint8_t*>(pointer + PointerLayout::kTarget);
+  const auto* type = Load<const TPSTypeRec*>(pointer + PointerLayout::kType);
+  if (target == nullptr || (type->baseType != tcS32 && type->baseType != tcU32)) return nullptr;
+  return target;
+}
+
+}  // namespace
+
+// --- Frames --------------------------------------------------------------------------------
+
+FrameMode Interpreter::ModeOf(std::int32_t frameBase) const {
+  if (frameBase < 0) return x_.mainFrameMode_;
+  const auto index = static_cast<std::size_t>(frameBase);
+  if (!x_.IsReturnAddressSlot(index)) return FrameMode::kByteCode;
+  return static_cast<FrameMode>(Load<std::uint8_t>(static_cast<std::uint8_t*>(x_.stack_.ValueAt(index)) +
+                                                   ReturnAddressLayout::kFrameMode));
+}
+
+void Interpreter::SetMode(std::int32_t frameBase, FrameMode mode) {
+  if (frameBase < 0) {
+    x_.mainFrameMode_ = mode;
+    return;
+  }
+  const auto index = static_cast<std::size_t>(frameBase);
+  if (x_.IsReturnAddressSlot(index))
+    Store(static_cast<std::uint8_t*>(x_.stack_.ValueAt(index)) + ReturnAddressLayout::kFrameMode,
+          static_cast<std::uint8_t>(mode));
+}
+
+// Where the first local of a frame that runs in the register form lies.
+std::uint8_t* Interpreter::FrameStart(std::int32_t frameBase) const {
+  if (frameBase < 0) return x_.mainFrameStart_;
+  return static_cast<std::uint8_t*>(x_.stack_.ValueAt(static_cast<std::size_t>(frameBase))) + ReturnAddressBytes(x_);
+}
+
+// A frame at its very start: translates the procedure if that has not been tried yet, and sets
+// the frame's mode. True when it runs in the register form; frameStart is then where its first
+// local goes.
+bool Interpreter::EnterFrame(const TPSInternalProcRec& proc, std::int32_t frameBase, std::uint8_t*& frameStart) {
+  if (!proc.translated) {
+    proc.registerCode = TranslateProcedure(proc, x_, x_.stack_, frameBase);
+    proc.translated = true;
+  }
+  const RegisterCode* code = proc.registerCode.get();
+  TPSStack::FrameAccess access(x_.stack_);
+  bool fits = code != nullptr && x_.stack_.Count() == static_cast<std::size_t>(frameBase + 1);
+  std::uint8_t* start = nullptr;
+  if (fits) {
+    start = access.Reserve(static_cast<std::size_t>(code->frameBytes), code->maxDepth);
+    fits = start != nullptr && (frameBase < 0 || start == FrameStart(frameBase));
+  }
+  // The parameters lie where the translation has them, in the segment the frame starts in.
+  for (std::size_t k = 0; fits && k < code->paramTypes.size(); ++k) {
+    const std::int64_t index = std::int64_t{frameBase} - 1 - static_cast<std::int64_t>(k);
+    fits = index >= 0 && &x_.stack_.TypeAt(static_cast<std::size_t>(index)) == code->paramTypes[k] &&
+           x_.stack_.ValueAt(static_cast<std::size_t>(index)) == start + code->paramOffsets[k] &&
+           access.InCurrentSegment(start + code->paramOffsets[k]);
+  }
+  SetMode(frameBase, fits ? FrameMode::kRegister : FrameMode::kByteCode);
+  if (fits && frameBase < 0) x_.mainFrameStart_ = start;
+  frameStart = start;
+  return fits;
+}
+
+// Whether the frame's slots are those the translation has at a group start: count, types,
+// places. The parameters were checked on entry and cannot change under the return address.
+bool Interpreter::FrameMatches(const RegisterCode& code, const SyncPoint& sync, std::uint8_t* frameStart,
+                               std::int32_t frameBase) const {
+  const std::size_t first = static_cast<std::size_t>(frameBase + 1);
+  if (x_.stack_.Count() != first + sync.depth) return false;
+  TPSStack::FrameAccess access(x_.stack_);
+  if (!access.InCurrentSegment(frameStart + std::max(sync.end - 1, 0))) return false;
+  for (std::int32_t node = sync.layout; node != kEmptyLayout; node = code.layouts.Below(node)) {
+    const LayoutNode& slot = code.layouts[node];
+    const std::size_t index = first + slot.depth - 1;
+    if (&x_.stack_.TypeAt(index) != slot.type || x_.stack_.ValueAt(index) != frameStart + slot.offset) return false;
+  }
+  return true;
+}
+
+// Whether the current frame can go on in the register form from where it is; runs it if so.
+bool Interpreter::ResumeInRegisterForm() {
+  const TPSInternalProcRec* proc = x_.currentProc_;
+  if (proc == nullptr) return false;
+  const std::int32_t frameBase = x_.frameBase_;
+  std::uint8_t* frameStart = nullptr;
+  switch (ModeOf(frameBase)) {
+    case FrameMode::kByteCode:
+      return false;
+    case FrameMode::kUnchecked:
+      // Only a frame that has done nothing yet can be taken over.
+      if (x_.position_ != 0 || x_.stack_.Count() != static_cast<std::size_t>(frameBase + 1)) {
+        SetMode(frameBase, FrameMode::kByteCode);
+        return false;
+      }
+      if (!EnterFrame(*proc, frameBase, frameStart)) return false;
+      break;
+    case FrameMode::kRegister:
+      frameStart = FrameStart(frameBase);
+      break;
+  }
+  const RegisterCode& code = *proc->registerCode;
+  const std::int32_t group = code.GroupAt(x_.position_);
+  if (group < 0) return false;
+  const RGroup& start = code.groups[static_cast<std::size_t>(group)];
+  const SyncPoint& sync = code.syncs[static_cast<std::size_t>(start.sync)];
+  if (verify_ && !FrameMatches(code, sync, frameStart, frameBase)) {
+    SetMode(frameBase, FrameMode::kByteCode);
+    return false;
+  }
+  verify_ = true;
+  const Exit exit = RunRegisterCode(&code, code.code.data() + start.first, frameStart, frameBase);
+  // A deopt leaves a group to the byte code, which must get past the group's start first.
+  if (exit == Exit::kDeopt && x_.status_ == ExecStatus::kRunning) StepInFrame();
+  return true;
+}
+
+// One instruction from the bytes. A frame in the register form that the byte code takes
+// somewhere the translation never looked at stays with the byte code from then on.
+void Interpreter::StepInFrame() {
+  const TPSInternalProcRec* proc = x_.currentProc_;
+  const std::int32_t frameBase = x_.frameBase_;
+  StepFromBytes();
+  if (x_.status_ != ExecStatus::kRunning || x_.currentProc_ != proc || x_.frameBase_ != frameBase ||
+      proc == nullptr || ModeOf(frameBase) != FrameMode::kRegister)
+    return;
+  const RegisterCode& code = *proc->registerCode;
+  if (!code.Analyzed(x_.position_)) SetMode(frameBase, FrameMode::kByteCode);
+}
+
+void Interpreter::RunRegisterForm() {
+  while (x_.status_ == ExecStatus::kRunning) {
+    if (!ResumeInRegisterForm()) StepInFrame();
+  }
+}
+
+// --- Inside a frame --------------------------------------------------------------------------
+
+void Interpreter::Sync(const RegisterCode& code, std::int32_t syncIndex, std::uint8_t* fp, std::int32_t frameBase) {
+  const SyncPoint& sync = code.syncs[static_cast<std::size_t>(syncIndex)];
+  TPSStack::FrameAccess access(x_.stack_);
+  TPSStack::Slot* slots = access.Slots() + (frameBase + 1);
+  const SyncEntry* entry = code.entries.data() + sync.firstEntry;
+  for (std::uint32_t i = 0; i < sync.entryCount; ++i, ++entry) slots[entry->index] = {entry->type, fp + entry->offset};
+  access.SetTop(static_cast<std::size_t>(frameBase + 1) + sync.depth, fp + sync.end);
+  x_.position_ = sync.position;
+}
+
+// An operand of a generic instruction, as the byte code resolves it; false when the byte code
+// would report a fault.
+bool Interpreter::ResolveLoc(const RLoc& loc, std::uint8_t* fp, std::int32_t, ValueRef& ref) const {
+  ref = {loc.base == RLoc::Base::kFrame ? fp + loc.at : reinterpret_cast<std::uint8_t*>(loc.at), loc.type};
+  if (loc.select != RLoc::Select::kWhole) {
+    if (ref.type->baseType == tcPointer && (ref = FollowPointer(ref)).data == nullptr) return false;
+    std::uint32_t index = loc.index;
+    if (loc.select == RLoc::Select::kIndexVariable) {
+      const ValueRef indexValue{loc.indexBase == RLoc::Base::kFrame ? fp + loc.indexAt
+                                                                    : reinterpret_cast<std::uint8_t*>(loc.indexAt),
+                                loc.indexType};
+      index = static_cast<std::uint32_t>(SmallIntegerValue(indexValue));
+    }
+    ArrayBlock* block = nullptr;
+    if (SelectElementOf(ref, index, block) != ErNoError) return false;
+  }
+  if (loc.follow && ref.type->baseType == tcPointer && (ref = FollowPointer(ref)).data == nullptr) return false;
+  return true;
+}
+
+void Interpreter::ReleaseFrameSlots(const RegisterCode& code, const RInstr& ret, std::uint8_t* fp) {
+  const SyncEntry* entry = code.entries.data() + ret.a;
+  for (std::intptr_t i = 0; i < ret.b; ++i, ++entry) {
+    std::uint8_t* value = fp + entry->offset;
+    if (!(entry->type->baseType == tcPointer && KeepsNothing(value))) FinalizeValue(value, *entry->type);
+  }
+}
+
+#if defined(__GNUC__)
+#define DRAVIK_COMPUTED_GOTO 1
+#else
+#define DRAVIK_COMPUTED_GOTO 0
+#endif
+
+#if DRAVIK_COMPUTED_GOTO
+#define REG_CASE(name) L_##name:
+#define REG_DISPATCH() goto* kLabels[static_cast<std::size_t>(ip->op)]
+#else
+#define REG_CASE(name) case RegOp::k##name:
+#define REG_DISPATCH() goto dispatch
+#endif
+#define REG_NEXT() \
+  do {             \
+    ++ip;          \
+    REG_DISPATCH(); \
+  } while (0)
+// A jump back counts towards a stop request.
+#define REG_JUMP(index)                                   \
+  do {                                                    \
+    to = base + (index);                                  \
+    if (to <= ip && x_.StopRequested()) goto stop_at_jump; \
+    ip = to;                                              \
+    REG_DISPATCH();                                       \
+  } while (0)
+
+#define REG_F(x) (fp + (x))
+#define REG_G(x) (reinterpret_cast<std::uint8_t*>(x))
+#define REG_LOAD32_F(x) Load<std::uint32_t>(REG_F(x))
+#define REG_LOAD32_G(x) Load<std::uint32_t>(REG_G(x))
+#define REG_LOAD32_K(x) static_cast<std::uint32_t>(x)
+
+// dest := a op b for the eight source modes.
+#define REG_BINARY(NAME, MA, MB, COMPUTE)                                          \
+  REG_CASE(NAME##MA##MB) {                                                         \
+    const std::uint32_t a = REG_LOAD32_##MA(ip->b), b = REG_LOAD32_##MB(ip->c);   \
+    std::uint32_t r;                                                               \
+    COMPUTE;                                                                       \
+    Store(REG_F(ip->a), r);                                                        \
+    REG_NEXT();                                                                    \
+  }
+#define REG_BINARY_ALL(NAME, COMPUTE)                                                                   \
+  REG_BINARY(NAME, F, F, COMPUTE) REG_BINARY(NAME, F, G, COMPUTE) REG_BINARY(NAME, F, K, COMPUTE)      \
+  REG_BINARY(NAME, G, F, COMPUTE) REG_BINARY(NAME, G, G, COMPUTE) REG_BINARY(NAME, G, K, COMPUTE)      \
+  REG_BINARY(NAME, K, F, COMPUTE) REG_BINARY(NAME, K, G, COMPUTE)
+
+// Comparisons: into a byte, or a jump when the condition holds.
+#define REG_COMPARE(NAME, MA, MB, T)                                                                   \
+  REG_CASE(NAME##MA##MB) {                                                                             \
+    Store(REG_F(ip->a), static_cast<std::uint8_t>(                                                     \
+                            Holds(ip->sub, static_cast<T>(REG_LOAD32_##MA(ip->b)), static_cast<T>(REG_LOAD32_##MB(ip->c))))); \
+    REG_NEXT();                                                                                        \
+  }
+#define REG_COMPARE_JUMP(NAME, MA, MB, T)                                                               \
+  REG_CASE(NAME##MA##MB) {                                                                              \
+    if (Holds(ip->sub, static_cast<T>(REG_LOAD32_##MA(ip->b)), static_cast<T>(REG_LOAD32_##MB(ip->c)))) \
+      REG_JUMP(ip->target);                                                                             \
+    REG_NEXT();                                                                                         \
+  }
+#define REG_MODES_ALL(MACRO, NAME, T)                                                     \
+  MACRO(NAME, F, F, T) MACRO(NAME, F, G, T) MACRO(NAME, F, K, T) MACRO(NAME, G, F, T)     \
+  MACRO(NAME, G, G, T) MACRO(NAME, G, K, T) MACRO(NAME, K, F, T) MACRO(NAME, K, G, T)
+
+Interpreter::Exit Interpreter::RunRegisterCode(const RegisterCode* code, const RInstr* ip, std::uint8_t* fp,
+                                               std::int32_t frameBase) {
+#if DRAVIK_COMPUTED_GOTO
+  static const void* const kLabels[] = {
+#define DRAVIK_REG_LABEL(name) &&L_##name,
+      DRAVIK_REG_OPS(DRAVIK_REG_LABEL)
+#undef DRAVIK_REG_LABEL
+  };
+  static_assert(sizeof kLabels / sizeof kLabels[0] == static_cast<std::size_t>(RegOp::kCount));
+#endif
+  const RInstr* base = code->code.data();
+  const RInstr* to = nullptr;
+  std::int32_t fb = frameBase;
+  const std::size_t raBytes = ReturnAddressBytes(x_);
+  TPSStack::FrameAccess stack(x_.stack_);
+  ValueRef d, s, t;
+
+  REG_DISPATCH();
+#if !DRAVIK_COMPUTED_GOTO
+dispatch:
+  switch (ip->op) {
+#endif
+
+  // --- Leaving the register form ---------------------------------------------------------
+
+  REG_CASE(Deopt) goto deopt;
+
+  REG_CASE(Ref) {
+    Sync(*code, ip->sync, fp, fb);
+    const TPSInternalProcRec* proc = x_.currentProc_;
+    const std::uint32_t reported = x_.errorsReported_;
+    if (!Guarded([this] { StepFromBytes(); })) {
+      x_.ReportCaughtException(caught_);
+      return Exit::kLeft;
+    }
+    // Back in this frame at the start of a group whose frame the step left as the translation
+    // has it: on from there.
+    if (x_.status_ != ExecStatus::kRunning || x_.currentProc_ != proc || x_.frameBase_ != fb ||
+        x_.errorsReported_ != reported)
+      return Exit::kLeft;
+    const std::int32_t group = code->GroupAt(x_.position_);
+    if (group < 0 || (x_.position_ != static_cast<std::uint32_t>(ip->a) && x_.position_ != static_cast<std::uint32_t>(ip->b)))
+      return Exit::kLeft;
+    ip = base + code->groups[static_cast<std::size_t>(group)].first;
+    REG_DISPATCH();
+  }
+
+  // --- Control ---------------------------------------------------------------------------
+
+  REG_CASE(Goto) REG_JUMP(ip->target);
+  REG_CASE(JumpIfFlag) {
+    if (x_.flag_) REG_JUMP(ip->target);
+    REG_NEXT();
+  }
+  REG_CASE(JumpIfNotFlag) {
+    if (!x_.flag_) REG_JUMP(ip->target);
+    REG_NEXT();
+  }
+  REG_CASE(JumpIfZero8) {
+    if (Load<std::uint8_t>(REG_F(ip->a)) == 0) REG_JUMP(ip->target);
+    REG_NEXT();
+  }
+  REG_CASE(JumpIfNotZero8) {
+    if (Load<std::uint8_t>(REG_F(ip->a)) != 0) REG_JUMP(ip->target);
+    REG_NEXT();
+  }
+  REG_CASE(JumpIfZero32) {
+    if (Load<std::uint32_t>(REG_F(ip->a)) == 0) REG_JUMP(ip->target);
+    REG_NEXT();
+  }
+  REG_CASE(JumpIfNotZero32) {
+    if (Load<std::uint32_t>(REG_F(ip->a)) != 0) REG_JUMP(ip->target);
+    REG_NEXT();
+  }
+  REG_MODES_ALL(REG_COMPARE_JUMP, CmpJumpS, std::int32_t)
+  REG_MODES_ALL(REG_COMPARE_JUMP, CmpJumpU, std::uint32_t)
+
+  REG_CASE(CallScript) {
+    Sync(*code, ip->sync, fp, fb);
+    if (x_.StopRequested()) {
+      x_.position_ = static_cast<std::uint32_t>(ip->c);
+      x_.StopRun();
+      return Exit::kLeft;
+    }
+    // The return address goes on top of the arguments, and the callee's frame above it.
+    const auto index = static_cast<std::size_t>(fb + 1 + ip->b);
+    std::uint8_t* ra = REG_F(ip->a);
+    stack.Slots()[index] = {&x_.ReturnAddressType(), ra};
+    Store(ra + ReturnAddressLayout::kProc, x_.currentProc_);
+    Store(ra + ReturnAddressLayout::kPosition, static_cast<std::uint32_t>(ip->c));
+    Store(ra + ReturnAddressLayout::kFrameBase, fb);
+    Store(ra + ReturnAddressLayout::kResume, static_cast<std::int32_t>(ip - base + 1));
+    Store(ra + ReturnAddressLayout::kFrameMode, static_cast<std::uint8_t>(FrameMode::kUnchecked));
+    stack.SetTop(index + 1, ra + raBytes);
+    const auto& callee = *static_cast<const TPSInternalProcRec*>(ip->p);
+    x_.EnterProc(callee, 0);
+    x_.frameBase_ = fb = static_cast<std::int32_t>(index);
+    if (!EnterFrame(callee, fb, fp)) return Exit::kLeft;
+    code = callee.registerCode.get();
+    base = code->code.data();
+    ip = base + code->groups[0].first;
+    REG_DISPATCH();
+  }
+
+  REG_CASE(CallHost) {
+    Sync(*code, ip->sync, fp, fb);
+    x_.position_ = static_cast<std::uint32_t>(ip->c);
+    if (x_.StopRequested()) {
+      x_.StopRun();
+      return Exit::kLeft;
+    }
+    const TPSInternalProcRec* proc = x_.currentProc_;
+    const std::uint32_t reported = x_.errorsReported_;
+    x_.CallHostProc(*static_cast<TPSExternalProcRec*>(const_cast<void*>(ip->p)));
+    // The host routine may have stopped, suspended, halted or unloaded the machine, or run
+    // script code of its own (which leaves the frame as it found it).
+    if (x_.status_ != ExecStatus::kRunning || x_.currentProc_ != proc || x_.frameBase_ != fb ||
+        x_.errorsReported_ != reported)
+      return Exit::kLeft;
+    REG_NEXT();
+  }
+
+  REG_CASE(Return) {
+    if (!x_.handlers_.empty() && x_.BelongsToCurrentProc(x_.handlers_.back())) goto ref_this;
+    if (fb < 0) {
+      // The main procedure has finished; its slots go with the run.
+      Sync(*code, ip->sync, fp, fb);
+      x_.status_ = ExecStatus::kLoaded;
+      return Exit::kLeft;
+    }
+    ReleaseFrameSlots(*code, *ip, fp);
+    std::uint8_t* ra = fp - raBytes;
+    const auto* proc = Load<const TPSInternalProcRec*>(ra + ReturnAddressLayout::kProc);
+    const auto position = Load<std::uint32_t>(ra + ReturnAddressLayout::kPosition);
+    const auto callerBase = Load<std::int32_t>(ra + ReturnAddressLayout::kFrameBase);
+    const auto resume = Load<std::int32_t>(ra + ReturnAddressLayout::kResume);
+    stack.SetTop(static_cast<std::size_t>(fb), ra);
+    x_.frameBase_ = fb = callerBase;
+    if (proc == nullptr) {
+      x_.position_ = position;
+      x_.status_ = x_.returnStatus_;
+      return Exit::kLeft;
+    }
+    x_.EnterProc(*proc, position);
+    if (resume < 0) return Exit::kLeft;
+    code = proc->registerCode.get();
+    base = code->code.data();
+    fp = FrameStart(fb);
+    ip = base + resume;
+    REG_DISPATCH();
+  }
+
+  // --- Slots -----------------------------------------------------------------------------
+
+  REG_CASE(Clear8) {
+    Store(REG_F(ip->a), std::uint64_t{0});
+    REG_NEXT();
+  }
+  REG_CASE(ClearN) {
+    std::memset(REG_F(ip->a), 0, static_cast<std::size_t>(ip->b));
+    REG_NEXT();
+  }
+  REG_CASE(Release) {
+    std::uint8_t* value = REG_F(ip->a);
+    const auto& type = *static_cast<const TPSTypeRec*>(ip->p);
+    if (!(type.baseType == tcPointer && KeepsNothing(value))) FinalizeValue(value, type);
+    REG_NEXT();
+  }
+  REG_CASE(PushAddress) {
+    // A pointer to a variable, pushed as OpPushVar pushes it: nothing to keep alive.
+    void* target = ip->sub == 0 ? static_cast<void*>(REG_F(ip->b)) : reinterpret_cast<void*>(ip->b);
+    const std::uint32_t stackIndex =
+        ip->sub == 0 ? static_cast<std::uint32_t>(fb + ip->c) : static_cast<std::uint32_t>(kNotOnStack);
+    StorePointer(REG_F(ip->a), {target, static_cast<const TPSTypeRec*>(ip->p), stackIndex, {}});
+    REG_NEXT();
+  }
+
+  // --- 32-bit integers -------------------------------------------------------------------
+
+  REG_CASE(Mov32FF) {
+    Store(REG_F(ip->a), REG_LOAD32_F(ip->b));
+    REG_NEXT();
+  }
+  REG_CASE(Mov32FG) {
+    Store(REG_F(ip->a), REG_LOAD32_G(ip->b));
+    REG_NEXT();
+  }
+  REG_CASE(Mov32FK) {
+    Store(REG_F(ip->a), REG_LOAD32_K(ip->b));
+    REG_NEXT();
+  }
+  REG_CASE(Mov32GF) {
+    Store(REG_G(ip->a), REG_LOAD32_F(ip->b));
+    REG_NEXT();
+  }
+  REG_CASE(Mov32GG) {
+    Store(REG_G(ip->a), REG_LOAD32_G(ip->b));
+    REG_NEXT();
+  }
+  REG_CASE(Mov32GK) {
+    Store(REG_G(ip->a), REG_LOAD32_K(ip->b));
+    REG_NEXT();
+  }
+
+  REG_BINARY_ALL(Add, r = a + b)
+  REG_BINARY_ALL(Sub, r = a - b)
+  REG_BINARY_ALL(Mul, r = a * b)
+  REG_BINARY_ALL(And, r = a & b)
+  REG_BINARY_ALL(Or, r = a | b)
+  REG_BINARY_ALL(Xor, r = a ^ b)
+  REG_BINARY_ALL(Shl, r = a << (b & 31))
+  REG_BINARY_ALL(ShrS, r = static_cast<std::uint32_t>(static_cast<std::int32_t>(a) >> (b & 31)))
+  REG_BINARY_ALL(ShrU, r = a >> (b & 31))
+  REG_BINARY_ALL(DivS, if (!DivideS32(a, b, r)) goto deopt)
+  REG_BINARY_ALL(DivU, if (!DivideU32(a, b, r)) goto deopt)
+  REG_BINARY_ALL(ModS, if (!ModuloS32(a, b, r)) goto deopt)
+  REG_BINARY_ALL(ModU, if (!ModuloU32(a, b, r)) goto deopt)
+
+  REG_CASE(Inc32F) {
+    Store(REG_F(ip->a), REG_LOAD32_F(ip->a) + 1u);
+    REG_NEXT();
+  }
+  REG_CASE(Dec32F) {
+    Store(REG_F(ip->a), REG_LOAD32_F(ip->a) - 1u);
+    REG_NEXT();
+  }
+  REG_CASE(Inc32G) {
+    Store(REG_G(ip->a), REG_LOAD32_G(ip->a) + 1u);
+    REG_NEXT();
+  }
+  REG_CASE(Dec32G) {
+    Store(REG_G(ip->a), REG_LOAD32_G(ip->a) - 1u);
+    REG_NEXT();
+  }
+
+  REG_MODES_ALL(REG_COMPARE, CmpS, std::int32_t)
+  REG_MODES_ALL(REG_COMPARE, CmpU, std::uint32_t)
+
+  REG_CASE(SetFlag8) {
+    x_.flag_ = (Load<std::uint8_t>(REG_F(ip->a)) != 0) != (ip->sub != 0);
+    REG_NEXT();
+  }
+  REG_CASE(SetFlag32) {
+    x_.flag_ = (Load<std::uint32_t>(REG_F(ip->a)) != 0) != (ip->sub != 0);
+    REG_NEXT();
+  }
+
+  REG_CASE(LoadVia32) {
+    const std::uint8_t* target = Target32(REG_F(ip->b));
+    if (target == nullptr) goto deopt;
+    Store(REG_F(ip->a), Load<std::uint32_t>(target));
+    REG_NEXT();
+  }
+  REG_CASE(StoreVia32F) {
+    std::uint8_t* target = Target32(REG_F(ip->a));
+    if (target == nullptr) goto deopt;
+    Store(target, REG_LOAD32_F(ip->b));
+    REG_NEXT();
+  }
+  REG_CASE(StoreVia32K) {
+    std::uint8_t* target = Target32(REG_F(ip->a));
+    if (target == nullptr) goto deopt;
+    Store(target, REG_LOAD32_K(ip->b));
+    REG_NEXT();
+  }
+
+  // --- Any types -------------------------------------------------------------------------
+
+  REG_CASE(Assign) {
+    if (!ResolveLoc(code->locs[static_cast<std::size_t>(ip->a)], fp, fb, d) ||
+        !ResolveLoc(code->locs[static_cast<std::size_t>(ip->b)], fp, fb, s))
+      goto deopt;
+    if (!Guarded([&] { AssignValue(d, s, x_); })) goto fault;
+    REG_NEXT();
+  }
+  REG_CASE(Calculate) {
+    if (!ResolveLoc(code->locs[static_cast<std::size_t>(ip->a)], fp, fb, d) ||
+        !ResolveLoc(code->locs[static_cast<std::size_t>(ip->b)], fp, fb, s))
+      goto deopt;
+    if (!Guarded([&] { CalculateValue(static_cast<CalcOp>(ip->sub), d, s, x_); })) goto fault;
+    REG_NEXT();
+  }
+  REG_CASE(Compare) {
+    if (!ResolveLoc(code->locs[static_cast<std::size_t>(ip->a)], fp, fb, d) ||
+        !ResolveLoc(code->locs[static_cast<std::size_t>(ip->b)], fp, fb, s) ||
+        !ResolveLoc(code->locs[static_cast<std::size_t>(ip->c)], fp, fb, t) || !IsSmallIntegerCode(d.type->baseType))
+      goto deopt;
+    bool result = false;
+    if (!Guarded([&] { result = CompareValues(static_cast<CompareOp>(ip->sub), s, t, x_); })) goto fault;
+    StoreTruth(d, result);
+    REG_NEXT();
+  }
+  REG_CASE(Increment) {
+    if (!ResolveLoc(code->locs[static_cast<std::size_t>(ip->a)], fp, fb, d)) goto deopt;
+    if (!Guarded([&] { IncrementValue(d); })) goto fault;
+    REG_NEXT();
+  }
+  REG_CASE(Decrement) {
+    if (!ResolveLoc(code->locs[static_cast<std::size_t>(ip->a)], fp, fb, d)) goto deopt;
+    if (!Guarded([&] { DecrementValue(d); })) goto fault;
+    REG_NEXT();
+  }
+  REG_CASE(JumpIfTrue) {
+    if (!ResolveLoc(code->locs[static_cast<std::size_t>(ip->a)], fp, fb, d) || !IsSmallIntegerCode(d.type->baseType))
+      goto deopt;
+    if (SmallIntegerValue(d) != 0) REG_JUMP(ip->target);
+    REG_NEXT();
+  }
+  REG_CASE(JumpIfFalse) {
+    if (!ResolveLoc(code->locs[static_cast<std::size_t>(ip->a)], fp, fb, d) || !IsSmallIntegerCode(d.type->baseType))
+      goto deopt;
+    if (SmallIntegerValue(d) == 0) REG_JUMP(ip->target);
+    REG_NEXT();
+  }
+  REG_CASE(SetFlag) {
+    if (!ResolveLoc(code->locs[static_cast<std::size_t>(ip->a)], fp, fb, d) || !IsSmallIntegerCode(d.type->baseType))
+      goto deopt;
+    x_.flag_ = (SmallIntegerValue(d) != 0) != (ip->sub != 0);
+    REG_NEXT();
+  }
+
+#if !DRAVIK_COMPUTED_GOTO
+    default:
+      goto deopt;
+  }
+#endif
+
+deopt:
+  Sync(*code, ip->sync, fp, fb);
+  return Exit::kDeopt;
+
+ref_this:
+  // The byte code runs this one instruction and the outer loop goes on from wherever it leads.
+  Sync(*code, ip->sync, fp, fb);
+  return Exit::kDeopt;
+
+fault:
+  // A value operation failed: reported as the byte code reports it, after the instruction's
+  // operands, with the frame as it was before the instruction.
+  Sync(*code, ip->sync, fp, fb);
+  x_.position_ = static_cast<std::uint32_t>(ip->target);
+  x_.ReportCaughtException(caught_);
+  return Exit::kLeft;
+
+stop_at_jump:
+  Sync(*code, to->sync, fp, fb);
+  x_.StopRun();
+  return Exit::kLeft;
+}
+
+}  // namespace dravik::engine
