@@ -42,3 +42,14 @@ stop_wine_prefix() {
 run_windows() {
   "$(wine_loader)" "$@"
 }
+
+# The product's version and publisher, as dravik.exe's version record states them: FILEVERSION
+# 2, 0, 2, 101 is 2.0.2.101.
+product_version() {
+  sed -n 's/^FILEVERSION *\([0-9]*\), *\([0-9]*\), *\([0-9]*\), *\([0-9]*\).*/\1.\2.\3.\4/p' \
+    "$(dirname "${BASH_SOURCE[0]}")/../src/dravik/dravik.rc"
+}
+
+product_publisher() {
+  sed -n 's/^ *VALUE "CompanyName", "\(.*\)".*/\1/p' "$(dirname "${BASH_SOURCE[0]}")/../src/dravik/dravik.rc"
+}

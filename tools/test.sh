@@ -48,8 +48,12 @@ ctest --preset native -j "$(nproc)" || failed=1
 note "Windows tests under Wine ($(windows_test_preset) build)"
 run_windows "build/$(windows_test_preset)/tests/dravik_tests.exe" || failed=1
 
-note "dravik.exe end to end under Wine and Xvfb ($(windows_test_preset) build)"
-bash tests/wine/run_scenarios.sh "build/$(windows_test_preset)" || failed=1
+note "The setup program and the portable zip (tools/dist.sh)"
+bash tools/dist.sh || failed=1
+setup=$(ls dist/dravik-*-setup.exe 2>/dev/null | head -n 1)
+
+note "dravik.exe end to end under Wine and Xvfb ($(windows_test_preset) build), installed by ${setup:-no setup program}"
+bash tests/wine/run_scenarios.sh "build/$(windows_test_preset)" ${setup:+"$setup"} || failed=1
 
 note "dravik.exe under real mouse and keyboard input (Wine, Xvfb, xdotool)"
 bash tests/wine/gui_scenarios.sh "build/$(windows_test_preset)" || failed=1

@@ -12,6 +12,11 @@ namespace dravik::core {
 inline constexpr std::string_view kApplicationTitle = "Dravik2";  // also the caption of failure boxes
 inline constexpr std::string_view kErrorCaption = "Error";        // the known failures' boxes
 
+// How the system's default-apps settings name and describe the program.
+inline constexpr std::string_view kCapabilitiesName = "Dravik";
+inline constexpr std::string_view kCapabilitiesDescription =
+    "Mounts CD and DVD image files in your virtual-drive program with one double-click";
+
 inline constexpr std::string_view kCannotFindHost = "Cannot find Daemon Tools";
 inline constexpr std::string_view kCannotFindFile = "Cannot find file";
 inline constexpr std::string_view kErrorWhileCompiling = "Error while compiling script";

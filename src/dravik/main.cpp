@@ -1,11 +1,12 @@
 // dravik.exe: wires the Win32 backends into the application core, creates the main window, lets
 // the core decide the mode from the first argument, creates the About window, and runs the
-// message loop.
+// message loop. "/unregister" as the first argument gives everything back and ends instead.
 
 #include <string>
 #include <vector>
 
 #include "core/about/about_form.h"
+#include "core/associations/unregistration.h"
 #include "core/main_window/command_line.h"
 #include "core/main_window/main_window.h"
 #include "platform/win32/application_win.h"
@@ -41,6 +42,9 @@ int Run(HINSTANCE instance, int showCommand) {
   platform::VersionRecordsWin versionRecords;
   dravik::core::Platform system{registry,    shell,          files, clock, messageBoxes,
                                 application, versionRecords, platform::RegisterSystemAnsiCase};
+  const std::vector<std::string> arguments = Arguments();
+  // The uninstaller's way out: no window, the outcome in the exit status.
+  if (dravik::core::IsUnregisterSwitch(arguments)) return dravik::core::Unregister(registry, shell) ? 0 : 1;
 
   dravik::core::TForm1 form(system);
   dravik::windows::MainWindow window(form, clock.DecimalSeparator());
@@ -49,7 +53,7 @@ int Run(HINSTANCE instance, int showCommand) {
   messageBoxes.SetOwner(window.Handle());
 
   // Script mode and an immediate mount do all their work here and end the program.
-  form.FormCreate(Arguments());
+  form.FormCreate(arguments);
   if (application.Terminated()) return 0;
   dravik::core::TForm2 aboutForm(system);
   dravik::windows::AboutWindow about(aboutForm);

@@ -1,23 +1,27 @@
 #!/usr/bin/env bash
 # End-to-end scenarios of the real dravik.exe under Wine, on a virtual X display:
 #
-#   bash tests/wine/run_scenarios.sh BUILD_DIR
+#   bash tests/wine/run_scenarios.sh BUILD_DIR [SETUP_EXE]
 #
 # BUILD_DIR is a Windows build (build/windows-x64 where 32-bit code cannot run); it holds
 # src/dravik/dravik.exe with its scripts folder and tests/wine/{fake_host,dravik_probe}.exe.
+# SETUP_EXE, the setup program that tools/dist.sh builds, adds the scenarios of installing,
+# upgrading and uninstalling; they write what the registry and the list of installed programs
+# held before, between and after into BUILD_DIR/install-report.txt. The setup program is 32-bit:
+# where 32-bit code cannot run, those scenarios are reported as skipped.
 # Every scenario starts from a reset registry and a fresh copy of the program in a folder whose
 # name has blanks and a letter beyond ASCII; it drives the program through dravik_probe.exe and
 # checks the registry, dravik.log and the record that fake_host.exe, standing in for the
 # virtual-drive program, writes of each start.
 # Prints "ok NAME" or "FAIL NAME: why" per scenario and a summary line; exits non-zero when any
-# scenario fails.
+# scenario fails. ONLY=NAME in the environment runs that one scenario.
 set -uo pipefail
 
 # The whole run, Wine's first start included, must not take longer than this.
-readonly kRunSeconds=360
+readonly kRunSeconds=540
 
-if [ $# -ne 1 ] || [ ! -d "$1" ]; then
-  echo "usage: run_scenarios.sh BUILD_DIR" >&2
+if [ $# -lt 1 ] || [ $# -gt 2 ] || [ ! -d "$1" ] || { [ $# -eq 2 ] && [ ! -f "$2" ]; }; then
+  echo "usage: run_scenarios.sh BUILD_DIR [SETUP_EXE]" >&2
   exit 2
 fi
 
@@ -27,6 +31,7 @@ if [ -z "${DRAVIK_SCENARIO_DISPLAY:-}" ]; then
 fi
 
 build=$(cd "$1" && pwd)
+setup_exe=${2:+$(realpath "$2")}
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=../../tools/common.sh
 source "$here/../../tools/common.sh"
@@ -50,6 +55,7 @@ readonly kWineSeconds=60      # any one Wine start
 readonly kEndSeconds=45       # dravik.exe ending by itself
 readonly kHostSeconds=30      # the host's starts to show in its record
 readonly kQuietSeconds=2      # a start that must not happen has had time to happen
+readonly kUninstallSeconds=60 # the uninstaller, which runs on from a copy of itself, to finish
 # A window to appear or go; Wine may take over ten seconds for a first start on a busy machine.
 readonly kWindowSeconds=45
 
@@ -63,6 +69,10 @@ readonly kScriptFolder='C:\Scripts ü'
 readonly kSettingsKey='HKLM\Software\Varnholt\Dravik'
 readonly kPlayerKey='HKLM\SOFTWARE\CyberLink\PowerDVD'
 readonly kFixedExtensions=(cue iso ccd bwt mds cdi bin nrg)
+# Where the setup program installs, and its entry in the list of installed programs.
+readonly kInstallFolder='C:\Program Files\Dravik'
+readonly kUninstallKey='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Dravik'
+readonly kCapabilitiesKey="$kSettingsKey\\Capabilities"
 readonly kExtraExtensions=(img)
 readonly kLogHeaderStart='Only the last file mounted will be listed here. If you experience any '\
 'problems send this file to '
@@ -113,10 +123,12 @@ write_script() {
 }
 
 dravik_pid=
-start_dravik() {
-  win "$kProgram" "$@" >/dev/null 2>&1 &
+# start_program PROGRAM ARGS...: dravik.exe from PROGRAM; start_dravik: the scenarios' copy.
+start_program() {
+  win "$@" >/dev/null 2>&1 &
   dravik_pid=$!
 }
+start_dravik() { start_program "$kProgram" "$@"; }
 
 dravik_running() { [ -n "$dravik_pid" ] && kill -0 "$dravik_pid" 2>/dev/null; }
 
@@ -214,13 +226,14 @@ expect_host_start() {
   fail "no start of \"$program\" with \"$params\" in \"$folder\"; record: $(record_summary)"
 }
 
-log_file() { printf '%s/dravik.log' "$(unix_path "$kProgramFolder")"; }
+# log_file [PROGRAM_FOLDER]: the log beside the scenarios' copy of the program, or beside another.
+log_file() { printf '%s/dravik.log' "$(unix_path "${1:-$kProgramFolder}")"; }
 
-# expect_mount_log ENTRY: dravik.log is the header line and today's day count, ">>Mounting>>"
-# and ENTRY, each line ended by CR LF.
+# expect_mount_log ENTRY [PROGRAM_FOLDER]: dravik.log is the header line and today's day count,
+# ">>Mounting>>" and ENTRY, each line ended by CR LF.
 expect_mount_log() {
   local entry=$1 file content
-  file=$(log_file)
+  file=$(log_file "${2:-}")
   [ -f "$file" ] || fail "no dravik.log" || return
   content=$(iconv -f CP1252 -t UTF-8 <"$file" && printf x)
   content=${content%x}
@@ -241,7 +254,8 @@ expect_no_log() { [ ! -e "$(log_file)" ] || fail "dravik.log was written"; }
 # --- State between scenarios -------------------------------------------------------------------
 
 reset_state() {
-  local keys=('HKLM\Software\Varnholt' 'HKCR\dravikfile' 'HKLM\SOFTWARE\CyberLink') extension
+  local keys=('HKLM\Software\Varnholt' 'HKCR\dravikfile' 'HKLM\SOFTWARE\CyberLink' "$kUninstallKey"
+    'HKLM\Software\RegisteredApplications') extension
   for extension in "${kFixedExtensions[@]}" "${kExtraExtensions[@]}"; do
     keys+=("HKCR\\.$extension")
   done
@@ -254,6 +268,8 @@ reset_state() {
   cp "$dravik_exe" "$(unix_path "$kProgramFolder")/"
   cp -r "$shipped_scripts" "$(unix_path "$kProgramFolder")/"
   cp "$host_exe" "$(unix_path "$kHostFolder")/"
+  rm -rf "$(unix_path "$kInstallFolder")"
+  start_menu_entries | xargs -r -d '\n' rm -f
 }
 
 choose_host() { probe set-sz "$kSettingsKey" @ "$kHost" >/dev/null; }
@@ -489,6 +505,161 @@ scenario_about_window() {
   close_dravik
 }
 
+# --- Installing and uninstalling --------------------------------------------------------------
+
+readonly report=$build/install-report.txt
+readonly kInstalledFiles=(dravik.exe dk2.exe uninstall.exe 'scripts\mount.dk2' 'scripts\mount.dk2.default')
+readonly kUninstallValues=(DisplayName DisplayVersion Publisher DisplayIcon InstallLocation UninstallString
+  QuietUninstallString EstimatedSize NoModify NoRepair)
+
+installed() { printf '%s\\%s' "$kInstallFolder" "$1"; }
+
+start_menu_entries() { find "$WINEPREFIX/drive_c" -iname 'Dravik.lnk' 2>/dev/null; }
+
+# run_setup EXE: a silent install; the setup program ends when it is done.
+run_setup() { win "$1" /S >/dev/null 2>&1 || fail "$(basename "$1") /S ended with status $?"; }
+
+# Runs the uninstall command the entry names, silently, as the system's settings would. The
+# uninstaller goes on from a copy of itself and ends before that copy has finished: wait for its
+# entry and its folder to go.
+run_uninstall() {
+  local command program
+  command=$(probe reg "$kUninstallKey" QuietUninstallString)
+  [[ $command == 'REG_SZ "'*'" /S' ]] || fail "QuietUninstallString: $command" || return
+  program=${command#REG_SZ \"}
+  program=${program%\" /S}
+  win "$program" /S >/dev/null 2>&1
+  local tenths=0
+  while [ "$tenths" -lt $((kUninstallSeconds * 10)) ]; do
+    [ "$(probe reg "$kUninstallKey" DisplayName)" = "no key" ] && [ ! -e "$(unix_path "$kInstallFolder")" ] &&
+      return 0
+    sleep 0.5
+    tenths=$((tenths + 5))
+  done
+  fail "the uninstaller did not finish within $kUninstallSeconds s"
+}
+
+# report TITLE: what the registry holds of Dravik and of .iso and .cue, the entry in the list of
+# installed programs, and the installed files, as a section of the report.
+report() {
+  local lines=() name value
+  for name in @ dravikoldfile; do lines+=("HKCR\\.iso [$name] $(probe reg 'HKCR\.iso' "$name")"); done
+  lines+=("HKCR\\.iso\\OpenWithProgids [dravikfile] $(probe reg 'HKCR\.iso\OpenWithProgids' dravikfile)")
+  lines+=("HKCR\\.cue [@] $(probe reg 'HKCR\.cue' @)")
+  lines+=("HKCR\\dravikfile [@] $(probe reg 'HKCR\dravikfile' @)")
+  lines+=("HKCR\\dravikfile\\shell\\open\\command [@] $(probe reg 'HKCR\dravikfile\shell\open\command' @)")
+  for name in @ OneDrive "Additional Extensions"; do lines+=("$kSettingsKey [$name] $(probe reg "$kSettingsKey" "$name")"); done
+  for name in ApplicationName ApplicationDescription; do
+    lines+=("$kCapabilitiesKey [$name] $(probe reg "$kCapabilitiesKey" "$name")")
+  done
+  lines+=("$kCapabilitiesKey\\FileAssociations [.iso] $(probe reg "$kCapabilitiesKey\\FileAssociations" .iso)")
+  lines+=("HKLM\\Software\\RegisteredApplications [Dravik] $(probe reg 'HKLM\Software\RegisteredApplications' Dravik)")
+  for name in "${kUninstallValues[@]}"; do lines+=("$kUninstallKey [$name] $(probe reg "$kUninstallKey" "$name")"); done
+  for name in "${kInstalledFiles[@]}"; do
+    value=absent
+    [ -f "$(unix_path "$(installed "$name")")" ] && value="$(stat -c %s "$(unix_path "$(installed "$name")")") bytes"
+    lines+=("$(installed "$name"): $value")
+  done
+  lines+=("Start-menu entries: $(start_menu_entries | sed "s|^$WINEPREFIX/drive_c|C:|" | paste -sd ' ')")
+  { printf '== %s\n' "$1"; printf '%s\n' "${lines[@]}"; echo; } >>"$report"
+}
+
+expect_installed_files() {
+  local name
+  for name in "${kInstalledFiles[@]}"; do
+    [ -f "$(unix_path "$(installed "$name")")" ] || fail "not installed: $(installed "$name")" || return
+  done
+  [ -n "$(start_menu_entries)" ] || fail "no Start-menu entry"
+}
+
+expect_uninstall_entry() {
+  local version=$1 size
+  expect_reg "$kUninstallKey" DisplayName "REG_SZ Dravik" || return
+  expect_reg "$kUninstallKey" DisplayVersion "REG_SZ $version" || return
+  expect_reg "$kUninstallKey" Publisher "REG_SZ $(product_publisher)" || return
+  expect_reg "$kUninstallKey" DisplayIcon "REG_SZ $(installed dravik.exe),0" || return
+  expect_reg "$kUninstallKey" InstallLocation "REG_SZ $kInstallFolder" || return
+  expect_reg "$kUninstallKey" UninstallString "REG_SZ \"$(installed uninstall.exe)\"" || return
+  size=$(probe reg "$kUninstallKey" EstimatedSize)
+  # In KiB: the two programs alone take more than one.
+  [[ $size =~ ^REG_DWORD\ ([0-9]+)$ ]] && [ "${BASH_REMATCH[1]}" -gt 1 ] || fail "EstimatedSize: $size"
+}
+
+# expect_file_is WINDOWS_PATH FILE: the file holds exactly FILE's bytes.
+expect_file_is() { cmp -s "$(unix_path "$1")" "$2" || fail "$1 differs from $2"; }
+
+# A prefix whose .iso belongs to another program: a silent install, the user ticks .iso in the
+# installed program, a double-click on an image mounts it through the registered open command,
+# and a silent uninstall gives .iso back and leaves nothing of Dravik.
+scenario_install_and_uninstall() {
+  : >"$report"
+  probe set-sz 'HKCR\.iso' @ OldIso >/dev/null
+  report "before the install"
+  run_setup "$setup_exe" || return
+  report "after the install"
+  expect_installed_files || return
+  expect_uninstall_entry "$(product_version)" || return
+  expect_file_is "$(installed 'scripts\mount.dk2')" "$here/../../src/dravik/scripts/mount.dk2" || return
+  expect_reg 'HKCR\dravikfile' @ "no key" || return
+
+  choose_host && mount_at_once && make_image
+  start_program "$(installed dravik.exe)"
+  expect_main_window || return
+  probe click 102 >/dev/null || fail "no .iso glyph" || return
+  close_dravik || return
+  expect_reg 'HKCR\.iso' @ "REG_SZ dravikfile" || return
+  expect_reg 'HKCR\.iso\OpenWithProgids' dravikfile "REG_SZ " || return
+  expect_reg "$kCapabilitiesKey" ApplicationName "REG_SZ Dravik" || return
+  expect_reg "$kCapabilitiesKey\\FileAssociations" .iso "REG_SZ dravikfile" || return
+  expect_reg 'HKLM\Software\RegisteredApplications' Dravik "REG_SZ Software\\Varnholt\\Dravik\\Capabilities" ||
+    return
+  expect_reg 'HKCR\dravikfile\shell\open\command' @ "REG_SZ \"$(installed dravik.exe)\" \"%1\"" || return
+
+  # The shell opens the image with the class's open command, as a double-click does.
+  win start "$kImage" >/dev/null 2>&1
+  await_host_starts 1 || return
+  expect_host_start "$kHost" "-mount 0,\"$kImage\"" "$kImageFolder" || return
+  expect_mount_log "\"$kHost\" -mount 0,\"$kImage\"" "$kInstallFolder" || return
+  report "after choosing .iso in Dravik and mounting an image by the shell"
+
+  run_uninstall || return
+  report "after the uninstall"
+  expect_reg 'HKCR\.iso' @ "REG_SZ OldIso" || return
+  expect_reg 'HKCR\.iso' dravikoldfile absent || return
+  expect_reg 'HKCR\.iso\OpenWithProgids' dravikfile "no key" || return
+  expect_reg 'HKCR\.cue' @ "no key" || return
+  expect_reg 'HKCR\dravikfile' @ "no key" || return
+  expect_reg "$kSettingsKey" @ "no key" || return
+  expect_reg 'HKLM\Software\Varnholt' @ "no key" || return
+  expect_reg 'HKLM\Software\RegisteredApplications' Dravik absent || return
+  expect_reg "$kUninstallKey" DisplayName "no key" || return
+  [ -z "$(start_menu_entries)" ] || fail "the Start-menu entry stays: $(start_menu_entries)"
+}
+
+# An upgrade replaces the mount script that the earlier install shipped, but keeps one that the
+# user changed.
+scenario_upgrade_keeps_a_changed_mount_script() {
+  local old_script=$scratch/old-mount.dk2 old_setup=$scratch/old-setup.exe
+  local shipped=$here/../../src/dravik/scripts/mount.dk2 mine=$scratch/my-mount.dk2
+  printf '(* The mount script of an earlier version *)\r\nbegin\r\nend.\r\n' >"$old_script"
+  bash "$here/../../installer/build_installer.sh" "$build" "$old_setup" "$old_script" 2.0.1.0 >/dev/null ||
+    fail "cannot build the earlier setup program" || return
+  run_setup "$old_setup" || return
+  expect_uninstall_entry 2.0.1.0 || return
+  expect_file_is "$(installed 'scripts\mount.dk2')" "$old_script" || return
+
+  run_setup "$setup_exe" || return
+  expect_uninstall_entry "$(product_version)" || return
+  expect_file_is "$(installed 'scripts\mount.dk2')" "$shipped" || return
+
+  { cat "$shipped"; printf "  ExecuteFile('notepad.exe', '', '');\r\n"; } >"$mine"
+  cp "$mine" "$(unix_path "$(installed 'scripts\mount.dk2')")"
+  run_setup "$setup_exe" || return
+  expect_file_is "$(installed 'scripts\mount.dk2')" "$mine" || return
+  expect_file_is "$(installed 'scripts\mount.dk2.default')" "$shipped" || return
+  run_uninstall
+}
+
 readonly kScenarios=(
   first_start
   settings_close_writes_settings
@@ -507,6 +678,10 @@ readonly kScenarios=(
   refused_registry_write
   about_window
 )
+readonly kInstallScenarios=(
+  install_and_uninstall
+  upgrade_keeps_a_changed_mount_script
+)
 
 # --- The run -----------------------------------------------------------------------------------
 
@@ -514,9 +689,22 @@ start_wine_prefix || { echo "cannot start Wine" >&2; exit 1; }
 # The server stays up between the scenarios' starts instead of starting again for each.
 wineserver -p
 
+rm -f "$report"
 passed=0
 failed=0
-for name in "${kScenarios[@]}"; do
+skipped=0
+scenarios=("${kScenarios[@]}")
+if [ -z "$setup_exe" ]; then
+  echo "skip ${kInstallScenarios[*]}: no setup program given"
+  skipped=${#kInstallScenarios[@]}
+elif ! can_run_32bit_wine; then
+  echo "skip ${kInstallScenarios[*]}: the setup program is 32-bit, and 32-bit code cannot run here"
+  skipped=${#kInstallScenarios[@]}
+else
+  scenarios+=("${kInstallScenarios[@]}")
+fi
+for name in "${scenarios[@]}"; do
+  [ -z "${ONLY:-}" ] || [ "$name" = "$ONLY" ] || continue
   why=
   if reset_state && "scenario_$name" && [ -z "$why" ]; then
     echo "ok $name"
@@ -527,5 +715,6 @@ for name in "${kScenarios[@]}"; do
   fi
   stop_dravik
 done
-echo "wine scenarios: $passed passed, $failed failed"
+[ ! -s "$report" ] || echo "what the install scenario saw: $report"
+echo "wine scenarios: $passed passed, $failed failed, $skipped skipped"
 [ "$failed" -eq 0 ]

@@ -10,7 +10,7 @@
 namespace dravik::core {
 
 TForm1::TForm1(Platform& platform)
-    : platform_(platform), mounter_(platform, argumentFile_, state_.hostApplication) {}
+    : platform_(platform), associationRegistry_(platform.registry), mounter_(platform, argumentFile_, state_.hostApplication) {}
 
 // A failure ends the handler where it happened; what was done before it stays done.
 template <typename Step>
@@ -18,6 +18,7 @@ void TForm1::Guarded(Step step) {
   try {
     step();
   } catch (const std::exception& failure) {
+    NotifyShellOfAssociationChanges();  // what was changed before the failure
     platform_.messageBoxes.ShowError(kApplicationTitle, failure.what());
   }
 }
@@ -40,7 +41,12 @@ void TForm1::FormClose() {
 void TForm1::ReadSettings() { core::ReadSettings(platform_.registry, state_); }
 
 void TForm1::RefreshAssociations() {
-  core::RefreshAssociations(platform_.registry, platform_.files.ProgramPath(), state_.glyphs, state_.extensions);
+  core::RefreshAssociations(associationRegistry_, platform_.files.ProgramPath(), state_.glyphs, state_.extensions);
+  NotifyShellOfAssociationChanges();
+}
+
+void TForm1::NotifyShellOfAssociationChanges() {
+  if (associationRegistry_.TakeChanged()) platform_.shell.NotifyAssociationsChanged();
 }
 
 void TForm1::SetSettingsLayout() {
@@ -70,9 +76,9 @@ void TForm1::Label1Click(std::size_t index) {
     char& glyph = state_.glyphs[index];
     glyph = glyph == kGlyphTicked ? kGlyphCrossed : kGlyphTicked;
     if (glyph == kGlyphTicked)
-      TakeExtension(platform_.registry, kFixedExtensions[index].extension);
+      TakeExtension(associationRegistry_, kFixedExtensions[index].extension);
     else
-      GiveBackFixedExtension(platform_.registry, kFixedExtensions[index].extension);
+      GiveBackFixedExtension(associationRegistry_, kFixedExtensions[index].extension);
     RefreshAssociations();
   });
 }
@@ -90,7 +96,7 @@ void TForm1::MovingLabel28Click() {
   const std::optional<std::size_t> selected = state_.extensions.Selected();
   if (!selected) return;
   Guarded([&] {
-    GiveBackExtraExtension(platform_.registry, state_.extensions.Entries()[*selected]);
+    GiveBackExtraExtension(associationRegistry_, state_.extensions.Entries()[*selected]);
     state_.extensions.RemoveAt(*selected);
     RefreshAssociations();
   });

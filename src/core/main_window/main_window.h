@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "core/associations/change_recording_registry.h"
 #include "core/main_window/main_window_state.h"
 #include "core/mount/mounter.h"
 #include "core/platform/platform.h"
@@ -53,12 +54,15 @@ class TForm1 {
   void Guarded(Step step);
   void ReadSettings();
   void RefreshAssociations();
+  void NotifyShellOfAssociationChanges();
   void SetSettingsLayout();
   void SetMountLayout(const std::string& argument);
   void RunScriptFile();
   void MountAction();
 
   Platform& platform_;
+  // Every association change goes through here, so that the shell hears of it.
+  ChangeRecordingRegistry associationRegistry_;
   MainWindowState state_;
   std::string argumentFile_;
   Mounter mounter_;

@@ -23,6 +23,7 @@ struct RegistryValue {
 
   static RegistryValue String(std::string text) { return {RegistryValueType::String, std::move(text), 0}; }
   static RegistryValue Integer(std::uint32_t value) { return {RegistryValueType::Integer, {}, value}; }
+  bool operator==(const RegistryValue&) const = default;
 };
 
 class Registry {
@@ -44,6 +45,13 @@ class Registry {
   virtual bool WriteValue(Key key, std::string_view name, const RegistryValue& value) = 0;
   // A value that does not exist is no error.
   virtual void DeleteValue(Key key, std::string_view name) = 0;
+
+  // Removes path below root with every key and value below it. A missing key is no error; false
+  // when the system refuses.
+  virtual bool DeleteKeyTree(RegistryRoot root, std::string_view path) = 0;
+  // Removes path below root when it holds no value and no key; otherwise, or when it is missing,
+  // nothing happens.
+  virtual void DeleteKeyIfEmpty(RegistryRoot root, std::string_view path) = 0;
 };
 
 }  // namespace dravik::core

@@ -16,6 +16,9 @@ class Shell {
   // Opens target (a web address, a "mailto:" address, a document) with the shell's "open" verb,
   // on behalf of the desktop, in a normal window. Does not wait; the outcome is not reported.
   virtual void Open(std::string_view target) = 0;
+  // Tells the shell that file associations changed, so that icons and open commands show the
+  // registry's state at once rather than at the next log-on.
+  virtual void NotifyAssociationsChanged() = 0;
 };
 
 }  // namespace dravik::core

@@ -64,14 +64,17 @@ FakeRegistry::KeyData* FakeRegistry::Find(const Location& location) {
   return found == keys_.end() ? nullptr : &found->second;
 }
 
+// The key itself or one below it; everything is below the root.
+bool FakeRegistry::IsBelow(const Location& location, const Location& top) {
+  if (location.first != top.first) return false;
+  const std::string& prefix = top.second;
+  return location.second == prefix || prefix.empty() ||
+         (location.second.starts_with(prefix) && location.second[prefix.size()] == '\\');
+}
+
 bool FakeRegistry::Refused(const Location& location) const {
-  for (const Location& refused : refused_) {
-    if (refused.first != location.first) continue;
-    const std::string& prefix = refused.second;
-    if (location.second == prefix || prefix.empty() ||
-        (location.second.starts_with(prefix) && location.second[prefix.size()] == '\\'))
-      return true;
-  }
+  for (const Location& refused : refused_)
+    if (IsBelow(location, refused)) return true;
   return false;
 }
 
@@ -91,8 +94,24 @@ bool FakeRegistry::WriteValue(Key key, std::string_view name, const core::Regist
 
 void FakeRegistry::DeleteValue(Key key, std::string_view name) {
   const auto found = open_.find(key);
-  if (found == open_.end()) return;
+  if (found == open_.end() || Refused(found->second)) return;
   if (KeyData* data = Find(found->second)) data->values.erase(engine::FastUpperCase(name));
+}
+
+bool FakeRegistry::DeleteKeyTree(core::RegistryRoot root, std::string_view path) {
+  const Location top{root, Normalised(path)};
+  if (Refused(top)) return false;
+  std::erase_if(keys_, [&](const auto& key) { return IsBelow(key.first, top); });
+  return true;
+}
+
+void FakeRegistry::DeleteKeyIfEmpty(core::RegistryRoot root, std::string_view path) {
+  const Location location{root, Normalised(path)};
+  const KeyData* data = Find(location);
+  if (!data || !data->values.empty() || Refused(location)) return;
+  for (const auto& key : keys_)
+    if (key.first != location && IsBelow(key.first, location)) return;
+  keys_.erase(location);
 }
 
 void FakeRegistry::Set(core::RegistryRoot root, std::string_view path, std::string_view name, core::RegistryValue value) {

@@ -21,6 +21,8 @@ class FakeRegistry final : public core::Registry {
   std::optional<core::RegistryValue> ReadValue(Key key, std::string_view name) override;
   bool WriteValue(Key key, std::string_view name, const core::RegistryValue& value) override;
   void DeleteValue(Key key, std::string_view name) override;
+  bool DeleteKeyTree(core::RegistryRoot root, std::string_view path) override;
+  void DeleteKeyIfEmpty(core::RegistryRoot root, std::string_view path) override;
 
   // Seeding and inspection, by path from the root.
   void Set(core::RegistryRoot root, std::string_view path, std::string_view name, core::RegistryValue value);
@@ -28,7 +30,8 @@ class FakeRegistry final : public core::Registry {
   // The string held by a value, or nothing when it is missing or not a string.
   std::optional<std::string> GetString(core::RegistryRoot root, std::string_view path, std::string_view name) const;
   bool HasKey(core::RegistryRoot root, std::string_view path) const;
-  // Writes to path and every key below it are refused from now on; so is making keys there.
+  // Writes to path and every key below it are refused from now on; so are deleting values and
+  // keys there, and making keys.
   void RefuseWritesBelow(core::RegistryRoot root, std::string_view path);
   std::size_t OpenKeyCount() const { return open_.size(); }
   std::size_t WriteCount() const { return writes_; }
@@ -42,6 +45,7 @@ class FakeRegistry final : public core::Registry {
   std::optional<Key> Open(core::RegistryRoot root, std::string path, bool create);
   void Make(const Location& location);
   bool Refused(const Location& location) const;
+  static bool IsBelow(const Location& location, const Location& top);
   KeyData* Find(const Location& location);
 
   std::map<Location, KeyData> keys_;

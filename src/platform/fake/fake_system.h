@@ -24,8 +24,10 @@ class FakeShell final : public core::Shell {
   };
   void Execute(std::string_view file, std::string_view parameters, std::string_view folder) override;
   void Open(std::string_view target) override { opened.emplace_back(target); }
+  void NotifyAssociationsChanged() override { ++associationNotices; }
   std::vector<Start> starts;
   std::vector<std::string> opened;
+  int associationNotices = 0;
 };
 
 // Paths compare without regard to ASCII case, as on the real system.

@@ -21,6 +21,10 @@ constexpr DWORD kIntegerBytes = sizeof(std::uint32_t);
 
 HKEY ToHandle(Registry::Key key) { return reinterpret_cast<HKEY>(key); }
 
+HKEY RootHandle(core::RegistryRoot root) {
+  return root == core::RegistryRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CLASSES_ROOT;
+}
+
 bool HasZero(std::string_view text) { return text.find('\0') != std::string_view::npos; }
 
 std::optional<Registry::Key> OpenBelow(HKEY parent, std::string_view path, bool create) {
@@ -64,8 +68,7 @@ bool WriteBytes(HKEY key, const std::string& name, DWORD type, const void* data,
 }  // namespace
 
 std::optional<core::Registry::Key> RegistryWin::OpenKey(core::RegistryRoot root, std::string_view path, bool create) {
-  return OpenBelow(root == core::RegistryRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CLASSES_ROOT, path,
-                   create);
+  return OpenBelow(RootHandle(root), path, create);
 }
 
 std::optional<core::Registry::Key> RegistryWin::OpenSubKey(Key parent, std::string_view path, bool create) {
@@ -119,6 +122,32 @@ bool RegistryWin::WriteValue(Key key, std::string_view name, const core::Registr
 void RegistryWin::DeleteValue(Key key, std::string_view name) {
   if (HasZero(name)) return;
   RegDeleteValueA(ToHandle(key), std::string(name).c_str());
+}
+
+bool RegistryWin::DeleteKeyTree(core::RegistryRoot root, std::string_view path) {
+  // An empty path would name the root itself.
+  if (HasZero(path) || path.empty()) return false;
+  const std::string subKey(path);
+  // Some systems' RegDeleteTree removes the named key with its content, others leave it empty:
+  // RegDeleteKey takes what is left, and finding nothing left is as good.
+  const LSTATUS emptied = RegDeleteTreeA(RootHandle(root), subKey.c_str());
+  if (emptied == ERROR_FILE_NOT_FOUND) return true;
+  if (emptied != ERROR_SUCCESS) return false;
+  const LSTATUS removed = RegDeleteKeyA(RootHandle(root), subKey.c_str());
+  return removed == ERROR_SUCCESS || removed == ERROR_FILE_NOT_FOUND;
+}
+
+void RegistryWin::DeleteKeyIfEmpty(core::RegistryRoot root, std::string_view path) {
+  if (HasZero(path) || path.empty()) return;
+  const std::string subKey(path);
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(RootHandle(root), subKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+  DWORD subKeys = 1;
+  DWORD values = 1;
+  const LSTATUS status =
+      RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr, nullptr, nullptr, nullptr);
+  RegCloseKey(key);
+  if (status == ERROR_SUCCESS && subKeys == 0 && values == 0) RegDeleteKeyA(RootHandle(root), subKey.c_str());
 }
 
 }  // namespace dravik::platform

@@ -23,6 +23,8 @@ class RegistryWin final : public core::Registry {
   // type Other, are refused: the system would store something other than what was asked.
   bool WriteValue(Key key, std::string_view name, const core::RegistryValue& value) override;
   void DeleteValue(Key key, std::string_view name) override;
+  bool DeleteKeyTree(core::RegistryRoot root, std::string_view path) override;
+  void DeleteKeyIfEmpty(core::RegistryRoot root, std::string_view path) override;
 };
 
 }  // namespace dravik::platform

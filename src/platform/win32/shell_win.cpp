@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 namespace dravik::platform {
 
@@ -27,6 +28,11 @@ void ShellWin::Execute(std::string_view file, std::string_view parameters, std::
 void ShellWin::Open(std::string_view target) {
   const std::string targetText(target);
   ShellExecuteA(GetDesktopWindow(), "open", targetText.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void ShellWin::NotifyAssociationsChanged() {
+  // The shell documents this notice as sent with SHCNF_IDLIST and no items.
+  SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
 }
 
 }  // namespace dravik::platform

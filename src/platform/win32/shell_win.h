@@ -9,6 +9,7 @@ class ShellWin final : public core::Shell {
  public:
   void Execute(std::string_view file, std::string_view parameters, std::string_view folder) override;
   void Open(std::string_view target) override;
+  void NotifyAssociationsChanged() override;
 };
 
 }  // namespace dravik::platform

@@ -98,8 +98,9 @@ TEST_F(AssociationsTest, UntickingWithoutASavedClassKeepsTheAssociation) {
   form.Label1Click(kNrg);
   EXPECT_EQ(Glyph(kNrg), '\xFE');
   EXPECT_EQ(ClassOf("nrg"), "dravikfile");
-  // Only the refresh writes: the class (3 values) and the list.
-  EXPECT_EQ(fake.registry.WriteCount() - writes, 4u);
+  // Only the refresh writes: the class (3 values), nrg's "Open with" entry, the capabilities'
+  // name, description and nrg, their registration, and the list.
+  EXPECT_EQ(fake.registry.WriteCount() - writes, 9u);
 }
 
 TEST_F(AssociationsTest, ExtrasAreTakenAsTypedAndStoredSorted) {
@@ -185,6 +186,79 @@ TEST_F(AssociationsTest, FailuresEndTheHandlerAndAreShown) {
   using Box = platform::FakeMessageBoxes::Box;
   EXPECT_EQ(fake.messageBoxes.shown, (std::vector<Box>{{"Dravik2", "Failed to set data for 'dravikoldfile'"},
                                                        {"Dravik2", "Invalid data type for ''"}}));
+}
+
+// "Open with", the capabilities that the default-apps settings show, and the shell's notice.
+class ShellRegistrationTest : public AssociationsTest {
+ protected:
+  bool InOpenWith(std::string_view extension) {
+    return fake.registry.Get(kClasses, "." + std::string(extension) + "\\OpenWithProgids", "dravikfile").has_value();
+  }
+  std::optional<std::string> Capability(std::string_view extension) {
+    return fake.registry.GetString(kMachine, "Software\\Varnholt\\Dravik\\Capabilities\\FileAssociations",
+                                   "." + std::string(extension));
+  }
+  int Notices() { return fake.shell.associationNotices; }
+
+  static constexpr RegistryRoot kMachine = RegistryRoot::LocalMachine;
+};
+
+TEST_F(ShellRegistrationTest, AFirstStartRegistersTheProgramAndTellsTheShellOnce) {
+  form.FormCreate({});
+  EXPECT_EQ(fake.registry.GetString(kMachine, "Software\\Varnholt\\Dravik\\Capabilities", "ApplicationName"), "Dravik");
+  EXPECT_EQ(fake.registry.GetString(kMachine, "Software\\Varnholt\\Dravik\\Capabilities", "ApplicationDescription"),
+            "Mounts CD and DVD image files in your virtual-drive program with one double-click");
+  EXPECT_EQ(fake.registry.GetString(kMachine, "Software\\RegisteredApplications", "Dravik"),
+            "Software\\Varnholt\\Dravik\\Capabilities");
+  for (const FixedExtension& fixed : kFixedExtensions) {
+    EXPECT_FALSE(InOpenWith(fixed.extension)) << fixed.extension;
+    EXPECT_EQ(Capability(fixed.extension), std::nullopt) << fixed.extension;
+  }
+  EXPECT_EQ(Notices(), 1);
+  TForm1 again{fake.platform};
+  again.FormCreate({"C:\\a.iso"});  // everything in place: the shell is left alone
+  EXPECT_EQ(Notices(), 1);
+}
+
+TEST_F(ShellRegistrationTest, TicksAndExtrasAreOfferedAndWithdrawnWithTheirClass) {
+  SeedClass("iso", "isofile");
+  form.FormCreate({});
+  form.Label1Click(kIso);
+  AddExtra("img");
+  EXPECT_TRUE(InOpenWith("iso"));
+  EXPECT_TRUE(InOpenWith("img"));
+  EXPECT_EQ(Capability("iso"), "dravikfile");
+  EXPECT_EQ(Capability("img"), "dravikfile");
+  EXPECT_EQ(Notices(), 3);  // the start, the tick, the extra: one notice each
+  form.Label1Click(kIso);
+  DeleteExtra(0);
+  EXPECT_FALSE(InOpenWith("iso"));
+  EXPECT_FALSE(InOpenWith("img"));
+  EXPECT_EQ(Capability("iso"), std::nullopt);
+  EXPECT_EQ(Capability("img"), std::nullopt);
+  EXPECT_EQ(Notices(), 5);
+}
+
+TEST_F(ShellRegistrationTest, AnExtensionTakenOutsideTheWindowJoinsAtTheNextStart) {
+  SeedClass("nrg", "dravikfile");
+  fake.registry.Set(kMachine, "Software\\Varnholt\\Dravik\\Capabilities\\FileAssociations", ".cue",
+                    RegistryValue::String("dravikfile"));
+  form.FormCreate({});
+  EXPECT_TRUE(InOpenWith("nrg"));
+  EXPECT_EQ(Capability("nrg"), "dravikfile");
+  EXPECT_EQ(Capability("cue"), std::nullopt);  // .cue is not the program's
+}
+
+TEST_F(ShellRegistrationTest, WhatAFailingOperationChangedIsStillNotified) {
+  SeedClass("iso", "isofile");
+  form.FormCreate({});
+  const int notices = Notices();
+  // The class is saved and taken; the capabilities, written by the refresh, are refused.
+  fake.registry.RefuseWritesBelow(kMachine, "Software\\Varnholt\\Dravik\\Capabilities");
+  form.Label1Click(kIso);
+  EXPECT_EQ(ClassOf("iso"), "dravikfile");
+  EXPECT_EQ(fake.messageBoxes.shown.size(), 1u);
+  EXPECT_EQ(Notices(), notices + 1);
 }
 
 TEST(ExtensionList, SortsWithoutCaseAndKeepsTheSelectionOnItsEntry) {
