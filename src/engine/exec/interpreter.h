@@ -123,6 +123,7 @@ class Interpreter {
   void Sync(const RegisterCode& code, std::int32_t sync, std::uint8_t* fp, std::int32_t frameBase);
   bool ResolveLoc(const RLoc& loc, std::uint8_t* fp, std::int32_t frameBase, ValueRef& ref) const;
   void ReleaseFrameSlots(const RegisterCode& code, const RInstr& ret, std::uint8_t* fp);
+  bool PointToElement(const RInstr& in, std::uint8_t* fp, std::int32_t frameBase, std::uint32_t index);
   // Runs operation; false when it threw, the exception kept in caught_.
   template <class Operation>
   bool Guarded(Operation&& operation) {

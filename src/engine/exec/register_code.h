@@ -61,15 +61,20 @@ enum class FrameMode : std::uint8_t {
   DRAVIK_REG_AB_MODES(X, CmpJumpS) DRAVIK_REG_AB_MODES(X, CmpJumpU)                            \
   X(CallScript) X(CallHost) X(Return)                                                          \
   /* Slots: a push clears the new slot, a pop releases what it holds. */                      \
-  X(Clear8) X(ClearN) X(Release) X(PushAddress)                                               \
+  X(Clear8) X(ClearN) X(Release)                                                               \
+  /* Pointer slots. A pointer made inside a group is borrowed: it holds no reference on what   \
+     keeps its target alive until Own takes one, at the latest where the group ends. */        \
+  X(PointToVar) X(PointToCopy) X(PointToElemF) X(PointToElemK) X(Own) X(PushPointerCopy)       \
   /* 32-bit integers. */                                                                      \
   X(Mov32FF) X(Mov32FG) X(Mov32FK) X(Mov32GF) X(Mov32GG) X(Mov32GK)                           \
   DRAVIK_REG_I32_BINARY(X, DRAVIK_REG_AB_MODES)                                                \
   X(Inc32F) X(Dec32F) X(Inc32G) X(Dec32G)                                                      \
   DRAVIK_REG_AB_MODES(X, CmpS) DRAVIK_REG_AB_MODES(X, CmpU)                                    \
   X(SetFlag8) X(SetFlag32)                                                                     \
-  /* Through a pointer slot whose target must be a 32-bit integer of the expected type. */     \
-  X(LoadVia32) X(StoreVia32F) X(StoreVia32K)                                                   \
+  /* Bytes: booleans and characters. */                                                       \
+  DRAVIK_REG_AB_MODES(X, CmpB) X(AndB) X(OrB) X(XorB)                                          \
+  /* Through a pointer slot whose target must be of the expected type. */                     \
+  X(LoadVia32) X(StoreVia32F) X(StoreVia32K) X(LoadVia8) X(StoreVia8F) X(StoreVia8K)           \
   /* Any types, by the value operations; operands are resolved at run time (RLoc). */          \
   X(Assign) X(Calculate) X(Compare) X(Increment) X(Decrement) X(JumpIfTrue) X(JumpIfFalse)     \
   X(SetFlag)
@@ -116,7 +121,8 @@ struct RInstr {
   std::int32_t group = 0;  // the group the instruction belongs to
   std::intptr_t a = 0, b = 0, c = 0;  // operands; for generic instructions indexes of RLocs
   std::int32_t target = -1;  // jumps: instruction index
-  std::int32_t sync = -1;    // call, host call, byte-code step: its sync point
+  std::int32_t d = 0;        // pointer instructions: the pointer slot's index from the frame base
+  std::int32_t sync = -1;    // the sync point of the group's start
   const void* p = nullptr;   // a type record, a procedure record
 };
 

@@ -54,12 +54,21 @@ inline bool Holds(std::uint8_t mask, T a, T b) {
   return ((mask >> (r + 1)) & 1) != 0;
 }
 
-// A pointer slot's target when it is a 32-bit integer; null otherwise (a null pointer too).
-inline std::uint8_t* Target32(const std::uint8_t* pointer) {
+inline bool IsInteger32(TPSTypeCode code) { return code == tcS32 || code == tcU32; }
+inline bool IsByteSized(TPSTypeCode code) { return code == tcU8 || code == tcS8 || code == tcChar; }
+
+// A pointer slot's target when its type is one the instruction takes; null otherwise (a null
+// pointer too).
+template <class Accepts>
+inline std::uint8_t* Target(const std::uint8_t* pointer, Accepts accepts) {
   auto* target = Load<std::uint8_t*>(pointer + PointerLayout::kTarget);
-  const auto* type = Load<const TPSTypeRec*>(pointer + PointerLayout::kType);
-  if (target == nullptr || (type->baseType != tcS32 && type->baseType != tcU32)) return nullptr;
+  if (target == nullptr || !accepts(Load<const TPSTypeRec*>(pointer + PointerLayout::kType)->baseType)) return nullptr;
   return target;
+}
+
+// The second operand of a byte operation: a frame slot, or the byte itself.
+inline std::uint8_t ByteSource(const RInstr& in, const std::uint8_t* fp) {
+  return in.sub != 0 ? static_cast<std::uint8_t>(in.c) : Load<std::uint8_t>(fp + in.c);
 }
 
 }  // namespace
@@ -224,6 +233,27 @@ bool Interpreter::ResolveLoc(const RLoc& loc, std::uint8_t* fp, std::int32_t, Va
   return true;
 }
 
+// A pointer slot made to point at element or field `index` of a base: the target of a pointer
+// slot, or a variable; as OpSetPointer does it, but the new pointer takes no reference (it is
+// borrowed). False when the byte code would report a fault.
+bool Interpreter::PointToElement(const RInstr& in, std::uint8_t* fp, std::int32_t frameBase, std::uint32_t index) {
+  PointerValue base;
+  switch (in.sub) {
+    case 0: base = LoadPointer(fp + in.b); break;
+    case 1: base = {fp + in.b, static_cast<const TPSTypeRec*>(in.p), static_cast<std::uint32_t>(frameBase + in.target), {}}; break;
+    default: base = {reinterpret_cast<void*>(in.b), static_cast<const TPSTypeRec*>(in.p), kNotOnStack, {}}; break;
+  }
+  if (base.target == nullptr) return false;
+  ValueRef ref{base.target, base.targetType};
+  ArrayBlock* block = nullptr;
+  if (SelectElementOf(ref, index, block) != ErNoError) return false;
+  PointerValue pointer{ref.data, ref.type, base.stackIndex, base.keeper};
+  if (block != nullptr) pointer = {ref.data, ref.type, kNotOnStack, {KeeperKind::kArrayBlock, block, ref.type}};
+  if (!MayPointTo(static_cast<std::uint32_t>(frameBase + in.d), pointer)) return false;
+  StorePointer(fp + in.a, pointer);
+  return true;
+}
+
 void Interpreter::ReleaseFrameSlots(const RegisterCode& code, const RInstr& ret, std::uint8_t* fp) {
   const SyncEntry* entry = code.entries.data() + ret.a;
   for (std::intptr_t i = 0; i < ret.b; ++i, ++entry) {
@@ -291,6 +321,14 @@ void Interpreter::ReleaseFrameSlots(const RegisterCode& code, const RInstr& ret,
     if (Holds(ip->sub, static_cast<T>(REG_LOAD32_##MA(ip->b)), static_cast<T>(REG_LOAD32_##MB(ip->c)))) \
       REG_JUMP(ip->target);                                                                             \
     REG_NEXT();                                                                                         \
+  }
+#define REG_LOAD8_F(x) Load<std::uint8_t>(REG_F(x))
+#define REG_LOAD8_G(x) Load<std::uint8_t>(REG_G(x))
+#define REG_LOAD8_K(x) static_cast<std::uint8_t>(x)
+#define REG_COMPARE_BYTES(NAME, MA, MB, T)                                                                  \
+  REG_CASE(NAME##MA##MB) {                                                                                  \
+    Store(REG_F(ip->a), static_cast<std::uint8_t>(Holds(ip->sub, REG_LOAD8_##MA(ip->b), REG_LOAD8_##MB(ip->c)))); \
+    REG_NEXT();                                                                                             \
   }
 #define REG_MODES_ALL(MACRO, NAME, T)                                                     \
   MACRO(NAME, F, F, T) MACRO(NAME, F, G, T) MACRO(NAME, F, K, T) MACRO(NAME, G, F, T)     \
@@ -464,12 +502,36 @@ dispatch:
     if (!(type.baseType == tcPointer && KeepsNothing(value))) FinalizeValue(value, type);
     REG_NEXT();
   }
-  REG_CASE(PushAddress) {
-    // A pointer to a variable, pushed as OpPushVar pushes it: nothing to keep alive.
+  REG_CASE(PointToVar) {
+    // A pointer to a variable: nothing keeps it alive but the variable itself.
     void* target = ip->sub == 0 ? static_cast<void*>(REG_F(ip->b)) : reinterpret_cast<void*>(ip->b);
     const std::uint32_t stackIndex =
         ip->sub == 0 ? static_cast<std::uint32_t>(fb + ip->c) : static_cast<std::uint32_t>(kNotOnStack);
     StorePointer(REG_F(ip->a), {target, static_cast<const TPSTypeRec*>(ip->p), stackIndex, {}});
+    REG_NEXT();
+  }
+  REG_CASE(PointToCopy) {
+    const PointerValue pointer = LoadPointer(REG_F(ip->b));
+    if (!MayPointTo(static_cast<std::uint32_t>(fb + ip->d), pointer)) goto deopt;
+    StorePointer(REG_F(ip->a), pointer);
+    REG_NEXT();
+  }
+  REG_CASE(PointToElemF) {
+    if (!PointToElement(*ip, fp, fb, Load<std::uint32_t>(REG_F(ip->c)))) goto deopt;
+    REG_NEXT();
+  }
+  REG_CASE(PointToElemK) {
+    if (!PointToElement(*ip, fp, fb, static_cast<std::uint32_t>(ip->c))) goto deopt;
+    REG_NEXT();
+  }
+  REG_CASE(Own) {
+    RetainKeeper(LoadPointer(REG_F(ip->a)).keeper);
+    REG_NEXT();
+  }
+  REG_CASE(PushPointerCopy) {
+    const PointerValue pointer = LoadPointer(REG_F(ip->b));
+    RetainKeeper(pointer.keeper);
+    StorePointer(REG_F(ip->a), pointer);
     REG_NEXT();
   }
 
@@ -544,21 +606,55 @@ dispatch:
   }
 
   REG_CASE(LoadVia32) {
-    const std::uint8_t* target = Target32(REG_F(ip->b));
+    const std::uint8_t* target = Target(REG_F(ip->b), IsInteger32);
     if (target == nullptr) goto deopt;
     Store(REG_F(ip->a), Load<std::uint32_t>(target));
     REG_NEXT();
   }
   REG_CASE(StoreVia32F) {
-    std::uint8_t* target = Target32(REG_F(ip->a));
+    std::uint8_t* target = Target(REG_F(ip->a), IsInteger32);
     if (target == nullptr) goto deopt;
     Store(target, REG_LOAD32_F(ip->b));
     REG_NEXT();
   }
   REG_CASE(StoreVia32K) {
-    std::uint8_t* target = Target32(REG_F(ip->a));
+    std::uint8_t* target = Target(REG_F(ip->a), IsInteger32);
     if (target == nullptr) goto deopt;
     Store(target, REG_LOAD32_K(ip->b));
+    REG_NEXT();
+  }
+  REG_CASE(LoadVia8) {
+    const std::uint8_t* target = Target(REG_F(ip->b), IsByteSized);
+    if (target == nullptr) goto deopt;
+    Store(REG_F(ip->a), Load<std::uint8_t>(target));
+    REG_NEXT();
+  }
+  REG_CASE(StoreVia8F) {
+    std::uint8_t* target = Target(REG_F(ip->a), IsByteSized);
+    if (target == nullptr) goto deopt;
+    Store(target, Load<std::uint8_t>(REG_F(ip->b)));
+    REG_NEXT();
+  }
+  REG_CASE(StoreVia8K) {
+    std::uint8_t* target = Target(REG_F(ip->a), IsByteSized);
+    if (target == nullptr) goto deopt;
+    Store(target, static_cast<std::uint8_t>(ip->b));
+    REG_NEXT();
+  }
+
+  // --- Bytes -----------------------------------------------------------------------------
+
+  REG_MODES_ALL(REG_COMPARE_BYTES, CmpB, std::uint8_t)
+  REG_CASE(AndB) {
+    Store(REG_F(ip->a), static_cast<std::uint8_t>(Load<std::uint8_t>(REG_F(ip->a)) & ByteSource(*ip, fp)));
+    REG_NEXT();
+  }
+  REG_CASE(OrB) {
+    Store(REG_F(ip->a), static_cast<std::uint8_t>(Load<std::uint8_t>(REG_F(ip->a)) | ByteSource(*ip, fp)));
+    REG_NEXT();
+  }
+  REG_CASE(XorB) {
+    Store(REG_F(ip->a), static_cast<std::uint8_t>(Load<std::uint8_t>(REG_F(ip->a)) ^ ByteSource(*ip, fp)));
     REG_NEXT();
   }
 

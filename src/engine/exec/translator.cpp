@@ -27,7 +27,8 @@ RegisterCode::~RegisterCode() = default;
 namespace {
 
 bool Is32(const TPSTypeRec* type) { return type != nullptr && (type->baseType == tcS32 || type->baseType == tcU32); }
-bool IsByte(const TPSTypeRec* type) { return type != nullptr && (type->baseType == tcU8 || type->baseType == tcS8); }
+bool IsByteCode(TPSTypeCode code) { return code == tcU8 || code == tcS8 || code == tcChar; }
+bool IsByte(const TPSTypeRec* type) { return type != nullptr && IsByteCode(type->baseType); }
 bool IsSmallInteger(const TPSTypeRec* type) {
   return type != nullptr && type->baseType >= tcU8 && type->baseType <= tcS32;
 }
@@ -39,19 +40,22 @@ struct StaticVar {
   const TPSTypeRec* type = nullptr;
   // Frame slots: the slot's index from the frame base (a local j is j + 1, a parameter k is -k).
   std::int32_t relative = 0;
+  bool IsFrame() const { return base == RLoc::Base::kFrame; }
+  // The local's index in the frame's layout; -1 for parameters and globals.
+  std::int64_t Local() const { return IsFrame() && relative > 0 ? relative - 1 : -1; }
 };
 
-// Where a 32-bit source comes from.
+// Where a source of a 32-bit or byte instruction comes from.
 enum class Mode : std::uint8_t { F, G, K };
 
-struct Source32 {
+struct Source {
   Mode mode = Mode::K;
   std::intptr_t value = 0;
-  bool isSigned = true;
+  TPSTypeCode code = tcS32;  // the variable's or the constant's base type
 };
 
 // Mode suffixes of the two-source instructions, in DRAVIK_REG_AB_MODES order; -1 for two
-// immediates, which the byte code never has.
+// immediates.
 int ModeIndex(Mode a, Mode b) {
   static constexpr int kIndex[3][3] = {{0, 1, 2}, {3, 4, 5}, {6, 7, -1}};
   return kIndex[static_cast<int>(a)][static_cast<int>(b)];
@@ -75,6 +79,36 @@ RegOp BinaryFamily(CalcOp op, bool isSigned) {
   }
 }
 
+// A division whose divisor is a constant other than 0 cannot fail (-1 wraps instead).
+bool MayFail(CalcOp op, const Source& divisor) {
+  if (op != CalcOp::Divide && op != CalcOp::Modulo) return false;
+  return divisor.mode != Mode::K || divisor.value == 0;
+}
+
+// What one byte-code instruction becomes, and what that means for the group it goes into.
+struct Plan {
+  std::vector<RInstr> ops;
+  std::vector<std::pair<std::size_t, std::int64_t>> jumps;  // op in ops, target position
+  bool mayDeopt = false;       // an op may go back to the group's start
+  bool ownGroup = false;       // the instruction must start its group (its ops sync to it)
+  bool endsGroup = false;      // nothing after it joins its group
+  bool writesOutside = false;  // it changes what the byte code would see at the group's start
+  bool ref = false;            // run from its bytes
+  std::int64_t borrows = -1;    // the pointer slot (depth index) that now holds a borrowed pointer
+  std::int64_t unborrows = -1;  // a borrowed pointer slot popped
+
+  RInstr& Add(RegOp op) {
+    RInstr in;
+    in.op = op;
+    ops.push_back(in);
+    return ops.back();
+  }
+  void Jump(RegOp op, std::int64_t target) {
+    Add(op);
+    jumps.push_back({ops.size() - 1, target});
+  }
+};
+
 class Translator {
  public:
   Translator(const TPSInternalProcRec& proc, const TPSExec& exec, const TPSStack& stack, std::int32_t frameBase)
@@ -86,18 +120,25 @@ class Translator {
     out_->groupAt.assign(proc_.code.size() + 1, RegisterCode::kNotAnalyzed);
     const auto& instructions = analysis_.Instructions();
     continues_.assign(instructions.size(), false);
+    FindBlockStarts();
+    PlaceScratch();
     for (std::size_t i = 0; i < instructions.size(); ++i)
-      if (analysis_.Shapes()[i].reached) EmitInstruction(static_cast<std::int32_t>(i));
+      if (analysis_.Shapes()[i].reached) Translate(static_cast<std::int32_t>(i));
     EmitEndOfCode();
     if (!analysis_.Usable()) return nullptr;
     ResolveJumps();
     FillSyncPoints();
-    MeasureFrame();
+    out_->maxDepth = maxDepth_;
+    out_->frameBytes = scratch_ + kScratchBytes;
+    out_->paramTypes = paramTypes_;
+    out_->paramOffsets = paramOffsets_;
     out_->layouts = std::move(analysis_.Layouts());
     return out_;
   }
 
  private:
+  static constexpr std::int32_t kScratchBytes = 8;
+
   // --- The frame ---------------------------------------------------------------------------
 
   bool SetUpParams() {
@@ -116,21 +157,49 @@ class Translator {
     return true;
   }
 
-  void MeasureFrame() {
+  // The scratch register lies above every slot the frame ever holds, with room for one more
+  // slot (a push, or a call's return address) in between.
+  void PlaceScratch() {
     const LayoutPool& layouts = analysis_.Layouts();
-    const auto raBytes = static_cast<std::int32_t>(TPSStack::SlotBytes(exec_.ReturnAddressType().memSize));
-    std::uint32_t depth = 0;
-    std::int32_t bytes = 0;
+    std::int32_t above = static_cast<std::int32_t>(TPSStack::SlotBytes(exec_.ReturnAddressType().memSize));
+    if (exec_.FirstPointerType() != nullptr)
+      above = std::max(above, static_cast<std::int32_t>(TPSStack::SlotBytes(exec_.FirstPointerType()->memSize)));
+    for (std::size_t i = 0; i < analysis_.Instructions().size(); ++i) {
+      const CodeInstruction& in = analysis_.Instructions()[i];
+      if (in.opcode != OpPushType || !analysis_.Shapes()[i].reached) continue;
+      if (const TPSTypeRec* type = exec_.TypeByNumber(in.number))
+        above = std::max(above, static_cast<std::int32_t>(TPSStack::SlotBytes(type->memSize)));
+    }
     for (const InstructionShape& shape : analysis_.Shapes()) {
       if (!shape.reached) continue;
-      // Room for one more slot above every layout: a pushed slot or a call's return address.
-      depth = std::max(depth, layouts.Depth(shape.layout) + 1);
-      bytes = std::max(bytes, layouts.EndOffset(shape.layout) + std::max(raBytes, maxPushBytes_));
+      scratch_ = std::max(scratch_, layouts.EndOffset(shape.layout) + above);
+      maxDepth_ = std::max(maxDepth_, layouts.Depth(shape.layout) + 1);
     }
-    out_->maxDepth = depth;
-    out_->frameBytes = bytes;
-    out_->paramTypes = paramTypes_;
-    out_->paramOffsets = paramOffsets_;
+  }
+
+  // Instructions that paths reach other than by going on from the one before: every group
+  // starts at one of them or later.
+  void FindBlockStarts() {
+    const auto& instructions = analysis_.Instructions();
+    blockStart_.assign(instructions.size(), false);
+    if (!instructions.empty()) blockStart_[0] = true;
+    for (std::size_t i = 0; i < instructions.size(); ++i) {
+      if (!analysis_.Shapes()[i].reached) continue;
+      const CodeInstruction& in = instructions[i];
+      bool transfers = false;
+      analysis_.ForEachSuccessor(static_cast<std::int32_t>(i), [&](std::int64_t position, std::int32_t) {
+        if (position == in.end) return;
+        transfers = true;
+        MarkBlockStart(position);
+      });
+      if (transfers || in.opcode == OpCall || in.opcode == OpCallVar) MarkBlockStart(in.end);
+    }
+  }
+
+  void MarkBlockStart(std::int64_t position) {
+    if (position < 0 || position >= static_cast<std::int64_t>(proc_.code.size())) return;
+    const std::int32_t index = analysis_.IndexAt(static_cast<std::uint32_t>(position));
+    if (index >= 0) blockStart_[static_cast<std::size_t>(index)] = true;
   }
 
   // The variable a number names at an instruction whose frame is `layout`.
@@ -173,7 +242,7 @@ class Translator {
     return value;
   }
 
-  // A whole variable of a known type that is no pointer: the operand itself.
+  // A whole variable that is no pointer: the operand itself.
   std::optional<StaticVar> PlainVariable(const CodeOperand& operand, std::int32_t layout) const {
     if (operand.kind != OperandKind::kVariable) return std::nullopt;
     std::optional<StaticVar> var = Variable(operand.variable, layout);
@@ -181,34 +250,44 @@ class Translator {
     return var;
   }
 
-  // A 32-bit integer source: a plain variable of a 32-bit type, or an integer constant of at
-  // most 32 bits (taken as an assignment to a 32-bit integer would take it).
-  std::optional<Source32> Source(const CodeOperand& operand, std::int32_t layout) const {
+  // A source of the 32-bit instructions: a plain variable of a 32-bit type, or an integer
+  // constant of at most 32 bits (taken as an assignment to a 32-bit integer would take it).
+  std::optional<Source> Source32(const CodeOperand& operand, std::int32_t layout) const {
     if (operand.kind == OperandKind::kConstant) {
       const std::optional<IntegerKind> kind = IntegerKindOf(operand.constantType->baseType);
       if (!kind || kind->bits > 32) return std::nullopt;
-      const std::uint64_t raw = LoadInteger(operand.constantBytes, *kind);
-      return Source32{Mode::K, static_cast<std::intptr_t>(static_cast<std::int32_t>(static_cast<std::uint32_t>(raw))),
-                      kind->isSigned};
+      const auto value = static_cast<std::uint32_t>(LoadInteger(operand.constantBytes, *kind));
+      return Source{Mode::K, static_cast<std::intptr_t>(static_cast<std::int32_t>(value)), operand.constantType->baseType};
     }
     const std::optional<StaticVar> var = PlainVariable(operand, layout);
     if (!var || !Is32(var->type)) return std::nullopt;
-    return Source32{var->base == RLoc::Base::kFrame ? Mode::F : Mode::G, var->at, var->type->baseType == tcS32};
+    return Source{var->IsFrame() ? Mode::F : Mode::G, var->at, var->type->baseType};
   }
 
-  // A whole frame variable that holds a pointer: its slot's offset.
-  std::optional<std::intptr_t> PointerSlot(const CodeOperand& operand, std::int32_t layout) const {
+  // A source of the byte instructions: a plain byte-sized variable (U8, S8, Char) or a
+  // constant of one of those types.
+  std::optional<Source> SourceByte(const CodeOperand& operand, std::int32_t layout) const {
+    if (operand.kind == OperandKind::kConstant) {
+      if (!IsByte(operand.constantType)) return std::nullopt;
+      return Source{Mode::K, operand.constantBytes[0], operand.constantType->baseType};
+    }
+    const std::optional<StaticVar> var = PlainVariable(operand, layout);
+    if (!var || !IsByte(var->type)) return std::nullopt;
+    return Source{var->IsFrame() ? Mode::F : Mode::G, var->at, var->type->baseType};
+  }
+
+  // A whole frame variable that holds a pointer.
+  std::optional<StaticVar> PointerSlot(const CodeOperand& operand, std::int32_t layout) const {
     if (operand.kind != OperandKind::kVariable) return std::nullopt;
     std::optional<StaticVar> var = Variable(operand.variable, layout);
-    if (!var || var->base != RLoc::Base::kFrame || var->type->baseType != tcPointer) return std::nullopt;
-    return var->at;
+    if (!var || !var->IsFrame() || var->type->baseType != tcPointer) return std::nullopt;
+    return var;
   }
 
   // The operand as the generic instructions resolve it; -1 when it names no variable the frame
   // has here (the byte code reports that).
-  std::intptr_t Loc(const CodeOperand& operand, std::int32_t layout, bool follow) {
+  std::intptr_t Loc(const CodeOperand& operand, std::int32_t layout) {
     RLoc loc;
-    loc.follow = follow;
     if (operand.kind == OperandKind::kConstant) {
       loc.base = RLoc::Base::kAddress;
       loc.at = reinterpret_cast<std::intptr_t>(ConstantValue(operand));
@@ -239,18 +318,39 @@ class Translator {
     return static_cast<std::intptr_t>(out_->locs.size() - 1);
   }
 
-  // --- Emitting ------------------------------------------------------------------------------
-
-  RInstr& Emit(RegOp op) {
-    RInstr in;
-    in.op = op;
-    in.group = group_;
-    in.sync = out_->groups[static_cast<std::size_t>(group_)].sync;
-    out_->code.push_back(in);
-    return out_->code.back();
+  // Whether writing the variable changes what the byte code would find at the group's start:
+  // anything but a slot pushed inside the group.
+  bool Outside(const StaticVar& var) const { return var.Local() < static_cast<std::int64_t>(groupDepth_); }
+  bool Borrowed(const StaticVar& var) const {
+    return var.Local() >= 0 && std::find(borrowed_.begin(), borrowed_.end(), var.Local()) != borrowed_.end();
   }
 
-  void StartGroup(std::uint32_t position, std::int32_t layout) {
+  // --- Groups --------------------------------------------------------------------------------
+
+  void Translate(std::int32_t index) {
+    const CodeInstruction& in = analysis_.Instructions()[static_cast<std::size_t>(index)];
+    const std::int32_t layout = analysis_.Shapes()[static_cast<std::size_t>(index)].layout;
+    if (blockStart_[static_cast<std::size_t>(index)] || groupClosed_) OpenGroup(in.start, layout);
+    Plan plan = Select(in, layout);
+    if ((plan.ownGroup && groupStart_ != in.start) || (wroteOutside_ && plan.mayDeopt)) {
+      OpenGroup(in.start, layout);
+      plan = Select(in, layout);
+    }
+    if (plan.ref) continues_[static_cast<std::size_t>(index)] = true;
+    // A jump leaves the group: the pointers it borrowed take their references before.
+    if (plan.endsGroup) OwnBorrowed(layout);
+    Append(plan, in.start);
+    wroteOutside_ = wroteOutside_ || plan.writesOutside;
+    if (plan.borrows >= 0) borrowed_.push_back(static_cast<std::uint32_t>(plan.borrows));
+    if (plan.unborrows >= 0) std::erase(borrowed_, static_cast<std::uint32_t>(plan.unborrows));
+    if (plan.endsGroup) groupClosed_ = true;
+    afterLayout_ = analysis_.FallThrough(index);
+  }
+
+  // Starts a group at position; the group before ends there, reached from the instruction
+  // before by going on.
+  void OpenGroup(std::uint32_t position, std::int32_t layout) {
+    if (!groupClosed_) OwnBorrowed(layout);
     SyncPoint sync;
     sync.position = position;
     sync.depth = analysis_.Layouts().Depth(layout);
@@ -260,24 +360,36 @@ class Translator {
     group_ = static_cast<std::int32_t>(out_->groups.size());
     out_->groups.push_back({static_cast<std::int32_t>(out_->syncs.size() - 1), static_cast<std::int32_t>(out_->code.size())});
     out_->groupAt[position] = group_;
+    groupDepth_ = sync.depth;
+    groupStart_ = position;
+    groupClosed_ = false;
+    wroteOutside_ = false;
   }
 
-  void EmitJump(RegOp op, std::int64_t target) {
-    Emit(op);
-    jumps_.push_back({out_->code.size() - 1, target});
-  }
-
-  void EmitInstruction(std::int32_t index) {
-    const CodeInstruction& in = analysis_.Instructions()[static_cast<std::size_t>(index)];
-    const std::int32_t layout = analysis_.Shapes()[static_cast<std::size_t>(index)].layout;
-    StartGroup(in.start, layout);
-    if (!EmitFast(in, layout)) {
-      // Back in the register form after the instruction has gone on or jumped, as it should.
-      RInstr& ref = Emit(RegOp::kRef);
-      ref.a = in.end;
-      ref.b = in.jumpTarget;
-      continues_[static_cast<std::size_t>(index)] = true;
+  // Every borrowed pointer still on the stack (whose frame is `layout`) takes its reference.
+  void OwnBorrowed(std::int32_t layout) {
+    const LayoutPool& layouts = analysis_.Layouts();
+    for (std::uint32_t local : borrowed_) {
+      if (local >= layouts.Depth(layout)) continue;
+      RInstr own;
+      own.op = RegOp::kOwn;
+      own.a = layouts[layouts.At(layout, local)].offset;
+      Place(own);
     }
+    borrowed_.clear();
+  }
+
+  void Place(RInstr in) {
+    in.group = group_;
+    in.sync = out_->groups[static_cast<std::size_t>(group_)].sync;
+    out_->code.push_back(in);
+  }
+
+  void Append(const Plan& plan, std::uint32_t position) {
+    if (out_->groupAt[position] == RegisterCode::kNotAnalyzed) out_->groupAt[position] = RegisterCode::kInsideGroup;
+    const std::size_t first = out_->code.size();
+    for (const RInstr& in : plan.ops) Place(in);
+    for (const auto& [op, target] : plan.jumps) jumps_.push_back({first + op, target});
   }
 
   // A path that runs on past the last instruction the analysis decoded (into bytes that are no
@@ -286,55 +398,74 @@ class Translator {
   void EmitEndOfCode() {
     const auto& instructions = analysis_.Instructions();
     if (instructions.empty() || !analysis_.Shapes().back().reached) return;
-    const std::int32_t last = static_cast<std::int32_t>(instructions.size()) - 1;
-    const std::int32_t after = analysis_.FallThrough(last);
-    if (after == FrameAnalysis::kNoFallThrough) return;
-    StartGroup(instructions.back().end, after);
-    Emit(RegOp::kDeopt);
+    if (afterLayout_ == FrameAnalysis::kNoFallThrough) return;
+    OpenGroup(instructions.back().end, afterLayout_);
+    RInstr deopt;
+    deopt.op = RegOp::kDeopt;
+    Place(deopt);
+    groupClosed_ = true;
   }
 
-  // The instruction in the register form; false when it is run from its bytes instead.
-  bool EmitFast(const CodeInstruction& in, std::int32_t layout) {
-    const auto index = static_cast<std::size_t>(analysis_.IndexAt(in.start));
+  // --- Instructions --------------------------------------------------------------------------
+
+  // What the instruction becomes in the current group.
+  Plan Select(const CodeInstruction& in, std::int32_t layout) {
+    Plan plan;
+    if (!SelectFast(in, layout, plan)) {
+      plan = Plan{};
+      RInstr& ref = plan.Add(RegOp::kRef);
+      // Back in the register form after the instruction has gone on or jumped, as it should.
+      ref.a = in.end;
+      ref.b = in.jumpTarget;
+      plan.ref = plan.ownGroup = plan.endsGroup = true;
+    }
+    return plan;
+  }
+
+  bool SelectFast(const CodeInstruction& in, std::int32_t layout, Plan& plan) {
     switch (in.opcode) {
-      case OpPushType: return EmitPushType(in, layout);
-      case OpPop: return EmitPop(layout);
-      case OpPushVar: return EmitPushVar(in, layout);
-      case OpAssign: return EmitAssign(in, layout);
-      case OpCalculate: return EmitCalculate(in, layout);
-      case OpCompare: return EmitCompare(in, layout);
+      case OpPushType: return SelectPushType(in, layout, plan);
+      case OpPop: return SelectPop(layout, plan);
+      case OpPushVar: return SelectPushVar(in, layout, plan);
+      case OpSetPointer: return SelectSetPointer(in, layout, plan);
+      case OpAssign: return SelectAssign(in, layout, plan);
+      case OpCalculate: return SelectCalculate(in, layout, plan);
+      case OpCompare: return SelectCompare(in, layout, plan);
       case OpIncrement:
-      case OpDecrement: return EmitStep(in, layout);
+      case OpDecrement: return SelectStep(in, layout, plan);
       case OpGoto:
         if (!IsTarget(in.jumpTarget)) return false;
-        EmitJump(RegOp::kGoto, in.jumpTarget);
+        plan.Jump(RegOp::kGoto, in.jumpTarget);
+        plan.endsGroup = true;
         return true;
       case OpJumpIfTrue:
-      case OpJumpIfFalse: return EmitConditionalJump(in, layout);
+      case OpJumpIfFalse: return SelectConditionalJump(in, layout, plan);
       case OpJumpIfFlag:
         if (!IsTarget(in.jumpTarget)) return false;
-        EmitJump(RegOp::kJumpIfFlag, in.jumpTarget);
+        plan.Jump(RegOp::kJumpIfFlag, in.jumpTarget);
+        plan.endsGroup = true;
         return true;
-      case OpSetFlag: return EmitSetFlag(in, layout);
+      case OpSetFlag: return SelectSetFlag(in, layout, plan);
       case OpCall: {
         if (in.number >= exec_.Procs().size()) return false;
         TPSProcRec& callee = *exec_.Procs()[in.number];
-        RInstr& call = Emit(callee.IsExternal() ? RegOp::kCallHost : RegOp::kCallScript);
+        RInstr& call = plan.Add(callee.IsExternal() ? RegOp::kCallHost : RegOp::kCallScript);
         call.p = &callee;
         call.a = analysis_.Layouts().EndOffset(layout);
         call.b = analysis_.Layouts().Depth(layout);
         call.c = in.end;
-        continues_[index] = true;
+        plan.ref = plan.ownGroup = plan.endsGroup = true;
         return true;
       }
       case OpReturn: {
-        RInstr& ret = Emit(RegOp::kReturn);
+        RInstr& ret = plan.Add(RegOp::kReturn);
         ret.a = static_cast<std::intptr_t>(out_->entries.size());
         const LayoutPool& layouts = analysis_.Layouts();
         for (std::int32_t node = layout; node != kEmptyLayout; node = layouts.Below(node))
           if (layouts[node].type->needsFinalization)
             out_->entries.push_back({layouts[node].depth - 1, layouts[node].type, layouts[node].offset});
         ret.b = static_cast<std::intptr_t>(out_->entries.size()) - ret.a;
+        plan.ownGroup = plan.endsGroup = true;
         return true;
       }
       case OpNop:
@@ -349,171 +480,321 @@ class Translator {
            analysis_.IndexAt(static_cast<std::uint32_t>(position)) >= 0;
   }
 
-  bool EmitPushType(const CodeInstruction& in, std::int32_t layout) {
+  // The depth index a push at `layout` gives the new slot.
+  std::uint32_t PushedIndex(std::int32_t layout) const { return analysis_.Layouts().Depth(layout); }
+
+  bool SelectPushType(const CodeInstruction& in, std::int32_t layout, Plan& plan) {
     const TPSTypeRec* type = exec_.TypeByNumber(in.number);
     if (type == nullptr) return false;
     const auto bytes = static_cast<std::int32_t>(TPSStack::SlotBytes(type->memSize));
-    maxPushBytes_ = std::max(maxPushBytes_, bytes);
-    RInstr& clear = Emit(bytes == 8 ? RegOp::kClear8 : RegOp::kClearN);
+    RInstr& clear = plan.Add(bytes == 8 ? RegOp::kClear8 : RegOp::kClearN);
     clear.a = analysis_.Layouts().EndOffset(layout);
     clear.b = bytes;
+    const std::uint32_t index = PushedIndex(layout);
+    plan.writesOutside = index < groupDepth_;
+    // A fresh pointer slot is null: it holds no reference, so it starts out borrowed.
+    if (type->baseType == tcPointer && !plan.writesOutside) plan.borrows = index;
     return true;
   }
 
-  bool EmitPop(std::int32_t layout) {
+  bool SelectPop(std::int32_t layout, Plan& plan) {
     if (layout == kEmptyLayout) return false;
-    const LayoutNode& top = analysis_.Layouts()[layout];
+    const LayoutPool& layouts = analysis_.Layouts();
+    const LayoutNode& top = layouts[layout];
+    const std::uint32_t index = top.depth - 1;
+    if (std::find(borrowed_.begin(), borrowed_.end(), index) != borrowed_.end()) {
+      plan.unborrows = index;  // holds no reference: nothing to release
+      return true;
+    }
     if (top.type->needsFinalization) {
-      RInstr& release = Emit(RegOp::kRelease);
+      RInstr& release = plan.Add(RegOp::kRelease);
       release.a = top.offset;
       release.p = top.type;
+      plan.writesOutside = index < groupDepth_;
     }
     return true;
   }
 
-  bool EmitPushVar(const CodeInstruction& in, std::int32_t layout) {
-    const std::optional<StaticVar> var = PlainVariable(in.operands[0], layout);
-    if (!var || exec_.FirstPointerType() == nullptr) return false;
-    maxPushBytes_ = std::max(maxPushBytes_, static_cast<std::int32_t>(TPSStack::SlotBytes(exec_.FirstPointerType()->memSize)));
-    RInstr& push = Emit(RegOp::kPushAddress);
-    push.a = analysis_.Layouts().EndOffset(layout);
-    push.b = var->at;
-    push.c = var->base == RLoc::Base::kFrame ? var->relative : static_cast<std::intptr_t>(kNotOnStack);
-    push.sub = var->base == RLoc::Base::kFrame ? 0 : 1;
-    push.p = var->type;
+  bool SelectPushVar(const CodeInstruction& in, std::int32_t layout, Plan& plan) {
+    if (exec_.FirstPointerType() == nullptr) return false;
+    const std::int32_t slot = analysis_.Layouts().EndOffset(layout);
+    plan.writesOutside = PushedIndex(layout) < groupDepth_;
+    if (const std::optional<StaticVar> var = PlainVariable(in.operands[0], layout)) {
+      AddPointToVar(plan, slot, *var);
+      return true;
+    }
+    if (const std::optional<StaticVar> pointer = PointerSlot(in.operands[0], layout)) {
+      // The new slot takes over the pointer's target and keeps it alive itself.
+      RInstr& copy = plan.Add(RegOp::kPushPointerCopy);
+      copy.a = slot;
+      copy.b = pointer->at;
+      plan.writesOutside = true;
+      return true;
+    }
+    return false;
+  }
+
+  void AddPointToVar(Plan& plan, std::intptr_t slot, const StaticVar& var) {
+    RInstr& point = plan.Add(RegOp::kPointToVar);
+    point.a = slot;
+    point.b = var.at;
+    point.c = var.IsFrame() ? var.relative : static_cast<std::intptr_t>(kNotOnStack);
+    point.sub = var.IsFrame() ? 0 : 1;
+    point.p = var.type;
+  }
+
+  // OpSetPointer into a borrowed pointer slot: a variable, another pointer's target, or an
+  // element or field of either. A pointer may only take a target on the stack from below it (so
+  // that it dies first); so may a borrowed pointer take one from another pointer only from below,
+  // which keeps that target alive for it.
+  bool SelectSetPointer(const CodeInstruction& in, std::int32_t layout, Plan& plan) {
+    const std::optional<StaticVar> dest = PointerSlot(in.operands[0], layout);
+    if (!dest || !Borrowed(*dest)) return false;
+    const CodeOperand& source = in.operands[1];
+    if (source.kind == OperandKind::kConstant) return false;
+    const std::optional<StaticVar> base = Variable(source.variable, layout);
+    if (!base || base->type->baseType == tcReturnAddress) return false;
+    const bool pointerBase = base->type->baseType == tcPointer;
+    if (pointerBase && (!base->IsFrame() || (base->relative >= dest->relative && base->relative != dest->relative)))
+      return false;
+    // A variable on the stack above the pointer, or the pointer itself, cannot be its target
+    // (an element of a dynamic array lives in the array's block instead).
+    const bool selects = source.kind != OperandKind::kVariable;
+    const bool targetOnStack = !pointerBase && base->IsFrame() && !(selects && base->type->baseType == tcArray);
+    if (targetOnStack && base->relative >= dest->relative) return false;
+    if (!selects) {
+      if (pointerBase) {
+        RInstr& copy = plan.Add(RegOp::kPointToCopy);
+        copy.a = dest->at;
+        copy.b = base->at;
+        copy.d = dest->relative;
+        plan.mayDeopt = true;
+      } else {
+        AddPointToVar(plan, dest->at, *base);
+      }
+      return true;
+    }
+    RInstr* select = nullptr;
+    if (source.kind == OperandKind::kIndexed) {
+      select = &plan.Add(RegOp::kPointToElemK);
+      select->c = source.index;
+    } else {
+      const std::optional<StaticVar> index = Variable(source.index, layout);
+      if (!index || !index->IsFrame() || !Is32(index->type)) return false;
+      select = &plan.Add(RegOp::kPointToElemF);
+      select->c = index->at;
+    }
+    select->a = dest->at;
+    select->b = base->at;
+    select->sub = pointerBase ? 0 : (base->IsFrame() ? 1 : 2);
+    select->p = base->type;
+    select->target = base->relative;
+    select->d = dest->relative;
+    plan.mayDeopt = true;
     return true;
   }
 
-  bool EmitAssign(const CodeInstruction& in, std::int32_t layout) {
+  bool SelectAssign(const CodeInstruction& in, std::int32_t layout, Plan& plan) {
     const std::optional<StaticVar> dest = PlainVariable(in.operands[0], layout);
-    const std::optional<Source32> source = Source(in.operands[1], layout);
-    if (dest && Is32(dest->type) && source) {
-      const bool frame = dest->base == RLoc::Base::kFrame;
-      RegOp op = frame ? RegOp::kMov32FF : RegOp::kMov32GF;
-      RInstr& move = Emit(Offset(op, static_cast<int>(source->mode)));
-      move.a = dest->at;
-      move.b = source->value;
-      return true;
-    }
-    // dest^ := source and dest := source^ through pointer slots of 32-bit targets.
-    if (const std::optional<std::intptr_t> pointer = PointerSlot(in.operands[0], layout); pointer && source &&
-                                                                                        source->mode != Mode::G) {
-      RInstr& store = Emit(source->mode == Mode::F ? RegOp::kStoreVia32F : RegOp::kStoreVia32K);
-      store.a = *pointer;
-      store.b = source->value;
-      return true;
-    }
-    if (const std::optional<std::intptr_t> pointer = PointerSlot(in.operands[1], layout);
-        pointer && dest && Is32(dest->type) && dest->base == RLoc::Base::kFrame) {
-      RInstr& load = Emit(RegOp::kLoadVia32);
-      load.a = dest->at;
-      load.b = *pointer;
-      return true;
-    }
-    return EmitGeneric(RegOp::kAssign, in, layout);
-  }
-
-  bool EmitCalculate(const CodeInstruction& in, std::int32_t layout) {
-    const std::optional<StaticVar> dest = PlainVariable(in.operands[0], layout);
-    const std::optional<Source32> source = Source(in.operands[1], layout);
-    const auto op = static_cast<CalcOp>(in.byte);
-    if (in.byte >= kCalcOpCount) return false;
-    if (dest && Is32(dest->type) && dest->base == RLoc::Base::kFrame && source) {
-      const RegOp family = BinaryFamily(op, dest->type->baseType == tcS32);
-      if (family != RegOp::kCount) {
-        RInstr& calc = Emit(Offset(family, ModeIndex(Mode::F, source->mode)));
-        calc.a = dest->at;
-        calc.b = dest->at;
-        calc.c = source->value;
+    if (dest && Is32(dest->type)) {
+      if (const std::optional<Source> source = Source32(in.operands[1], layout)) {
+        RInstr& move = plan.Add(Offset(dest->IsFrame() ? RegOp::kMov32FF : RegOp::kMov32GF, static_cast<int>(source->mode)));
+        move.a = dest->at;
+        move.b = source->value;
+        plan.writesOutside = Outside(*dest);
         return true;
       }
     }
-    if (!EmitGeneric(RegOp::kCalculate, in, layout)) return false;
-    out_->code.back().sub = in.byte;
+    // dest^ := source and dest := source^ through pointer slots.
+    if (const std::optional<StaticVar> pointer = PointerSlot(in.operands[0], layout)) {
+      if (SelectStoreVia(pointer->at, in.operands[1], layout, plan)) return true;
+    }
+    if (const std::optional<StaticVar> pointer = PointerSlot(in.operands[1], layout); pointer && dest && dest->IsFrame()) {
+      if (Is32(dest->type) || IsByte(dest->type)) {
+        RInstr& load = plan.Add(Is32(dest->type) ? RegOp::kLoadVia32 : RegOp::kLoadVia8);
+        load.a = dest->at;
+        load.b = pointer->at;
+        plan.mayDeopt = true;
+        plan.writesOutside = Outside(*dest);
+        return true;
+      }
+    }
+    return SelectGeneric(RegOp::kAssign, in, layout, plan);
+  }
+
+  bool SelectStoreVia(std::intptr_t pointer, const CodeOperand& operand, std::int32_t layout, Plan& plan) {
+    std::optional<Source> source = Source32(operand, layout);
+    bool wide = true;
+    if (!source || source->mode == Mode::G) {
+      source = SourceByte(operand, layout);
+      wide = false;
+    }
+    if (!source || source->mode == Mode::G) return false;
+    const bool frame = source->mode == Mode::F;
+    RInstr& store = plan.Add(wide ? (frame ? RegOp::kStoreVia32F : RegOp::kStoreVia32K)
+                                  : (frame ? RegOp::kStoreVia8F : RegOp::kStoreVia8K));
+    store.a = pointer;
+    store.b = source->value;
+    plan.mayDeopt = plan.writesOutside = true;
     return true;
   }
 
-  bool EmitCompare(const CodeInstruction& in, std::int32_t layout) {
+  bool SelectCalculate(const CodeInstruction& in, std::int32_t layout, Plan& plan) {
+    if (in.byte >= kCalcOpCount) return false;
+    const auto op = static_cast<CalcOp>(in.byte);
+    const std::optional<StaticVar> dest = PlainVariable(in.operands[0], layout);
+    const std::optional<Source> source = Source32(in.operands[1], layout);
+    if (dest && Is32(dest->type) && dest->IsFrame() && source) {
+      const RegOp family = BinaryFamily(op, dest->type->baseType == tcS32);
+      if (family != RegOp::kCount) {
+        RInstr& calc = plan.Add(Offset(family, ModeIndex(Mode::F, source->mode)));
+        calc.a = calc.b = dest->at;
+        calc.c = source->value;
+        plan.mayDeopt = MayFail(op, *source);
+        plan.writesOutside = Outside(*dest);
+        return true;
+      }
+    }
+    // Through a pointer to a 32-bit integer: loaded into the scratch register, computed there and
+    // stored back.
+    if (const std::optional<StaticVar> pointer = PointerSlot(in.operands[0], layout); pointer && source) {
+      const RegOp family = BinaryFamily(op, true);
+      const RegOp unsignedFamily = BinaryFamily(op, false);
+      if (family != RegOp::kCount && family == unsignedFamily) {
+        plan.Add(RegOp::kLoadVia32).a = scratch_;
+        plan.ops.back().b = pointer->at;
+        RInstr& calc = plan.Add(Offset(family, ModeIndex(Mode::F, source->mode)));
+        calc.a = calc.b = scratch_;
+        calc.c = source->value;
+        RInstr& store = plan.Add(RegOp::kStoreVia32F);
+        store.a = pointer->at;
+        store.b = scratch_;
+        plan.mayDeopt = plan.writesOutside = true;
+        return true;
+      }
+    }
+    if (dest && IsByte(dest->type) && dest->IsFrame() && (op == CalcOp::And || op == CalcOp::Or || op == CalcOp::Xor)) {
+      if (const std::optional<Source> byte = SourceByte(in.operands[1], layout); byte && byte->mode != Mode::G) {
+        RInstr& calc = plan.Add(op == CalcOp::And ? RegOp::kAndB : op == CalcOp::Or ? RegOp::kOrB : RegOp::kXorB);
+        calc.a = dest->at;
+        calc.c = byte->value;
+        calc.sub = byte->mode == Mode::K ? 1 : 0;
+        plan.writesOutside = Outside(*dest);
+        return true;
+      }
+    }
+    if (!SelectGeneric(RegOp::kCalculate, in, layout, plan)) return false;
+    plan.ops.back().sub = in.byte;
+    return true;
+  }
+
+  bool SelectCompare(const CodeInstruction& in, std::int32_t layout, Plan& plan) {
     if (in.byte >= kCompareOpCount) return false;
     const std::optional<StaticVar> dest = PlainVariable(in.operands[0], layout);
-    const std::optional<Source32> left = Source(in.operands[1], layout);
-    const std::optional<Source32> right = Source(in.operands[2], layout);
-    const int modes = left && right ? ModeIndex(left->mode, right->mode) : -1;
-    if (dest && IsByte(dest->type) && dest->base == RLoc::Base::kFrame && modes >= 0 &&
-        in.byte <= static_cast<std::uint8_t>(CompareOp::Equal)) {
-      RInstr& compare = Emit(Offset(left->isSigned ? RegOp::kCmpSFF : RegOp::kCmpUFF, modes));
-      compare.sub = kCondMask[in.byte];
-      compare.a = dest->at;
-      compare.b = left->value;
-      compare.c = right->value;
-      return true;
+    const bool ordering = in.byte <= static_cast<std::uint8_t>(CompareOp::Equal);
+    if (dest && IsByte(dest->type) && dest->type->baseType != tcChar && dest->IsFrame() && ordering) {
+      const std::optional<Source> left = Source32(in.operands[1], layout);
+      const std::optional<Source> right = Source32(in.operands[2], layout);
+      const int modes = left && right ? ModeIndex(left->mode, right->mode) : -1;
+      if (modes >= 0) {
+        const RegOp family = IsSignedCode(left->code) ? RegOp::kCmpSFF : RegOp::kCmpUFF;
+        AddCompare(plan, Offset(family, modes), in.byte, *dest, left->value, right->value);
+        return true;
+      }
+      const std::optional<Source> leftByte = SourceByte(in.operands[1], layout);
+      const std::optional<Source> rightByte = SourceByte(in.operands[2], layout);
+      const int byteModes = leftByte && rightByte ? ModeIndex(leftByte->mode, rightByte->mode) : -1;
+      // Characters compare as bytes only with characters; U8 with either.
+      if (byteModes >= 0 && leftByte->code != tcS8 && rightByte->code != tcS8 &&
+          (leftByte->code == tcU8 || rightByte->code == tcChar)) {
+        AddCompare(plan, Offset(RegOp::kCmpBFF, byteModes), in.byte, *dest, leftByte->value, rightByte->value);
+        return true;
+      }
     }
-    if (!EmitGeneric(RegOp::kCompare, in, layout)) return false;
-    out_->code.back().sub = in.byte;
+    if (!SelectGeneric(RegOp::kCompare, in, layout, plan)) return false;
+    plan.ops.back().sub = in.byte;
     return true;
   }
 
-  bool EmitStep(const CodeInstruction& in, std::int32_t layout) {
+  static bool IsSignedCode(TPSTypeCode code) { return code == tcS8 || code == tcS16 || code == tcS32; }
+
+  void AddCompare(Plan& plan, RegOp op, std::uint8_t compareOp, const StaticVar& dest, std::intptr_t left,
+                  std::intptr_t right) {
+    RInstr& compare = plan.Add(op);
+    compare.sub = kCondMask[compareOp];
+    compare.a = dest.at;
+    compare.b = left;
+    compare.c = right;
+    plan.writesOutside = Outside(dest);
+  }
+
+  bool SelectStep(const CodeInstruction& in, std::int32_t layout, Plan& plan) {
     const bool up = in.opcode == OpIncrement;
     const std::optional<StaticVar> var = PlainVariable(in.operands[0], layout);
     if (var && Is32(var->type)) {
-      const bool frame = var->base == RLoc::Base::kFrame;
-      RInstr& step = Emit(up ? (frame ? RegOp::kInc32F : RegOp::kInc32G) : (frame ? RegOp::kDec32F : RegOp::kDec32G));
+      const bool frame = var->IsFrame();
+      RInstr& step = plan.Add(up ? (frame ? RegOp::kInc32F : RegOp::kInc32G) : (frame ? RegOp::kDec32F : RegOp::kDec32G));
       step.a = var->at;
+      plan.writesOutside = Outside(*var);
       return true;
     }
-    return EmitGeneric(up ? RegOp::kIncrement : RegOp::kDecrement, in, layout);
+    return SelectGeneric(up ? RegOp::kIncrement : RegOp::kDecrement, in, layout, plan);
   }
 
-  bool EmitConditionalJump(const CodeInstruction& in, std::int32_t layout) {
+  bool SelectConditionalJump(const CodeInstruction& in, std::int32_t layout, Plan& plan) {
     if (!IsTarget(in.jumpTarget)) return false;
     const bool onTrue = in.opcode == OpJumpIfTrue;
+    plan.endsGroup = true;
     const std::optional<StaticVar> var = PlainVariable(in.operands[0], layout);
-    if (var && var->base == RLoc::Base::kFrame && (IsByte(var->type) || Is32(var->type))) {
+    if (var && var->IsFrame() && (IsByte(var->type) || Is32(var->type))) {
       const bool byte = IsByte(var->type);
-      EmitJump(byte ? (onTrue ? RegOp::kJumpIfNotZero8 : RegOp::kJumpIfZero8)
-                    : (onTrue ? RegOp::kJumpIfNotZero32 : RegOp::kJumpIfZero32),
-               in.jumpTarget);
-      out_->code.back().a = var->at;
+      plan.Jump(byte ? (onTrue ? RegOp::kJumpIfNotZero8 : RegOp::kJumpIfZero8)
+                     : (onTrue ? RegOp::kJumpIfNotZero32 : RegOp::kJumpIfZero32),
+                in.jumpTarget);
+      plan.ops.back().a = var->at;
       return true;
     }
-    const std::intptr_t loc = Loc(in.operands[0], layout, true);
+    const std::intptr_t loc = Loc(in.operands[0], layout);
     if (loc < 0) return false;
-    EmitJump(onTrue ? RegOp::kJumpIfTrue : RegOp::kJumpIfFalse, in.jumpTarget);
-    out_->code.back().a = loc;
+    plan.Jump(onTrue ? RegOp::kJumpIfTrue : RegOp::kJumpIfFalse, in.jumpTarget);
+    plan.ops.back().a = loc;
+    plan.mayDeopt = true;
     return true;
   }
 
-  bool EmitSetFlag(const CodeInstruction& in, std::int32_t layout) {
+  bool SelectSetFlag(const CodeInstruction& in, std::int32_t layout, Plan& plan) {
     const std::optional<StaticVar> var = PlainVariable(in.operands[0], layout);
-    if (var && var->base == RLoc::Base::kFrame && (IsByte(var->type) || Is32(var->type))) {
-      RInstr& set = Emit(IsByte(var->type) ? RegOp::kSetFlag8 : RegOp::kSetFlag32);
+    if (var && var->IsFrame() && (IsByte(var->type) || Is32(var->type))) {
+      RInstr& set = plan.Add(IsByte(var->type) ? RegOp::kSetFlag8 : RegOp::kSetFlag32);
       set.a = var->at;
       set.sub = in.byte != 0 ? 1 : 0;
       return true;
     }
-    const std::intptr_t loc = Loc(in.operands[0], layout, true);
+    const std::intptr_t loc = Loc(in.operands[0], layout);
     if (loc < 0) return false;
-    RInstr& set = Emit(RegOp::kSetFlag);
+    RInstr& set = plan.Add(RegOp::kSetFlag);
     set.a = loc;
     set.sub = in.byte != 0 ? 1 : 0;
+    plan.mayDeopt = true;
     return true;
   }
 
-  // The instruction by the value operations, its operands resolved at run time.
-  bool EmitGeneric(RegOp op, const CodeInstruction& in, std::int32_t layout) {
+  // The instruction by the value operations, its operands resolved at run time. It starts a
+  // group of its own, so that a fault is reported with the frame as it was before it.
+  bool SelectGeneric(RegOp op, const CodeInstruction& in, std::int32_t layout, Plan& plan) {
     std::intptr_t locs[3] = {0, 0, 0};
     for (int i = 0; i < in.operandCount; ++i) {
       // A destination must be a variable; the byte code reports a constant there.
       if (i == 0 && in.operands[0].kind == OperandKind::kConstant) return false;
-      locs[i] = Loc(in.operands[i], layout, true);
+      locs[i] = Loc(in.operands[i], layout);
       if (locs[i] < 0) return false;
     }
-    RInstr& generic = Emit(op);
+    RInstr& generic = plan.Add(op);
     generic.a = locs[0];
     generic.b = locs[1];
     generic.c = locs[2];
     generic.target = static_cast<std::int32_t>(in.end);  // where a fault of the operation is reported
+    plan.mayDeopt = plan.ownGroup = plan.endsGroup = plan.writesOutside = true;
     return true;
   }
 
@@ -522,8 +803,7 @@ class Translator {
   void ResolveJumps() {
     for (const auto& [at, position] : jumps_) {
       const std::int32_t group = out_->GroupAt(static_cast<std::uint32_t>(position));
-      RInstr& jump = out_->code[at];
-      jump.target = out_->groups[static_cast<std::size_t>(group)].first;
+      out_->code[at].target = out_->groups[static_cast<std::size_t>(group)].first;
     }
   }
 
@@ -564,7 +844,7 @@ class Translator {
     }
     for (SyncPoint& sync : out_->syncs) {
       const std::int64_t i = slotOf(sync.position);
-      const std::uint32_t from = std::min(valid[static_cast<std::size_t>(i)], sync.depth);
+      const std::uint32_t from = i < 0 ? 0 : std::min(valid[static_cast<std::size_t>(i)], sync.depth);
       sync.firstEntry = static_cast<std::uint32_t>(out_->entries.size());
       for (std::int32_t node = sync.layout; node != kEmptyLayout && layouts[node].depth > from; node = layouts.Below(node))
         out_->entries.push_back({layouts[node].depth - 1, layouts[node].type, layouts[node].offset});
@@ -581,9 +861,19 @@ class Translator {
   std::vector<const TPSTypeRec*> paramTypes_;
   std::vector<std::int32_t> paramOffsets_;
   std::vector<bool> continues_;  // per instruction: the slot table is brought up to date there
+  std::vector<bool> blockStart_;
   std::vector<std::pair<std::size_t, std::int64_t>> jumps_;
+  std::int32_t scratch_ = 0;
+  std::uint32_t maxDepth_ = 0;
+
+  // The group being filled.
   std::int32_t group_ = -1;
-  std::int32_t maxPushBytes_ = 0;
+  std::uint32_t groupDepth_ = 0;  // slots below this depth were there when it started
+  std::uint32_t groupStart_ = 0;  // its first instruction, where its sync point is
+  bool groupClosed_ = true;  // the next instruction starts a group
+  bool wroteOutside_ = false;
+  std::vector<std::uint32_t> borrowed_;  // pointer slots pushed in it that hold no reference yet
+  std::int32_t afterLayout_ = FrameAnalysis::kNoFallThrough;  // after the last instruction translated
 };
 
 }  // namespace
