@@ -124,6 +124,7 @@ class Interpreter {
   bool ResolveLoc(const RLoc& loc, std::uint8_t* fp, std::int32_t frameBase, ValueRef& ref) const;
   void ReleaseFrameSlots(const RegisterCode& code, const RInstr& ret, std::uint8_t* fp);
   bool PointToElement(const RInstr& in, std::uint8_t* fp, std::int32_t frameBase, std::uint32_t index);
+  bool PointToPlace(const RPlace& place, std::uint8_t* fp, std::int32_t frameBase, const RInstr& in);
   // Runs operation; false when it threw, the exception kept in caught_.
   template <class Operation>
   bool Guarded(Operation&& operation) {

@@ -67,6 +67,7 @@ enum class FrameMode : std::uint8_t {
   X(PointToVar) X(PointToCopy) X(PointToElemF) X(PointToElemK) X(Own) X(PushPointerCopy)       \
   /* 32-bit integers. */                                                                      \
   X(Mov32FF) X(Mov32FG) X(Mov32FK) X(Mov32GF) X(Mov32GG) X(Mov32GK)                           \
+  X(Mov8FF) X(Mov8FG) X(Mov8FK) X(Mov8GF) X(Mov8GG) X(Mov8GK)                                 \
   DRAVIK_REG_I32_BINARY(X, DRAVIK_REG_AB_MODES)                                                \
   X(Inc32F) X(Dec32F) X(Inc32G) X(Dec32G)                                                      \
   DRAVIK_REG_AB_MODES(X, CmpS) DRAVIK_REG_AB_MODES(X, CmpU)                                    \
@@ -75,6 +76,9 @@ enum class FrameMode : std::uint8_t {
   DRAVIK_REG_AB_MODES(X, CmpB) X(AndB) X(OrB) X(XorB)                                          \
   /* Through a pointer slot whose target must be of the expected type. */                     \
   X(LoadVia32) X(StoreVia32F) X(StoreVia32K) X(LoadVia8) X(StoreVia8F) X(StoreVia8K)           \
+  /* At a place: an element or field of a variable, found without making a pointer (RPlace). */\
+  X(LoadPlace32) X(StorePlace32F) X(StorePlace32K) X(LoadPlace8) X(StorePlace8F) X(StorePlace8K) \
+  X(CheckPlace) X(PointToPlace)                                                                \
   /* Any types, by the value operations; operands are resolved at run time (RLoc). */          \
   X(Assign) X(Calculate) X(Compare) X(Increment) X(Decrement) X(JumpIfTrue) X(JumpIfFalse)     \
   X(SetFlag)
@@ -112,6 +116,28 @@ struct RLoc {
   Base indexBase = Base::kFrame;      // kIndexVariable: where the index variable lives
   std::intptr_t indexAt = 0;
   const TPSTypeRec* indexType = nullptr;
+};
+
+// A place the byte code reaches through a chain of OpSetPointer instructions: a variable (a frame
+// slot, an address, or the target of a pointer slot), then at most one element selected by an
+// index, then fields (a byte offset). The register form reads and writes it directly and makes
+// the pointer only when something else needs it.
+struct RPlace {
+  enum class Base : std::uint8_t { kFrame, kAddress, kPointer };
+  enum class Index : std::uint8_t { kNone, kFrame, kAddress, kImmediate };
+  Base base = Base::kFrame;
+  Index index = Index::kNone;
+  bool dynamicArray = false;  // the variable holds a dynamic array: the element lies in its block
+  std::intptr_t at = 0;       // the variable: frame offset, address, or the pointer slot's offset
+  // kPointer: the type the pointer's target must have; otherwise the variable's type.
+  const TPSTypeRec* baseType = nullptr;
+  std::intptr_t indexAt = 0;     // frame offset, address or the index itself
+  std::uint32_t count = 0;       // static arrays: the element count
+  std::uint32_t elementSize = 0;
+  const TPSTypeRec* element = nullptr;  // dynamic arrays: what a pointer to an element keeps
+  std::int32_t offset = 0;       // into the element (or the variable)
+  const TPSTypeRec* type = nullptr;  // of the value at the place
+  std::int32_t relative = 0;     // kFrame: the variable's slot index from the frame base
 };
 
 struct RInstr {
@@ -158,6 +184,7 @@ class RegisterCode {
   std::vector<SyncPoint> syncs;
   std::vector<SyncEntry> entries;
   std::vector<RLoc> locs;
+  std::vector<RPlace> places;
   // Per byte-code position (and the end of the code): the group that starts there,
   // kInsideGroup for another instruction the translation followed, kNotAnalyzed otherwise.
   static constexpr std::int32_t kNotAnalyzed = -1;

@@ -57,13 +57,44 @@ inline bool Holds(std::uint8_t mask, T a, T b) {
 inline bool IsInteger32(TPSTypeCode code) { return code == tcS32 || code == tcU32; }
 inline bool IsByteSized(TPSTypeCode code) { return code == tcU8 || code == tcS8 || code == tcChar; }
 
-// A pointer slot's target when its type is one the instruction takes; null otherwise (a null
-// pointer too).
+// A pointer slot's target when its type is the one expected (any the instruction takes when
+// none is): null otherwise, and for a null pointer.
 template <class Accepts>
-inline std::uint8_t* Target(const std::uint8_t* pointer, Accepts accepts) {
+inline std::uint8_t* Target(const std::uint8_t* pointer, std::uint8_t expected, Accepts accepts) {
   auto* target = Load<std::uint8_t*>(pointer + PointerLayout::kTarget);
-  if (target == nullptr || !accepts(Load<const TPSTypeRec*>(pointer + PointerLayout::kType)->baseType)) return nullptr;
-  return target;
+  if (target == nullptr) return nullptr;
+  const TPSTypeCode code = Load<const TPSTypeRec*>(pointer + PointerLayout::kType)->baseType;
+  return (expected != 0 ? code == expected : accepts(code)) ? target : nullptr;
+}
+
+// Where a place is, and the array block it lies in when it is an element of a dynamic array;
+// null when the byte code would report a fault on the way (a null pointer, an index out of
+// range, a pointer's target of another type than the place was found for).
+inline std::uint8_t* PlaceAddress(const RPlace& place, std::uint8_t* fp, ArrayBlock** block = nullptr) {
+  std::uint8_t* base = nullptr;
+  switch (place.base) {
+    case RPlace::Base::kFrame: base = fp + place.at; break;
+    case RPlace::Base::kAddress: base = reinterpret_cast<std::uint8_t*>(place.at); break;
+    case RPlace::Base::kPointer:
+      base = Load<std::uint8_t*>(fp + place.at + PointerLayout::kTarget);
+      if (base == nullptr || Load<const TPSTypeRec*>(fp + place.at + PointerLayout::kType) != place.baseType) return nullptr;
+      break;
+  }
+  std::uint32_t index = 0;
+  switch (place.index) {
+    case RPlace::Index::kNone: return base + place.offset;
+    case RPlace::Index::kFrame: index = Load<std::uint32_t>(fp + place.indexAt); break;
+    case RPlace::Index::kAddress: index = Load<std::uint32_t>(reinterpret_cast<std::uint8_t*>(place.indexAt)); break;
+    case RPlace::Index::kImmediate: index = static_cast<std::uint32_t>(place.indexAt); break;
+  }
+  if (place.dynamicArray) {
+    ArrayBlock* array = ArrayAt(base);
+    if (array == nullptr || index >= array->length) return nullptr;
+    if (block != nullptr) *block = array;
+    return array->Elements() + std::size_t{index} * place.elementSize + place.offset;
+  }
+  if (index >= place.count) return nullptr;
+  return base + std::size_t{index} * place.elementSize + place.offset;
 }
 
 // The second operand of a byte operation: a frame slot, or the byte itself.
@@ -249,6 +280,27 @@ bool Interpreter::PointToElement(const RInstr& in, std::uint8_t* fp, std::int32_
   if (SelectElementOf(ref, index, block) != ErNoError) return false;
   PointerValue pointer{ref.data, ref.type, base.stackIndex, base.keeper};
   if (block != nullptr) pointer = {ref.data, ref.type, kNotOnStack, {KeeperKind::kArrayBlock, block, ref.type}};
+  if (!MayPointTo(static_cast<std::uint32_t>(frameBase + in.d), pointer)) return false;
+  StorePointer(fp + in.a, pointer);
+  return true;
+}
+
+// A borrowed pointer made for a place, as the chain of OpSetPointer instructions would have made
+// it; false when the byte code would report a fault on the way.
+bool Interpreter::PointToPlace(const RPlace& place, std::uint8_t* fp, std::int32_t frameBase, const RInstr& in) {
+  ArrayBlock* block = nullptr;
+  std::uint8_t* at = PlaceAddress(place, fp, &block);
+  if (at == nullptr) return false;
+  PointerValue pointer{at, place.type, kNotOnStack, {}};
+  if (block != nullptr) {
+    pointer.keeper = {KeeperKind::kArrayBlock, block, place.element};
+  } else if (place.base == RPlace::Base::kPointer) {
+    const PointerValue base = LoadPointer(fp + place.at);
+    pointer.stackIndex = base.stackIndex;
+    pointer.keeper = base.keeper;
+  } else if (place.base == RPlace::Base::kFrame) {
+    pointer.stackIndex = static_cast<std::uint32_t>(frameBase + place.relative);
+  }
   if (!MayPointTo(static_cast<std::uint32_t>(frameBase + in.d), pointer)) return false;
   StorePointer(fp + in.a, pointer);
   return true;
@@ -561,6 +613,30 @@ dispatch:
     Store(REG_G(ip->a), REG_LOAD32_K(ip->b));
     REG_NEXT();
   }
+  REG_CASE(Mov8FF) {
+    Store(REG_F(ip->a), REG_LOAD8_F(ip->b));
+    REG_NEXT();
+  }
+  REG_CASE(Mov8FG) {
+    Store(REG_F(ip->a), REG_LOAD8_G(ip->b));
+    REG_NEXT();
+  }
+  REG_CASE(Mov8FK) {
+    Store(REG_F(ip->a), REG_LOAD8_K(ip->b));
+    REG_NEXT();
+  }
+  REG_CASE(Mov8GF) {
+    Store(REG_G(ip->a), REG_LOAD8_F(ip->b));
+    REG_NEXT();
+  }
+  REG_CASE(Mov8GG) {
+    Store(REG_G(ip->a), REG_LOAD8_G(ip->b));
+    REG_NEXT();
+  }
+  REG_CASE(Mov8GK) {
+    Store(REG_G(ip->a), REG_LOAD8_K(ip->b));
+    REG_NEXT();
+  }
 
   REG_BINARY_ALL(Add, r = a + b)
   REG_BINARY_ALL(Sub, r = a - b)
@@ -606,39 +682,86 @@ dispatch:
   }
 
   REG_CASE(LoadVia32) {
-    const std::uint8_t* target = Target(REG_F(ip->b), IsInteger32);
+    const std::uint8_t* target = Target(REG_F(ip->b), ip->sub, IsInteger32);
     if (target == nullptr) goto deopt;
     Store(REG_F(ip->a), Load<std::uint32_t>(target));
     REG_NEXT();
   }
   REG_CASE(StoreVia32F) {
-    std::uint8_t* target = Target(REG_F(ip->a), IsInteger32);
+    std::uint8_t* target = Target(REG_F(ip->a), 0, IsInteger32);
     if (target == nullptr) goto deopt;
     Store(target, REG_LOAD32_F(ip->b));
     REG_NEXT();
   }
   REG_CASE(StoreVia32K) {
-    std::uint8_t* target = Target(REG_F(ip->a), IsInteger32);
+    std::uint8_t* target = Target(REG_F(ip->a), 0, IsInteger32);
     if (target == nullptr) goto deopt;
     Store(target, REG_LOAD32_K(ip->b));
     REG_NEXT();
   }
   REG_CASE(LoadVia8) {
-    const std::uint8_t* target = Target(REG_F(ip->b), IsByteSized);
+    const std::uint8_t* target = Target(REG_F(ip->b), ip->sub, IsByteSized);
     if (target == nullptr) goto deopt;
     Store(REG_F(ip->a), Load<std::uint8_t>(target));
     REG_NEXT();
   }
   REG_CASE(StoreVia8F) {
-    std::uint8_t* target = Target(REG_F(ip->a), IsByteSized);
+    std::uint8_t* target = Target(REG_F(ip->a), 0, IsByteSized);
     if (target == nullptr) goto deopt;
     Store(target, Load<std::uint8_t>(REG_F(ip->b)));
     REG_NEXT();
   }
   REG_CASE(StoreVia8K) {
-    std::uint8_t* target = Target(REG_F(ip->a), IsByteSized);
+    std::uint8_t* target = Target(REG_F(ip->a), 0, IsByteSized);
     if (target == nullptr) goto deopt;
     Store(target, static_cast<std::uint8_t>(ip->b));
+    REG_NEXT();
+  }
+
+  // --- Places ----------------------------------------------------------------------------
+
+  REG_CASE(LoadPlace32) {
+    const std::uint8_t* at = PlaceAddress(code->places[static_cast<std::size_t>(ip->b)], fp);
+    if (at == nullptr) goto deopt;
+    Store(REG_F(ip->a), Load<std::uint32_t>(at));
+    REG_NEXT();
+  }
+  REG_CASE(StorePlace32F) {
+    std::uint8_t* at = PlaceAddress(code->places[static_cast<std::size_t>(ip->a)], fp);
+    if (at == nullptr) goto deopt;
+    Store(at, REG_LOAD32_F(ip->b));
+    REG_NEXT();
+  }
+  REG_CASE(StorePlace32K) {
+    std::uint8_t* at = PlaceAddress(code->places[static_cast<std::size_t>(ip->a)], fp);
+    if (at == nullptr) goto deopt;
+    Store(at, REG_LOAD32_K(ip->b));
+    REG_NEXT();
+  }
+  REG_CASE(LoadPlace8) {
+    const std::uint8_t* at = PlaceAddress(code->places[static_cast<std::size_t>(ip->b)], fp);
+    if (at == nullptr) goto deopt;
+    Store(REG_F(ip->a), Load<std::uint8_t>(at));
+    REG_NEXT();
+  }
+  REG_CASE(StorePlace8F) {
+    std::uint8_t* at = PlaceAddress(code->places[static_cast<std::size_t>(ip->a)], fp);
+    if (at == nullptr) goto deopt;
+    Store(at, Load<std::uint8_t>(REG_F(ip->b)));
+    REG_NEXT();
+  }
+  REG_CASE(StorePlace8K) {
+    std::uint8_t* at = PlaceAddress(code->places[static_cast<std::size_t>(ip->a)], fp);
+    if (at == nullptr) goto deopt;
+    Store(at, static_cast<std::uint8_t>(ip->b));
+    REG_NEXT();
+  }
+  REG_CASE(CheckPlace) {
+    if (PlaceAddress(code->places[static_cast<std::size_t>(ip->b)], fp) == nullptr) goto deopt;
+    REG_NEXT();
+  }
+  REG_CASE(PointToPlace) {
+    if (!PointToPlace(code->places[static_cast<std::size_t>(ip->b)], fp, fb, *ip)) goto deopt;
     REG_NEXT();
   }
 

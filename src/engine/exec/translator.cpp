@@ -1,12 +1,14 @@
 #include "engine/exec/translator.h"
 
 #include <algorithm>
+#include <map>
 #include <optional>
 
 #include "engine/exec/exec.h"
 #include "engine/exec/inline_constant.h"
 #include "engine/exec/stack.h"
 #include "engine/values/integer_kinds.h"
+#include "engine/values/pointer_value.h"
 #include "engine/values/value_memory.h"
 
 namespace dravik::engine {
@@ -85,6 +87,13 @@ bool MayFail(CalcOp op, const Source& divisor) {
   return divisor.mode != Mode::K || divisor.value == 0;
 }
 
+// A borrowed pointer slot's target, known without the pointer having been made.
+struct PlaceSym {
+  RPlace place;
+  bool checked = false;        // the index was checked against the length since
+  std::int64_t indexSlot = -1;  // the temporary (depth index) the index is read from, if one
+};
+
 // What one byte-code instruction becomes, and what that means for the group it goes into.
 struct Plan {
   std::vector<RInstr> ops;
@@ -96,6 +105,14 @@ struct Plan {
   bool ref = false;            // run from its bytes
   std::int64_t borrows = -1;    // the pointer slot (depth index) that now holds a borrowed pointer
   std::int64_t unborrows = -1;  // a borrowed pointer slot popped
+  // The pointer slot (depth index) whose target is now the place (made later, if ever), or
+  // whose place goes (-1: none changes).
+  std::int64_t placeSlot = -1;
+  std::optional<PlaceSym> place;
+  std::vector<std::uint32_t> checkedPlaces;  // pointer slots whose places the ops checked
+  // The 32-bit slot (depth index) that now holds a copy of a source, or no longer does.
+  std::int64_t copySlot = -1;
+  std::optional<Source> copy;
 
   RInstr& Add(RegOp op) {
     RInstr in;
@@ -153,6 +170,11 @@ class Translator {
       offset -= static_cast<std::int32_t>(TPSStack::SlotBytes(type.memSize));
       paramTypes_.push_back(&type);
       paramOffsets_.push_back(offset);
+      // What a var parameter points at now is what it is taken to point at (checked where used).
+      const TPSTypeRec* target = nullptr;
+      if (type.baseType == tcPointer)
+        target = LoadPointer(stack_.ValueAt(static_cast<std::size_t>(frameBase_) - k)).targetType;
+      paramTargets_.push_back(target);
     }
     return true;
   }
@@ -331,20 +353,133 @@ class Translator {
     const CodeInstruction& in = analysis_.Instructions()[static_cast<std::size_t>(index)];
     const std::int32_t layout = analysis_.Shapes()[static_cast<std::size_t>(index)].layout;
     if (blockStart_[static_cast<std::size_t>(index)] || groupClosed_) OpenGroup(in.start, layout);
+    Disturb(in, layout);
     Plan plan = Select(in, layout);
     if ((plan.ownGroup && groupStart_ != in.start) || (wroteOutside_ && plan.mayDeopt)) {
       OpenGroup(in.start, layout);
       plan = Select(in, layout);
     }
     if (plan.ref) continues_[static_cast<std::size_t>(index)] = true;
-    // A jump leaves the group: the pointers it borrowed take their references before.
+    // Nothing may go back to the group's start once something outside has changed: the places
+    // still to be checked are checked before.
+    if (plan.writesOutside && !wroteOutside_) CheckPlaces(layout);
+    // A jump leaves the group: the pointers it borrowed are made and take their references.
     if (plan.endsGroup) OwnBorrowed(layout);
     Append(plan, in.start);
+    Apply(plan);
+    if (plan.endsGroup) groupClosed_ = true;
+    afterLayout_ = analysis_.FallThrough(index);
+  }
+
+  void Apply(const Plan& plan) {
     wroteOutside_ = wroteOutside_ || plan.writesOutside;
     if (plan.borrows >= 0) borrowed_.push_back(static_cast<std::uint32_t>(plan.borrows));
     if (plan.unborrows >= 0) std::erase(borrowed_, static_cast<std::uint32_t>(plan.unborrows));
-    if (plan.endsGroup) groupClosed_ = true;
-    afterLayout_ = analysis_.FallThrough(index);
+    for (std::uint32_t slot : plan.checkedPlaces)
+      if (const auto known = places_.find(slot); known != places_.end()) known->second.checked = true;
+    if (plan.placeSlot >= 0) {
+      places_.erase(static_cast<std::uint32_t>(plan.placeSlot));
+      if (plan.place) {
+        PlaceSym sym = *plan.place;
+        sym.checked = sym.checked || sym.place.index == RPlace::Index::kNone;
+        places_.emplace(static_cast<std::uint32_t>(plan.placeSlot), sym);
+      }
+    }
+    if (plan.copySlot >= 0) {
+      copies_.erase(static_cast<std::uint32_t>(plan.copySlot));
+      if (plan.copy) copies_.emplace(static_cast<std::uint32_t>(plan.copySlot), *plan.copy);
+    }
+  }
+
+  // --- What an instruction changes for the places and copies it does not itself make -----
+
+  // Places and copies that read what the instruction changes go first: a place is made into its
+  // pointer while its inputs are still what they were, and a copy is forgotten.
+  void Disturb(const CodeInstruction& in, std::int32_t layout) {
+    switch (in.opcode) {
+      case OpAssign: case OpCalculate: case OpCompare: case OpIncrement: case OpDecrement:
+      case OpBooleanNot: case OpNegate: case OpIntegerNot: case OpSetPointer: case OpSetPointerToCopy:
+        if (in.operands[0].kind == OperandKind::kVariable) DisturbWrite(in.operands[0].variable, in.opcode, layout);
+        break;
+      case OpPop:
+        if (layout != kEmptyLayout) DisturbSlot(analysis_.Layouts()[layout].depth - 1, layout);
+        break;
+      default:
+        break;
+    }
+  }
+
+  void DisturbWrite(std::uint32_t number, Opcode opcode, std::int32_t layout) {
+    const std::optional<StaticVar> var = Variable(number, layout);
+    if (!var) return;
+    if (var->type->baseType != tcPointer) {
+      DisturbLocation(var->base, var->at, layout);
+      return;
+    }
+    if (opcode == OpSetPointer) {
+      // A pointer the places read their variable through gets another target.
+      for (auto it = places_.begin(); it != places_.end();) {
+        const bool reads = it->second.place.base == RPlace::Base::kPointer && it->second.place.at == var->at &&
+                           it->first != static_cast<std::uint64_t>(var->Local());
+        it = reads ? Flush(it, layout) : std::next(it);
+      }
+      return;
+    }
+    // A store through a pointer may change any variable it reaches.
+    for (auto it = places_.begin(); it != places_.end();) it = Flush(it, layout);
+    copies_.clear();
+  }
+
+  void DisturbLocation(RLoc::Base base, std::intptr_t at, std::int32_t layout) {
+    const bool frame = base == RLoc::Base::kFrame;
+    for (auto it = places_.begin(); it != places_.end();) {
+      const RPlace& place = it->second.place;
+      const bool variable = place.base == (frame ? RPlace::Base::kFrame : RPlace::Base::kAddress) && place.at == at;
+      const bool index = place.index == (frame ? RPlace::Index::kFrame : RPlace::Index::kAddress) && place.indexAt == at;
+      it = variable || index ? Flush(it, layout) : std::next(it);
+    }
+    const Mode mode = frame ? Mode::F : Mode::G;
+    const LayoutPool& layouts = analysis_.Layouts();
+    std::erase_if(copies_, [&](const auto& copy) {
+      const bool ofIt = copy.second.mode == mode && copy.second.value == at;
+      const bool isIt = frame && layouts[layouts.At(layout, copy.first)].offset == at;
+      return ofIt || isIt;
+    });
+  }
+
+  // The slot at depth index `local` is popped.
+  void DisturbSlot(std::uint32_t local, std::int32_t layout) {
+    for (auto it = places_.begin(); it != places_.end();)
+      it = it->second.indexSlot == local ? Flush(it, layout) : std::next(it);
+    const std::intptr_t at = analysis_.Layouts()[analysis_.Layouts().At(layout, local)].offset;
+    copies_.erase(local);
+    std::erase_if(copies_, [&](const auto& copy) { return copy.second.mode == Mode::F && copy.second.value == at; });
+  }
+
+  // Makes the pointer of a place (a borrowed one) and forgets the place.
+  std::map<std::uint32_t, PlaceSym>::iterator Flush(std::map<std::uint32_t, PlaceSym>::iterator it,
+                                                    std::int32_t layout) {
+    const LayoutPool& layouts = analysis_.Layouts();
+    RInstr point;
+    point.op = RegOp::kPointToPlace;
+    point.a = layouts[layouts.At(layout, it->first)].offset;
+    point.b = AddPlace(it->second.place);
+    point.d = static_cast<std::int32_t>(it->first) + 1;
+    Place(point);
+    return places_.erase(it);
+  }
+
+  // Checks the places not yet checked, as the byte code checked them when it made them.
+  void CheckPlaces(std::int32_t layout) {
+    (void)layout;
+    for (auto& [slot, sym] : places_) {
+      if (sym.checked) continue;
+      RInstr check;
+      check.op = RegOp::kCheckPlace;
+      check.b = AddPlace(sym.place);
+      Place(check);
+      sym.checked = true;
+    }
   }
 
   // Starts a group at position; the group before ends there, reached from the instruction
@@ -366,9 +501,13 @@ class Translator {
     wroteOutside_ = false;
   }
 
-  // Every borrowed pointer still on the stack (whose frame is `layout`) takes its reference.
+  // Every borrowed pointer still on the stack (whose frame is `layout`) is made, if it is still
+  // only a place, and takes its reference.
   void OwnBorrowed(std::int32_t layout) {
     const LayoutPool& layouts = analysis_.Layouts();
+    for (auto it = places_.begin(); it != places_.end();)
+      it = it->first < layouts.Depth(layout) ? Flush(it, layout) : places_.erase(it);
+    copies_.clear();
     for (std::uint32_t local : borrowed_) {
       if (local >= layouts.Depth(layout)) continue;
       RInstr own;
@@ -504,6 +643,14 @@ class Translator {
     const std::uint32_t index = top.depth - 1;
     if (std::find(borrowed_.begin(), borrowed_.end(), index) != borrowed_.end()) {
       plan.unborrows = index;  // holds no reference: nothing to release
+      if (const auto known = places_.find(index); known != places_.end()) {
+        // Never made: only the check the byte code would have made is left.
+        if (!known->second.checked) {
+          plan.Add(RegOp::kCheckPlace).b = AddPlace(known->second.place);
+          plan.mayDeopt = true;
+        }
+        plan.placeSlot = index;
+      }
       return true;
     }
     if (top.type->needsFinalization) {
@@ -544,9 +691,10 @@ class Translator {
   }
 
   // OpSetPointer into a borrowed pointer slot: a variable, another pointer's target, or an
-  // element or field of either. A pointer may only take a target on the stack from below it (so
-  // that it dies first); so may a borrowed pointer take one from another pointer only from below,
-  // which keeps that target alive for it.
+  // element or field of either. The target becomes a place that is read and written directly;
+  // the pointer is made only if something needs it (Flush). A pointer may only take a target on
+  // the stack from below it (so that it dies first); so may a borrowed pointer take one from
+  // another pointer only from below, which keeps that target alive for it.
   bool SelectSetPointer(const CodeInstruction& in, std::int32_t layout, Plan& plan) {
     const std::optional<StaticVar> dest = PointerSlot(in.operands[0], layout);
     if (!dest || !Borrowed(*dest)) return false;
@@ -562,6 +710,17 @@ class Translator {
     const bool selects = source.kind != OperandKind::kVariable;
     const bool targetOnStack = !pointerBase && base->IsFrame() && !(selects && base->type->baseType == tcArray);
     if (targetOnStack && base->relative >= dest->relative) return false;
+    plan.placeSlot = dest->Local();
+    std::optional<PlaceSym> place = pointerBase ? PlaceOfPointer(*base) : PlaceOfVariable(*base);
+    if (selects && place && !Narrow(*place, source, layout)) place.reset();
+    if (place) {
+      plan.place = place;
+      // The byte code would check the index here.
+      plan.mayDeopt = place->place.index != RPlace::Index::kNone;
+      return true;
+    }
+    // The pointer itself, made now (from a pointer that is still only a place, it cannot be).
+    if (pointerBase && PlaceAt(*base) != nullptr) return false;
     if (!selects) {
       if (pointerBase) {
         RInstr& copy = plan.Add(RegOp::kPointToCopy);
@@ -594,85 +753,270 @@ class Translator {
     return true;
   }
 
-  bool SelectAssign(const CodeInstruction& in, std::int32_t layout, Plan& plan) {
-    const std::optional<StaticVar> dest = PlainVariable(in.operands[0], layout);
-    if (dest && Is32(dest->type)) {
-      if (const std::optional<Source> source = Source32(in.operands[1], layout)) {
-        RInstr& move = plan.Add(Offset(dest->IsFrame() ? RegOp::kMov32FF : RegOp::kMov32GF, static_cast<int>(source->mode)));
-        move.a = dest->at;
-        move.b = source->value;
-        plan.writesOutside = Outside(*dest);
+  static PlaceSym PlaceOfVariable(const StaticVar& var) {
+    PlaceSym sym;
+    sym.place.base = var.IsFrame() ? RPlace::Base::kFrame : RPlace::Base::kAddress;
+    sym.place.at = var.at;
+    sym.place.baseType = sym.place.type = var.type;
+    sym.place.relative = var.relative;
+    return sym;
+  }
+
+  // The target of a pointer slot: the place it was borrowed from, or, for a parameter, the
+  // target its type was seen with when the procedure was first entered (checked where used).
+  std::optional<PlaceSym> PlaceOfPointer(const StaticVar& pointer) const {
+    if (const PlaceSym* known = PlaceAt(pointer)) return *known;
+    if (pointer.relative >= 0) return std::nullopt;
+    const TPSTypeRec* target = paramTargets_[static_cast<std::size_t>(-pointer.relative - 1)];
+    if (target == nullptr) return std::nullopt;
+    PlaceSym sym;
+    sym.place.base = RPlace::Base::kPointer;
+    sym.place.at = pointer.at;
+    sym.place.baseType = sym.place.type = target;
+    return sym;
+  }
+
+  // The place narrowed to the element or field the operand selects; false when the register
+  // form does not follow that (the pointer is made instead).
+  bool Narrow(PlaceSym& sym, const CodeOperand& source, std::int32_t layout) const {
+    RPlace& place = sym.place;
+    const TPSTypeRec& type = *place.type;
+    if (source.kind == OperandKind::kIndexed) {
+      const std::uint32_t k = source.index;
+      if (type.baseType == tcRecord) {
+        const auto& record = static_cast<const TPSTypeRec_Record&>(type);
+        if (k >= record.fields.size()) return false;
+        place.offset += static_cast<std::int32_t>(record.fieldMemOffsets[k]);
+        place.type = record.fields[k];
         return true;
       }
+      if (type.baseType == tcStaticArray) {
+        const auto& array = static_cast<const TPSTypeRec_StaticArray&>(type);
+        if (k >= array.count || std::uint64_t{k} * array.element->memSize > FrameAnalysis::kMaxFrameBytes) return false;
+        place.offset += static_cast<std::int32_t>(k * array.element->memSize);
+        place.type = array.element;
+        return true;
+      }
+      if (type.baseType != tcArray) return false;
+    } else if (type.baseType != tcArray && type.baseType != tcStaticArray) {
+      return false;
     }
-    // dest^ := source and dest := source^ through pointer slots.
-    if (const std::optional<StaticVar> pointer = PointerSlot(in.operands[0], layout)) {
-      if (SelectStoreVia(pointer->at, in.operands[1], layout, plan)) return true;
+    // One index per place, on the variable itself (a dynamic array) or inline (a static array).
+    const bool dynamic = type.baseType == tcArray;
+    if (place.index != RPlace::Index::kNone || (dynamic && place.offset != 0)) return false;
+    const auto& array = static_cast<const TPSTypeRec_Array&>(type);
+    if (source.kind == OperandKind::kIndexed) {
+      place.index = RPlace::Index::kImmediate;
+      place.indexAt = source.index;
+    } else {
+      const std::optional<StaticVar> index = Variable(source.index, layout);
+      if (!index || !Is32(index->type)) return false;
+      const std::int64_t local = index->Local();
+      const auto copy = local >= 0 ? copies_.find(static_cast<std::uint32_t>(local)) : copies_.end();
+      if (copy != copies_.end()) {
+        place.index = copy->second.mode == Mode::F   ? RPlace::Index::kFrame
+                      : copy->second.mode == Mode::G ? RPlace::Index::kAddress
+                                                     : RPlace::Index::kImmediate;
+        place.indexAt = copy->second.value;
+      } else {
+        place.index = index->IsFrame() ? RPlace::Index::kFrame : RPlace::Index::kAddress;
+        place.indexAt = index->at;
+        sym.indexSlot = local;
+      }
     }
-    if (const std::optional<StaticVar> pointer = PointerSlot(in.operands[1], layout); pointer && dest && dest->IsFrame()) {
-      if (Is32(dest->type) || IsByte(dest->type)) {
-        RInstr& load = plan.Add(Is32(dest->type) ? RegOp::kLoadVia32 : RegOp::kLoadVia8);
-        load.a = dest->at;
-        load.b = pointer->at;
+    place.dynamicArray = dynamic;
+    place.count = dynamic ? 0 : static_cast<const TPSTypeRec_StaticArray&>(type).count;
+    place.elementSize = static_cast<std::uint32_t>(array.element->memSize);
+    place.element = array.element;
+    place.type = array.element;
+    return true;
+  }
+
+  const PlaceSym* PlaceAt(const StaticVar& pointer) const {
+    if (pointer.Local() < 0) return nullptr;
+    const auto known = places_.find(static_cast<std::uint32_t>(pointer.Local()));
+    return known == places_.end() ? nullptr : &known->second;
+  }
+
+  std::intptr_t AddPlace(const RPlace& place) {
+    out_->places.push_back(place);
+    return static_cast<std::intptr_t>(out_->places.size() - 1);
+  }
+
+  // --- Operands of the 32-bit and byte instructions ----------------------------------------
+
+  // Where a value is read from: a frame slot, an address or an immediate. Values behind a
+  // pointer or at a place are loaded into `into` (a frame slot) first.
+  std::optional<Source> Read(const CodeOperand& operand, std::int32_t layout, Plan& plan, std::intptr_t into,
+                             bool wide) {
+    const std::optional<Source> direct = wide ? Source32(operand, layout) : SourceByte(operand, layout);
+    if (direct) return direct;
+    const std::optional<StaticVar> pointer = PointerSlot(operand, layout);
+    if (!pointer) return std::nullopt;
+    if (const PlaceSym* sym = PlaceAt(*pointer)) {
+      if (!(wide ? Is32(sym->place.type) : IsByte(sym->place.type))) return std::nullopt;
+      RInstr& load = plan.Add(wide ? RegOp::kLoadPlace32 : RegOp::kLoadPlace8);
+      load.a = into;
+      load.b = AddPlace(sym->place);
+      plan.mayDeopt = true;
+      plan.checkedPlaces.push_back(static_cast<std::uint32_t>(pointer->Local()));
+      return Source{Mode::F, into, sym->place.type->baseType};
+    }
+    const TPSTypeCode expected = ExpectedTarget(*pointer, wide);
+    RInstr& load = plan.Add(wide ? RegOp::kLoadVia32 : RegOp::kLoadVia8);
+    load.a = into;
+    load.b = pointer->at;
+    load.sub = expected;
+    plan.mayDeopt = true;
+    return Source{Mode::F, into, expected};
+  }
+
+  // The type a pointer slot's target is taken to have: for a parameter, what it was when the
+  // procedure was first entered; otherwise the usual Longint or Byte (checked where used).
+  TPSTypeCode ExpectedTarget(const StaticVar& pointer, bool wide) const {
+    if (pointer.relative < 0) {
+      const TPSTypeRec* target = paramTargets_[static_cast<std::size_t>(-pointer.relative - 1)];
+      if (target != nullptr && (wide ? Is32(target) : IsByte(target))) return target->baseType;
+    }
+    return wide ? tcS32 : tcU8;
+  }
+
+  // Where a result goes.
+  struct Dest {
+    enum class Kind : std::uint8_t { kFrame, kAddress, kPlace, kVia };
+    Kind kind = Kind::kFrame;
+    std::intptr_t at = 0;      // frame offset, address, or the pointer slot's offset
+    std::intptr_t place = -1;  // kPlace
+    TPSTypeCode code = tcS32;
+    bool outside = true;
+    std::uint32_t slot = 0;  // kPlace: the pointer slot
+  };
+
+  std::optional<Dest> Destination(const CodeOperand& operand, std::int32_t layout, bool wide) {
+    const auto accepts = [wide](const TPSTypeRec* type) { return wide ? Is32(type) : IsByte(type); };
+    if (const std::optional<StaticVar> var = PlainVariable(operand, layout)) {
+      if (!accepts(var->type)) return std::nullopt;
+      return Dest{var->IsFrame() ? Dest::Kind::kFrame : Dest::Kind::kAddress, var->at, -1, var->type->baseType,
+                  Outside(*var)};
+    }
+    const std::optional<StaticVar> pointer = PointerSlot(operand, layout);
+    if (!pointer) return std::nullopt;
+    if (const PlaceSym* sym = PlaceAt(*pointer)) {
+      if (!accepts(sym->place.type)) return std::nullopt;
+      Dest dest{Dest::Kind::kPlace, pointer->at, AddPlace(sym->place), sym->place.type->baseType, true};
+      dest.slot = static_cast<std::uint32_t>(pointer->Local());
+      return dest;
+    }
+    return Dest{Dest::Kind::kVia, pointer->at, -1, ExpectedTarget(*pointer, wide), true};
+  }
+
+  // Loads the destination's present value into `into` (nothing for a frame slot, which is
+  // worked on in place).
+  void LoadDestination(const Dest& dest, Plan& plan, std::intptr_t into) {
+    if (dest.kind == Dest::Kind::kFrame) return;
+    const RegOp op = dest.kind == Dest::Kind::kAddress ? RegOp::kMov32FG
+                     : dest.kind == Dest::Kind::kPlace ? RegOp::kLoadPlace32
+                                                       : RegOp::kLoadVia32;
+    RInstr& load = plan.Add(op);
+    load.a = into;
+    load.b = dest.kind == Dest::Kind::kPlace ? dest.place : dest.at;
+    load.sub = dest.kind == Dest::Kind::kVia ? dest.code : 0;
+    plan.mayDeopt = plan.mayDeopt || dest.kind != Dest::Kind::kAddress;
+    if (dest.kind == Dest::Kind::kPlace) plan.checkedPlaces.push_back(dest.slot);
+  }
+
+  // Stores a frame slot, an address's value or an immediate into the destination.
+  void Store(const Dest& dest, Source source, Plan& plan, bool wide) {
+    if (source.mode == Mode::G && (dest.kind == Dest::Kind::kPlace || dest.kind == Dest::Kind::kVia)) {
+      RInstr& load = plan.Add(wide ? RegOp::kMov32FG : RegOp::kMov8FG);
+      load.a = scratch_;
+      load.b = source.value;
+      source = Source{Mode::F, scratch_, source.code};
+    }
+    const bool frame = source.mode == Mode::F;
+    switch (dest.kind) {
+      case Dest::Kind::kFrame:
+      case Dest::Kind::kAddress: {
+        const bool toFrame = dest.kind == Dest::Kind::kFrame;
+        const RegOp first = wide ? (toFrame ? RegOp::kMov32FF : RegOp::kMov32GF) : (toFrame ? RegOp::kMov8FF : RegOp::kMov8GF);
+        RInstr& move = plan.Add(Offset(first, static_cast<int>(source.mode)));
+        move.a = dest.at;
+        move.b = source.value;
+        break;
+      }
+      case Dest::Kind::kPlace: {
+        RInstr& store = plan.Add(wide ? (frame ? RegOp::kStorePlace32F : RegOp::kStorePlace32K)
+                                      : (frame ? RegOp::kStorePlace8F : RegOp::kStorePlace8K));
+        store.a = dest.place;
+        store.b = source.value;
         plan.mayDeopt = true;
-        plan.writesOutside = Outside(*dest);
-        return true;
+        plan.checkedPlaces.push_back(dest.slot);
+        break;
       }
+      case Dest::Kind::kVia: {
+        RInstr& store = plan.Add(wide ? (frame ? RegOp::kStoreVia32F : RegOp::kStoreVia32K)
+                                      : (frame ? RegOp::kStoreVia8F : RegOp::kStoreVia8K));
+        store.a = dest.at;
+        store.b = source.value;
+        plan.mayDeopt = true;
+        break;
+      }
+    }
+    plan.writesOutside = plan.writesOutside || dest.outside;
+  }
+
+  // --- Value instructions -------------------------------------------------------------------
+
+  bool SelectAssign(const CodeInstruction& in, std::int32_t layout, Plan& plan) {
+    for (const bool wide : {true, false}) {
+      const std::optional<Dest> dest = Destination(in.operands[0], layout, wide);
+      if (!dest) continue;
+      // A value behind a pointer goes straight into a frame destination.
+      const std::intptr_t into = dest->kind == Dest::Kind::kFrame ? dest->at : scratch_;
+      const std::optional<Source> source = Read(in.operands[1], layout, plan, into, wide);
+      if (!source) {
+        plan = Plan{};
+        continue;
+      }
+      if (!(dest->kind == Dest::Kind::kFrame && source->mode == Mode::F && source->value == dest->at))
+        Store(*dest, *source, plan, wide);
+      plan.writesOutside = plan.writesOutside || dest->outside;
+      if (wide) NoteCopy(in, layout, plan);
+      return true;
     }
     return SelectGeneric(RegOp::kAssign, in, layout, plan);
   }
 
-  bool SelectStoreVia(std::intptr_t pointer, const CodeOperand& operand, std::int32_t layout, Plan& plan) {
-    std::optional<Source> source = Source32(operand, layout);
-    bool wide = true;
-    if (!source || source->mode == Mode::G) {
-      source = SourceByte(operand, layout);
-      wide = false;
-    }
-    if (!source || source->mode == Mode::G) return false;
-    const bool frame = source->mode == Mode::F;
-    RInstr& store = plan.Add(wide ? (frame ? RegOp::kStoreVia32F : RegOp::kStoreVia32K)
-                                  : (frame ? RegOp::kStoreVia8F : RegOp::kStoreVia8K));
-    store.a = pointer;
-    store.b = source->value;
-    plan.mayDeopt = plan.writesOutside = true;
-    return true;
+  // A 32-bit temporary assigned a variable or a constant holds a copy of it, which an element
+  // index can use in its place.
+  void NoteCopy(const CodeInstruction& in, std::int32_t layout, Plan& plan) const {
+    const std::optional<StaticVar> dest = PlainVariable(in.operands[0], layout);
+    if (!dest || dest->Local() < 0) return;
+    plan.copySlot = dest->Local();
+    const std::optional<Source> original = Source32(in.operands[1], layout);
+    if (original && !(original->mode == Mode::F && original->value == dest->at)) plan.copy = original;
   }
 
   bool SelectCalculate(const CodeInstruction& in, std::int32_t layout, Plan& plan) {
     if (in.byte >= kCalcOpCount) return false;
     const auto op = static_cast<CalcOp>(in.byte);
+    if (const std::optional<Dest> dest = Destination(in.operands[0], layout, true)) {
+      const std::intptr_t work = dest->kind == Dest::Kind::kFrame ? dest->at : scratch_;
+      LoadDestination(*dest, plan, work);
+      const std::optional<Source> source = Read(in.operands[1], layout, plan, scratch_ + 8, true);
+      const RegOp family = BinaryFamily(op, IsSignedCode(dest->code));
+      if (source && family != RegOp::kCount) {
+        RInstr& calc = plan.Add(Offset(family, ModeIndex(Mode::F, source->mode)));
+        calc.a = calc.b = work;
+        calc.c = source->value;
+        plan.mayDeopt = plan.mayDeopt || MayFail(op, *source);
+        if (dest->kind != Dest::Kind::kFrame) Store(*dest, Source{Mode::F, work, dest->code}, plan, true);
+        plan.writesOutside = plan.writesOutside || dest->outside;
+        return true;
+      }
+      plan = Plan{};
+    }
     const std::optional<StaticVar> dest = PlainVariable(in.operands[0], layout);
-    const std::optional<Source> source = Source32(in.operands[1], layout);
-    if (dest && Is32(dest->type) && dest->IsFrame() && source) {
-      const RegOp family = BinaryFamily(op, dest->type->baseType == tcS32);
-      if (family != RegOp::kCount) {
-        RInstr& calc = plan.Add(Offset(family, ModeIndex(Mode::F, source->mode)));
-        calc.a = calc.b = dest->at;
-        calc.c = source->value;
-        plan.mayDeopt = MayFail(op, *source);
-        plan.writesOutside = Outside(*dest);
-        return true;
-      }
-    }
-    // Through a pointer to a 32-bit integer: loaded into the scratch register, computed there and
-    // stored back.
-    if (const std::optional<StaticVar> pointer = PointerSlot(in.operands[0], layout); pointer && source) {
-      const RegOp family = BinaryFamily(op, true);
-      const RegOp unsignedFamily = BinaryFamily(op, false);
-      if (family != RegOp::kCount && family == unsignedFamily) {
-        plan.Add(RegOp::kLoadVia32).a = scratch_;
-        plan.ops.back().b = pointer->at;
-        RInstr& calc = plan.Add(Offset(family, ModeIndex(Mode::F, source->mode)));
-        calc.a = calc.b = scratch_;
-        calc.c = source->value;
-        RInstr& store = plan.Add(RegOp::kStoreVia32F);
-        store.a = pointer->at;
-        store.b = scratch_;
-        plan.mayDeopt = plan.writesOutside = true;
-        return true;
-      }
-    }
     if (dest && IsByte(dest->type) && dest->IsFrame() && (op == CalcOp::And || op == CalcOp::Or || op == CalcOp::Xor)) {
       if (const std::optional<Source> byte = SourceByte(in.operands[1], layout); byte && byte->mode != Mode::G) {
         RInstr& calc = plan.Add(op == CalcOp::And ? RegOp::kAndB : op == CalcOp::Or ? RegOp::kOrB : RegOp::kXorB);
@@ -693,16 +1037,18 @@ class Translator {
     const std::optional<StaticVar> dest = PlainVariable(in.operands[0], layout);
     const bool ordering = in.byte <= static_cast<std::uint8_t>(CompareOp::Equal);
     if (dest && IsByte(dest->type) && dest->type->baseType != tcChar && dest->IsFrame() && ordering) {
-      const std::optional<Source> left = Source32(in.operands[1], layout);
-      const std::optional<Source> right = Source32(in.operands[2], layout);
+      const std::optional<Source> left = Read(in.operands[1], layout, plan, scratch_, true);
+      const std::optional<Source> right = left ? Read(in.operands[2], layout, plan, scratch_ + 8, true) : std::nullopt;
       const int modes = left && right ? ModeIndex(left->mode, right->mode) : -1;
       if (modes >= 0) {
         const RegOp family = IsSignedCode(left->code) ? RegOp::kCmpSFF : RegOp::kCmpUFF;
         AddCompare(plan, Offset(family, modes), in.byte, *dest, left->value, right->value);
         return true;
       }
-      const std::optional<Source> leftByte = SourceByte(in.operands[1], layout);
-      const std::optional<Source> rightByte = SourceByte(in.operands[2], layout);
+      plan = Plan{};
+      const std::optional<Source> leftByte = Read(in.operands[1], layout, plan, scratch_, false);
+      const std::optional<Source> rightByte =
+          leftByte ? Read(in.operands[2], layout, plan, scratch_ + 8, false) : std::nullopt;
       const int byteModes = leftByte && rightByte ? ModeIndex(leftByte->mode, rightByte->mode) : -1;
       // Characters compare as bytes only with characters; U8 with either.
       if (byteModes >= 0 && leftByte->code != tcS8 && rightByte->code != tcS8 &&
@@ -710,6 +1056,7 @@ class Translator {
         AddCompare(plan, Offset(RegOp::kCmpBFF, byteModes), in.byte, *dest, leftByte->value, rightByte->value);
         return true;
       }
+      plan = Plan{};
     }
     if (!SelectGeneric(RegOp::kCompare, in, layout, plan)) return false;
     plan.ops.back().sub = in.byte;
@@ -860,6 +1207,7 @@ class Translator {
   std::shared_ptr<RegisterCode> out_;
   std::vector<const TPSTypeRec*> paramTypes_;
   std::vector<std::int32_t> paramOffsets_;
+  std::vector<const TPSTypeRec*> paramTargets_;  // of pointer parameters, when first entered
   std::vector<bool> continues_;  // per instruction: the slot table is brought up to date there
   std::vector<bool> blockStart_;
   std::vector<std::pair<std::size_t, std::int64_t>> jumps_;
@@ -873,6 +1221,8 @@ class Translator {
   bool groupClosed_ = true;  // the next instruction starts a group
   bool wroteOutside_ = false;
   std::vector<std::uint32_t> borrowed_;  // pointer slots pushed in it that hold no reference yet
+  std::map<std::uint32_t, PlaceSym> places_;  // borrowed pointer slots whose pointers are not made yet
+  std::map<std::uint32_t, Source> copies_;    // 32-bit slots known to hold a copy of a source
   std::int32_t afterLayout_ = FrameAnalysis::kNoFallThrough;  // after the last instruction translated
 };
 
