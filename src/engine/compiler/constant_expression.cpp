@@ -119,6 +119,7 @@ class ConstantReader {
       case tokInteger:
       case tokHexInteger: {
         std::optional<TPSTypedValue> value = c_.ReadIntegerToken(p_);
+        if (!value) return nullptr;
         p_.Next();
         return Leaf(std::move(*value));
       }

@@ -125,9 +125,10 @@ ValuePtr Compilation::ParseFactor() {
     }
     case tokInteger:
     case tokHexInteger: {
-      TPSTypedValue value = *ReadIntegerToken(script_);
+      std::optional<TPSTypedValue> value = ReadIntegerToken(script_);
+      if (!value) return nullptr;
       script_.Next();
-      return MakeConstant(at, std::move(value));
+      return MakeConstant(at, std::move(*value));
     }
     case tokReal: {
       std::optional<TPSTypedValue> value = ReadRealToken(script_);
