@@ -530,8 +530,9 @@ std::vector<TPSBinValueOp*> Compilation::RunOf(TPSBinValueOp& top, const TPSType
 // Whether computing a run in place in a script variable cannot be seen: the destination's place
 // needs no code, the first operand is read by the first write, and after it come only operators
 // that cannot fail on operands that need no code, cannot fail to be read and do not share the
-// destination's place. The first operator may fail when the destination is its left operand:
-// nothing was written before it, and a failing instruction writes nothing.
+// destination's place. When the destination is the first operand itself (s := s + F(x)), the
+// first operator is the first write: its right operand is computed whole before it, and a
+// failing instruction writes nothing.
 bool Compilation::RunIsUnseen(TPSBinValueOp& top, const TPSValue& destination) {
   if (!IsDirectOperand(destination)) return false;
   const std::vector<TPSBinValueOp*> run = RunOf(top, ValueType(destination));
@@ -539,14 +540,13 @@ bool Compilation::RunIsUnseen(TPSBinValueOp& top, const TPSValue& destination) {
   const bool firstIsDestination = SameLocation(first, destination);
   if (!firstIsDestination && !IsDirectOperand(first)) return false;
   const TPSTypeCode code = ValueType(destination)->baseType;
-  for (std::size_t i = 0; i < run.size(); ++i) {
+  const std::size_t afterFirstWrite = firstIsDestination ? run.size() - 1 : run.size();
+  for (std::size_t i = 0; i < afterFirstWrite; ++i) {
     const TPSBinValueOp& node = *run[i];
-    const bool firstWrite = firstIsDestination && i + 1 == run.size();
     const TPSValue& right = *node.right;
-    const bool needsNoCode = IsSetList(right, code) || (firstWrite ? IsDirectOperand(right) : IsPlainOperand(right));
-    if (!needsNoCode) return false;
+    if (!IsSetList(right, code) && !IsPlainOperand(right)) return false;
     if (ReadsLocation(right, destination) || MayAlias(right, destination)) return false;
-    if (!firstWrite && !CannotFail(node.op, code)) return false;
+    if (!CannotFail(node.op, code)) return false;
   }
   return true;
 }
