@@ -1,5 +1,6 @@
 #include "dk2/source_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -22,7 +23,14 @@ std::optional<std::string> ReadSourceFile(const std::string& path, std::ostream&
   if (file) {
     char buffer[1 << 16];
     std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) text.append(buffer, got);
+    // One byte beyond the limit tells a file of exactly the limit from a longer one.
+    while (text.size() <= kMaxInputBytes &&
+           (got = std::fread(buffer, 1, std::min(sizeof buffer, kMaxInputBytes + 1 - text.size()), file.get())) > 0)
+      text.append(buffer, got);
+    if (text.size() > kMaxInputBytes) {
+      err << "dk2: '" << path << "' is larger than " << (kMaxInputBytes >> 20) << " MiB\n";
+      return std::nullopt;
+    }
     if (!std::ferror(file.get())) return text;
   }
   const int reason = errno != 0 ? errno : EIO;

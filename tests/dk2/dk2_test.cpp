@@ -5,11 +5,13 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "dk2/source_file.h"
 #include "dk2_harness.h"
 
 namespace dravik::dk2 {
 namespace {
 
+using harness::Dk2Result;
 using harness::RunDk2;
 using harness::ScratchFile;
 
@@ -65,6 +67,31 @@ TEST(Dk2Tokens, MissingFileIsReportedOnStderr) {
   EXPECT_EQ(r.out, "");
   EXPECT_NE(r.err.find(missing), std::string::npos);
   EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
+}
+
+// Every verb reads at most kMaxInputBytes: a file of exactly that size is read (its first zero
+// byte ends the script at once), one byte more is refused without holding it all, and so is a
+// device that never ends.
+TEST(Dk2Input, WhatAVerbReadsIsCapped) {
+  ScratchFile limit(".dk2");
+  limit.Write("");
+  std::filesystem::resize_file(limit.path(), kMaxInputBytes);
+  EXPECT_EQ(RunDk2({"check", limit.path()}).out, "[Error] (1:1): Unexpected end of file\n");
+  std::filesystem::resize_file(limit.path(), kMaxInputBytes + 1);
+  const std::string tooLarge = "dk2: '" + limit.path() + "' is larger than 64 MiB\n";
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"run", limit.path()},
+                                               std::vector<std::string>{"dump", "--image", limit.path()},
+                                               std::vector<std::string>{"tokens", limit.path()}}) {
+    const Dk2Result r = RunDk2(args);
+    EXPECT_EQ(r.status, 2) << args[0];
+    EXPECT_EQ(r.out, "") << args[0];
+    EXPECT_EQ(r.err, tooLarge) << args[0];
+  }
+  if (std::filesystem::exists("/dev/zero")) {
+    const Dk2Result endless = RunDk2({"run", "/dev/zero"});
+    EXPECT_EQ(endless.status, 2);
+    EXPECT_EQ(endless.err, "dk2: '/dev/zero' is larger than 64 MiB\n");
+  }
 }
 
 TEST(Dk2Usage, HelpUnknownVerbsAndMissingArguments) {

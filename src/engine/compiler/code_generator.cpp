@@ -84,31 +84,87 @@ bool MayShareLocation(const TPSValue& a, const TPSValue& b) {
   return VariablesOverlap(Unwrapped(a), Unwrapped(b)) || VariablesOverlap(Original(a), Original(b));
 }
 
-// Whether computing value reads location, or anything writing location may change: the index
-// expressions of its elements count too, since they are computed after the destination is
-// written.
-bool ReferencesLocation(const TPSValue& value, const TPSValue& location) {
-  switch (value.kind) {
-    case ValueKind::UnOp: return ReferencesLocation(*static_cast<const TPSUnValueOp&>(value).operand, location);
-    case ValueKind::BinOp: {
-      const auto& node = static_cast<const TPSBinValueOp&>(value);
-      return ReferencesLocation(*node.left, location) || ReferencesLocation(*node.right, location);
+// Whether writing location may change what a direct operand reads: the same variable (or one a
+// part of the other), or the variable its computed index is read from.
+bool ReadsLocation(const TPSValue& operand, const TPSValue& location) {
+  if (MayShareLocation(operand, location)) return true;
+  const TPSValue& v = Unwrapped(operand);
+  if (!v.IsVar()) return false;
+  for (const auto& selector : static_cast<const TPSValueVar&>(v).selectors)
+    if (!selector->IsNumber() && MayShareLocation(*static_cast<const TPSSubValue&>(*selector).value, location))
+      return true;
+  return false;
+}
+
+// A constant, or a variable an instruction reaches as it stands (MakeAddressable leaves it).
+bool IsDirectOperand(const TPSValue& value) {
+  const TPSValue& v = Unwrapped(value);
+  if (v.kind == ValueKind::Data) return true;
+  if (!v.IsVar()) return false;
+  const auto& var = static_cast<const TPSValueVar&>(v);
+  if (var.selectors.size() > 1) return false;
+  return var.selectors.empty() || var.selectors[0]->IsNumber() ||
+         IsPlainVar(*static_cast<const TPSSubValue&>(*var.selectors[0]).value);
+}
+
+// A constant or a variable without selectors: reading it cannot fail (an element could be out
+// of range).
+bool IsPlainOperand(const TPSValue& value) {
+  return Unwrapped(value).kind == ValueKind::Data || IsPlainVar(value);
+}
+
+// Whether the machine's operator can never fail in a destination of this base type: integer
+// wrap-around arithmetic and bitwise operations (shift counts are masked), character steps,
+// appending to a string, union, difference and intersection of sets (the compiler has checked
+// their types). Division, reals (overflow), variants and the rest can.
+bool CannotFail(TPSBinOperator op, TPSTypeCode destination) {
+  if (IsIntegerCode(destination) || destination == tcEnum)
+    return op != otDiv && op != otMod && op != otAs;
+  if (destination == tcChar || destination == tcWideChar) return op == otAdd || op == otSub;
+  if (destination == tcSet) return op == otAdd || op == otSub || op == otMul;
+  return op == otAdd && (destination == tcString || destination == tcWideString);
+}
+
+// A bracket list that a set operator takes becomes a set constant, which needs no code.
+bool IsSetList(const TPSValue& value, TPSTypeCode computation) {
+  return value.kind == ValueKind::Array && computation == tcSet;
+}
+
+// Whether a unary operator in place can never fail: not and negation of integers, enumerations
+// and floating-point reals (currency and variants can), and any conversion, which is one
+// assignment.
+bool UnaryCannotFail(const TPSUnValueOp& node, const TPSType* operand) {
+  if (node.op == otCast) return true;
+  const TPSTypeCode code = operand == nullptr ? tcTypeLink : operand->baseType;
+  return IsIntegerCode(code) || code == tcEnum || code == tcSingle || code == tcDouble || code == tcExtended;
+}
+
+// Whether an integer computation holds a '/' of integers: itself, in an operand of its run, or
+// in a constant folded from one.
+bool HoldsRealDivision(const TPSValue& value) {
+  const TPSValue* at = &value;
+  for (;;) {
+    if (at->kind == ValueKind::Data) return static_cast<const TPSValueData&>(*at).realValue.has_value();
+    if (at->kind == ValueKind::UnOp) {
+      const auto& unary = static_cast<const TPSUnValueOp&>(*at);
+      if (unary.op != otMinus || !IsIntegerCode(unary.resultType->baseType)) return false;
+      at = unary.operand.get();
+      continue;
     }
-    case ValueKind::ProcNo:
-    case ValueKind::ProcVal:
-      for (const TPSParameter& argument : static_cast<const TPSValueProc&>(value).arguments)
-        if (argument.value != nullptr && ReferencesLocation(*argument.value, location)) return true;
-      return false;
-    default: {
-      if (MayShareLocation(value, location)) return true;
-      const TPSValue& unwrapped = Unwrapped(value);
-      if (!unwrapped.IsVar()) return false;
-      for (const auto& selector : static_cast<const TPSValueVar&>(unwrapped).selectors)
-        if (!selector->IsNumber() && ReferencesLocation(*static_cast<const TPSSubValue&>(*selector).value, location))
-          return true;
-      return false;
-    }
+    if (at->kind != ValueKind::BinOp) return false;
+    const auto& node = static_cast<const TPSBinValueOp&>(*at);
+    if (!JoinsRealDivision(node)) return false;
+    if (node.slash || HoldsRealDivision(*node.right)) return true;
+    at = node.left.get();
   }
+}
+
+bool IsRealType(const TPSType* type) { return type != nullptr && IsRealCode(type->baseType); }
+
+// Whether an integer value computes as a whole in a real it goes into.
+bool ComputesInReal(const TPSValue& value, const TPSType* valueType, const TPSType* destination) {
+  return IsRealType(destination) && valueType != nullptr && IsIntegerCode(valueType->baseType) &&
+         HoldsRealDivision(value);
 }
 
 // A call whose result goes to its destination whole (not a field or element of it).
@@ -341,9 +397,13 @@ bool Compilation::MakeAddressable(ValuePtr& value, TPSType* expected) {
     case ValueKind::BinOp: {
       TPSType* type = ValueType(*value);
       ValuePtr temp = PushTemp(type);
-      const bool ok = value->kind == ValueKind::UnOp
-                          ? EmitUnary(static_cast<TPSUnValueOp&>(*value), temp)
-                          : EmitBinary(static_cast<TPSBinValueOp&>(*value), temp);
+      bool ok;
+      if (value->kind == ValueKind::UnOp) {
+        ok = EmitUnary(static_cast<TPSUnValueOp&>(*value), temp);
+      } else {
+        auto& node = static_cast<TPSBinValueOp&>(*value);
+        ok = node.op >= otGreaterEqual ? EmitComparison(node, temp) : EmitRun(node, temp);
+      }
       if (!ok) return false;
       Replace(value, std::move(temp));
       return true;
@@ -387,36 +447,177 @@ void Compilation::ReleaseAddressable(ValuePtr& value) {
   value = std::move(old);
 }
 
+// A destination is written once, when the whole value has been computed: a computation that
+// could be seen half done (a call that reads the variable, a fault after the first step, a
+// name that shares the place) goes to a temporary of its own and is assigned at the end. Only
+// a temporary of the compiler's own, which nothing else can read, is computed in place freely.
 bool Compilation::EmitValueInto(ValuePtr& value, ValuePtr& destination) {
   if (!ValueAssignable(*destination, *value)) return FailAt(value->pos, ecTypeMismatch);
   if (SameLocation(*value, *destination)) return true;
-  if (IsCall(*value)) return EmitCall(static_cast<TPSValueProc&>(*value), &destination);
-  if (!MakeAddressable(destination, nullptr)) return false;
-  bool ok;
-  if (value->kind == ValueKind::UnOp) {
-    ok = EmitUnary(static_cast<TPSUnValueOp&>(*value), destination);
-  } else if (value->kind == ValueKind::BinOp &&
-             DestinationCarries(ValueType(*destination),
-                                static_cast<TPSBinValueOp&>(*value).resultType) &&
-             (!ReferencesLocation(*value, *destination) ||
-              !ReferencesLocation(*static_cast<TPSBinValueOp&>(*value).right, *destination))) {
-    ok = EmitBinary(static_cast<TPSBinValueOp&>(*value), destination);
-  } else {
-    ok = MakeAddressable(value, ValueType(*destination));
-    if (ok) {
-      Emit(OpAssign);
-      ok = EmitRequiredOperand(*destination, false) && EmitRequiredOperand(*value, true);
-      if (ok) ReleaseAddressable(value);
+  TPSType* type = ValueType(*destination);
+  TakeRealValue(value, type);
+  const bool own = IsOwnTemporary(*destination);
+  switch (value->kind) {
+    case ValueKind::ProcNo:
+    case ValueKind::ProcVal:
+      if (!IsCall(*value)) break;
+      if (own) return EmitCall(static_cast<TPSValueProc&>(*value), &destination);
+      return EmitThroughTemp(value, destination, ValueType(*value));
+    case ValueKind::BinOp: {
+      auto& node = static_cast<TPSBinValueOp&>(*value);
+      if (node.op >= otGreaterEqual) return EmitComparison(node, destination);
+      TPSType* computation = ComputationType(node, type);
+      if (computation != type || (!own && !RunIsUnseen(node, *destination)))
+        return EmitThroughTemp(value, destination, computation);
+      return EmitRun(node, destination);
     }
+    case ValueKind::UnOp: {
+      auto& node = static_cast<TPSUnValueOp&>(*value);
+      if (!own && !UnaryIsUnseen(node, *destination)) return EmitThroughTemp(value, destination, type);
+      return EmitUnary(node, destination);
+    }
+    default: break;
   }
-  if (ok) ReleaseAddressable(destination);
-  return ok;
+  // The value's place first, then the destination's, which nothing can move in between.
+  if (!MakeAddressable(value, type) || !MakeAddressable(destination, nullptr)) return false;
+  Emit(OpAssign);
+  if (!EmitRequiredOperand(*destination, false) || !EmitRequiredOperand(*value, true)) return false;
+  ReleaseAddressable(destination);
+  ReleaseAddressable(value);
+  return true;
 }
 
-bool Compilation::EmitBinary(TPSBinValueOp& node, ValuePtr& destination) {
-  if (node.op >= otGreaterEqual) return EmitComparison(node, destination);
+bool Compilation::EmitThroughTemp(ValuePtr& value, ValuePtr& destination, TPSType* type) {
+  ValuePtr temp = PushTemp(type);
+  if (!EmitValueInto(value, temp) || !EmitValueInto(temp, destination)) return false;
+  FreeTemp();
+  return true;
+}
+
+bool Compilation::IsOwnTemporary(const TPSValue& value) const {
+  const TPSValue& v = Unwrapped(value);
+  return v.kind == ValueKind::AllocatedStackVar && static_cast<const TPSValueVar&>(v).selectors.empty() &&
+         block_->proc->locals[static_cast<const TPSValueVar&>(v).index].pointee == nullptr;
+}
+
+// The type a binary node is computed in on its way into a destination of this type: a wider
+// destination of the same family carries the computation (n := b * 100 with a Byte b), an
+// integer computation holding a '/' goes into a real as a whole (r := a / b), and anything
+// else, a narrower destination or another family, is computed in the node's own type.
+TPSType* Compilation::ComputationType(const TPSBinValueOp& node, TPSType* destination) {
+  if (destination == nullptr) return node.resultType;
+  if (ComputesInReal(node, node.resultType, destination)) return destination;
+  return DestinationCarries(destination, node.resultType) ? destination : node.resultType;
+}
+
+// The run of operators a binary node computes in one destination of this type: down the left
+// side for as long as the operator there computes in the same type. Top first.
+std::vector<TPSBinValueOp*> Compilation::RunOf(TPSBinValueOp& top, const TPSType* type) {
+  std::vector<TPSBinValueOp*> run{&top};
+  const bool inReal = IsRealType(type) && IsIntegerCode(top.resultType->baseType);
+  for (;;) {
+    TPSValue& left = *run.back()->left;
+    if (left.kind != ValueKind::BinOp) break;
+    auto& node = static_cast<TPSBinValueOp&>(left);
+    const bool joins = ChainsLeft(node.op) &&
+                       (inReal ? JoinsRealDivision(node) : DestinationCarries(type, node.resultType));
+    if (!joins) break;
+    run.push_back(&node);
+  }
+  return run;
+}
+
+// Whether computing a run in place in a script variable cannot be seen: the destination's place
+// needs no code, the first operand is read by the first write, and after it come only operators
+// that cannot fail on operands that need no code, cannot fail to be read and do not share the
+// destination's place. When the destination is the first operand itself (s := s + F(x)), the
+// first operator is the first write: its right operand is computed whole before it, and a
+// failing instruction writes nothing.
+bool Compilation::RunIsUnseen(TPSBinValueOp& top, const TPSValue& destination) {
+  if (!IsDirectOperand(destination)) return false;
+  const std::vector<TPSBinValueOp*> run = RunOf(top, ValueType(destination));
+  const TPSValue& first = *run.back()->left;
+  const bool firstIsDestination = SameLocation(first, destination);
+  if (!firstIsDestination && !IsDirectOperand(first)) return false;
+  const TPSTypeCode code = ValueType(destination)->baseType;
+  const std::size_t afterFirstWrite = firstIsDestination ? run.size() - 1 : run.size();
+  for (std::size_t i = 0; i < afterFirstWrite; ++i) {
+    const TPSBinValueOp& node = *run[i];
+    const TPSValue& right = *node.right;
+    if (!IsSetList(right, code) && !IsPlainOperand(right)) return false;
+    if (ReadsLocation(right, destination) || MayAlias(right, destination)) return false;
+    if (!CannotFail(node.op, code)) return false;
+  }
+  return true;
+}
+
+// As a run: a destination whose place needs no code, an operand that needs none either, and an
+// operator that cannot fail after the operand is written.
+bool Compilation::UnaryIsUnseen(const TPSUnValueOp& node, const TPSValue& destination) {
+  if (!IsDirectOperand(destination)) return false;
+  if (SameLocation(*node.operand, destination)) return true;
+  return IsDirectOperand(*node.operand) && UnaryCannotFail(node, ValueType(*node.operand));
+}
+
+// Where a variable lives, as far as another name may reach the same place: a by-reference
+// parameter may be a global or another by-reference parameter under another name, and a
+// pointer temporary (a with scope, a path of selectors) any variable. A routine's locals, its
+// value parameters and its result (the caller's own temporary) are its own.
+Compilation::Storage Compilation::StorageOf(const TPSValue& value) const {
+  const TPSValue& v = Unwrapped(value);
+  switch (v.kind) {
+    case ValueKind::GlobalVar: return Storage::Global;
+    case ValueKind::ParamVar: {
+      const TPSParametersDecl& decl = block_->proc->decl;
+      const std::uint32_t index = static_cast<const TPSValueVar&>(v).index;
+      const std::uint32_t first = decl.result != nullptr ? 1 : 0;
+      if (index < first) return Storage::Own;
+      return decl.params[index - first].ByReference() ? Storage::ByReference : Storage::Own;
+    }
+    case ValueKind::AllocatedStackVar:
+      return block_->proc->locals[static_cast<const TPSValueVar&>(v).index].pointee != nullptr ? Storage::Pointer
+                                                                                              : Storage::Own;
+    case ValueKind::LocalVar: return Storage::Own;
+    default: return Storage::None;
+  }
+}
+
+// Whether two variables may be one place under different names (the same name is
+// ReadsLocation's).
+bool Compilation::MayAlias(const TPSValue& a, const TPSValue& b) const {
+  const Storage x = StorageOf(a);
+  const Storage y = StorageOf(b);
+  if (x == Storage::None || y == Storage::None) return false;
+  if (x == Storage::Pointer || y == Storage::Pointer) return true;
+  if (x == Storage::ByReference) return y == Storage::Global || y == Storage::ByReference;
+  return y == Storage::ByReference && x == Storage::Global;
+}
+
+// A constant folded from a '/' of integers takes its value in reals where it goes into a real.
+void Compilation::TakeRealValue(ValuePtr& value, const TPSType* destination) {
+  if (value->kind != ValueKind::Data || !IsRealType(destination)) return;
+  const auto& data = static_cast<const TPSValueData&>(*value);
+  if (!data.realValue) return;
+  TPSTypedValue real;
+  real.type = FindBaseType(tcExtended);
+  real.real = *data.realValue;
+  value = MakeConstant(value->pos, std::move(real));
+}
+
+// Computes a run in its destination: the first operand (at the bottom of the run) first, then
+// each operator with its right operand, bottom up.
+bool Compilation::EmitRun(TPSBinValueOp& top, ValuePtr& destination) {
+  const std::vector<TPSBinValueOp*> run = RunOf(top, ValueType(*destination));
   if (!MakeAddressable(destination, nullptr)) return false;
-  if (!SameLocation(*node.left, *destination) && !EmitValueInto(node.left, destination)) return false;
+  ValuePtr& first = run.back()->left;
+  if (!SameLocation(*first, *destination) && !EmitValueInto(first, destination)) return false;
+  for (auto node = run.rbegin(); node != run.rend(); ++node)
+    if (!EmitOperator(**node, destination)) return false;
+  ReleaseAddressable(destination);
+  return true;
+}
+
+bool Compilation::EmitOperator(TPSBinValueOp& node, ValuePtr& destination) {
   const bool shortCircuit =
       owner_.ShortCircuit && (node.op == otAnd || node.op == otOr) && IsBooleanType(node.resultType);
   std::int32_t jumpField = 0;
@@ -427,16 +628,29 @@ bool Compilation::EmitBinary(TPSBinValueOp& node, ValuePtr& destination) {
     if (!EmitRequiredOperand(*destination, false)) return false;
   }
   const std::int32_t jumpEnd = CodeLength();
-  if (!MakeAddressable(node.right, ValueType(*destination))) return false;
+  if (!MakeOperandAddressable(node.right, ValueType(*destination))) return false;
   Emit(OpCalculate);
   Emit(node.op);
   if (!EmitRequiredOperand(*destination, false) || !EmitRequiredOperand(*node.right, true)) return false;
   ReleaseAddressable(node.right);
   if (shortCircuit) PatchU32(jumpField, static_cast<std::uint32_t>(CodeLength() - jumpEnd));
-  ReleaseAddressable(destination);
   return true;
 }
 
+// A right operand of a computation in this type; an integer one holding a '/' is computed in the
+// real the computation is made in.
+bool Compilation::MakeOperandAddressable(ValuePtr& operand, TPSType* type) {
+  TakeRealValue(operand, type);
+  if (operand->kind == ValueKind::Data || !ComputesInReal(*operand, ValueType(*operand), type))
+    return MakeAddressable(operand, type);
+  ValuePtr temp = PushTemp(type);
+  if (!EmitValueInto(operand, temp)) return false;
+  Replace(operand, std::move(temp));
+  return true;
+}
+
+// Both operands first, then the destination's place: the destination is written once, by the
+// comparison, and nothing computed for the operands can move it.
 bool Compilation::EmitComparison(TPSBinValueOp& node, ValuePtr& destination) {
   ValuePtr* nilSide = nullptr;
   for (ValuePtr* side : {&node.left, &node.right}) {
@@ -449,17 +663,17 @@ bool Compilation::EmitComparison(TPSBinValueOp& node, ValuePtr& destination) {
   }
   TPSType* leftType = ValueType(*node.left);
   TPSType* rightType = ValueType(*node.right);
-  if (!MakeAddressable(destination, nullptr) || !MakeAddressable(node.left, rightType) ||
-      !MakeAddressable(node.right, leftType))
+  if (!MakeAddressable(node.left, rightType) || !MakeAddressable(node.right, leftType) ||
+      !MakeAddressable(destination, nullptr))
     return false;
   Emit(OpCompare);
   Emit(CompareOpOf(node.op));
   if (!EmitRequiredOperand(*destination, false) || !EmitRequiredOperand(*node.left, true) ||
       !EmitRequiredOperand(*node.right, true))
     return false;
-  ReleaseAddressable(node.left);
-  ReleaseAddressable(node.right);
   ReleaseAddressable(destination);
+  ReleaseAddressable(node.right);
+  ReleaseAddressable(node.left);
   if (nilSide != nullptr) ReleaseAddressable(*nilSide);  // the nil temporary made above
   return true;
 }

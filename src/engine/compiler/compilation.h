@@ -155,6 +155,10 @@ class Compilation {
   bool EvalConstBinary(TPSTypedValue& left, const TPSTypedValue& right, TPSBinOperator op,
                        const TPSPascalParser& p);
   bool EvalConstUnary(TPSTypedValue& value, TPSUnOperator op, TPSType* resultType, const TPSPascalParser& p);
+  // What folding node over its two constants gives in reals, for a node that may carry a '/' of
+  // integers into a real (HoldsRealDivision); nothing for any other node.
+  std::optional<long double> RealFold(const TPSBinValueOp& node, const TPSValueData& left,
+                                      const TPSValueData& right);
 
   // --- type rules (type_rules.cpp)
   TPSType* ValueType(const TPSValue& value);
@@ -232,7 +236,7 @@ class Compilation {
   ValuePtr ParseSuccPred();
   ValuePtr ParseAssigned();
   ValuePtr ParseParenthesized();
-  ValuePtr MakeBinary(TPSSourcePosition at, TPSBinOperator op, ValuePtr left, ValuePtr right);
+  ValuePtr MakeBinary(TPSSourcePosition at, TPSBinOperator op, ValuePtr left, ValuePtr right, bool slash);
   ValuePtr MakeUnary(TPSSourcePosition at, TPSUnOperator op, ValuePtr operand, TPSType* type);
   ValuePtr MakeConstant(TPSSourcePosition at, TPSTypedValue value);
   void WarnConstantLogic(TPSBinOperator op, const TPSValue& left, const TPSValue& right);
@@ -265,7 +269,19 @@ class Compilation {
   bool MakeListAddressable(ValuePtr& value, TPSType* expected);
   bool MakeVarAddressable(ValuePtr& value);
   bool MakeCallPartAddressable(ValuePtr& value);
-  bool EmitBinary(TPSBinValueOp& node, ValuePtr& destination);
+  bool EmitThroughTemp(ValuePtr& value, ValuePtr& destination, TPSType* type);
+  bool IsOwnTemporary(const TPSValue& value) const;
+  TPSType* ComputationType(const TPSBinValueOp& node, TPSType* destination);
+  std::vector<TPSBinValueOp*> RunOf(TPSBinValueOp& top, const TPSType* type);
+  bool RunIsUnseen(TPSBinValueOp& top, const TPSValue& destination);
+  bool UnaryIsUnseen(const TPSUnValueOp& node, const TPSValue& destination);
+  enum class Storage : std::uint8_t { None, Own, Global, ByReference, Pointer };
+  Storage StorageOf(const TPSValue& value) const;
+  bool MayAlias(const TPSValue& a, const TPSValue& b) const;
+  void TakeRealValue(ValuePtr& value, const TPSType* destination);
+  bool EmitRun(TPSBinValueOp& top, ValuePtr& destination);
+  bool EmitOperator(TPSBinValueOp& node, ValuePtr& destination);
+  bool MakeOperandAddressable(ValuePtr& operand, TPSType* type);
   bool EmitComparison(TPSBinValueOp& node, ValuePtr& destination);
   static std::uint8_t CompareOpOf(TPSBinOperator op);
   bool EmitUnary(TPSUnValueOp& node, ValuePtr& destination);

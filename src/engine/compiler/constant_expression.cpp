@@ -11,9 +11,18 @@ namespace {
 
 struct ConstNode {
   enum class Kind : std::uint8_t { Data, Unary, Binary } kind = Kind::Data;
+  ConstNode() = default;
+  ConstNode(const ConstNode&) = delete;
+  ConstNode& operator=(const ConstNode&) = delete;
+  // A long run (1 + 2 + 3 ...) hangs down the left side; it is taken apart in a loop.
+  ~ConstNode() {
+    std::unique_ptr<ConstNode> next = std::move(left);
+    while (next != nullptr) next = std::move(next->left);
+  }
+
   TPSTypedValue value;
   std::uint8_t op = 0;  // TPSBinOperator, or TPSUnOperator for Unary
-  std::uint32_t depth = 1;
+  std::uint32_t depth = 1;  // nesting, a run counted once (ChainsLeft)
   std::unique_ptr<ConstNode> left, right;
 };
 using ConstNodePtr = std::unique_ptr<ConstNode>;
@@ -27,25 +36,20 @@ class ConstantReader {
     return Level(&ConstantReader::Sum, OperatorLevel::Relation);
   }
 
-  // Evaluates bottom-up; the result takes the left operand's place.
-  bool Evaluate(ConstNode& node) {
-    if (node.kind == ConstNode::Kind::Data) {
-      if (node.value.BaseType() == tcString && node.value.text.size() == 1) {
-        const auto ch = static_cast<unsigned char>(node.value.text[0]);
-        node.value = TPSTypedValue{};
-        node.value.type = c_.FindBaseType(tcChar);
-        node.value.ordinal = ch;
-      }
-      return true;
+  // Evaluates bottom-up; the result takes the left operand's place. Down the left side of a run
+  // in a loop, the right operands (which are nested) by recursion.
+  bool Evaluate(ConstNode& top) {
+    std::vector<ConstNode*> run;
+    ConstNode* at = &top;
+    for (; at->kind == ConstNode::Kind::Binary; at = at->left.get()) run.push_back(at);
+    if (!EvaluateLeaf(*at)) return false;
+    for (auto node = run.rbegin(); node != run.rend(); ++node) {
+      ConstNode& n = **node;
+      if (!Evaluate(*n.right)) return false;
+      n.value = std::move(n.left->value);
+      if (!c_.EvalConstBinary(n.value, n.right->value, static_cast<TPSBinOperator>(n.op), p_)) return false;
     }
-    if (!Evaluate(*node.left)) return false;
-    if (node.kind == ConstNode::Kind::Unary) {
-      node.value = std::move(node.left->value);
-      return Complement(node.value, static_cast<TPSUnOperator>(node.op));
-    }
-    if (!Evaluate(*node.right)) return false;
-    node.value = std::move(node.left->value);
-    return c_.EvalConstBinary(node.value, node.right->value, static_cast<TPSBinOperator>(node.op), p_);
+    return true;
   }
 
  private:
@@ -72,7 +76,8 @@ class ConstantReader {
     auto node = std::make_unique<ConstNode>();
     node->kind = kind;
     node->op = op;
-    node->depth = std::max(left->depth, right ? right->depth : 0) + 1;
+    const bool run = kind == ConstNode::Kind::Binary && ChainsLeft(static_cast<TPSBinOperator>(op));
+    node->depth = run ? std::max(left->depth, right->depth + 1) : std::max(left->depth, right ? right->depth : 0) + 1;
     node->left = std::move(left);
     node->right = std::move(right);
     return node;
@@ -114,6 +119,7 @@ class ConstantReader {
       case tokInteger:
       case tokHexInteger: {
         std::optional<TPSTypedValue> value = c_.ReadIntegerToken(p_);
+        if (!value) return nullptr;
         p_.Next();
         return Leaf(std::move(*value));
       }
@@ -132,6 +138,22 @@ class ConstantReader {
       default:
         return c_.Fail(p_, ecSyntaxError), nullptr;
     }
+  }
+
+  // A literal or constant (a one-character string becomes a character), or a unary operation.
+  bool EvaluateLeaf(ConstNode& node) {
+    if (node.kind == ConstNode::Kind::Unary) {
+      if (!Evaluate(*node.left)) return false;
+      node.value = std::move(node.left->value);
+      return Complement(node.value, static_cast<TPSUnOperator>(node.op));
+    }
+    if (node.value.BaseType() == tcString && node.value.text.size() == 1) {
+      const auto ch = static_cast<unsigned char>(node.value.text[0]);
+      node.value = TPSTypedValue{};
+      node.value.type = c_.FindBaseType(tcChar);
+      node.value.ordinal = ch;
+    }
+    return true;
   }
 
   // NOT and negation of integers in their width; nothing else.

@@ -237,13 +237,16 @@ bool Compilation::EvalConstBinary(TPSTypedValue& left, const TPSTypedValue& righ
     result = RealArithmetic(left, right, op);
   } else if (op == otAdd && (IsTextCode(lc) || IsWideTextCode(lc)) &&
              (IsTextCode(rc) || IsWideTextCode(rc))) {
+    // The left text is moved, not copied, so that a long run of texts joins in linear time.
     if (IsWideTextCode(lc) || IsWideTextCode(rc)) {
-      std::u16string joined = WideOf(left) + WideOf(right);
+      std::u16string joined = lc == tcWideString ? std::move(left.wideText) : WideOf(left);
+      joined += WideOf(right);
       left = TPSTypedValue{};
       left.type = FindBaseType(tcWideString);
       left.wideText = std::move(joined);
     } else {
-      std::string joined = NarrowOf(left) + NarrowOf(right);
+      std::string joined = lc == tcString ? std::move(left.text) : NarrowOf(left);
+      joined += NarrowOf(right);
       TPSType* type = lc == tcString ? left.type : FindBaseType(tcString);
       left = TPSTypedValue{};
       left.type = type;
@@ -286,6 +289,19 @@ bool Compilation::EvalConstUnary(TPSTypedValue& value, TPSUnOperator op, TPSType
   value.ordinal = Truncate(target, static_cast<std::uint64_t>(Extend(value)));
   value.type = resultType;
   return true;
+}
+
+std::optional<long double> Compilation::RealFold(const TPSBinValueOp& node, const TPSValueData& left,
+                                                const TPSValueData& right) {
+  if (!JoinsRealDivision(node) || !(node.slash || left.realValue || right.realValue)) return std::nullopt;
+  const long double a = left.realValue.value_or(RealOf(left.value));
+  const long double b = right.realValue.value_or(RealOf(right.value));
+  switch (node.op) {
+    case otAdd: return a + b;
+    case otSub: return a - b;
+    case otMul: return a * b;
+    default: return b == 0 ? std::nullopt : std::optional<long double>(a / b);
+  }
 }
 
 }  // namespace dravik::engine

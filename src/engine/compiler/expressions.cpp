@@ -35,19 +35,20 @@ ValuePtr Compilation::ParseLevel(ValuePtr (Compilation::*operand)(), OperatorLev
     std::optional<TPSBinOperator> op = BinaryOperatorAt(level, script_.TokenKind(), false);
     if (!op) break;
     const TPSSourcePosition at = Here();
+    const bool slash = script_.TokenKind() == tokDivide;
     script_.Next();
     ValuePtr right = (this->*operand)();
     if (right == nullptr) return nullptr;
-    left = MakeBinary(at, *op, std::move(left), std::move(right));
+    left = MakeBinary(at, *op, std::move(left), std::move(right), slash);
   }
   return left;
 }
 
-ValuePtr Compilation::MakeBinary(TPSSourcePosition at, TPSBinOperator op, ValuePtr left, ValuePtr right) {
+ValuePtr Compilation::MakeBinary(TPSSourcePosition at, TPSBinOperator op, ValuePtr left, ValuePtr right, bool slash) {
   TPSType* type = BinaryResultType(*left, *right, op);
   if (type == nullptr) return Fail(ecTypeMismatch), nullptr;
   if ((op == otAnd || op == otOr) && IsBooleanType(type)) WarnConstantLogic(op, *left, *right);
-  auto node = std::make_unique<TPSBinValueOp>(at, op, std::move(left), std::move(right), type);
+  auto node = std::make_unique<TPSBinValueOp>(at, op, std::move(left), std::move(right), type, slash);
   if (node->depth > kMaxExpressionDepth) return Fail(ecNestingTooDeep), nullptr;
   return node;
 }
@@ -124,9 +125,10 @@ ValuePtr Compilation::ParseFactor() {
     }
     case tokInteger:
     case tokHexInteger: {
-      TPSTypedValue value = *ReadIntegerToken(script_);
+      std::optional<TPSTypedValue> value = ReadIntegerToken(script_);
+      if (!value) return nullptr;
       script_.Next();
-      return MakeConstant(at, std::move(value));
+      return MakeConstant(at, std::move(*value));
     }
     case tokReal: {
       std::optional<TPSTypedValue> value = ReadRealToken(script_);
@@ -244,18 +246,35 @@ bool Compilation::FoldConstants(ValuePtr& value) {
     auto& node = static_cast<TPSUnValueOp&>(*value);
     if (!FoldConstants(node.operand)) return false;
     if (node.operand->kind != ValueKind::Data) return true;
-    TPSTypedValue& operand = static_cast<TPSValueData&>(*node.operand).value;
-    if (!EvalConstUnary(operand, node.op, node.resultType, script_)) return false;
-    value = MakeConstant(node.pos, std::move(operand));
+    auto& operand = static_cast<TPSValueData&>(*node.operand);
+    if (!EvalConstUnary(operand.value, node.op, node.resultType, script_)) return false;
+    std::optional<long double> real = operand.realValue;
+    if (real && node.op == otMinus) real = -*real;
+    else real.reset();
+    ValuePtr folded = MakeConstant(node.pos, std::move(operand.value));
+    static_cast<TPSValueData&>(*folded).realValue = real;
+    value = std::move(folded);
     return true;
   }
-  if (value->kind != ValueKind::BinOp) return true;
-  auto& node = static_cast<TPSBinValueOp&>(*value);
-  if (!FoldConstants(node.left) || !FoldConstants(node.right)) return false;
-  if (node.left->kind != ValueKind::Data || node.right->kind != ValueKind::Data) return true;
-  TPSTypedValue& left = static_cast<TPSValueData&>(*node.left).value;
-  if (!EvalConstBinary(left, static_cast<TPSValueData&>(*node.right).value, node.op, script_)) return false;
-  value = MakeConstant(node.pos, std::move(left));
+  // Down the left side of a run in a loop, the right operands by recursion (they are nested),
+  // then the run bottom up.
+  std::vector<ValuePtr*> run;
+  for (ValuePtr* at = &value; (*at)->kind == ValueKind::BinOp; at = &static_cast<TPSBinValueOp&>(**at).left)
+    run.push_back(at);
+  if (run.empty()) return true;
+  if (!FoldConstants(static_cast<TPSBinValueOp&>(*run.back()->get()).left)) return false;
+  for (auto it = run.rbegin(); it != run.rend(); ++it) {
+    auto& node = static_cast<TPSBinValueOp&>(***it);
+    if (!FoldConstants(node.right)) return false;
+    if (node.left->kind != ValueKind::Data || node.right->kind != ValueKind::Data) continue;
+    auto& left = static_cast<TPSValueData&>(*node.left);
+    auto& right = static_cast<TPSValueData&>(*node.right);
+    const std::optional<long double> real = RealFold(node, left, right);
+    if (!EvalConstBinary(left.value, right.value, node.op, script_)) return false;
+    ValuePtr folded = MakeConstant(node.pos, std::move(left.value));
+    static_cast<TPSValueData&>(*folded).realValue = real;
+    **it = std::move(folded);
+  }
   return true;
 }
 

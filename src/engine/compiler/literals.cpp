@@ -66,11 +66,12 @@ TPSTypedValue Compilation::BooleanValue(bool value) {
 }
 
 std::optional<TPSTypedValue> Compilation::ReadIntegerToken(const TPSPascalParser& p) {
-  IntegerLiteral literal = ReadIntegerLiteral(p.Token());
-  switch (literal.type) {
-    case IntegerLiteralType::LongInt: return IntegerValue(tcS32, literal.value);
-    case IntegerLiteralType::LongWord: return IntegerValue(tcU32, literal.value);
-    default: return IntegerValue(tcS64, literal.value);
+  const std::optional<IntegerLiteral> literal = ReadIntegerLiteral(p.Token());
+  if (!literal) return Fail(p, ecIntegerOutOfRange), std::nullopt;
+  switch (literal->type) {
+    case IntegerLiteralType::LongInt: return IntegerValue(tcS32, literal->value);
+    case IntegerLiteralType::LongWord: return IntegerValue(tcU32, literal->value);
+    default: return IntegerValue(tcS64, literal->value);
   }
 }
 

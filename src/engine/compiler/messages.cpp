@@ -62,6 +62,7 @@ constexpr std::array kErrorTexts = {
     Plain("Forward Parameter Mismatch"),
     Plain("Invalid number of parameters"),
     Plain("Nesting too deep"),
+    Plain("Integer literal out of range"),
 };
 static_assert(kErrorTexts.size() == kCompilerErrorCodeCount);
 

@@ -54,10 +54,12 @@ enum TPSCompilerErrorCode : std::uint8_t {
   ecUnsatisfiedForward = 39,
   ecForwardParameterMismatch = 40,
   ecInvalidNumberOfParameters = 41,
-  // Our own addition: a script nested beyond the compiler's recursion limits.
+  // Our own additions: a script nested beyond the compiler's recursion limits; an integer
+  // literal beyond the 64-bit range, which would otherwise silently be 0.
   ecNestingTooDeep = 42,
+  ecIntegerOutOfRange = 43,
 };
-inline constexpr int kCompilerErrorCodeCount = 43;
+inline constexpr int kCompilerErrorCodeCount = 44;
 
 enum TPSCompilerHintCode : std::uint8_t {
   ehVariableNotUsed = 0,

@@ -562,8 +562,11 @@ ValuePtr Compilation::CopyOf(ValuePtr& value, TPSType* type) {
 // with-statement: WITH variable {',' variable} DO statement
 bool Compilation::CompileWith() {
   AddDebugRecord();
+  // The scopes are open while the list is read, so that each value may name a field of the
+  // values before it (with r, Inner do).
   TPSBlockInfo scope;
   scope.kind = BlockKind::OneStatement;
+  BlockScope open(*this, scope);
   script_.Next();
   for (;;) {
     if (script_.TokenKind() != tokIdentifier) return Fail(ecIdentifierExpected);
@@ -581,7 +584,9 @@ bool Compilation::CompileWith() {
     script_.Next();
   }
   script_.Next();
-  if (!CompileBlock(scope)) return false;
+  TPSBlockInfo body;
+  body.kind = BlockKind::OneStatement;
+  if (!CompileBlock(body)) return false;
   for (std::size_t i = 0; i < scope.withList.size(); ++i) FreeTemp();
   return true;
 }

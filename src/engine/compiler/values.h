@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "engine/compiler/types.h"
@@ -24,6 +25,11 @@ enum TPSBinOperator : std::uint8_t {
 
 enum TPSUnOperator : std::uint8_t { otNot = 0, otMinus = 1, otCast = 2 };
 
+// The operators whose left-associative runs (a + b + c ..., s + t + u ...) are flat: a node's
+// left operand counts as the same level of nesting, and every walk over a tree goes down the
+// left side of such runs in a loop, so that a run of any length needs no deeper native stack.
+inline bool ChainsLeft(TPSBinOperator op) { return op <= otXor; }
+
 struct TPSSourcePosition {
   std::uint32_t offset = 0;
   std::uint32_t row = 0;
@@ -41,7 +47,8 @@ class TPSValue {
 
   const ValueKind kind;
   TPSSourcePosition pos;
-  // Height of the tree below this node; bounded so that walking it cannot exhaust the stack.
+  // Nesting of the tree below this node, flat runs counted once (ChainsLeft); bounded so that
+  // walking it cannot exhaust the stack.
   std::uint32_t depth = 1;
 };
 
@@ -84,6 +91,10 @@ class TPSValueData final : public TPSValue {
  public:
   TPSValueData(TPSSourcePosition at, TPSTypedValue v) : TPSValue(ValueKind::Data, at), value(std::move(v)) {}
   TPSTypedValue value;
+  // An integer constant folded from a '/' of integers (or from a sum, difference or product over
+  // such a one): what the same arithmetic gives in reals, the value it takes where it goes into
+  // a real.
+  std::optional<long double> realValue;
 };
 
 // Stands a computed temporary or constant (new value) in for a sub-tree (old value).
@@ -109,15 +120,33 @@ class TPSUnValueOp final : public TPSValue {
 
 class TPSBinValueOp final : public TPSValue {
  public:
-  TPSBinValueOp(TPSSourcePosition at, TPSBinOperator o, ValuePtr l, ValuePtr r, TPSType* t)
-      : TPSValue(ValueKind::BinOp, at), left(std::move(l)), right(std::move(r)), op(o), resultType(t) {
-    depth = std::max(left->depth, right->depth) + 1;
+  TPSBinValueOp(TPSSourcePosition at, TPSBinOperator o, ValuePtr l, ValuePtr r, TPSType* t, bool s = false)
+      : TPSValue(ValueKind::BinOp, at), left(std::move(l)), right(std::move(r)), op(o), resultType(t), slash(s) {
+    depth = ChainsLeft(op) ? std::max(left->depth, right->depth + 1) : std::max(left->depth, right->depth) + 1;
   }
+  // A long run hangs down the left side; it is taken apart in a loop.
+  ~TPSBinValueOp() override {
+    ValuePtr next = std::move(left);
+    while (next != nullptr && next->kind == ValueKind::BinOp) next = std::move(static_cast<TPSBinValueOp&>(*next).left);
+  }
+  TPSBinValueOp(const TPSBinValueOp&) = delete;
+  TPSBinValueOp& operator=(const TPSBinValueOp&) = delete;
+
   ValuePtr left;
   ValuePtr right;
   TPSBinOperator op;
   TPSType* resultType;
+  // Written '/' rather than div: on integers it divides as reals where its value goes into a
+  // real, and as integers elsewhere.
+  bool slash;
 };
+
+// An integer '+', '-', '*' or '/' (not div): the operators of an integer computation that goes
+// into a real as a whole when a '/' is part of it.
+inline bool JoinsRealDivision(const TPSBinValueOp& node) {
+  return IsIntegerCode(node.resultType->baseType) &&
+         (node.op == otAdd || node.op == otSub || node.op == otMul || (node.op == otDiv && node.slash));
+}
 
 class TPSValueNil final : public TPSValue {
  public:

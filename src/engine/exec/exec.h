@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -147,6 +148,7 @@ class TPSExec : public ValueEnvironment {
   std::function<void(TPSExec&, std::string_view name, ValueRef value)> OnNotificationVariantGet;
 
   // --- Host routines ----------------------------------------------------------------------
+  // The record stays where it is for the executor's life: later registrations do not move it.
   RegisteredRoutine& RegisterRoutine(std::string_view name, ProcHandler handler, std::uintptr_t extra1,
                                      std::uintptr_t extra2);
   // Registers a host function under its upper-cased name; an unknown convention registers
@@ -245,7 +247,7 @@ class TPSExec : public ValueEnvironment {
   std::vector<HandlerFrame> handlers_;
   std::vector<ExportedVariable> exportedVariables_;
   std::vector<Resource> resources_;
-  std::vector<RegisteredRoutine> routines_;
+  std::deque<RegisteredRoutine> routines_;  // a deque: adding keeps earlier records in place
   std::vector<std::unique_ptr<HostFunction>> hostFunctions_;
   std::vector<Importer> importers_;
 

@@ -2,6 +2,8 @@
 // the parameters from the main stack by the procedure's call declaration and hands them over as
 // ScriptValueRefs in declaration order.
 
+#include <algorithm>
+#include <array>
 #include <vector>
 
 #include "engine/exec/exec.h"
@@ -11,9 +13,27 @@ namespace dravik::engine {
 
 namespace {
 
+// Base types a host function cannot take by reference: the call answers false.
+constexpr std::array kNotByReference = {tcReturnAddress, tcPointer, tcPChar, tcChar, tcProcPtr, tcCurrency};
+
+// Base types a host function can give back; any other result type makes the call answer false.
+constexpr std::array kResultTypes = {tcU8,     tcS8,       tcU16,   tcS16,     tcU32,        tcS32,
+                                     tcChar,   tcWideChar, tcClass, tcSingle,  tcDouble,     tcExtended,
+                                     tcS64,    tcPChar,    tcString, tcRecord, tcArray,      tcVariant,
+                                     tcWideString, tcInterface};
+
+template <std::size_t N>
+bool Holds(const std::array<TPSTypeCode, N>& codes, TPSTypeCode code) {
+  return std::find(codes.begin(), codes.end(), code) != codes.end();
+}
+
 // A parameter slot's value as the host sees it: a pointer slot stands for its target.
 ScriptValueRef ParameterRef(ValueRef slot, bool byReference) {
   return {FollowPointer(slot), byReference};
+}
+
+bool CanPass(const ScriptValueRef& param) {
+  return param.value.data != nullptr && !(param.byReference && Holds(kNotByReference, param.value.type->baseType));
 }
 
 bool CallHostFunction(TPSExec& exec, TPSExternalProcRec& proc, TPSStack&, TPSStack& stack) {
@@ -28,13 +48,13 @@ bool CallHostFunction(TPSExec& exec, TPSExternalProcRec& proc, TPSStack&, TPSSta
   for (std::size_t i = 0; i < paramCount; ++i) {
     ScriptValueRef param = ParameterRef(stack.FromTop(firstParam - static_cast<std::ptrdiff_t>(i)),
                                         declaration[i + 1] != kCallDeclByValue);
-    if (param.value.data == nullptr) return false;
+    if (!CanPass(param)) return false;
     params.push_back(param);
   }
   ScriptValueRef result;
   if (hasResult) {
     result = ParameterRef(stack.FromTop(-1), true);
-    if (result.value.data == nullptr) return false;
+    if (result.value.data == nullptr || !Holds(kResultTypes, result.value.type->baseType)) return false;
   }
   const auto& function = *reinterpret_cast<const HostFunction*>(proc.extra1);
   return function(exec, params, hasResult ? &result : nullptr);

@@ -82,7 +82,9 @@ bool EditStringVariable(const RoutineCall& c, std::size_t i, Edit edit) {
   return true;
 }
 
+// StrGet(var S, I) and StrGet2(S, I): what STRGET is given by reference must be a string.
 bool StrGet(const RoutineCall& c) {
+  if (c.ByReference(0) && c.Param(0).type->baseType != tcString) return false;
   const std::optional<char> found = CharAt(Text(c, 0), Int(c, 1));
   if (!found) FailOutOfStringRange();
   return AnswerText(c, std::string_view(&*found, 1));

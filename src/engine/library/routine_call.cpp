@@ -17,7 +17,7 @@ std::optional<RoutineCall> RoutineCall::Open(TPSExec& exec, const TPSExternalPro
                                              RoutineShape shape) {
   if (!DeclarationHasShape(proc.declaration, shape)) return std::nullopt;
   if (stack.Count() < std::size_t{shape.paramCount} + (shape.hasResult ? 1 : 0)) return std::nullopt;
-  return RoutineCall(exec, stack, shape);
+  return RoutineCall(exec, proc.declaration, stack, shape);
 }
 
 ValueRef RoutineCall::Target(ValueRef pointer) {

@@ -27,16 +27,20 @@ class RoutineCall {
   ValueRef Param(std::size_t i) const { return Variable(Slot(i)); }
   // The caller's result variable.
   ValueRef Result() const { return Variable(stack_.FromTop(-1)); }
+  // Whether the image's call declaration passes parameter i by reference.
+  bool ByReference(std::size_t i) const { return declaration_[i + 1] != kCallDeclByValue; }
 
   TPSExec& exec;
 
  private:
-  RoutineCall(TPSExec& exec, TPSStack& stack, RoutineShape shape) : exec(exec), stack_(stack), shape_(shape) {}
+  RoutineCall(TPSExec& exec, const std::string& declaration, TPSStack& stack, RoutineShape shape)
+      : exec(exec), declaration_(declaration), stack_(stack), shape_(shape) {}
 
   // Called for every parameter of every call: only a pointer slot leaves the inline path.
   static ValueRef Variable(ValueRef slot) { return slot.type->baseType == tcPointer ? Target(slot) : slot; }
   static ValueRef Target(ValueRef pointer);
 
+  const std::string& declaration_;
   TPSStack& stack_;
   RoutineShape shape_;
 };

@@ -17,15 +17,20 @@ std::optional<unsigned> DigitValue(char c, unsigned base) {
   return v;
 }
 
-// Accumulates digits without ever overflowing; nothing when a digit is bad or bits run out.
-std::optional<std::uint64_t> Accumulate(std::string_view digits, unsigned base,
-                                        std::uint64_t limit) {
-  if (digits.empty()) return std::nullopt;
+bool AllDigits(std::string_view digits, unsigned base) {
+  if (digits.empty()) return false;
+  for (char c : digits)
+    if (!DigitValue(c, base)) return false;
+  return true;
+}
+
+// Accumulates digits without ever overflowing; nothing when the value passes the limit.
+std::optional<std::uint64_t> Accumulate(std::string_view digits, unsigned base, std::uint64_t limit) {
   std::uint64_t value = 0;
   for (char c : digits) {
-    std::optional<unsigned> digit = DigitValue(c, base);
-    if (!digit || value > (limit - *digit) / base) return std::nullopt;
-    value = value * base + *digit;
+    const unsigned digit = *DigitValue(c, base);
+    if (value > (limit - digit) / base) return std::nullopt;
+    value = value * base + digit;
   }
   return value;
 }
@@ -41,15 +46,18 @@ IntegerLiteralType TypeOf(std::int64_t value) {
 
 }  // namespace
 
-IntegerLiteral ReadIntegerLiteral(std::string_view text) {
+std::optional<IntegerLiteral> ReadIntegerLiteral(std::string_view text) {
   const bool hex = text.starts_with('$');
+  const std::string_view digits = hex ? text.substr(1) : text;
+  const unsigned base = hex ? 16 : 10;
+  if (!AllDigits(digits, base)) return IntegerLiteral{};
   std::optional<std::uint64_t> bits =
-      hex ? Accumulate(text.substr(1), 16, std::numeric_limits<std::uint64_t>::max())
-          : Accumulate(text, 10, std::numeric_limits<std::int64_t>::max());
-  if (!bits) return {};
+      Accumulate(digits, base, hex ? std::numeric_limits<std::uint64_t>::max()
+                                   : static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()));
+  if (!bits) return std::nullopt;
   // Conversion to a signed type is modular in C++20: the top bit gives a negative value.
   const auto value = static_cast<std::int64_t>(*bits);
-  return {value, TypeOf(value)};
+  return IntegerLiteral{value, TypeOf(value)};
 }
 
 }  // namespace dravik::engine

@@ -2,6 +2,7 @@
 // Integer literal tokens (tokInteger, tokHexInteger) as typed values.
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 namespace dravik::engine {
@@ -17,9 +18,9 @@ struct IntegerLiteral {
 };
 
 // Reads "123" or "$7F" as a signed 64-bit number typed by range: LongInt up to 2^31-1, LongWord
-// up to 2^32-1, Int64 beyond. A text that does not convert ("$" alone, a decimal value beyond
-// the 64-bit range, more than 64 bits of hex) gives 0. Hex keeps its 64 bits as written, so
-// "$FFFFFFFFFFFFFFFF" is -1.
-IntegerLiteral ReadIntegerLiteral(std::string_view text);
+// up to 2^32-1, Int64 beyond. Nothing for a value beyond the 64-bit range (a decimal value above
+// 2^63-1, more than 64 bits of hex); a text without digits ("$" alone, or anything but digits)
+// gives 0. Hex keeps its 64 bits as written, so "$FFFFFFFFFFFFFFFF" is -1.
+std::optional<IntegerLiteral> ReadIntegerLiteral(std::string_view text);
 
 }  // namespace dravik::engine

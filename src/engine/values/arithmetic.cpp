@@ -68,15 +68,22 @@ void CalculateCharacter(CalcOp op, ValueRef dest, ValueRef source, IntegerKind k
   StoreInteger(dest.data, kind, CalculateInteger(op, LoadInteger(dest.data, kind), FitInteger(b, kind), kind));
 }
 
+// A variant that cannot take part (text that is no number, an array, null against an operator
+// it cannot meet) makes the operation a type mismatch; the arithmetic's own faults (division by
+// zero, overflow) keep their codes.
 void CalculateVariantValue(CalcOp op, ValueRef dest, ValueRef source) {
-  if (source.data == nullptr) FailTypeMismatchConversion();
-  if (source.type->baseType == tcVariant) {
-    VariantCalculate(op, dest.data, source.data);
-    return;
+  try {
+    if (source.data == nullptr) FailTypeMismatchConversion();
+    if (source.type->baseType == tcVariant) {
+      VariantCalculate(op, dest.data, source.data);
+      return;
+    }
+    ScopedVariant operand;
+    ValueToVariant(operand.Data(), source);
+    VariantCalculate(op, dest.data, operand.Data());
+  } catch (const HostException&) {
+    FailWith(ErTypeMismatch);
   }
-  ScopedVariant operand;
-  ValueToVariant(operand.Data(), source);
-  VariantCalculate(op, dest.data, operand.Data());
 }
 
 // Union, difference and intersection, bit byte by bit byte.

@@ -52,7 +52,7 @@ std::int64_t ConvertToOrdinal(ValueRef source) {
   switch (code) {
     case tcChar: return Load<std::uint8_t>(source.data);
     case tcWideChar: return Load<std::uint16_t>(source.data);
-    case tcVariant: return VariantToInt64(source.data);
+    case tcVariant: return VariantToOrdinal(source.data);
     default: FailTypeMismatchConversion();
   }
 }

@@ -405,13 +405,15 @@ void SetVariantString(void* at, std::string_view text) { Replace(at, StringImage
 void SetVariantWideString(void* at, std::u16string_view text) { Replace(at, WideStringImage(text)); }
 void SetVariantArray(void* at, ArrayBlock* block) { Replace(at, MakeImage(kVariantArray, block)); }
 
-std::int64_t VariantToInt64(const void* at) {
+std::int64_t VariantToInt64(const void* at) { return IntegerOf(NumberOf(at)); }
+
+std::int64_t VariantToOrdinal(const void* at) {
   std::uint16_t type = VariantTypeAt(at);
   if (type == varString && StringAt(static_cast<const std::uint8_t*>(at) + kVariantPayloadOffset).size() == 1)
     return static_cast<std::uint8_t>(VariantToString(at)[0]);
   if (type == varOleStr && WideStringAt(static_cast<const std::uint8_t*>(at) + kVariantPayloadOffset).size() == 1)
     return VariantToWideString(at)[0];
-  return IntegerOf(NumberOf(at));
+  return VariantToInt64(at);
 }
 
 Extended VariantToReal(const void* at) { return RealOf(NumberOf(at)); }

@@ -53,9 +53,11 @@ void SetVariantArray(void* at, ArrayBlock* block);
 
 // Conversions out of a variant, for the assignment rules. An unassigned variant converts to 0 or
 // the empty string; null, and anything that cannot convert, throws HostException("Type Mismatch")
-// (erNullVariantError is left to the variant routines). A one-character string converts to
-// that character's code where an integer is wanted.
+// (erNullVariantError is left to the variant routines). Text converts as a number, except that
+// a 32-bit ordinal or character destination (VariantToOrdinal) takes a one-character string as
+// that character's code.
 std::int64_t VariantToInt64(const void* at);
+std::int64_t VariantToOrdinal(const void* at);
 Extended VariantToReal(const void* at);
 std::string VariantToString(const void* at);
 std::u16string VariantToWideString(const void* at);

@@ -47,12 +47,16 @@ inline bool DeclareWriteln(TPSPascalCompiler& compiler, const std::string& unit)
   return true;
 }
 
-inline Compiled CompileWith(TPSPascalCompiler& compiler, std::string_view script) {
+// Without a listing when the caller only runs the image (a long script lists slowly).
+enum class Listing : bool { kNone, kMake };
+
+inline Compiled CompileWith(TPSPascalCompiler& compiler, std::string_view script, Listing listing = Listing::kMake) {
   Compiled result;
   result.ok = compiler.Compile(script);
   for (std::size_t i = 0; i < compiler.MessageCount(); ++i)
     result.messages.push_back(compiler.Message(i).FullText());
-  if (compiler.GetOutput(result.image)) result.listing = Disassemble(result.image, compiler.DebugOutput());
+  if (compiler.GetOutput(result.image) && listing == Listing::kMake)
+    result.listing = Disassemble(result.image, compiler.DebugOutput());
   return result;
 }
 

@@ -119,15 +119,18 @@ TEST(Calls, ArgumentsArePushedLastFirstAndPoppedFirstFirst) {
   Compiled c = Compile("var s: string;\nbegin s := Copy(s, 2, 3); end.");
   ASSERT_TRUE(c.ok) << c.Only();
   EXPECT_TRUE(c.Lists(
-      "      0 OpPushType T11:tcS32\n"
-      "      5 OpAssign L1, T11:tcS32(3)\n"
-      "     20 OpPushType T11:tcS32\n"
-      "     25 OpAssign L2, T11:tcS32(2)\n"
-      "     40 OpPushType T9:tcString\n"
-      "     45 OpAssign L3, G0(s)\n"
-      "     56 OpPushVar G0(s)\n"
-      "     62 OpCall R1(COPY)\n"
-      "     67 OpPop\n     68 OpPop\n     69 OpPop\n     70 OpPop\n"));
+      "      0 OpPushType T9:tcString\n"
+      "      5 OpPushType T11:tcS32\n"
+      "     10 OpAssign L2, T11:tcS32(3)\n"
+      "     25 OpPushType T11:tcS32\n"
+      "     30 OpAssign L3, T11:tcS32(2)\n"
+      "     45 OpPushType T9:tcString\n"
+      "     50 OpAssign L4, G0(s)\n"
+      "     61 OpPushVar L1\n"
+      "     67 OpCall R1(COPY)\n"
+      "     72 OpPop\n     73 OpPop\n     74 OpPop\n     75 OpPop\n"
+      "     76 OpAssign G0(s), L1\n"
+      "     87 OpPop\n"));
 }
 
 }  // namespace

@@ -50,14 +50,14 @@ inline constexpr std::array<std::string_view, 14> kTestHostDeclarations = {
 
 class ScriptRun {
  public:
-  explicit ScriptRun(std::string_view script) {
+  explicit ScriptRun(std::string_view script, Listing listing = Listing::kMake) {
     TPSPascalCompiler compiler;
     compiler.OnUses = [](TPSPascalCompiler& c, const std::string& unit) {
       if (unit != "SYSTEM") return false;
       for (std::string_view declaration : kTestHostDeclarations) c.AddHostRoutine(declaration);
       return true;
     };
-    compiled = CompileWith(compiler, script);
+    compiled = CompileWith(compiler, script, listing);
     exec.OnException = [this](TPSExec&, TQXException code, std::string_view, std::uint32_t position,
                               std::int32_t procNo, const std::exception_ptr&) {
       errors.push_back(std::to_string(code) + "@" + std::to_string(procNo) + ":" + std::to_string(position));

@@ -182,6 +182,29 @@ std::pair<std::uint32_t, std::uint32_t> InstructionAt(const Compiled& compiled, 
   return {0, 0};
 }
 
+// A run of operators as generated scripts write them (a sum of many terms, a long join of texts)
+// is not nesting: it compiles and runs at any length, in statements and in declarations alike,
+// without native recursion in proportion to its length.
+TEST(ScriptValues, LongRunsOfOperatorsCompileAndRun) {
+  constexpr int kTerms = 100000;
+  auto run = [&](std::string_view term, std::string_view op) {
+    std::string text(term);
+    for (int i = 1; i < kTerms; ++i) text.append(op).append(term);
+    return text;
+  };
+  auto Output = [](const std::string& script) {
+    ScriptRun run(script, Listing::kNone);
+    if (!run.Problem().empty()) return run.Problem();
+    return run.Run() ? run.out : "<stopped>";
+  };
+  EXPECT_EQ(Output("var x, n: Integer;\nbegin x := 1; n := " + run("x", " + ") + "; PrintInt(n); end."), "100000");
+  EXPECT_EQ(Output("var s, c: string;\nbegin c := 'ab'; s := " + run("c", " + ") + "; PrintInt(Length(s)); end."),
+            "200000");
+  EXPECT_EQ(Output("const S = " + run("'xy'", " + ") + ";\nbegin PrintInt(Length(S)); end."), "200000");
+  EXPECT_EQ(Output("var n: Integer;\nbegin n := 2; if " + run("n", " * ") + " = 0 then Print('wrapped'); end."),
+            "wrapped");
+}
+
 TEST(ScriptCalls, ErrorsNameTheProcedureAndTheInstruction) {
   ScriptRun run("var z: Integer;\nprocedure Fault; begin z := z + 1; z := 1 div (z - 1); end;\nbegin Fault; end.");
   ASSERT_EQ(run.Problem(), "");

@@ -22,6 +22,7 @@ class LibraryHandlers : public ::testing::Test {
     stringType_.CalcSize();
     pcharType_.CalcSize();
     intType_.CalcSize();
+    charType_.CalcSize();
   }
 
   // A procedure record with that call declaration, bound to nothing yet.
@@ -39,6 +40,7 @@ class LibraryHandlers : public ::testing::Test {
   TPSTypeRec stringType_{tcString};
   TPSTypeRec pcharType_{tcPChar};
   TPSTypeRec intType_{tcS32};
+  TPSTypeRec charType_{tcChar};
   TPSExternalProcRec proc_{exec_};
 };
 
@@ -98,6 +100,25 @@ TEST_F(LibraryHandlers, DispatcherRefusesCallsItCannotRead) {
   EXPECT_FALSE(DispatchLibraryRoutine(exec_, remove, exec_.Globals(), stack));
   EXPECT_EQ(StringAt(stack.ValueAt(stack.Count() - 1)), "abc");
   stack.Clear();
+}
+
+// StrGet(var S: string; I) refuses a variable of another type for S; StrGet2, which takes S by
+// value, reads any text.
+TEST_F(LibraryHandlers, StrGetTakesOnlyAStringVariable) {
+  TPSStack& stack = exec_.MainStack();
+  auto call = [&](char passing) {
+    SetInt32({stack.Push(intType_), &intType_}, 1);
+    *static_cast<char*>(stack.Push(charType_)) = 'q';
+    PushString("");
+    TPSExternalProcRec& get = Proc({kCallDeclFunction, passing, kCallDeclByValue});
+    get.extra2 = 7;
+    const bool answered = DispatchLibraryRoutine(exec_, get, exec_.Globals(), stack);
+    const std::string got(StringAt(stack.ValueAt(stack.Count() - 1)));
+    stack.Clear();
+    return answered ? got : "false";
+  };
+  EXPECT_EQ(call(1), "false");
+  EXPECT_EQ(call(kCallDeclByValue), "q");
 }
 
 TEST_F(LibraryHandlers, InterfaceMethodsBindButCannotBeCalled) {

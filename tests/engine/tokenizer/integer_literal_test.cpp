@@ -28,14 +28,14 @@ TEST(IntegerLiteral, HexadecimalKeepsItsBits) {
   EXPECT_EQ(ReadIntegerLiteral("$00000000000000000001"), (IntegerLiteral{1, T::LongInt}));
 }
 
-TEST(IntegerLiteral, TextsThatDoNotConvertGiveZero) {
+TEST(IntegerLiteral, TextsWithoutDigitsGiveZeroAndValuesBeyond64BitsNothing) {
   const IntegerLiteral zero{0, T::LongInt};
   EXPECT_EQ(ReadIntegerLiteral("$"), zero);
   EXPECT_EQ(ReadIntegerLiteral(""), zero);
-  EXPECT_EQ(ReadIntegerLiteral("9223372036854775808"), zero);
-  EXPECT_EQ(ReadIntegerLiteral("99999999999999999999999"), zero);
-  EXPECT_EQ(ReadIntegerLiteral("$10000000000000000"), zero);
   EXPECT_EQ(ReadIntegerLiteral("12a"), zero);
+  EXPECT_EQ(ReadIntegerLiteral("9223372036854775808"), std::nullopt);
+  EXPECT_EQ(ReadIntegerLiteral("99999999999999999999999"), std::nullopt);
+  EXPECT_EQ(ReadIntegerLiteral("$10000000000000000"), std::nullopt);
 }
 
 }  // namespace

@@ -96,12 +96,25 @@ TEST_F(AssignmentTest, NumbersDoNotTakeTextOrReals) {
   EXPECT_EQ(i.Get<std::int32_t>(), 0);
 }
 
-TEST_F(AssignmentTest, AOneCharacterStringVariantGivesItsCode) {
-  TestValue v(variant), b(u8), text(str);
+// Only the 32-bit ordinal and character destinations take a one-character text as its code;
+// Int64 and the reals read the text as a number.
+TEST_F(AssignmentTest, AOneCharacterStringVariantGivesItsCodeToOrdinalsOnly) {
+  TestValue v(variant), b(u8), c(chr), big(s64), real(dbl), text(str);
+  SetStringAt(text.Data(), "5");
+  Assign(v, text);
+  Assign(b, v);
+  Assign(c, v);
+  Assign(big, v);
+  Assign(real, v);
+  EXPECT_EQ(b.Get<std::uint8_t>(), 53);
+  EXPECT_EQ(c.Get<char>(), '5');
+  EXPECT_EQ(big.Get<std::int64_t>(), 5);
+  EXPECT_EQ(real.Get<double>(), 5.0);
   SetStringAt(text.Data(), "A");
   Assign(v, text);
   Assign(b, v);
   EXPECT_EQ(b.Get<std::uint8_t>(), 65);
+  EXPECT_EQ(MismatchOf(big, v), kTypeMismatchMessage);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -259,6 +259,22 @@ TEST_F(OperatorsTest, AVariantDestinationTurnsThePlainSourceIntoAVariant) {
   EXPECT_EQ(CalcFault(CalcOp::Add, v, record), ErTypeMismatch);
 }
 
+// The variant operator's own failure (text that is no number, an array) is a type mismatch of the
+// instruction, as for the unary operators and comparisons; arithmetic faults keep their codes.
+TEST_F(OperatorsTest, AVariantThatCannotTakePartIsATypeMismatch) {
+  TestValue v(variant), two(s32), zero(s32), abc(str);
+  two.Set<std::int32_t>(2);
+  SetStringAt(abc.Data(), "abc");
+  SetVariantString(v.Data(), "abc");
+  EXPECT_EQ(CalcFault(CalcOp::Multiply, v, two), ErTypeMismatch);
+  SetVariantInteger(v.Data(), varInteger, 3);
+  EXPECT_EQ(CalcFault(CalcOp::Subtract, v, abc), ErTypeMismatch);
+  SetVariantArray(v.Data(), nullptr);
+  EXPECT_EQ(CalcFault(CalcOp::Add, v, two), ErTypeMismatch);
+  SetVariantInteger(v.Data(), varInteger, 3);
+  EXPECT_EQ(CalcFault(CalcOp::Divide, v, zero), ErDivideByZero);
+}
+
 TEST_F(OperatorsTest, PairsOutsideTheRulesAreTypeMismatches) {
   TestValue record(point), other(point), proc(procPtr), number(s32);
   EXPECT_EQ(CalcFault(CalcOp::Add, record, other), ErTypeMismatch);

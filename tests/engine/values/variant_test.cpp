@@ -91,7 +91,10 @@ TEST_F(VariantTest, NumbersAreReadFromDecimalTextOnly) {
 }
 
 TEST_F(VariantTest, ConversionsForTheAssignmentRules) {
-  EXPECT_EQ(VariantToInt64(Text("A")), 65) << "a one-character string gives its code";
+  EXPECT_EQ(VariantToOrdinal(Text("A")), 65) << "a one-character string gives its code";
+  EXPECT_EQ(VariantToOrdinal(Text("7")), 55);
+  EXPECT_EQ(VariantToInt64(Text("7")), 7) << "a 64-bit integer reads text as a number";
+  EXPECT_EQ(VariantToOrdinal(Text("12")), 12);
   EXPECT_EQ(VariantToInt64(Text("12")), 12);
   EXPECT_EQ(VariantToInt64(Real(2.5)), 2);
   EXPECT_EQ(VariantToInt64(Bool(true)), 1);
