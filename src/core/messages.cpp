@@ -16,4 +16,23 @@ std::string CannotOpenFile(std::string_view path, std::string_view reason) {
 
 std::string InputOutputError(std::uint32_t systemError) { return "I/O error " + std::to_string(systemError); }
 
+std::string CannotStart(std::string_view file, std::string_view reason) {
+  return "Cannot start \"" + std::string(file) + "\". " + std::string(reason);
+}
+
+std::string ForbiddenInExtension(std::string_view extension) {
+  return "Cannot add \"" + std::string(extension) +
+         "\": an extension cannot hold control characters nor any of \\ / : * ? \" < > |";
+}
+
+std::string ErrorWhileRunning(std::string_view scriptPath, std::optional<ScriptPlace> place, std::string_view error) {
+  std::string text = "Error while running script \"" + std::string(scriptPath) + "\"\r\n[Runtime Error]";
+  if (place) text += " (" + std::to_string(place->line) + ":" + std::to_string(place->column) + ")";
+  return text + ": " + std::string(error);
+}
+
+std::string ScriptStillRunning(std::string_view scriptPath) {
+  return "The script \"" + std::string(scriptPath) + "\" is still running.";
+}
+
 }  // namespace dravik::core

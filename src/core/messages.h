@@ -3,6 +3,7 @@
 // registry and file layers. Everything the user reads comes from here.
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -21,6 +22,9 @@ inline constexpr std::string_view kCannotFindHost = "Cannot find Daemon Tools";
 inline constexpr std::string_view kCannotFindFile = "Cannot find file";
 inline constexpr std::string_view kErrorWhileCompiling = "Error while compiling script";
 
+inline constexpr std::string_view kBlankExtension = "Type the extension to add, for example: bin";
+inline constexpr std::string_view kStopScript = "Stop";
+
 // A failure that ends the running handler and is shown in the application's error box.
 class Failure : public std::runtime_error {
  public:
@@ -31,5 +35,16 @@ std::string FailedToSetData(std::string_view valueName);
 std::string InvalidDataType(std::string_view valueName);
 std::string CannotOpenFile(std::string_view path, std::string_view reason);
 std::string InputOutputError(std::uint32_t systemError);
+std::string CannotStart(std::string_view file, std::string_view reason);
+std::string ForbiddenInExtension(std::string_view extension);
+
+// Where in a script's text something happened; both count from 1.
+struct ScriptPlace {
+  std::uint32_t line = 0;
+  std::uint32_t column = 0;
+};
+// The runtime error of a script, with its place when it is known.
+std::string ErrorWhileRunning(std::string_view scriptPath, std::optional<ScriptPlace> place, std::string_view error);
+std::string ScriptStillRunning(std::string_view scriptPath);
 
 }  // namespace dravik::core

@@ -15,6 +15,11 @@ std::string ProgramFolderFile(Files& files, std::string_view name) {
 
 std::string Quoted(std::string_view text) { return '"' + std::string(text) + '"'; }
 
+std::string_view Unquoted(std::string_view text) {
+  if (text.size() >= 2 && text.front() == '"' && text.back() == '"') return text.substr(1, text.size() - 2);
+  return text;
+}
+
 std::string Trimmed(std::string_view text) {
   const auto blank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
   while (!text.empty() && blank(text.front())) text.remove_prefix(1);

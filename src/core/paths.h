@@ -21,6 +21,8 @@ std::string_view FolderPart(std::string_view path);
 
 // text in double quotes.
 std::string Quoted(std::string_view text);
+// text without the double quotes around it, when it has them.
+std::string_view Unquoted(std::string_view text);
 
 // text without the characters of code 32 or below at either end.
 std::string Trimmed(std::string_view text);

@@ -19,6 +19,7 @@
 #include "platform/win32/version_records_win.h"
 #include "windows/about_window.h"
 #include "windows/main_window.h"
+#include "windows/script_watchdog.h"
 
 #include <windows.h>
 
@@ -47,6 +48,7 @@ int Run(HINSTANCE instance, int showCommand) {
   if (dravik::core::IsUnregisterSwitch(arguments)) return dravik::core::Unregister(registry, shell) ? 0 : 1;
 
   dravik::core::TForm1 form(system);
+  dravik::windows::ScriptWatchdog watchdog(form.Scripts(), clock, instance);
   dravik::windows::MainWindow window(form, clock.DecimalSeparator());
   if (!window.Create(instance)) return 1;
   application.SetMainWindow(window.Handle());
@@ -54,14 +56,14 @@ int Run(HINSTANCE instance, int showCommand) {
 
   // Script mode and an immediate mount do all their work here and end the program.
   form.FormCreate(arguments);
-  if (application.Terminated()) return 0;
+  if (application.Terminated()) return form.ExitStatus();
   dravik::core::TForm2 aboutForm(system);
   dravik::windows::AboutWindow about(aboutForm);
   if (!about.Create(instance, window.Handle())) return 1;
   window.SetAboutHandler([&about] { about.ShowModal(); });
   window.Show(showCommand);
   application.RunLoop();
-  return 0;
+  return form.ExitStatus();
 }
 
 }  // namespace

@@ -134,6 +134,17 @@ unsigned ButtonsHeld(WPARAM keys) {
          ((keys & MK_MBUTTON) != 0 ? core::kMiddleButton : 0U);
 }
 
+core::KeyPlace KeyPlaceOf(int id) {
+  switch (id) {
+    case kImageNumberId:
+      return core::KeyPlace::ImageNumberField;
+    case kExtensionFieldId:
+      return core::KeyPlace::ExtensionField;
+    default:
+      return core::KeyPlace::OtherControl;
+  }
+}
+
 POINT PointOf(LPARAM lParam) { return {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))}; }
 
 }  // namespace
@@ -152,14 +163,19 @@ bool MainWindow::Create(HINSTANCE instance) {
   windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
   windowClass.lpszClassName = kClassName;
   if (RegisterClassExA(&windowClass) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
+  if (!taskbar_.Create(instance)) return false;
   const core::MainWindowState& state = form_.State();
-  return CreateWindowExA(WS_EX_APPWINDOW, kClassName, kCaption, kWindowStyle, 0, 0, state.clientWidth,
-                         state.clientHeight, nullptr, nullptr, instance, this) != nullptr;
+  if (CreateWindowExA(0, kClassName, kCaption, kWindowStyle, 0, 0, state.clientWidth, state.clientHeight,
+                      taskbar_.Handle(), nullptr, instance, this) == nullptr)
+    return false;
+  taskbar_.SetTarget(window_);
+  return true;
 }
 
 void MainWindow::Show(int showCommand) {
   ShowState();
   CentreOnScreen(window_);
+  taskbar_.Show(true);
   ShowWindow(window_, showCommand);
   // In the mount window Enter and Escape belong to the image number; in the settings window the
   // window itself takes them.
@@ -215,6 +231,7 @@ LRESULT MainWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPAR
       OnClose();
       return 0;
     case WM_DESTROY:
+      taskbar_.Show(false);
       PostQuitMessage(0);
       return 0;
     case WM_NCDESTROY:
@@ -290,7 +307,7 @@ void MainWindow::OnClose() {
 }
 
 void MainWindow::OnKeyDown(int key) {
-  if (key == VK_RETURN || key == VK_ESCAPE) Call([&] { form_.FormKeyDown(key); });
+  if (key == VK_RETURN || key == VK_ESCAPE) Call([&] { form_.KeyDown(core::KeyPlace::Window, key); });
 }
 
 LRESULT CALLBACK MainWindow::ControlProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
@@ -316,15 +333,11 @@ LRESULT MainWindow::HandleControlMessage(HWND control, int id, UINT message, WPA
   return DefSubclassProc(control, message, wParam, lParam);
 }
 
-// Enter and Escape in any control act as in the window itself, except in the extension field,
-// whose own handler takes them.
+// Enter and Escape in a control go to the core, which knows what each control does with them;
+// no control has a use of its own for them.
 bool MainWindow::OnControlKeyDown(int id, int key) {
   if (key != VK_RETURN && key != VK_ESCAPE) return false;
-  if (id == kExtensionFieldId) {
-    Call([&] { form_.FlatEdit1KeyDown(key); });
-  } else {
-    Call([&] { form_.FormKeyDown(key); });
-  }
+  Call([&] { form_.KeyDown(KeyPlaceOf(id), key); });
   return true;
 }
 

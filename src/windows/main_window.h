@@ -17,6 +17,7 @@
 #include "core/main_window/main_window.h"
 #include "windows/flat/flat_panel.h"
 #include "windows/main_window_controls.h"
+#include "windows/taskbar_entry.h"
 
 namespace dravik::windows {
 
@@ -31,10 +32,11 @@ class MainWindow {
   MainWindow(const MainWindow&) = delete;
   MainWindow& operator=(const MainWindow&) = delete;
 
-  // Creates the window, hidden, with all its controls. False when the system refuses.
+  // Creates the window, hidden, with all its controls, and its task-bar entry. False when the
+  // system refuses.
   bool Create(HINSTANCE instance);
   HWND Handle() const { return window_; }
-  // Draws the state, centres the window on the screen and shows it.
+  // Draws the state, centres the window on the screen and shows it with its task-bar entry.
   void Show(int showCommand);
   // What "?" does: shows the About window (until one is set, nothing).
   void SetAboutHandler(std::function<void()> showAboutWindow) { ShowAboutWindow = std::move(showAboutWindow); }
@@ -77,6 +79,7 @@ class MainWindow {
 
   core::TForm1& form_;
   char decimalSeparator_;
+  TaskbarEntry taskbar_;  // the window's owner: it outlives the window
   HWND window_ = nullptr;
   std::array<HWND, kControlPlaces.size()> controls_{};  // in kControlPlaces order
   std::vector<std::string> shownExtensions_;

@@ -28,6 +28,9 @@ constexpr int kAboutVersionId = 204;
 // The one string table of the program's version record: US English, code page 1252.
 constexpr char kVersionTable[] = "\\StringFileInfo\\040904E4\\";
 constexpr char kBoxClass[] = "#32770";
+constexpr char kWatchdogClass[] = "DravikScriptWatchdog";
+constexpr int kWatchdogTextId = 301;
+constexpr int kWatchdogStopId = 302;
 constexpr char kAnyCaption[] = "*";
 constexpr int kCloseId = 130;
 constexpr int kDefaultWaitSeconds = 20;
@@ -407,6 +410,13 @@ int SetSzVerb(const Args& args) {
                   static_cast<DWORD>(text.size() + 1));
 }
 
+// set-expand-sz KEY NAME TEXT: writes an expandable string value, creating the key.
+int SetExpandSzVerb(const Args& args) {
+  const std::string& text = args[2];
+  return SetValue(args, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                  static_cast<DWORD>(text.size() + 1));
+}
+
 // set-dword KEY NAME NUMBER: writes a 32-bit integer value, creating the key.
 int SetDwordVerb(const Args& args) {
   long number = 0;
@@ -487,6 +497,80 @@ int VersionVerb(const Args& args) {
   return kDone;
 }
 
+// key ID KEY: presses KEY (return or escape) in a control of the main window, or in the window
+// itself for ID 0, as the system hands a key to the one with the focus.
+int KeyVerb(const Args& args) {
+  const WPARAM key = args[1] == "return" ? VK_RETURN : args[1] == "escape" ? VK_ESCAPE : 0;
+  if (key == 0) return kUsage;
+  HWND main = nullptr;
+  HWND target = args[0] == "0" ? (main = MainWindow()) : Control(args[0], &main);
+  if (!target) return Fail("no control " + args[0]);
+  PostMessageA(target, WM_KEYDOWN, key, 1);
+  LetPostedMessagesRun(main);
+  return kDone;
+}
+
+// caption: prints the main window's own text.
+int CaptionVerb(const Args&) {
+  HWND main = MainWindow();
+  if (!main) return Fail("no main window");
+  Print(WindowText(main));
+  return kDone;
+}
+
+struct TaskbarSearch {
+  DWORD process;
+  std::vector<std::string> entries;
+};
+
+// The shell's rule: a shown window has a task-bar entry when it asks for one, or when it has no
+// owner and is no tool window.
+BOOL CALLBACK AddTaskbarEntry(HWND window, LPARAM data) {
+  auto* search = reinterpret_cast<TaskbarSearch*>(data);
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (process != search->process || !IsWindowVisible(window)) return TRUE;
+  const LONG_PTR exStyle = GetWindowLongPtrA(window, GWL_EXSTYLE);
+  const bool unowned = GetWindow(window, GW_OWNER) == nullptr;
+  if ((exStyle & WS_EX_APPWINDOW) != 0 || (unowned && (exStyle & WS_EX_TOOLWINDOW) == 0)) {
+    search->entries.push_back(WindowText(window));
+  }
+  return TRUE;
+}
+
+// taskbar: prints the texts of the task-bar entries of the main window's program, one per line.
+int TaskbarVerb(const Args&) {
+  HWND main = MainWindow();
+  if (!main) return Fail("no main window");
+  TaskbarSearch search{0, {}};
+  GetWindowThreadProcessId(main, &search.process);
+  EnumWindows(AddTaskbarEntry, reinterpret_cast<LPARAM>(&search));
+  for (const std::string& entry : search.entries) Print(entry);
+  return kDone;
+}
+
+HWND ShownWatchdog() {
+  HWND watchdog = FindWindowA(kWatchdogClass, nullptr);
+  return watchdog && IsWindowVisible(watchdog) ? watchdog : nullptr;
+}
+
+// stop-script [SECONDS]: waits for the offer to stop a busy script, prints its text, presses
+// Stop and waits until the offer has gone.
+int StopScriptVerb(const Args& args) {
+  const int seconds = SecondsArg(args, 0, kDefaultWaitSeconds);
+  if (seconds < 0) return kUsage;
+  HWND watchdog = nullptr;
+  if (!WaitUntil([&] { return (watchdog = ShownWatchdog()) != nullptr; }, seconds)) {
+    return Fail("no offer to stop the script");
+  }
+  Print(WindowText(GetDlgItem(watchdog, kWatchdogTextId)));
+  PostMessageA(GetDlgItem(watchdog, kWatchdogStopId), BM_CLICK, 0, 0);
+  if (!WaitUntil([] { return ShownWatchdog() == nullptr; }, kDefaultWaitSeconds)) {
+    return Fail("the offer to stop stays");
+  }
+  return kDone;
+}
+
 struct Verb {
   const char* name;
   size_t minArgs;
@@ -516,6 +600,11 @@ constexpr Verb kVerbs[] = {
     {"about-version", 0, 1, "about-version [SECONDS]", AboutVersionVerb},
     {"about-close", 0, 0, "about-close", AboutCloseVerb},
     {"version", 1, 1, "version FILE", VersionVerb},
+    {"key", 2, 2, "key ID return|escape", KeyVerb},
+    {"caption", 0, 0, "caption", CaptionVerb},
+    {"taskbar", 0, 0, "taskbar", TaskbarVerb},
+    {"set-expand-sz", 3, 3, "set-expand-sz KEY NAME TEXT", SetExpandSzVerb},
+    {"stop-script", 0, 1, "stop-script [SECONDS]", StopScriptVerb},
 };
 
 int Usage() {

@@ -376,6 +376,30 @@ scenario_extension_typed_and_deleted() {
   close_by_x
 }
 
+# Enter and Escape in the list and in the check box, which have the focus after a click, do
+# nothing: no mount action, no closing.
+scenario_keys_in_list_and_check_box() {
+  start_dravik
+  await_main || return
+  click_at "${kExtensionField[@]}" || return
+  type_text img || return
+  keys Return || return
+  expect_soon "extension list" img probe list 111 || return
+  expect_keys_kept_at list "${kFirstListEntry[@]}" || return
+  expect_keys_kept_at "check box" $((kCheckBox[0] + 5)) $((kCheckBox[1] + 8)) || return
+  close_by_x
+}
+
+# expect_keys_kept_at WHAT CX CY: after a click there, Enter shows no box and Escape leaves the
+# window open.
+expect_keys_kept_at() {
+  click_at "$2" "$3" || return
+  keys Return || return
+  probe no-box '*' 1 >/dev/null || fail "Enter in the $1 showed a box" || return
+  keys Escape || return
+  [ -n "$(x search --onlyvisible --name '^Dravik$' 2>/dev/null)" ] || fail "Escape in the $1 closed the window"
+}
+
 # The check box ticked by a click is saved by "X" and shows ticked at the next start.
 scenario_option_saved_and_shown() {
   start_dravik
@@ -506,6 +530,7 @@ readonly kScenarios=(
   glyph_toggles_association
   link_underlined_while_hovered
   extension_typed_and_deleted
+  keys_in_list_and_check_box
   option_saved_and_shown
   image_number_field
   escape_closes

@@ -18,7 +18,7 @@
 set -uo pipefail
 
 # The whole run, Wine's first start included, must not take longer than this.
-readonly kRunSeconds=540
+readonly kRunSeconds=900
 
 if [ $# -lt 1 ] || [ $# -gt 2 ] || [ ! -d "$1" ] || { [ $# -eq 2 ] && [ ! -f "$2" ]; }; then
   echo "usage: run_scenarios.sh BUILD_DIR [SETUP_EXE]" >&2
@@ -40,6 +40,7 @@ readonly dravik_exe=$build/src/dravik/dravik.exe
 readonly shipped_scripts=$build/src/dravik/scripts
 readonly host_exe=$build/tests/wine/fake_host.exe
 readonly probe_exe=$build/tests/wine/dravik_probe.exe
+readonly data=$here/data  # scripts the scenarios run as they are
 for file in "$dravik_exe" "$shipped_scripts/mount.dk2" "$host_exe" "$probe_exe"; do
   [ -f "$file" ] || { echo "missing $file" >&2; exit 2; }
 done
@@ -123,6 +124,7 @@ write_script() {
 }
 
 dravik_pid=
+dravik_status=  # the exit status of the last dravik.exe that ended by itself
 # start_program PROGRAM ARGS...: dravik.exe from PROGRAM; start_dravik: the scenarios' copy.
 start_program() {
   win "$@" >/dev/null 2>&1 &
@@ -179,6 +181,7 @@ expect_dravik_ends() {
   done
   if ! dravik_running; then
     wait "$dravik_pid" 2>/dev/null
+    dravik_status=$?
     dravik_pid=
     return 0
   fi
@@ -254,8 +257,9 @@ expect_no_log() { [ ! -e "$(log_file)" ] || fail "dravik.log was written"; }
 # --- State between scenarios -------------------------------------------------------------------
 
 reset_state() {
+  # '.' and '.a' are the keys an empty entry and the entry a\b make.
   local keys=('HKLM\Software\Varnholt' 'HKCR\dravikfile' 'HKLM\SOFTWARE\CyberLink' "$kUninstallKey"
-    'HKLM\Software\RegisteredApplications') extension
+    'HKLM\Software\RegisteredApplications' 'HKCR\.' 'HKCR\.a') extension
   for extension in "${kFixedExtensions[@]}" "${kExtraExtensions[@]}"; do
     keys+=("HKCR\\.$extension")
   done
@@ -658,6 +662,186 @@ scenario_upgrade_keeps_a_changed_mount_script() {
   expect_file_is "$(installed 'scripts\mount.dk2')" "$mine" || return
   expect_file_is "$(installed 'scripts\mount.dk2.default')" "$shipped" || return
   run_uninstall
+
+# Enter and Escape belong to the window itself, the image number field and the extension field;
+# in the list and the check box they do nothing.
+scenario_keys_in_list_and_check_box() {
+  start_dravik
+  expect_main_window || return
+  local id key
+  for id in 111 113; do
+    for key in return escape; do
+      probe key "$id" "$key" >/dev/null || fail "no control $id" || return
+    done
+  done
+  probe no-box '*' 1 >/dev/null || fail "a key in the list or the check box showed a box" || return
+  expect_main_window || return
+  probe key 0 return >/dev/null || return
+  expect_box Error "Cannot find Daemon Tools" || return
+  probe key 0 escape >/dev/null || return
+  probe gone "$kWindowSeconds" >/dev/null || fail "Escape in the window does not close it" || return
+  expect_dravik_ends
+}
+
+# What cannot be an extension is not added: its box shows, the text stays, nothing is written.
+scenario_extension_field_refuses() {
+  start_dravik
+  expect_main_window || return
+  probe enter-text 110 "" >/dev/null || fail "no extension field" || return
+  expect_box Dravik2 "Type the extension to add, for example: bin" || return
+  probe enter-text 110 'a\b' >/dev/null || return
+  expect_box Dravik2 'Cannot add "a\b": an extension cannot hold control characters nor any of \ / : * ? " < > |' ||
+    return
+  expect_eq "extension field" 'a\b' "$(probe text 110)" || return
+  expect_eq "extension list" "" "$(probe list 111)" || return
+  expect_reg "$kSettingsKey" "Additional Extensions" "REG_SZ " || return
+  expect_reg 'HKCR\.' @ "no key" || return
+  expect_reg 'HKCR\.a' @ "no key" || return
+  close_dravik
+}
+
+# A list an earlier version stored with such entries still loads; the empty entry can be given back.
+scenario_stored_odd_extensions_load() {
+  probe set-sz "$kSettingsKey" "Additional Extensions" 'img||a\b' >/dev/null
+  start_dravik
+  expect_main_window || return
+  expect_eq "extension list" $'\na\\b\nimg' "$(probe list 111)" || return
+  expect_reg 'HKCR\.' @ "REG_SZ dravikfile" || return
+  probe select 111 0 >/dev/null && probe click 112 >/dev/null || fail "cannot delete the empty entry" || return
+  expect_reg 'HKCR\.' @ "REG_SZ " || return
+  expect_reg "$kSettingsKey" "Additional Extensions" 'REG_SZ a\b|img' || return
+  close_dravik
+}
+
+# The task bar shows the application title; the window keeps its own caption.
+scenario_taskbar_title() {
+  start_dravik
+  expect_main_window || return
+  expect_eq "task-bar entries" "Dravik2" "$(probe taskbar)" || return
+  expect_eq "caption" "Dravik" "$(probe caption)" || return
+  close_dravik
+}
+
+# A mount from the window while the mount script waits ends the program once the script is done;
+# the waiting script keeps the window answering meanwhile.
+scenario_window_answers_after_nested_mount() {
+  choose_host && make_image
+  mount_script 'begin' '  Wait(10000);' 'end.'
+  start_dravik "$kImage"
+  expect_main_window || return
+  probe click 122 >/dev/null || fail "no mount button" || return
+  mount_script 'begin end.'
+  probe click 122 >/dev/null || return
+  await_host_starts 2 || return
+  local check
+  for check in 1 2 3; do
+    probe wait-main 3 >/dev/null || fail "the window does not answer while the script waits on" || return
+    sleep 1
+  done
+  expect_dravik_ends || return
+  expect_eq "exit status" 0 "$dravik_status"
+}
+
+# A run that ends after a mount writes back neither the host nor the option: stored as an
+# expandable string and as 5, a write would show as a plain string and as 1 (or 0).
+scenario_mount_writes_no_settings() {
+  probe set-expand-sz "$kSettingsKey" @ "$kHost" >/dev/null && make_image
+  start_dravik "$kImage"
+  expect_main_window || return
+  probe click 122 >/dev/null || fail "no mount button" || return
+  expect_dravik_ends || return
+  expect_reg "$kSettingsKey" @ "REG_EXPAND_SZ $kHost" || return
+  expect_reg "$kSettingsKey" OneDrive absent || return
+  probe set-dword "$kSettingsKey" OneDrive 5 >/dev/null
+  start_dravik "$kImage"
+  expect_dravik_ends || return
+  await_host_starts 2 || return
+  expect_reg "$kSettingsKey" @ "REG_EXPAND_SZ $kHost" || return
+  expect_reg "$kSettingsKey" OneDrive "REG_DWORD 5"
+}
+
+# A script whose image does not load (a variable larger than any value may be) ends without a
+# word, but with a failure status.
+scenario_script_not_loaded_reports_nothing() {
+  write_script "$kScriptFolder\\big.dk2" 'var a: array[0..10000000] of Int64;' 'begin end.'
+  start_dravik "$kScriptFolder\\big.dk2"
+  expect_dravik_ends || return
+  expect_eq "exit status" 1 "$dravik_status"
+}
+
+# A runtime error is shown with the script, the error and its line and column; script mode then
+# ends with a failure status.
+scenario_runtime_error_shown() {
+  cp "$data/runtime_error_silent.dk2" "$(unix_path "$kScriptFolder")/"
+  start_dravik "$kScriptFolder\\runtime_error_silent.dk2"
+  expect_box Error "Error while running script \"$kScriptFolder\\runtime_error_silent.dk2\"
+[Runtime Error] (4:3): divide by Zero" || return
+  expect_dravik_ends || return
+  expect_eq "exit status" 1 "$dravik_status"
+}
+
+# A script that never waits: after a few seconds the offer to stop it shows; Stop ends it as a
+# failed script, without a box.
+scenario_busy_script_stopped() {
+  cp "$data/busy_loop.dk2" "$(unix_path "$kScriptFolder")/"
+  start_dravik "$kScriptFolder\\busy_loop.dk2"
+  expect_eq "offer to stop" "The script \"$kScriptFolder\\busy_loop.dk2\" is still running." \
+    "$(probe stop-script "$kWindowSeconds")" || return
+  expect_dravik_ends || return
+  expect_eq "exit status" 1 "$dravik_status" || return
+  probe no-box '*' 1 >/dev/null || fail "a box showed after the stop"
+}
+
+# The same as the mount script of a mount from the window, which has frozen: Stop ends the
+# script and the mount ends the program.
+scenario_busy_mount_script_stopped() {
+  choose_host && make_image
+  cp "$data/busy_loop.dk2" "$(unix_path "$kProgramFolder")/scripts/mount.dk2"
+  start_dravik "$kImage"
+  expect_main_window || return
+  probe click 122 >/dev/null || fail "no mount button" || return
+  expect_eq "offer to stop" "The script \"$kProgramFolder\\scripts\\mount.dk2\" is still running." \
+    "$(probe stop-script "$kWindowSeconds")" || return
+  expect_dravik_ends || return
+  await_host_starts 1
+}
+
+# A mount script that waits for ever: "X" or Escape on the window ends it and the program.
+scenario_waiting_mount_script_closed() {
+  choose_host && make_image
+  cp "$data/wait_loop_mount_script.dk2" "$(unix_path "$kProgramFolder")/scripts/mount.dk2"
+  start_dravik "$kImage"
+  expect_main_window || return
+  probe click 122 >/dev/null || fail "no mount button" || return
+  close_dravik || return
+  start_dravik "$kImage"
+  expect_main_window || return
+  probe click 122 >/dev/null || return
+  probe key 121 escape >/dev/null || fail "no image number field" || return
+  probe gone "$kWindowSeconds" >/dev/null || fail "the main window stays after Escape" || return
+  expect_dravik_ends
+}
+
+# A host that cannot be started (a text file) is reported with the system's reason, after the log
+# was written; as the target of a script's ExecuteFile it is the script's runtime error.
+scenario_host_cannot_start() {
+  local broken="$kHostFolder\\broken.exe"
+  echo "not a program" >"$(unix_path "$broken")"
+  probe set-sz "$kSettingsKey" @ "$broken" >/dev/null && mount_at_once && make_image
+  start_dravik "$kImage"
+  local text want="Cannot start \"$broken\". "
+  text=$(probe box Dravik2) || fail "no \"Dravik2\" box" || return
+  [[ $text == "$want"?* ]] || fail "box: expected \"$want<reason>\", got \"$text\"" || return
+  expect_main_window || return
+  expect_mount_log "\"$broken\" -mount 0,\"$kImage\"" || return
+  close_dravik || return
+  write_script "$kScriptFolder\\start.dk2" 'begin' "  ExecuteFile('$broken', '', '');" 'end.'
+  start_dravik "$kScriptFolder\\start.dk2"
+  want="Error while running script \"$kScriptFolder\\start.dk2\""$'\n'"[Runtime Error] (2:3): Exception: $want"
+  text=$(probe box Error) || fail "no \"Error\" box" || return
+  [[ $text == "$want"?* ]] || fail "box: expected \"$want<reason>\", got \"$text\"" || return
+  expect_dravik_ends || return
+  expect_eq "exit status" 1 "$dravik_status"
 }
 
 readonly kScenarios=(
@@ -677,6 +861,18 @@ readonly kScenarios=(
   log_not_writable
   refused_registry_write
   about_window
+  keys_in_list_and_check_box
+  extension_field_refuses
+  stored_odd_extensions_load
+  taskbar_title
+  window_answers_after_nested_mount
+  mount_writes_no_settings
+  script_not_loaded_reports_nothing
+  runtime_error_shown
+  busy_script_stopped
+  busy_mount_script_stopped
+  waiting_mount_script_closed
+  host_cannot_start
 )
 readonly kInstallScenarios=(
   install_and_uninstall
@@ -685,6 +881,10 @@ readonly kInstallScenarios=(
 
 # --- The run -----------------------------------------------------------------------------------
 
+if [ -n "${ONLY:-}" ] && [[ " ${kScenarios[*]} ${kInstallScenarios[*]} " != *" $ONLY "* ]]; then
+  echo "no scenario $ONLY" >&2
+  exit 2
+fi
 start_wine_prefix || { echo "cannot start Wine" >&2; exit 1; }
 # The server stays up between the scenarios' starts instead of starting again for each.
 wineserver -p

@@ -1,6 +1,7 @@
 #include "core/main_window/main_window.h"
 
 #include "core/associations/associations.h"
+#include "core/associations/extension_text.h"
 #include "core/messages.h"
 #include "core/paths.h"
 #include "core/script_host/cut_ext.h"
@@ -35,6 +36,7 @@ void TForm1::FormCreate(const std::vector<std::string>& arguments) {
 }
 
 void TForm1::FormClose() {
+  Scripts().StopAll();
   Guarded([&] { WriteSettings(platform_.registry, state_); });
 }
 
@@ -64,7 +66,7 @@ void TForm1::SetMountLayout(const std::string& argument) {
 }
 
 void TForm1::RunScriptFile() {
-  CompileAndRun(ReadScriptFile(platform_.files, argumentFile_), mounter_, platform_);
+  if (!mounter_.RunScript(argumentFile_)) exitStatus_ = kScriptFailedExitStatus;
   platform_.application.Terminate();
 }
 
@@ -86,6 +88,7 @@ void TForm1::Label1Click(std::size_t index) {
 void TForm1::FlatEdit1KeyDown(int key) {
   if (key != kKeyEnter) return;
   Guarded([&] {
+    if (const std::optional<std::string> refusal = ExtensionRefusal(state_.extensionField)) throw Failure(*refusal);
     state_.extensions.Add(state_.extensionField);
     RefreshAssociations();
     state_.extensionField.clear();
@@ -105,6 +108,18 @@ void TForm1::MovingLabel28Click() {
 void TForm1::FormKeyDown(int key) {
   if (key == kKeyEscape) platform_.application.CloseMainWindow();
   if (key == kKeyEnter) Guarded([&] { MountAction(); });
+}
+
+void TForm1::KeyDown(KeyPlace place, int key) {
+  switch (place) {
+    case KeyPlace::Window:
+    case KeyPlace::ImageNumberField:
+      return FormKeyDown(key);
+    case KeyPlace::ExtensionField:
+      return FlatEdit1KeyDown(key);
+    case KeyPlace::OtherControl:
+      return;
+  }
 }
 
 void TForm1::Label9Click() { FormKeyDown(kKeyEnter); }

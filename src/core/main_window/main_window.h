@@ -20,6 +20,12 @@ namespace dravik::core {
 inline constexpr int kKeyEnter = 13;
 inline constexpr int kKeyEscape = 27;
 
+// The program's exit status after a script that did not run to its end in script mode.
+inline constexpr int kScriptFailedExitStatus = 1;
+
+// Where a key was pressed: in the window itself or in the control that has the focus.
+enum class KeyPlace { Window, ImageNumberField, ExtensionField, OtherControl };
+
 class TForm1 {
  public:
   explicit TForm1(Platform& platform);
@@ -29,17 +35,23 @@ class TForm1 {
   // ".dk2" script to run and end, any other file to mount. Script mode and an immediate mount do
   // their whole work here and then end the program.
   void FormCreate(const std::vector<std::string>& arguments);
-  // Writes the host application and the option back.
+  // Asks the running scripts to stop, so that the program can end, and writes the host
+  // application and the option back.
   void FormClose();
 
   // Ticks or crosses fixed extension index (of kFixedExtensions).
   void Label1Click(std::size_t index);
-  // Enter in the extension field adds its text as an extra extension; other keys do nothing.
+  // Enter in the extension field adds its text as an extra extension, unless it is no extension
+  // at all (ExtensionRefusal): that is shown, and the text stays for the user to mend; other keys
+  // do nothing.
   void FlatEdit1KeyDown(int key);
   // Gives the selected extra extension back and removes it from the list.
   void MovingLabel28Click();
   // Escape closes the main window, Enter runs the mount action; other keys do nothing.
   void FormKeyDown(int key);
+  // A key pressed in place: the window's own keys and those of the image number field go to
+  // FormKeyDown, the extension field's to FlatEdit1KeyDown; the other controls keep theirs.
+  void KeyDown(KeyPlace place, int key);
   // The mount link: as Enter.
   void Label9Click();
   // "X": closes the main window.
@@ -48,6 +60,9 @@ class TForm1 {
   MainWindowState& State() { return state_; }
   const std::string& ArgumentFile() const { return argumentFile_; }
   const Mounter& MountRequests() const { return mounter_; }
+  ScriptRuns& Scripts() { return mounter_.Scripts(); }
+  // 0, or kScriptFailedExitStatus once a script started in script mode has not run to its end.
+  int ExitStatus() const { return exitStatus_; }
 
  private:
   template <typename Step>
@@ -66,6 +81,7 @@ class TForm1 {
   MainWindowState state_;
   std::string argumentFile_;
   Mounter mounter_;
+  int exitStatus_ = 0;
 };
 
 }  // namespace dravik::core

@@ -23,19 +23,27 @@ class Mounter final : public HostRoutines {
   // not started again, so a mount script that mounts a further image does not call itself
   // without end. A mount the user starts while a script waits runs its mount script as always.
   void MountFile(std::string fileName, std::int32_t drive) override;
-  // Expands placeholders in all three, then starts fileName through the shell.
+  // Expands placeholders in all three, then starts fileName through the shell. Throws Failure
+  // ("Cannot start ...") when it cannot be started.
   void ExecuteFile(std::string fileName, std::string params, std::string defaultDir) override;
-  // Returns after milliseconds, handling window messages meanwhile.
+  // Returns after milliseconds, handling window messages meanwhile; at once when the running
+  // scripts are asked to stop.
   void Wait(std::int32_t milliseconds) override;
   std::string getMountedFile() override { return mountedFile_; }
 
+  // Runs the script file at path with this mounter behind its host routines; answers whether it
+  // ran to its end. Throws Failure when the file cannot be read.
+  bool RunScript(std::string_view path);
+
   const std::string& MountedFile() const { return mountedFile_; }
+  ScriptRuns& Scripts() { return scripts_; }
 
  private:
   enum class Requester { User, Script };
   // Expands placeholders, writes the log, starts the host application, remembers the file and
   // runs the mount script. Throws Failure when the log cannot be written (nothing is started
-  // then) or the mount script cannot be read.
+  // then), the host application cannot be started (the log has been written) or the mount
+  // script cannot be read.
   void Mount(std::string fileName, std::int32_t drive, Requester requester);
   void ExpandPlaceholders(std::string& text);
   void RunMountScript();
@@ -44,6 +52,7 @@ class Mounter final : public HostRoutines {
   const std::string& argumentFile_;
   const std::string& hostApplication_;
   std::string mountedFile_;
+  ScriptRuns scripts_;
   int mountScriptsRunning_ = 0;  // more than one when a user's mount ran inside a waiting one
 };
 

@@ -8,6 +8,8 @@
 #include "core/script_host/host_routine_declarations.h"
 #include "engine/compiler/compiler.h"
 #include "engine/exec/exec.h"
+#include "engine/image/debug_info.h"
+#include "engine/image/runtime_error.h"
 #include "engine/values/value_access.h"
 
 namespace dravik::core {
@@ -65,17 +67,54 @@ std::string CompileMessages(const engine::TPSPascalCompiler& compiler) {
   return text;
 }
 
+struct Compiled {
+  std::string image;
+  std::string debugOutput;
+};
+
+// Boxes shown while a script runs let the window thread handle its messages meanwhile.
+void ShowError(std::string_view text, Platform& platform, ScriptRuns& runs) {
+  const ScriptRuns::Responsive showing(runs);
+  platform.messageBoxes.ShowError(kErrorCaption, text);
+}
+
 // The image, or nothing when the text did not compile (the messages have been shown then).
-std::optional<std::string> Compile(std::string_view text, MessageBoxes& messageBoxes) {
+std::optional<Compiled> Compile(std::string_view text, Platform& platform, ScriptRuns& runs) {
   engine::TPSPascalCompiler compiler;
   compiler.OnUses = DeclareHostRoutines;
   if (!compiler.Compile(text)) {
-    messageBoxes.ShowError(kErrorCaption, CompileMessages(compiler));
+    ShowError(CompileMessages(compiler), platform, runs);
     return std::nullopt;
   }
-  std::string image;
-  compiler.GetOutput(image);
-  return image;
+  Compiled compiled;
+  compiler.GetOutput(compiled.image);
+  compiled.debugOutput = compiler.DebugOutput();
+  return compiled;
+}
+
+// The statement of routine procNo whose code holds the instruction that failed: the last one the
+// compiler recorded before position, which is where the machine stood once it had read the
+// failing instruction. Of statements that begin at the same place, the inner one comes last.
+std::optional<ScriptPlace> PlaceOf(std::string_view debugOutput, std::int32_t procNo, std::uint32_t position) {
+  const std::uint32_t failedAt = position == 0 ? 0 : position - 1;
+  const engine::DebugInfo debug = engine::ReadDebugInfo(debugOutput);
+  const engine::DebugStatement* found = nullptr;
+  for (const engine::DebugStatement& statement : debug.statements) {
+    if (static_cast<std::int32_t>(statement.routine) != procNo || statement.position > failedAt) continue;
+    if (found == nullptr || statement.position >= found->position) found = &statement;
+  }
+  if (found == nullptr) return std::nullopt;
+  return ScriptPlace{found->line, found->column};
+}
+
+std::string RuntimeErrorText(const std::string& scriptPath, const engine::TPSExec& exec, std::string_view debugOutput) {
+  return ErrorWhileRunning(scriptPath, PlaceOf(debugOutput, exec.LastErrorProcNo(), exec.LastErrorPosition()),
+                           engine::ErrorToText(exec.LastError(), exec.LastErrorParameter()));
+}
+
+bool RunAsOneOf(ScriptRuns& runs, engine::TPSExec& exec, const std::string& scriptPath) {
+  const ScriptRuns::Running running(runs, exec, scriptPath);
+  return exec.Run();
 }
 
 }  // namespace
@@ -86,16 +125,21 @@ bool DeclareHostRoutines(engine::TPSPascalCompiler& compiler, const std::string&
   return true;
 }
 
-void CompileAndRun(std::string_view text, HostRoutines& routines, Platform& platform) {
-  const std::optional<std::string> image = Compile(text, platform.messageBoxes);
-  if (!image) return;
+bool CompileAndRun(const ScriptFile& script, HostRoutines& routines, Platform& platform, ScriptRuns& runs) {
+  const std::optional<Compiled> compiled = Compile(script.text, platform, runs);
+  if (!compiled) return false;
   engine::TPSExec exec;
   BindHostRoutines(exec, routines);
   if (platform.registerSystemRoutines) platform.registerSystemRoutines(exec);
-  if (exec.LoadImage(*image)) exec.Run();
+  if (!exec.LoadImage(compiled->image)) return false;
+  const bool ran = RunAsOneOf(runs, exec, script.path);
+  // A stop by the user is no error to tell of.
+  if (!ran && !exec.StopRequested())
+    ShowError(RuntimeErrorText(script.path, exec, compiled->debugOutput), platform, runs);
+  return ran;
 }
 
-std::string ReadScriptFile(Files& files, std::string_view path) {
+ScriptFile ReadScriptFile(Files& files, std::string_view path) {
   TextFileRead read = files.ReadText(path);
   if (!read.ok) throw Failure(CannotOpenFile(path, read.reason));
   // Every line ends in carriage return and line feed, whichever of the three line ends it had.
@@ -111,7 +155,7 @@ std::string ReadScriptFile(Files& files, std::string_view path) {
     text += "\r\n";
   }
   if (!text.empty() && text.back() != '\n') text += "\r\n";
-  return text;
+  return {std::string(path), std::move(text)};
 }
 
 }  // namespace dravik::core

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "core/platform/platform.h"
+#include "core/script_host/script_runs.h"
 
 namespace dravik::engine {
 class TPSPascalCompiler;
@@ -27,12 +28,21 @@ class HostRoutines {
 // other unit.
 bool DeclareHostRoutines(engine::TPSPascalCompiler& compiler, const std::string& unitName);
 
-// Compiles text; when that fails, shows every compiler message in one "Error" box. Otherwise runs
-// it with routines behind the host routines. Load and runtime errors end the script silently.
-void CompileAndRun(std::string_view text, HostRoutines& routines, Platform& platform);
+// A script as the program read it, and the file it was read from.
+struct ScriptFile {
+  std::string path;
+  std::string text;
+};
+
+// Compiles script.text; when that fails, shows every compiler message in one "Error" box.
+// Otherwise runs it, as one of runs, with routines behind the host routines. A runtime error is
+// shown in an "Error" box with the script's path and the line and column of the statement that
+// failed, unless the script was stopped on request; an image that does not load is not
+// reported. Answers whether the script ran to its end.
+bool CompileAndRun(const ScriptFile& script, HostRoutines& routines, Platform& platform, ScriptRuns& runs);
 
 // The whole script file at path, its line ends made carriage return and line feed. Throws
 // Failure ("Cannot open file ...") when it cannot be read.
-std::string ReadScriptFile(Files& files, std::string_view path);
+ScriptFile ReadScriptFile(Files& files, std::string_view path);
 
 }  // namespace dravik::core

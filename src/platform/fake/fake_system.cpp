@@ -13,8 +13,10 @@ std::string PathKey(std::string_view path) { return engine::FastUpperCase(path);
 
 }  // namespace
 
-void FakeShell::Execute(std::string_view file, std::string_view parameters, std::string_view folder) {
+core::ShellStart FakeShell::Execute(std::string_view file, std::string_view parameters, std::string_view folder) {
+  if (const auto refusal = refused_.find(std::string(file)); refusal != refused_.end()) return {false, refusal->second};
   starts.push_back({std::string(file), std::string(parameters), std::string(folder)});
+  return {};
 }
 
 bool FakeFiles::FileExists(std::string_view path) { return files_.contains(PathKey(path)); }

@@ -3,9 +3,11 @@
 // into the Platform the application core runs on in the native tests. Each records what the core
 // asked of it, so tests can compare whole texts.
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,12 +24,18 @@ class FakeShell final : public core::Shell {
     std::string file, parameters, folder;
     bool operator==(const Start&) const = default;
   };
-  void Execute(std::string_view file, std::string_view parameters, std::string_view folder) override;
+  // Records the start, unless file is one of the refused ones.
+  core::ShellStart Execute(std::string_view file, std::string_view parameters, std::string_view folder) override;
   void Open(std::string_view target) override { opened.emplace_back(target); }
   void NotifyAssociationsChanged() override { ++associationNotices; }
+  // Starts of file fail with reason from now on.
+  void RefuseStarts(std::string_view file, std::string reason) { refused_[std::string(file)] = std::move(reason); }
   std::vector<Start> starts;
   std::vector<std::string> opened;
   int associationNotices = 0;
+
+ private:
+  std::map<std::string, std::string> refused_;
 };
 
 // Paths compare without regard to ASCII case, as on the real system.
@@ -69,6 +77,10 @@ class FakeMessageBoxes final : public core::MessageBoxes {
   struct Box {
     std::string caption, text;
     bool operator==(const Box&) const = default;
+    // How a test failure shows a box.
+    friend void PrintTo(const Box& box, std::ostream* out) {
+      *out << "{\"" << box.caption << "\", \"" << box.text << "\"}";
+    }
   };
   void ShowError(std::string_view caption, std::string_view text) override;
   std::vector<Box> shown;
@@ -81,11 +93,13 @@ class FakeApplication final : public core::Application {
   explicit FakeApplication(FakeClock& clock) : clock_(clock) {}
   void ProcessMessages() override;
   void WaitForMessage(std::uint32_t milliseconds) override;
+  void Wake() override { ++wakes; }
   void Terminate() override { ++terminations; }
   void CloseMainWindow() override { ++closeRequests; }
 
   std::function<void()> onMessages;
   int processCalls = 0;
+  std::atomic<int> wakes = 0;  // Wake may come from another thread
   int terminations = 0;
   int closeRequests = 0;
 

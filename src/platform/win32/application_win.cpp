@@ -2,6 +2,8 @@
 
 namespace dravik::platform {
 
+ApplicationWin::ApplicationWin() : thread_(GetCurrentThreadId()) {}
+
 void ApplicationWin::RunLoop() {
   MSG message{};
   while (!terminated_) {
@@ -14,9 +16,11 @@ void ApplicationWin::RunLoop() {
   }
 }
 
+// Not cut short by the end of the program: a script that goes on waiting after a mount ended the
+// program keeps the window answering and painted.
 void ApplicationWin::ProcessMessages() {
   MSG message{};
-  while (!terminated_ && PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) {
       terminated_ = true;
       break;
@@ -28,6 +32,10 @@ void ApplicationWin::ProcessMessages() {
 void ApplicationWin::WaitForMessage(std::uint32_t milliseconds) {
   MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds, QS_ALLINPUT);
 }
+
+// A thread message: it wakes the wait whichever window the thread has, and its dispatch does
+// nothing.
+void ApplicationWin::Wake() { PostThreadMessageA(thread_, WM_NULL, 0, 0); }
 
 void ApplicationWin::Terminate() {
   terminated_ = true;

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "platform/win32/files_win.h"
+
 #include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
@@ -14,15 +16,32 @@ namespace {
 // current folder) rather than as an empty text it may read otherwise.
 const char* OrNone(const std::string& text) { return text.empty() ? nullptr : text.c_str(); }
 
+// Some of the system's texts name the file as "%1" ("%1 is not a valid Win32 application.").
+std::string NamingFile(std::string reason, const std::string& file) {
+  constexpr std::string_view kFileInsert = "%1";
+  for (std::size_t at = 0; (at = reason.find(kFileInsert, at)) != std::string::npos; at += file.size())
+    reason.replace(at, kFileInsert.size(), file);
+  return reason;
+}
+
 }  // namespace
 
-void ShellWin::Execute(std::string_view file, std::string_view parameters, std::string_view folder) {
+core::ShellStart ShellWin::Execute(std::string_view file, std::string_view parameters, std::string_view folder) {
   const std::string fileText(file);
   const std::string parametersText(parameters);
   const std::string folderText(folder);
-  // A null verb is the shell's default verb ("open" for most files); the start is not waited for
-  // and its outcome is not reported, by contract.
-  ShellExecuteA(nullptr, nullptr, fileText.c_str(), OrNone(parametersText), OrNone(folderText), SW_SHOWNORMAL);
+  SHELLEXECUTEINFOA start{};
+  start.cbSize = sizeof(start);
+  // The shell would otherwise answer a failed start with a box of its own (or an "Open with"
+  // dialog for a document without a program); the caller reports it instead.
+  start.fMask = SEE_MASK_FLAG_NO_UI;
+  start.lpVerb = nullptr;  // the shell's default verb ("open" for most files)
+  start.lpFile = fileText.c_str();
+  start.lpParameters = OrNone(parametersText);
+  start.lpDirectory = OrNone(folderText);
+  start.nShow = SW_SHOWNORMAL;
+  if (ShellExecuteExA(&start)) return {};
+  return {false, NamingFile(SystemErrorText(GetLastError()), fileText)};
 }
 
 void ShellWin::Open(std::string_view target) {

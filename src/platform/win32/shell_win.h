@@ -7,7 +7,7 @@ namespace dravik::platform {
 
 class ShellWin final : public core::Shell {
  public:
-  void Execute(std::string_view file, std::string_view parameters, std::string_view folder) override;
+  core::ShellStart Execute(std::string_view file, std::string_view parameters, std::string_view folder) override;
   void Open(std::string_view target) override;
   void NotifyAssociationsChanged() override;
 };

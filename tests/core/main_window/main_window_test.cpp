@@ -100,14 +100,46 @@ TEST_F(MainWindowTest, AScriptThatMountsRunsTheMountScript) {
   EXPECT_EQ(fake.shell.starts, (std::vector<Start>{{"\"C:\\Tools\\daemon.exe\"", " -mount 1,\"D:\\a.iso\"", "D:\\"},
                                                    {"mounted", "D:\\a.iso", ""},
                                                    {"after", "", ""}}));
-  // Without a mount script the mount ends the calling script, silently.
+  EXPECT_EQ(form.ExitStatus(), 0);
+  // Without a mount script the mount fails the calling script.
   fake.shell.starts.clear();
   fake.files.MakeUnreadable("C:\\Program Files\\Dravik\\scripts\\mount.dk2", "Access is denied");
   TForm1 second(fake.platform);
   second.FormCreate({"D:\\run.dk2"});
   EXPECT_EQ(fake.shell.starts.size(), 1u);
-  EXPECT_TRUE(fake.messageBoxes.shown.empty());
+  EXPECT_EQ(fake.messageBoxes.shown,
+            (std::vector<Box>{{"Error", "Error while running script \"D:\\run.dk2\"\r\n[Runtime Error] (1:7): Exception: "
+                                        "Cannot open file \"C:\\Program Files\\Dravik\\scripts\\mount.dk2\". Access is denied"}}));
   EXPECT_EQ(fake.application.terminations, 2);
+  EXPECT_EQ(second.ExitStatus(), kScriptFailedExitStatus);
+}
+
+// Script mode ends with a failure status after a script that did not run to its end; an image
+// that does not load (a variable larger than any value may be) is not reported.
+TEST_F(MainWindowTest, AFailedScriptEndsScriptModeWithAFailureStatus) {
+  const std::string runtimeError = "Error while running script \"D:\\s.dk2\"\r\n[Runtime Error] (1:23): divide by Zero";
+  const struct {
+    std::string text;
+    int exitStatus;
+    std::vector<Box> shown;
+  } runs[] = {
+      {"begin end.", 0, {}},
+      {"var z: Integer; begin z := 1 div z; end.", kScriptFailedExitStatus, {{"Error", runtimeError}}},
+      {"var a: array[0..10000000] of Int64; begin end.", kScriptFailedExitStatus, {}},
+  };
+  for (const auto& run : runs) {
+    fake.messageBoxes.shown.clear();
+    fake.files.Put("D:\\s.dk2", run.text);
+    TForm1 script(fake.platform);
+    script.FormCreate({"D:\\s.dk2"});
+    EXPECT_EQ(script.ExitStatus(), run.exitStatus) << run.text;
+    EXPECT_EQ(fake.messageBoxes.shown, run.shown) << run.text;
+  }
+  fake.files.Put("D:\\s.dk2", "begin x end.");
+  form.FormCreate({"D:\\s.dk2"});
+  EXPECT_EQ(form.ExitStatus(), kScriptFailedExitStatus);
+  EXPECT_EQ(fake.messageBoxes.shown.size(), 1u);
+  EXPECT_EQ(fake.application.terminations, 4);
 }
 
 TEST_F(MainWindowTest, AnUnreadableScriptIsShownAndTheWindowStays) {
@@ -170,6 +202,60 @@ TEST_F(MainWindowTest, EscapeClosesAndEnterMountsTheTypedNumber) {
   EXPECT_EQ(fake.shell.starts[0].parameters, " -mount 7,\"D:\\a.iso\"");
   EXPECT_EQ(form.State().imageNumber.text, "7");
   EXPECT_EQ(fake.application.terminations, 1);
+}
+
+// The window's own keys and the image number field's go to FormKeyDown, the extension field's
+// to its own handler; the other controls (the list, the check box) keep theirs.
+TEST_F(MainWindowTest, KeysGoToTheHandlerOfWhereTheyWerePressed) {
+  form.FormCreate({});
+  for (const KeyPlace place : {KeyPlace::OtherControl, KeyPlace::ExtensionField}) {
+    form.KeyDown(place, kKeyEscape);
+    form.KeyDown(place, kKeyEnter);
+  }
+  EXPECT_EQ(fake.application.closeRequests, 0);
+  EXPECT_EQ(fake.messageBoxes.shown, (std::vector<Box>{{"Dravik2", "Type the extension to add, for example: bin"}}));
+  form.State().extensionField = "img";
+  form.KeyDown(KeyPlace::ExtensionField, kKeyEnter);
+  EXPECT_EQ(form.State().extensions.Entries(), std::vector<std::string>{"img"});
+  for (const KeyPlace place : {KeyPlace::Window, KeyPlace::ImageNumberField}) {
+    form.KeyDown(place, kKeyEscape);
+    form.KeyDown(place, kKeyEnter);
+  }
+  EXPECT_EQ(fake.application.closeRequests, 2);
+  EXPECT_EQ(fake.messageBoxes.shown.size(), 3u);  // two mount actions: "Cannot find Daemon Tools"
+}
+
+// What no file extension can be is not added: shown in the application's box, the text kept for
+// the user to mend, and nothing written to the registry.
+TEST_F(MainWindowTest, TheExtensionFieldRefusesWhatCannotBeAnExtension) {
+  form.FormCreate({});
+  for (const std::string text : {"", " \t", "a\\b", "a|b", "x:y", "a/b", "a*", "a?", "\"a\"", "<a>", "a\x01" "b"}) {
+    fake.messageBoxes.shown.clear();
+    form.State().extensionField = text;
+    form.FlatEdit1KeyDown(kKeyEnter);
+    EXPECT_EQ(form.State().extensionField, text);
+    ASSERT_EQ(fake.messageBoxes.shown.size(), 1u) << text;
+    EXPECT_EQ(fake.messageBoxes.shown[0].caption, "Dravik2");
+  }
+  EXPECT_EQ(fake.messageBoxes.shown[0].text, "Cannot add \"a\x01" "b\": an extension cannot hold control characters nor any of "
+                                             "\\ / : * ? \" < > |");
+  EXPECT_TRUE(form.State().extensions.Entries().empty());
+  EXPECT_FALSE(fake.registry.HasKey(RegistryRoot::ClassesRoot, "."));
+  EXPECT_FALSE(fake.registry.HasKey(RegistryRoot::ClassesRoot, ".a"));
+  EXPECT_EQ(fake.registry.GetString(kMachine, kSettingsKeyPath, "Additional Extensions"), "");
+}
+
+// Earlier versions stored such entries; they load as they are and can be given back.
+TEST_F(MainWindowTest, StoredEntriesNoExtensionCanBeStillLoad) {
+  StoreSetting("Additional Extensions", RegistryValue::String("img||a\\b"));
+  form.FormCreate({});
+  EXPECT_EQ(form.State().extensions.Entries(), (std::vector<std::string>{"", "a\\b", "img"}));
+  EXPECT_EQ(fake.registry.GetString(RegistryRoot::ClassesRoot, ".", ""), "dravikfile");
+  form.State().extensions.Select(0);
+  form.MovingLabel28Click();
+  EXPECT_EQ(fake.registry.GetString(RegistryRoot::ClassesRoot, ".", ""), "");
+  EXPECT_EQ(fake.registry.GetString(kMachine, kSettingsKeyPath, "Additional Extensions"), "a\\b|img");
+  EXPECT_TRUE(fake.messageBoxes.shown.empty());
 }
 
 TEST(ImageNumberField, ReadsDecimalTextAndKeepsStepsInRange) {

@@ -8,6 +8,7 @@
 #include "core/mount/mount_log.h"
 #include "core/mount/mounter.h"
 #include "core/mount/placeholders.h"
+#include "core/paths.h"
 #include "platform/fake/fake_system.h"
 
 namespace dravik::core {
@@ -126,6 +127,26 @@ TEST_F(MountTest, ARefusedLogStopsTheMountBeforeAnythingStarts) {
   fake.files.Put("D:\\a.iso", "");
   MountWindow("D:\\a.iso").FormKeyDown(kKeyEnter);
   EXPECT_EQ(fake.messageBoxes.shown, (std::vector<Box>{{"Dravik2", "I/O error 5"}}));
+  EXPECT_TRUE(fake.shell.starts.empty());
+  EXPECT_EQ(form.MountRequests().MountedFile(), "");
+  EXPECT_EQ(fake.application.terminations, 0);
+}
+
+// A host application that cannot be started, from the window or at once: the log has been
+// written first, the failure is shown with the system's reason, the mount script does not run
+// and the window stays.
+TEST_F(MountTest, AHostThatCannotStartIsShownAfterTheLog) {
+  fake.files.Put(kMountScript, "begin ExecuteFile('script', '', ''); end.");
+  fake.shell.RefuseStarts(Quoted(kHost), "The file is no program.");
+  fake.files.Put("D:\\a.iso", "");
+  MountWindow("D:\\a.iso").FormKeyDown(kKeyEnter);
+  fake.registry.Set(kMachine, "Software\\Varnholt\\Dravik", "OneDrive", RegistryValue::Integer(1));
+  TForm1 atOnce(fake.platform);
+  atOnce.FormCreate({"D:\\a.iso"});
+  const Box failure{"Dravik2", "Cannot start " + Quoted(kHost) + ". The file is no program."};
+  EXPECT_EQ(fake.messageBoxes.shown, (std::vector<Box>{failure, failure}));
+  EXPECT_EQ(fake.files.Content(kLog),
+            std::string(kLogHeader) + "38719.75>>Mounting>>" + Quoted(kHost) + " -mount 0,\"D:\\a.iso\"\r\n");
   EXPECT_TRUE(fake.shell.starts.empty());
   EXPECT_EQ(form.MountRequests().MountedFile(), "");
   EXPECT_EQ(fake.application.terminations, 0);

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <thread>
 #include <vector>
 
 namespace dravik::platform {
@@ -28,6 +30,7 @@ class ApplicationWinTest : public ::testing::Test {
  protected:
   void SetUp() override {
     received.clear();
+    DrainQueue();
     WNDCLASSA windowClass{};
     windowClass.lpfnWndProc = RecordingProc;
     windowClass.hInstance = GetModuleHandleA(nullptr);
@@ -39,7 +42,10 @@ class ApplicationWinTest : public ::testing::Test {
   }
   void TearDown() override {
     DestroyWindow(window);
-    // Nothing of a test, a quit message least of all, may reach the next one.
+    DrainQueue();
+  }
+  // Nothing of another test, a quit message least of all, may reach this one or the next.
+  static void DrainQueue() {
     MSG message{};
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
     }
@@ -49,7 +55,7 @@ class ApplicationWinTest : public ::testing::Test {
   HWND window = nullptr;
 };
 
-TEST_F(ApplicationWinTest, ProcessMessagesDispatchesUntilTheQuitMessageAndNothingAfterIt) {
+TEST_F(ApplicationWinTest, ProcessMessagesDispatchesAllThatWaitsAndNotesTheQuitMessage) {
   PostMessageA(window, kProbe, 0, 0);
   PostMessageA(window, kProbe, 0, 0);
   application.ProcessMessages();
@@ -62,9 +68,33 @@ TEST_F(ApplicationWinTest, ProcessMessagesDispatchesUntilTheQuitMessageAndNothin
   application.ProcessMessages();
   EXPECT_TRUE(application.Terminated());
   EXPECT_EQ(received.size(), 3u);
+}
+
+// A script that goes on waiting after a mount ended the program keeps the window working.
+TEST_F(ApplicationWinTest, AnEndedProgramStillDispatchesForAWaitingScript) {
+  application.Terminate();
   PostMessageA(window, kProbe, 0, 0);
-  application.ProcessMessages();  // an ended program dispatches nothing more
-  EXPECT_EQ(received.size(), 3u);
+  application.ProcessMessages();
+  EXPECT_EQ(received, std::vector<UINT>{kProbe});
+  PostMessageA(window, kProbe, 0, 0);
+  application.ProcessMessages();
+  EXPECT_EQ(received.size(), 2u);
+  EXPECT_TRUE(application.Terminated());
+}
+
+// A stop from another thread must not leave the window thread asleep for the rest of a wait.
+TEST_F(ApplicationWinTest, WakeEndsAWaitFromAnotherThread) {
+  constexpr std::uint32_t kLongWaitMs = 20000;
+  std::thread other([this] {
+    Sleep(50);
+    application.Wake();
+  });
+  const DWORD start = GetTickCount();
+  application.WaitForMessage(kLongWaitMs);
+  other.join();
+  EXPECT_LT(GetTickCount() - start, kLongWaitMs / 2);
+  application.ProcessMessages();  // the wake's own message does nothing
+  EXPECT_TRUE(received.empty());
 }
 
 TEST_F(ApplicationWinTest, TerminateEndsTheLoopAndCloseMainWindowAsksTheWindow) {
