@@ -662,6 +662,7 @@ scenario_upgrade_keeps_a_changed_mount_script() {
   expect_file_is "$(installed 'scripts\mount.dk2')" "$mine" || return
   expect_file_is "$(installed 'scripts\mount.dk2.default')" "$shipped" || return
   run_uninstall
+}
 
 # Enter and Escape belong to the window itself, the image number field and the extension field;
 # in the list and the check box they do nothing.
