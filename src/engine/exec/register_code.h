@@ -58,10 +58,12 @@ enum class FrameMode : std::uint8_t {
   /* Control: target is an instruction index; backward jumps count towards a stop request. */  \
   X(Goto) X(JumpIfFlag) X(JumpIfNotFlag)                                                       \
   X(JumpIfZero8) X(JumpIfNotZero8) X(JumpIfZero32) X(JumpIfNotZero32)                          \
-  DRAVIK_REG_AB_MODES(X, CmpJumpS) DRAVIK_REG_AB_MODES(X, CmpJumpU)                            \
+  /* Compare and jump (size bit 0: jump when the comparison fails; bit 1: set the flag too);    \
+     the truth is stored as the comparison into a byte would store it. */                      \
+  DRAVIK_REG_AB_MODES(X, CmpJumpS) DRAVIK_REG_AB_MODES(X, CmpJumpU) DRAVIK_REG_AB_MODES(X, CmpJumpB) \
   X(CallScript) X(CallHost) X(Return)                                                          \
   /* Slots: a push clears the new slot, a pop releases what it holds. */                      \
-  X(Clear8) X(ClearN) X(Release)                                                               \
+  X(Clear8) X(ClearN) X(ClearPointer) X(Release)                                                               \
   /* Pointer slots. A pointer made inside a group is borrowed: it holds no reference on what   \
      keeps its target alive until Own takes one, at the latest where the group ends. */        \
   X(PointToVar) X(PointToCopy) X(PointToElemF) X(PointToElemK) X(Own) X(PushPointerCopy)       \

@@ -346,6 +346,9 @@ void Interpreter::ReleaseFrameSlots(const RegisterCode& code, const RInstr& ret,
 #define REG_LOAD32_F(x) Load<std::uint32_t>(REG_F(x))
 #define REG_LOAD32_G(x) Load<std::uint32_t>(REG_G(x))
 #define REG_LOAD32_K(x) static_cast<std::uint32_t>(x)
+#define REG_LOAD8_F(x) Load<std::uint8_t>(REG_F(x))
+#define REG_LOAD8_G(x) Load<std::uint8_t>(REG_G(x))
+#define REG_LOAD8_K(x) static_cast<std::uint8_t>(x)
 
 // dest := a op b for the eight source modes.
 #define REG_BINARY(NAME, MA, MB, COMPUTE)                                          \
@@ -368,20 +371,22 @@ void Interpreter::ReleaseFrameSlots(const RegisterCode& code, const RInstr& ret,
                             Holds(ip->sub, static_cast<T>(REG_LOAD32_##MA(ip->b)), static_cast<T>(REG_LOAD32_##MB(ip->c))))); \
     REG_NEXT();                                                                                        \
   }
-#define REG_COMPARE_JUMP(NAME, MA, MB, T)                                                               \
-  REG_CASE(NAME##MA##MB) {                                                                              \
-    if (Holds(ip->sub, static_cast<T>(REG_LOAD32_##MA(ip->b)), static_cast<T>(REG_LOAD32_##MB(ip->c)))) \
-      REG_JUMP(ip->target);                                                                             \
-    REG_NEXT();                                                                                         \
+#define REG_COMPARE_JUMP(NAME, MA, MB, T, LOAD)                                                        \
+  REG_CASE(NAME##MA##MB) {                                                                               \
+    const bool truth = Holds(ip->sub, static_cast<T>(LOAD##MA(ip->b)), static_cast<T>(LOAD##MB(ip->c)));  \
+    Store(REG_F(ip->a), static_cast<std::uint8_t>(truth));                                               \
+    const bool taken = truth != ((ip->size & 1) != 0);                                                  \
+    if ((ip->size & 2) != 0) x_.flag_ = taken;                                                           \
+    if (taken) REG_JUMP(ip->target);                                                                     \
+    REG_NEXT();                                                                                          \
   }
-#define REG_LOAD8_F(x) Load<std::uint8_t>(REG_F(x))
-#define REG_LOAD8_G(x) Load<std::uint8_t>(REG_G(x))
-#define REG_LOAD8_K(x) static_cast<std::uint8_t>(x)
 #define REG_COMPARE_BYTES(NAME, MA, MB, T)                                                                  \
   REG_CASE(NAME##MA##MB) {                                                                                  \
     Store(REG_F(ip->a), static_cast<std::uint8_t>(Holds(ip->sub, REG_LOAD8_##MA(ip->b), REG_LOAD8_##MB(ip->c)))); \
     REG_NEXT();                                                                                             \
   }
+#define REG_COMPARE_JUMP32(NAME, MA, MB, T) REG_COMPARE_JUMP(NAME, MA, MB, T, REG_LOAD32_)
+#define REG_COMPARE_JUMP8(NAME, MA, MB, T) REG_COMPARE_JUMP(NAME, MA, MB, T, REG_LOAD8_)
 #define REG_MODES_ALL(MACRO, NAME, T)                                                     \
   MACRO(NAME, F, F, T) MACRO(NAME, F, G, T) MACRO(NAME, F, K, T) MACRO(NAME, G, F, T)     \
   MACRO(NAME, G, G, T) MACRO(NAME, G, K, T) MACRO(NAME, K, F, T) MACRO(NAME, K, G, T)
@@ -460,8 +465,9 @@ dispatch:
     if (Load<std::uint32_t>(REG_F(ip->a)) != 0) REG_JUMP(ip->target);
     REG_NEXT();
   }
-  REG_MODES_ALL(REG_COMPARE_JUMP, CmpJumpS, std::int32_t)
-  REG_MODES_ALL(REG_COMPARE_JUMP, CmpJumpU, std::uint32_t)
+  REG_MODES_ALL(REG_COMPARE_JUMP32, CmpJumpS, std::int32_t)
+  REG_MODES_ALL(REG_COMPARE_JUMP32, CmpJumpU, std::uint32_t)
+  REG_MODES_ALL(REG_COMPARE_JUMP8, CmpJumpB, std::uint8_t)
 
   REG_CASE(CallScript) {
     Sync(*code, ip->sync, fp, fb);
@@ -542,6 +548,10 @@ dispatch:
 
   REG_CASE(Clear8) {
     Store(REG_F(ip->a), std::uint64_t{0});
+    REG_NEXT();
+  }
+  REG_CASE(ClearPointer) {
+    StorePointer(REG_F(ip->a), PointerValue{});
     REG_NEXT();
   }
   REG_CASE(ClearN) {

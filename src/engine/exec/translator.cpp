@@ -105,6 +105,8 @@ struct Plan {
   bool ref = false;            // run from its bytes
   std::int64_t borrows = -1;    // the pointer slot (depth index) that now holds a borrowed pointer
   std::int64_t unborrows = -1;  // a borrowed pointer slot popped
+  std::int64_t setsSlot = -1;   // a borrowed pointer slot whose pointer is made
+  std::intptr_t popped = -1;    // the offset of the slot popped
   // The pointer slot (depth index) whose target is now the place (made later, if ever), or
   // whose place goes (-1: none changes).
   std::int64_t placeSlot = -1;
@@ -126,6 +128,114 @@ struct Plan {
   }
 };
 
+
+// What an instruction of the register form does with frame slots: which it reads, which it
+// writes whole, and whether it does nothing else (so that it can go when what it writes is
+// never read). Instructions that may read any slot (calls, instructions run from their bytes,
+// the generic ones) read everything.
+struct SlotUse {
+  std::intptr_t reads[4] = {};
+  int readCount = 0;
+  bool readsAll = false;
+  bool writes = false;
+  std::intptr_t written = 0;
+  std::size_t bytes = 0;
+  bool removable = false;  // no effect but the write, no deopt
+
+  void Read(std::intptr_t at) { reads[readCount++] = at; }
+  void Write(std::intptr_t at, std::size_t size, bool alone) {
+    writes = true;
+    written = at;
+    bytes = size;
+    removable = alone;
+  }
+};
+
+// Mode index (DRAVIK_REG_AB_MODES order) of an instruction of a two-source family.
+bool FirstFromFrame(int mode) { return mode <= 2; }
+bool SecondFromFrame(int mode) { return mode == 0 || mode == 3 || mode == 6; }
+
+void ReadPlace(SlotUse& use, const RPlace& place) {
+  if (place.base != RPlace::Base::kAddress) use.Read(place.at);
+  if (place.index == RPlace::Index::kFrame) use.Read(place.indexAt);
+}
+
+// Whether op lies in the family that starts at first (eight modes).
+bool InFamily(RegOp op, RegOp first) {
+  return op >= first && static_cast<int>(op) < static_cast<int>(first) + 8;
+}
+
+SlotUse UseOf(const RInstr& in, const std::vector<RPlace>& places, std::size_t slotBytes) {
+  SlotUse use;
+  const auto op = in.op;
+  const auto twoSources = [&](RegOp first, std::size_t bytes, bool alone) {
+    const int mode = static_cast<int>(op) - static_cast<int>(first);
+    if (FirstFromFrame(mode)) use.Read(in.b);
+    if (SecondFromFrame(mode)) use.Read(in.c);
+    use.Write(in.a, bytes, alone);
+  };
+  static constexpr RegOp kSafeFamilies[] = {RegOp::kAddFF, RegOp::kSubFF, RegOp::kMulFF, RegOp::kAndFF,
+                                            RegOp::kOrFF,  RegOp::kXorFF, RegOp::kShlFF, RegOp::kShrSFF,
+                                            RegOp::kShrUFF};
+  for (RegOp first : kSafeFamilies)
+    if (InFamily(op, first)) return twoSources(first, 4, true), use;
+  for (RegOp first : {RegOp::kDivSFF, RegOp::kDivUFF, RegOp::kModSFF, RegOp::kModUFF})
+    if (InFamily(op, first)) return twoSources(first, 4, false), use;
+  for (RegOp first : {RegOp::kCmpSFF, RegOp::kCmpUFF, RegOp::kCmpBFF})
+    if (InFamily(op, first)) return twoSources(first, 1, true), use;
+  for (RegOp first : {RegOp::kCmpJumpSFF, RegOp::kCmpJumpUFF, RegOp::kCmpJumpBFF})
+    if (InFamily(op, first)) return twoSources(first, 1, false), use;
+  switch (op) {
+    case RegOp::kClear8: case RegOp::kClearN: case RegOp::kClearPointer:
+      use.Write(in.a, slotBytes, true);
+      break;
+    case RegOp::kMov32FF: use.Read(in.b); [[fallthrough]];
+    case RegOp::kMov32FG: case RegOp::kMov32FK: use.Write(in.a, 4, true); break;
+    case RegOp::kMov8FF: use.Read(in.b); [[fallthrough]];
+    case RegOp::kMov8FG: case RegOp::kMov8FK: use.Write(in.a, 1, true); break;
+    case RegOp::kMov32GF: case RegOp::kMov8GF: use.Read(in.b); break;
+    case RegOp::kMov32GG: case RegOp::kMov32GK: case RegOp::kMov8GG: case RegOp::kMov8GK: break;
+    case RegOp::kInc32F: case RegOp::kDec32F: case RegOp::kSetFlag8: case RegOp::kSetFlag32:
+    case RegOp::kJumpIfZero8: case RegOp::kJumpIfNotZero8: case RegOp::kJumpIfZero32: case RegOp::kJumpIfNotZero32:
+    case RegOp::kOwn: case RegOp::kRelease:
+      use.Read(in.a);
+      break;
+    case RegOp::kAndB: case RegOp::kOrB: case RegOp::kXorB:
+      use.Read(in.a);
+      if (in.sub == 0) use.Read(in.c);
+      break;
+    case RegOp::kLoadVia32: case RegOp::kLoadVia8:
+      use.Read(in.b);
+      use.Write(in.a, op == RegOp::kLoadVia32 ? 4 : 1, false);
+      break;
+    case RegOp::kStoreVia32F: case RegOp::kStoreVia8F: use.Read(in.b); [[fallthrough]];
+    case RegOp::kStoreVia32K: case RegOp::kStoreVia8K: use.Read(in.a); break;
+    case RegOp::kLoadPlace32: case RegOp::kLoadPlace8:
+      ReadPlace(use, places[static_cast<std::size_t>(in.b)]);
+      use.Write(in.a, op == RegOp::kLoadPlace32 ? 4 : 1, false);
+      break;
+    case RegOp::kStorePlace32F: case RegOp::kStorePlace8F: use.Read(in.b); [[fallthrough]];
+    case RegOp::kStorePlace32K: case RegOp::kStorePlace8K:
+      ReadPlace(use, places[static_cast<std::size_t>(in.a)]);
+      break;
+    case RegOp::kCheckPlace: ReadPlace(use, places[static_cast<std::size_t>(in.b)]); break;
+    case RegOp::kPointToPlace:
+      ReadPlace(use, places[static_cast<std::size_t>(in.b)]);
+      use.Write(in.a, slotBytes, false);
+      break;
+    case RegOp::kPointToVar: use.Write(in.a, slotBytes, true); break;
+    case RegOp::kPointToCopy: case RegOp::kPushPointerCopy: use.Read(in.b); use.Write(in.a, slotBytes, false); break;
+    case RegOp::kPointToElemF: use.Read(in.c); [[fallthrough]];
+    case RegOp::kPointToElemK: use.Read(in.b); use.Write(in.a, slotBytes, false); break;
+    case RegOp::kGoto: case RegOp::kJumpIfFlag: case RegOp::kJumpIfNotFlag: case RegOp::kDeopt:
+      break;
+    default:
+      use.readsAll = true;
+      break;
+  }
+  return use;
+}
+
 class Translator {
  public:
   Translator(const TPSInternalProcRec& proc, const TPSExec& exec, const TPSStack& stack, std::int32_t frameBase)
@@ -144,6 +254,7 @@ class Translator {
     EmitEndOfCode();
     if (!analysis_.Usable()) return nullptr;
     ResolveJumps();
+    Compact();
     FillSyncPoints();
     out_->maxDepth = maxDepth_;
     out_->frameBytes = scratch_ + kScratchBytes;
@@ -373,8 +484,15 @@ class Translator {
 
   void Apply(const Plan& plan) {
     wroteOutside_ = wroteOutside_ || plan.writesOutside;
-    if (plan.borrows >= 0) borrowed_.push_back(static_cast<std::uint32_t>(plan.borrows));
-    if (plan.unborrows >= 0) std::erase(borrowed_, static_cast<std::uint32_t>(plan.unborrows));
+    if (plan.borrows >= 0) {
+      borrowed_.push_back(static_cast<std::uint32_t>(plan.borrows));
+      unset_.push_back(static_cast<std::uint32_t>(plan.borrows));
+    }
+    if (plan.setsSlot >= 0) std::erase(unset_, static_cast<std::uint32_t>(plan.setsSlot));
+    if (plan.unborrows >= 0) {
+      std::erase(borrowed_, static_cast<std::uint32_t>(plan.unborrows));
+      std::erase(unset_, static_cast<std::uint32_t>(plan.unborrows));
+    }
     for (std::uint32_t slot : plan.checkedPlaces)
       if (const auto known = places_.find(slot); known != places_.end()) known->second.checked = true;
     if (plan.placeSlot >= 0) {
@@ -425,8 +543,10 @@ class Translator {
       }
       return;
     }
-    // A store through a pointer may change any variable it reaches.
-    for (auto it = places_.begin(); it != places_.end();) it = Flush(it, layout);
+    // A store through a pointer may change any variable it reaches; its own place stays, the
+    // store goes there.
+    const auto own = static_cast<std::uint64_t>(var->Local());
+    for (auto it = places_.begin(); it != places_.end();) it = it->first != own ? Flush(it, layout) : std::next(it);
     copies_.clear();
   }
 
@@ -466,6 +586,9 @@ class Translator {
     point.b = AddPlace(it->second.place);
     point.d = static_cast<std::int32_t>(it->first) + 1;
     Place(point);
+    std::erase(unset_, it->first);
+    // Outside the group when the group started with the slot already there.
+    wroteOutside_ = wroteOutside_ || it->first < groupDepth_;
     return places_.erase(it);
   }
 
@@ -485,7 +608,9 @@ class Translator {
   // Starts a group at position; the group before ends there, reached from the instruction
   // before by going on.
   void OpenGroup(std::uint32_t position, std::int32_t layout) {
-    if (!groupClosed_) OwnBorrowed(layout);
+    // A pointer slot pushed but not yet set holds nothing to own: it stays borrowed.
+    std::vector<std::uint32_t> unset;
+    if (!groupClosed_) unset = OwnBorrowed(layout);
     SyncPoint sync;
     sync.position = position;
     sync.depth = analysis_.Layouts().Depth(layout);
@@ -496,39 +621,165 @@ class Translator {
     out_->groups.push_back({static_cast<std::int32_t>(out_->syncs.size() - 1), static_cast<std::int32_t>(out_->code.size())});
     out_->groupAt[position] = group_;
     groupDepth_ = sync.depth;
+    groupEnd_ = sync.end;
+    unread_.clear();
     groupStart_ = position;
     groupClosed_ = false;
     wroteOutside_ = false;
+    borrowed_ = unset;
+    unset_ = std::move(unset);
   }
 
   // Every borrowed pointer still on the stack (whose frame is `layout`) is made, if it is still
-  // only a place, and takes its reference.
-  void OwnBorrowed(std::int32_t layout) {
+  // only a place, and takes its reference. Answers the pointer slots that were never set.
+  std::vector<std::uint32_t> OwnBorrowed(std::int32_t layout) {
     const LayoutPool& layouts = analysis_.Layouts();
     for (auto it = places_.begin(); it != places_.end();)
       it = it->first < layouts.Depth(layout) ? Flush(it, layout) : places_.erase(it);
     copies_.clear();
+    std::vector<std::uint32_t> unset;
     for (std::uint32_t local : borrowed_) {
       if (local >= layouts.Depth(layout)) continue;
+      if (std::find(unset_.begin(), unset_.end(), local) != unset_.end()) {
+        unset.push_back(local);
+        continue;
+      }
       RInstr own;
       own.op = RegOp::kOwn;
       own.a = layouts[layouts.At(layout, local)].offset;
       Place(own);
     }
     borrowed_.clear();
+    unset_.clear();
+    return unset;
   }
 
   void Place(RInstr in) {
     in.group = group_;
     in.sync = out_->groups[static_cast<std::size_t>(group_)].sync;
     out_->code.push_back(in);
+    TrackWrites(out_->code.size() - 1);
   }
 
   void Append(const Plan& plan, std::uint32_t position) {
     if (out_->groupAt[position] == RegisterCode::kNotAnalyzed) out_->groupAt[position] = RegisterCode::kInsideGroup;
+    if (plan.ops.size() == 1 && plan.jumps.size() == 1 && FuseCompareAndJump(plan.ops.front(), plan.jumps.front().second))
+      return;
     const std::size_t first = out_->code.size();
     for (const RInstr& in : plan.ops) Place(in);
     for (const auto& [op, target] : plan.jumps) jumps_.push_back({first + op, target});
+    if (plan.popped >= 0) Popped(plan.popped);
+  }
+
+  // --- Writes nothing reads ---------------------------------------------------------------
+  // Within a group, a slot pushed in the group need not hold anything nobody reads: a deopt
+  // goes back to where the slot was not there yet. A write to it that is written over, or
+  // popped, before any read goes (when it does nothing else).
+
+  void TrackWrites(std::size_t index) {
+    const RInstr& in = out_->code[index];
+    const SlotUse use = UseOf(in, out_->places, SlotBytesAt(in.a));
+    if (use.readsAll) {
+      unread_.clear();
+      return;
+    }
+    for (int i = 0; i < use.readCount; ++i) unread_.erase(use.reads[i]);
+    if (!use.writes || use.written < groupEnd_ || use.written >= scratch_) return;
+    const auto known = unread_.find(use.written);
+    if (known != unread_.end() && use.bytes >= known->second.second) out_->code[known->second.first].op = RegOp::kCount;
+    if (use.removable) {
+      unread_[use.written] = {index, use.bytes};
+    } else {
+      unread_.erase(use.written);
+    }
+  }
+
+  // The slot at offset is popped: a write to it that nobody read goes.
+  void Popped(std::intptr_t at) {
+    const auto known = unread_.find(at);
+    if (known == unread_.end()) return;
+    out_->code[known->second.first].op = RegOp::kCount;
+    unread_.erase(known);
+  }
+
+  // The bytes a whole write to the slot at offset must cover: its value's size.
+  std::size_t SlotBytesAt(std::intptr_t at) const {
+    const auto size = sizes_.find(at);
+    return size == sizes_.end() ? SIZE_MAX : size->second;
+  }
+
+  static bool Dead(const RInstr& in) { return in.op == RegOp::kCount; }
+
+  static bool IsCompare(RegOp op) {
+    return (op >= RegOp::kCmpSFF && op <= RegOp::kCmpUKG) || (op >= RegOp::kCmpBFF && op <= RegOp::kCmpBKG);
+  }
+
+  // The last instruction still in the code, or null.
+  RInstr* LastLive() {
+    for (auto it = out_->code.rbegin(); it != out_->code.rend(); ++it)
+      if (!Dead(*it)) return &*it;
+    return nullptr;
+  }
+
+  // A comparison into a truth slot that a conditional jump, or the flag and its jump, takes at
+  // once becomes one instruction (which still stores the truth and the flag).
+  bool FuseCompareAndJump(const RInstr& jump, std::int64_t target) {
+    RInstr* last = LastLive();
+    if (last == nullptr || last->group != group_) return false;
+    RInstr* compare = last;
+    std::uint8_t negate = 0;
+    bool setsFlag = false;
+    if (jump.op == RegOp::kJumpIfZero8 || jump.op == RegOp::kJumpIfNotZero8) {
+      if (jump.a != compare->a) return false;
+      negate = jump.op == RegOp::kJumpIfZero8 ? 1 : 0;
+    } else if (jump.op == RegOp::kJumpIfFlag && last->op == RegOp::kSetFlag8) {
+      RInstr* setFlag = last;
+      setFlag->op = RegOp::kCount;
+      compare = LastLive();
+      if (compare == nullptr || compare->group != group_ || !IsCompare(compare->op) || compare->a != setFlag->a) {
+        setFlag->op = RegOp::kSetFlag8;
+        return false;
+      }
+      negate = setFlag->sub;
+      setsFlag = true;
+    } else {
+      return false;
+    }
+    if (!IsCompare(compare->op)) return false;
+    const bool bytes = compare->op >= RegOp::kCmpBFF;
+    const RegOp family = bytes ? RegOp::kCmpBFF : compare->op >= RegOp::kCmpUFF ? RegOp::kCmpUFF : RegOp::kCmpSFF;
+    const RegOp jumpFamily = bytes ? RegOp::kCmpJumpBFF : family == RegOp::kCmpUFF ? RegOp::kCmpJumpUFF : RegOp::kCmpJumpSFF;
+    compare->op = Offset(jumpFamily, static_cast<int>(compare->op) - static_cast<int>(family));
+    compare->size = static_cast<std::uint8_t>(negate | (setsFlag ? 2 : 0));
+    jumps_.push_back({static_cast<std::size_t>(compare - out_->code.data()), target});
+    return true;
+  }
+
+  // Takes the dead instructions out, keeping every index that points into the code right.
+  void Compact() {
+    std::vector<std::int32_t> index(out_->code.size() + 1);
+    std::vector<RInstr> live;
+    live.reserve(out_->code.size());
+    for (std::size_t i = 0; i < out_->code.size(); ++i) {
+      index[i] = static_cast<std::int32_t>(live.size());
+      if (!Dead(out_->code[i])) live.push_back(out_->code[i]);
+    }
+    index[out_->code.size()] = static_cast<std::int32_t>(live.size());
+    for (RInstr& in : live)
+      if (in.target >= 0 && IsJump(in.op)) in.target = index[static_cast<std::size_t>(in.target)];
+    for (RGroup& group : out_->groups) group.first = index[static_cast<std::size_t>(group.first)];
+    out_->code = std::move(live);
+  }
+
+  static bool IsJump(RegOp op) {
+    switch (op) {
+      case RegOp::kGoto: case RegOp::kJumpIfFlag: case RegOp::kJumpIfNotFlag: case RegOp::kJumpIfZero8:
+      case RegOp::kJumpIfNotZero8: case RegOp::kJumpIfZero32: case RegOp::kJumpIfNotZero32: case RegOp::kJumpIfTrue:
+      case RegOp::kJumpIfFalse:
+        return true;
+      default:
+        return (op >= RegOp::kCmpJumpSFF && op <= RegOp::kCmpJumpUKG) || (op >= RegOp::kCmpJumpBFF && op <= RegOp::kCmpJumpBKG);
+    }
   }
 
   // A path that runs on past the last instruction the analysis decoded (into bytes that are no
@@ -626,9 +877,13 @@ class Translator {
     const TPSTypeRec* type = exec_.TypeByNumber(in.number);
     if (type == nullptr) return false;
     const auto bytes = static_cast<std::int32_t>(TPSStack::SlotBytes(type->memSize));
-    RInstr& clear = plan.Add(bytes == 8 ? RegOp::kClear8 : RegOp::kClearN);
+    RInstr& clear = plan.Add(type->baseType == tcPointer ? RegOp::kClearPointer
+                             : bytes == 8             ? RegOp::kClear8
+                                                      : RegOp::kClearN);
     clear.a = analysis_.Layouts().EndOffset(layout);
     clear.b = bytes;
+    clear.p = type;
+    sizes_[clear.a] = type->memSize;
     const std::uint32_t index = PushedIndex(layout);
     plan.writesOutside = index < groupDepth_;
     // A fresh pointer slot is null: it holds no reference, so it starts out borrowed.
@@ -641,6 +896,7 @@ class Translator {
     const LayoutPool& layouts = analysis_.Layouts();
     const LayoutNode& top = layouts[layout];
     const std::uint32_t index = top.depth - 1;
+    plan.popped = top.offset;
     if (std::find(borrowed_.begin(), borrowed_.end(), index) != borrowed_.end()) {
       plan.unborrows = index;  // holds no reference: nothing to release
       if (const auto known = places_.find(index); known != places_.end()) {
@@ -711,16 +967,19 @@ class Translator {
     const bool targetOnStack = !pointerBase && base->IsFrame() && !(selects && base->type->baseType == tcArray);
     if (targetOnStack && base->relative >= dest->relative) return false;
     plan.placeSlot = dest->Local();
+    // A chain of these may end in an element whose index the byte code checks: after a change
+    // outside the group, the chain starts a group of its own.
+    plan.mayDeopt = true;
     std::optional<PlaceSym> place = pointerBase ? PlaceOfPointer(*base) : PlaceOfVariable(*base);
     if (selects && place && !Narrow(*place, source, layout)) place.reset();
     if (place) {
       plan.place = place;
-      // The byte code would check the index here.
-      plan.mayDeopt = place->place.index != RPlace::Index::kNone;
       return true;
     }
     // The pointer itself, made now (from a pointer that is still only a place, it cannot be).
     if (pointerBase && PlaceAt(*base) != nullptr) return false;
+    plan.setsSlot = dest->Local();
+    plan.writesOutside = Outside(*dest);
     if (!selects) {
       if (pointerBase) {
         RInstr& copy = plan.Add(RegOp::kPointToCopy);
@@ -1221,9 +1480,14 @@ class Translator {
   bool groupClosed_ = true;  // the next instruction starts a group
   bool wroteOutside_ = false;
   std::vector<std::uint32_t> borrowed_;  // pointer slots pushed in it that hold no reference yet
+  std::vector<std::uint32_t> unset_;  // borrowed pointer slots still null since their push
   std::map<std::uint32_t, PlaceSym> places_;  // borrowed pointer slots whose pointers are not made yet
   std::map<std::uint32_t, Source> copies_;    // 32-bit slots known to hold a copy of a source
   std::int32_t afterLayout_ = FrameAnalysis::kNoFallThrough;  // after the last instruction translated
+  std::int32_t groupEnd_ = 0;  // where the slots the group pushes start
+  // Slots pushed in the group whose last write nobody read yet: the write and its size.
+  std::map<std::intptr_t, std::pair<std::size_t, std::size_t>> unread_;
+  std::map<std::intptr_t, std::size_t> sizes_;  // the value size of the slot last pushed at an offset
 };
 
 }  // namespace
