@@ -157,13 +157,6 @@ void TPSExec::StopRun() {
 
 // --- Running -------------------------------------------------------------------------------
 
-void TPSExec::EnterProc(const TPSInternalProcRec& proc, std::uint32_t position) {
-  currentProc_ = &proc;
-  code_ = reinterpret_cast<const std::uint8_t*>(proc.code.data());
-  codeLength_ = static_cast<std::uint32_t>(proc.code.size());
-  position_ = position;
-}
-
 // Pushes the return address (returnProc, the current position and frame base) and enters proc.
 void TPSExec::CallScriptProc(const TPSInternalProcRec& proc, const TPSInternalProcRec* returnProc) {
   void* slot = stack_.Push(*returnAddressType_);

@@ -224,7 +224,12 @@ class TPSExec : public ValueEnvironment {
   void RestoreOuterError();
 
   // Calls (exec.cpp).
-  void EnterProc(const TPSInternalProcRec& proc, std::uint32_t position);
+  void EnterProc(const TPSInternalProcRec& proc, std::uint32_t position) {
+    currentProc_ = &proc;
+    code_ = reinterpret_cast<const std::uint8_t*>(proc.code.data());
+    codeLength_ = static_cast<std::uint32_t>(proc.code.size());
+    position_ = position;
+  }
   void CallScriptProc(const TPSInternalProcRec& proc, const TPSInternalProcRec* returnProc);
   bool CallHostProc(TPSExternalProcRec& proc);
   void ReportCaughtException(std::exception_ptr caught);

@@ -30,6 +30,7 @@
 namespace dravik::engine {
 
 class TPSProcRec;
+class RegisterCode;
 class TPSInternalProcRec;
 
 // How a frame runs; kept in its return address (ReturnAddressLayout::kFrameMode), and for the
@@ -152,6 +153,9 @@ struct RInstr {
   std::int32_t d = 0;        // pointer instructions: the pointer slot's index from the frame base
   std::int32_t sync = -1;    // the sync point of the group's start
   const void* p = nullptr;   // a type record, a procedure record
+  // CallScript: the callee's register form once a call from here was found to fit it (its
+  // parameters are this frame's slots, whose layout at the call never changes).
+  mutable const RegisterCode* callee = nullptr;
 };
 
 // A place where the slot table is brought up to date: the entries from `firstEntry` for

@@ -22,7 +22,8 @@ namespace dravik::engine {
 
 namespace {
 
-std::size_t ReturnAddressBytes(const TPSExec& exec) { return TPSStack::SlotBytes(exec.ReturnAddressType().memSize); }
+// The bytes a return address takes on the stack.
+constexpr std::size_t kReturnAddressBytes = TPSStack::SlotBytes(ReturnAddressLayout::kSize);
 
 // 32-bit division as the arithmetic rules have it; false for a zero divisor.
 inline bool DivideS32(std::uint32_t a, std::uint32_t b, std::uint32_t& r) {
@@ -128,7 +129,7 @@ void Interpreter::SetMode(std::int32_t frameBase, FrameMode mode) {
 // Where the first local of a frame that runs in the register form lies.
 std::uint8_t* Interpreter::FrameStart(std::int32_t frameBase) const {
   if (frameBase < 0) return x_.mainFrameStart_;
-  return static_cast<std::uint8_t*>(x_.stack_.ValueAt(static_cast<std::size_t>(frameBase))) + ReturnAddressBytes(x_);
+  return static_cast<std::uint8_t*>(x_.stack_.ValueAt(static_cast<std::size_t>(frameBase))) + kReturnAddressBytes;
 }
 
 // A frame at its very start: translates the procedure if that has not been tried yet, and sets
@@ -234,7 +235,8 @@ void Interpreter::RunRegisterForm() {
 
 // --- Inside a frame --------------------------------------------------------------------------
 
-void Interpreter::Sync(const RegisterCode& code, std::int32_t syncIndex, std::uint8_t* fp, std::int32_t frameBase) {
+[[gnu::always_inline]] inline void Interpreter::Sync(const RegisterCode& code, std::int32_t syncIndex, std::uint8_t* fp,
+                                                     std::int32_t frameBase) {
   const SyncPoint& sync = code.syncs[static_cast<std::size_t>(syncIndex)];
   TPSStack::FrameAccess access(x_.stack_);
   TPSStack::Slot* slots = access.Slots() + (frameBase + 1);
@@ -404,7 +406,7 @@ Interpreter::Exit Interpreter::RunRegisterCode(const RegisterCode* code, const R
   const RInstr* base = code->code.data();
   const RInstr* to = nullptr;
   std::int32_t fb = frameBase;
-  const std::size_t raBytes = ReturnAddressBytes(x_);
+  constexpr std::size_t raBytes = kReturnAddressBytes;
   TPSStack::FrameAccess stack(x_.stack_);
   ValueRef d, s, t;
 
@@ -479,18 +481,27 @@ dispatch:
     // The return address goes on top of the arguments, and the callee's frame above it.
     const auto index = static_cast<std::size_t>(fb + 1 + ip->b);
     std::uint8_t* ra = REG_F(ip->a);
+    const auto& callee = *static_cast<const TPSInternalProcRec*>(ip->p);
     stack.Slots()[index] = {&x_.ReturnAddressType(), ra};
     Store(ra + ReturnAddressLayout::kProc, x_.currentProc_);
     Store(ra + ReturnAddressLayout::kPosition, static_cast<std::uint32_t>(ip->c));
     Store(ra + ReturnAddressLayout::kFrameBase, fb);
     Store(ra + ReturnAddressLayout::kResume, static_cast<std::int32_t>(ip - base + 1));
-    Store(ra + ReturnAddressLayout::kFrameMode, static_cast<std::uint8_t>(FrameMode::kUnchecked));
     stack.SetTop(index + 1, ra + raBytes);
-    const auto& callee = *static_cast<const TPSInternalProcRec*>(ip->p);
     x_.EnterProc(callee, 0);
     x_.frameBase_ = fb = static_cast<std::int32_t>(index);
-    if (!EnterFrame(callee, fb, fp)) return Exit::kLeft;
-    code = callee.registerCode.get();
+    const RegisterCode* calleeCode = ip->callee;
+    if (calleeCode != nullptr && stack.Fits(ra + raBytes, static_cast<std::size_t>(calleeCode->frameBytes), index + 1,
+                                            calleeCode->maxDepth)) {
+      // Checked before from here: the arguments are where and what the callee's form wants.
+      Store(ra + ReturnAddressLayout::kFrameMode, static_cast<std::uint8_t>(FrameMode::kRegister));
+      fp = ra + raBytes;
+    } else {
+      Store(ra + ReturnAddressLayout::kFrameMode, static_cast<std::uint8_t>(FrameMode::kUnchecked));
+      if (!EnterFrame(callee, fb, fp)) return Exit::kLeft;
+      ip->callee = calleeCode = callee.registerCode.get();
+    }
+    code = calleeCode;
     base = code->code.data();
     ip = base + code->groups[0].first;
     REG_DISPATCH();
@@ -522,7 +533,7 @@ dispatch:
       x_.status_ = ExecStatus::kLoaded;
       return Exit::kLeft;
     }
-    ReleaseFrameSlots(*code, *ip, fp);
+    if (ip->b != 0) ReleaseFrameSlots(*code, *ip, fp);
     std::uint8_t* ra = fp - raBytes;
     const auto* proc = Load<const TPSInternalProcRec*>(ra + ReturnAddressLayout::kProc);
     const auto position = Load<std::uint32_t>(ra + ReturnAddressLayout::kPosition);

@@ -125,6 +125,14 @@ class TPSStack {
       Segment& segment = s_.segments_[s_.current_];
       segment.used = static_cast<std::size_t>(top - segment.bytes.get());
     }
+    // Whether a frame of `bytes` starting at `start` lies in the current segment, and the slot
+    // table has room, within the slot limit, for `slots` entries from index `first` on.
+    bool Fits(const std::uint8_t* start, std::size_t bytes, std::size_t first, std::size_t slots) const {
+      if (first + slots > s_.slotCapacity_ || first + slots > s_.slotLimit_ || s_.current_ >= s_.segments_.size())
+        return false;
+      const Segment& segment = s_.segments_[s_.current_];
+      return start >= segment.bytes.get() && start + bytes <= segment.bytes.get() + segment.capacity;
+    }
     // The segment the top slot lies in starts at or below `at` and ends above it.
     bool InCurrentSegment(const std::uint8_t* at) const {
       if (s_.current_ >= s_.segments_.size()) return false;

@@ -463,7 +463,10 @@ class Translator {
   void Translate(std::int32_t index) {
     const CodeInstruction& in = analysis_.Instructions()[static_cast<std::size_t>(index)];
     const std::int32_t layout = analysis_.Shapes()[static_cast<std::size_t>(index)].layout;
-    if (blockStart_[static_cast<std::size_t>(index)] || groupClosed_) OpenGroup(in.start, layout);
+    // After a change outside, the group ends once the pops that follow are done, so that what
+    // comes next (a statement's temporaries, say) starts a group of its own.
+    const bool endAfterChange = wroteOutside_ && in.opcode != OpPop;
+    if (blockStart_[static_cast<std::size_t>(index)] || groupClosed_ || endAfterChange) OpenGroup(in.start, layout);
     Disturb(in, layout);
     Plan plan = Select(in, layout);
     if ((plan.ownGroup && groupStart_ != in.start) || (wroteOutside_ && plan.mayDeopt)) {
@@ -488,8 +491,12 @@ class Translator {
       borrowed_.push_back(static_cast<std::uint32_t>(plan.borrows));
       unset_.push_back(static_cast<std::uint32_t>(plan.borrows));
     }
-    if (plan.setsSlot >= 0) std::erase(unset_, static_cast<std::uint32_t>(plan.setsSlot));
+    if (plan.setsSlot >= 0) {
+      std::erase(unset_, static_cast<std::uint32_t>(plan.setsSlot));
+      std::erase(keepsNothing_, static_cast<std::uint32_t>(plan.setsSlot));
+    }
     if (plan.unborrows >= 0) {
+      std::erase(keepsNothing_, static_cast<std::uint32_t>(plan.unborrows));
       std::erase(borrowed_, static_cast<std::uint32_t>(plan.unborrows));
       std::erase(unset_, static_cast<std::uint32_t>(plan.unborrows));
     }
@@ -497,6 +504,7 @@ class Translator {
       if (const auto known = places_.find(slot); known != places_.end()) known->second.checked = true;
     if (plan.placeSlot >= 0) {
       places_.erase(static_cast<std::uint32_t>(plan.placeSlot));
+      std::erase(keepsNothing_, static_cast<std::uint32_t>(plan.placeSlot));
       if (plan.place) {
         PlaceSym sym = *plan.place;
         sym.checked = sym.checked || sym.place.index == RPlace::Index::kNone;
@@ -580,16 +588,34 @@ class Translator {
   std::map<std::uint32_t, PlaceSym>::iterator Flush(std::map<std::uint32_t, PlaceSym>::iterator it,
                                                     std::int32_t layout) {
     const LayoutPool& layouts = analysis_.Layouts();
+    const RPlace& place = it->second.place;
     RInstr point;
-    point.op = RegOp::kPointToPlace;
     point.a = layouts[layouts.At(layout, it->first)].offset;
-    point.b = AddPlace(it->second.place);
-    point.d = static_cast<std::int32_t>(it->first) + 1;
+    if (place.base != RPlace::Base::kPointer && place.index == RPlace::Index::kNone && place.offset == 0) {
+      // A whole variable: a plain pointer to it.
+      point.op = RegOp::kPointToVar;
+      point.b = place.at;
+      point.c = place.base == RPlace::Base::kFrame ? place.relative : static_cast<std::intptr_t>(kNotOnStack);
+      point.sub = place.base == RPlace::Base::kFrame ? 0 : 1;
+      point.p = place.type;
+    } else {
+      point.op = RegOp::kPointToPlace;
+      point.b = AddPlace(place);
+      point.d = static_cast<std::int32_t>(it->first) + 1;
+    }
     Place(point);
+    std::erase(keepsNothing_, it->first);
+    if (KeepsNothing(place)) keepsNothing_.push_back(it->first);
     std::erase(unset_, it->first);
     // Outside the group when the group started with the slot already there.
     wroteOutside_ = wroteOutside_ || it->first < groupDepth_;
     return places_.erase(it);
+  }
+
+  // Whether the pointer to a place holds no reference: nothing but an element of a dynamic
+  // array, or a place reached through another pointer, is kept alive by one.
+  static bool KeepsNothing(const RPlace& place) {
+    return place.base != RPlace::Base::kPointer && !(place.dynamicArray && place.index != RPlace::Index::kNone);
   }
 
   // Checks the places not yet checked, as the byte code checked them when it made them.
@@ -644,6 +670,7 @@ class Translator {
         unset.push_back(local);
         continue;
       }
+      if (std::find(keepsNothing_.begin(), keepsNothing_.end(), local) != keepsNothing_.end()) continue;
       RInstr own;
       own.op = RegOp::kOwn;
       own.a = layouts[layouts.At(layout, local)].offset;
@@ -651,6 +678,7 @@ class Translator {
     }
     borrowed_.clear();
     unset_.clear();
+    keepsNothing_.clear();
     return unset;
   }
 
@@ -1481,6 +1509,7 @@ class Translator {
   bool wroteOutside_ = false;
   std::vector<std::uint32_t> borrowed_;  // pointer slots pushed in it that hold no reference yet
   std::vector<std::uint32_t> unset_;  // borrowed pointer slots still null since their push
+  std::vector<std::uint32_t> keepsNothing_;  // borrowed pointer slots made to point where nothing is kept
   std::map<std::uint32_t, PlaceSym> places_;  // borrowed pointer slots whose pointers are not made yet
   std::map<std::uint32_t, Source> copies_;    // 32-bit slots known to hold a copy of a source
   std::int32_t afterLayout_ = FrameAnalysis::kNoFallThrough;  // after the last instruction translated

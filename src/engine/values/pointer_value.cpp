@@ -81,28 +81,6 @@ bool Queued(const Keeper& keeper) {
 
 }  // namespace
 
-PointerValue LoadPointer(const void* at) {
-  const auto* bytes = static_cast<const std::uint8_t*>(at);
-  PointerValue value;
-  value.target = Load<void*>(bytes + PointerLayout::kTarget);
-  value.targetType = Load<const TPSTypeRec*>(bytes + PointerLayout::kType);
-  value.keeper.block = Load<void*>(bytes + PointerLayout::kKeeperBlock);
-  value.keeper.elementType = Load<const TPSTypeRec*>(bytes + PointerLayout::kKeeperElement);
-  value.stackIndex = Load<std::uint32_t>(bytes + PointerLayout::kStackIndex);
-  value.keeper.kind = static_cast<KeeperKind>(Load<std::uint32_t>(bytes + PointerLayout::kKeeperKind));
-  return value;
-}
-
-void StorePointer(void* at, const PointerValue& value) {
-  auto* bytes = static_cast<std::uint8_t*>(at);
-  Store(bytes + PointerLayout::kTarget, value.target);
-  Store(bytes + PointerLayout::kType, value.targetType);
-  Store(bytes + PointerLayout::kKeeperBlock, value.keeper.block);
-  Store(bytes + PointerLayout::kKeeperElement, value.keeper.elementType);
-  Store(bytes + PointerLayout::kStackIndex, value.stackIndex);
-  Store(bytes + PointerLayout::kKeeperKind, static_cast<std::uint32_t>(value.keeper.kind));
-}
-
 void RetainKeeper(const Keeper& keeper) {
   switch (keeper.kind) {
     case KeeperKind::kOwnedCopy: RetainBox(static_cast<ValueBox*>(keeper.block)); break;

@@ -56,9 +56,28 @@ struct PointerLayout {
   static constexpr std::size_t kSize = kKeeperKind + 4;
 };
 
-PointerValue LoadPointer(const void* at);
+inline PointerValue LoadPointer(const void* at) {
+  const auto* bytes = static_cast<const std::uint8_t*>(at);
+  PointerValue value;
+  value.target = Load<void*>(bytes + PointerLayout::kTarget);
+  value.targetType = Load<const TPSTypeRec*>(bytes + PointerLayout::kType);
+  value.keeper.block = Load<void*>(bytes + PointerLayout::kKeeperBlock);
+  value.keeper.elementType = Load<const TPSTypeRec*>(bytes + PointerLayout::kKeeperElement);
+  value.stackIndex = Load<std::uint32_t>(bytes + PointerLayout::kStackIndex);
+  value.keeper.kind = static_cast<KeeperKind>(Load<std::uint32_t>(bytes + PointerLayout::kKeeperKind));
+  return value;
+}
+
 // Stores without touching references: the caller has taken the keeper's reference.
-void StorePointer(void* at, const PointerValue& value);
+inline void StorePointer(void* at, const PointerValue& value) {
+  auto* bytes = static_cast<std::uint8_t*>(at);
+  Store(bytes + PointerLayout::kTarget, value.target);
+  Store(bytes + PointerLayout::kType, value.targetType);
+  Store(bytes + PointerLayout::kKeeperBlock, value.keeper.block);
+  Store(bytes + PointerLayout::kKeeperElement, value.keeper.elementType);
+  Store(bytes + PointerLayout::kStackIndex, value.stackIndex);
+  Store(bytes + PointerLayout::kKeeperKind, static_cast<std::uint32_t>(value.keeper.kind));
+}
 // True when the pointer at `at` keeps no heap value alive, so that dropping it releases nothing.
 inline bool KeepsNothing(const void* at) {
   return Load<std::uint32_t>(static_cast<const std::uint8_t*>(at) + PointerLayout::kKeeperKind) ==
