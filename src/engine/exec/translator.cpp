@@ -463,9 +463,9 @@ class Translator {
   void Translate(std::int32_t index) {
     const CodeInstruction& in = analysis_.Instructions()[static_cast<std::size_t>(index)];
     const std::int32_t layout = analysis_.Shapes()[static_cast<std::size_t>(index)].layout;
-    // After a change outside, the group ends once the pops that follow are done, so that what
-    // comes next (a statement's temporaries, say) starts a group of its own.
-    const bool endAfterChange = wroteOutside_ && in.opcode != OpPop;
+    // After a change outside, the next push starts a group: the temporaries of what follows
+    // (the next statement, say) belong to it, so that it can still go back to its start.
+    const bool endAfterChange = wroteOutside_ && (in.opcode == OpPushType || in.opcode == OpPushVar);
     if (blockStart_[static_cast<std::size_t>(index)] || groupClosed_ || endAfterChange) OpenGroup(in.start, layout);
     Disturb(in, layout);
     Plan plan = Select(in, layout);
