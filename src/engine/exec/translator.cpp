@@ -1119,6 +1119,22 @@ class Translator {
     return true;
   }
 
+  // The place an element or field operand (kinds 2 and 3) names, when the register form follows
+  // it: an element of a variable, or of a pointer's target.
+  std::optional<PlaceSym> PlaceOfOperand(const CodeOperand& operand, std::int32_t layout) const {
+    if (operand.kind != OperandKind::kIndexed && operand.kind != OperandKind::kIndexedByVar) return std::nullopt;
+    const std::optional<StaticVar> base = Variable(operand.variable, layout);
+    if (!base || base->type->baseType == tcReturnAddress) return std::nullopt;
+    std::optional<PlaceSym> place;
+    if (base->type->baseType != tcPointer) {
+      place = PlaceOfVariable(*base);
+    } else if (base->IsFrame()) {
+      place = PlaceOfPointer(*base);
+    }
+    if (place && !Narrow(*place, operand, layout)) place.reset();
+    return place;
+  }
+
   const PlaceSym* PlaceAt(const StaticVar& pointer) const {
     if (pointer.Local() < 0) return nullptr;
     const auto known = places_.find(static_cast<std::uint32_t>(pointer.Local()));
@@ -1138,6 +1154,14 @@ class Translator {
                              bool wide) {
     const std::optional<Source> direct = wide ? Source32(operand, layout) : SourceByte(operand, layout);
     if (direct) return direct;
+    if (const std::optional<PlaceSym> element = PlaceOfOperand(operand, layout)) {
+      if (!(wide ? Is32(element->place.type) : IsByte(element->place.type))) return std::nullopt;
+      RInstr& load = plan.Add(wide ? RegOp::kLoadPlace32 : RegOp::kLoadPlace8);
+      load.a = into;
+      load.b = AddPlace(element->place);
+      plan.mayDeopt = true;
+      return Source{Mode::F, into, element->place.type->baseType};
+    }
     const std::optional<StaticVar> pointer = PointerSlot(operand, layout);
     if (!pointer) return std::nullopt;
     if (const PlaceSym* sym = PlaceAt(*pointer)) {
@@ -1176,8 +1200,9 @@ class Translator {
     std::intptr_t place = -1;  // kPlace
     TPSTypeCode code = tcS32;
     bool outside = true;
-    std::uint32_t slot = 0;  // kPlace: the pointer slot
+    std::uint32_t slot = kNoPointerSlot;  // kPlace: the pointer slot, if the place is one's target
   };
+  static constexpr std::uint32_t kNoPointerSlot = UINT32_MAX;
 
   std::optional<Dest> Destination(const CodeOperand& operand, std::int32_t layout, bool wide) {
     const auto accepts = [wide](const TPSTypeRec* type) { return wide ? Is32(type) : IsByte(type); };
@@ -1185,6 +1210,11 @@ class Translator {
       if (!accepts(var->type)) return std::nullopt;
       return Dest{var->IsFrame() ? Dest::Kind::kFrame : Dest::Kind::kAddress, var->at, -1, var->type->baseType,
                   Outside(*var)};
+    }
+    if (const std::optional<PlaceSym> element = PlaceOfOperand(operand, layout)) {
+      if (!accepts(element->place.type)) return std::nullopt;
+      return Dest{Dest::Kind::kPlace, 0, AddPlace(element->place), element->place.type->baseType, true,
+                  kNoPointerSlot};
     }
     const std::optional<StaticVar> pointer = PointerSlot(operand, layout);
     if (!pointer) return std::nullopt;
