@@ -257,6 +257,7 @@ bool TPSExec::ResolveExternal(std::string_view name, TPSExternalProcRec& proc) {
       proc.handler = it->handler;
       proc.extra1 = it->extra1;
       proc.extra2 = it->extra2;
+      proc.inlineAs = it->inlineAs;
       return true;
     }
     return false;

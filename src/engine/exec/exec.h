@@ -52,6 +52,7 @@ struct RegisteredRoutine {
   ProcHandler handler = nullptr;
   std::uintptr_t extra1 = 0;
   std::uintptr_t extra2 = 0;
+  InlineRoutine inlineAs = InlineRoutine::kNone;
 };
 
 // Binds an external procedure with an empty name (found by its declaration); true when bound.

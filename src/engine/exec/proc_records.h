@@ -21,6 +21,10 @@ class RegisterCode;
 // false without a reported error makes the machine report erCouldNotCallProc.
 using ProcHandler = bool (*)(TPSExec& exec, TPSExternalProcRec& proc, TPSStack& globals, TPSStack& stack);
 
+// Built-in routines the register form runs in place of calling them, for the shapes of call it
+// knows (the register form repeats their few lines; the library's handler stays the meaning).
+enum class InlineRoutine : std::uint8_t { kNone, kLength, kStrGet };
+
 class TPSProcRec {
  public:
   explicit TPSProcRec(TPSExec& owner) : owner(owner) {}
@@ -60,6 +64,7 @@ class TPSExternalProcRec : public TPSProcRec {
   ProcHandler handler = nullptr;
   std::uintptr_t extra1 = 0;
   std::uintptr_t extra2 = 0;
+  InlineRoutine inlineAs = InlineRoutine::kNone;
 };
 
 }  // namespace dravik::engine

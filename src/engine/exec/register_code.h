@@ -82,6 +82,8 @@ enum class FrameMode : std::uint8_t {
   /* At a place: an element or field of a variable, found without making a pointer (RPlace). */\
   X(LoadPlace32) X(StorePlace32F) X(StorePlace32K) X(LoadPlace8) X(StorePlace8F) X(StorePlace8K) \
   X(CheckPlace) X(PointToPlace)                                                                \
+  /* Strings: operands are frame slots or addresses as mode bits say (register_loop.cpp). */   \
+  X(MovStr) X(CmpStr) X(AppendChar) X(StrLen) X(StrGet)                                        \
   /* Any types, by the value operations; operands are resolved at run time (RLoc). */          \
   X(Assign) X(Calculate) X(Compare) X(Increment) X(Decrement) X(JumpIfTrue) X(JumpIfFalse)     \
   X(SetFlag)

@@ -98,6 +98,11 @@ inline std::uint8_t* PlaceAddress(const RPlace& place, std::uint8_t* fp, ArrayBl
   return base + std::size_t{index} * place.elementSize + place.offset;
 }
 
+// An operand that is a frame slot or an address, as a mode bit says.
+inline std::uint8_t* At(std::uint8_t* fp, std::intptr_t value, bool address) {
+  return address ? reinterpret_cast<std::uint8_t*>(value) : fp + value;
+}
+
 // The second operand of a byte operation: a frame slot, or the byte itself.
 inline std::uint8_t ByteSource(const RInstr& in, const std::uint8_t* fp) {
   return in.sub != 0 ? static_cast<std::uint8_t>(in.c) : Load<std::uint8_t>(fp + in.c);
@@ -799,6 +804,50 @@ dispatch:
   }
   REG_CASE(XorB) {
     Store(REG_F(ip->a), static_cast<std::uint8_t>(Load<std::uint8_t>(REG_F(ip->a)) ^ ByteSource(*ip, fp)));
+    REG_NEXT();
+  }
+
+  // --- Strings ---------------------------------------------------------------------------
+
+  REG_CASE(MovStr) {
+    // dest := source for two strings: the block is shared, as a copy of the value shares it.
+    std::uint8_t* dest = At(fp, ip->a, (ip->sub & 1) != 0);
+    auto* shared = Load<StringBlock*>(At(fp, ip->b, (ip->sub & 2) != 0));
+    auto* old = Load<StringBlock*>(dest);
+    RetainString(shared);
+    Store(dest, shared);
+    ReleaseString(old);
+    REG_NEXT();
+  }
+  REG_CASE(CmpStr) {
+    const std::string_view left = StringAt(At(fp, ip->b, (ip->size & 1) != 0));
+    const std::string_view right = StringAt(At(fp, ip->c, (ip->size & 2) != 0));
+    const int order = left.compare(right);
+    Store(REG_F(ip->a), static_cast<std::uint8_t>(Holds(ip->sub, order, 0)));
+    REG_NEXT();
+  }
+  REG_CASE(AppendChar) {
+    std::uint8_t* dest = nullptr;
+    if (ip->sub == 2) {
+      dest = Target(REG_F(ip->a), tcString, IsInteger32);
+      if (dest == nullptr) goto deopt;
+    } else {
+      dest = At(fp, ip->a, ip->sub == 1);
+    }
+    const auto character = static_cast<char>(ip->size == 2 ? static_cast<std::uint8_t>(ip->b)
+                                                           : Load<std::uint8_t>(At(fp, ip->b, ip->size == 1)));
+    if (!Guarded([&] { AppendStringAt(dest, std::string_view(&character, 1)); })) goto fault;
+    REG_NEXT();
+  }
+  REG_CASE(StrLen) {
+    Store(At(fp, ip->a, (ip->sub & 1) != 0), static_cast<std::uint32_t>(StringAt(REG_F(ip->b)).size()));
+    REG_NEXT();
+  }
+  REG_CASE(StrGet) {
+    const std::string_view text = StringAt(At(fp, ip->b, (ip->sub & 2) != 0));
+    const auto index = static_cast<std::int32_t>(Load<std::uint32_t>(REG_F(ip->c)));
+    if (index < 1 || static_cast<std::size_t>(index) > text.size()) goto deopt;
+    Store(At(fp, ip->a, (ip->sub & 1) != 0), static_cast<std::uint8_t>(text[static_cast<std::size_t>(index) - 1]));
     REG_NEXT();
   }
 

@@ -107,6 +107,9 @@ struct Plan {
   std::int64_t unborrows = -1;  // a borrowed pointer slot popped
   std::int64_t setsSlot = -1;   // a borrowed pointer slot whose pointer is made
   std::intptr_t popped = -1;    // the offset of the slot popped
+  // A pointer slot pushed pointing at a variable (PushVar): it keeps nothing alive.
+  std::int64_t pointsAtSlot = -1;
+  std::optional<StaticVar> pointsAt;
   // The pointer slot (depth index) whose target is now the place (made later, if ever), or
   // whose place goes (-1: none changes).
   std::int64_t placeSlot = -1;
@@ -487,6 +490,7 @@ class Translator {
 
   void Apply(const Plan& plan) {
     wroteOutside_ = wroteOutside_ || plan.writesOutside;
+    if (plan.pointsAtSlot >= 0) pointsAt_[static_cast<std::uint32_t>(plan.pointsAtSlot)] = *plan.pointsAt;
     if (plan.borrows >= 0) {
       borrowed_.push_back(static_cast<std::uint32_t>(plan.borrows));
       unset_.push_back(static_cast<std::uint32_t>(plan.borrows));
@@ -543,6 +547,7 @@ class Translator {
       return;
     }
     if (opcode == OpSetPointer) {
+      pointsAt_.erase(static_cast<std::uint32_t>(var->Local()));
       // A pointer the places read their variable through gets another target.
       for (auto it = places_.begin(); it != places_.end();) {
         const bool reads = it->second.place.base == RPlace::Base::kPointer && it->second.place.at == var->at &&
@@ -649,6 +654,7 @@ class Translator {
     groupDepth_ = sync.depth;
     groupEnd_ = sync.end;
     unread_.clear();
+    pointsAt_.clear();
     groupStart_ = position;
     groupClosed_ = false;
     wroteOutside_ = false;
@@ -867,6 +873,7 @@ class Translator {
       case OpCall: {
         if (in.number >= exec_.Procs().size()) return false;
         TPSProcRec& callee = *exec_.Procs()[in.number];
+        if (callee.IsExternal() && SelectInline(static_cast<const TPSExternalProcRec&>(callee), layout, plan)) return true;
         RInstr& call = plan.Add(callee.IsExternal() ? RegOp::kCallHost : RegOp::kCallScript);
         call.p = &callee;
         call.a = analysis_.Layouts().EndOffset(layout);
@@ -937,6 +944,7 @@ class Translator {
       }
       return true;
     }
+    if (pointsAt_.erase(index) != 0) return true;  // points at a variable: keeps nothing alive
     if (top.type->needsFinalization) {
       RInstr& release = plan.Add(RegOp::kRelease);
       release.a = top.offset;
@@ -952,6 +960,8 @@ class Translator {
     plan.writesOutside = PushedIndex(layout) < groupDepth_;
     if (const std::optional<StaticVar> var = PlainVariable(in.operands[0], layout)) {
       AddPointToVar(plan, slot, *var);
+      plan.pointsAtSlot = PushedIndex(layout);
+      plan.pointsAt = var;
       return true;
     }
     if (const std::optional<StaticVar> pointer = PointerSlot(in.operands[0], layout)) {
@@ -1301,6 +1311,7 @@ class Translator {
       if (wide) NoteCopy(in, layout, plan);
       return true;
     }
+    if (SelectStringAssign(in, layout, plan)) return true;
     return SelectGeneric(RegOp::kAssign, in, layout, plan);
   }
 
@@ -1344,6 +1355,7 @@ class Translator {
         return true;
       }
     }
+    if (SelectAppendChar(in, layout, plan)) return true;
     if (!SelectGeneric(RegOp::kCalculate, in, layout, plan)) return false;
     plan.ops.back().sub = in.byte;
     return true;
@@ -1374,6 +1386,7 @@ class Translator {
         return true;
       }
       plan = Plan{};
+      if (SelectStringCompare(in, layout, *dest, plan)) return true;
     }
     if (!SelectGeneric(RegOp::kCompare, in, layout, plan)) return false;
     plan.ops.back().sub = in.byte;
@@ -1390,6 +1403,133 @@ class Translator {
     compare.b = left;
     compare.c = right;
     plan.writesOutside = Outside(dest);
+  }
+
+
+  // --- Built-in routines run in place ------------------------------------------------------
+
+  // The variable a pointer slot (a call's argument) points at, if the group made it so.
+  std::optional<StaticVar> PointedAt(std::uint32_t local) const {
+    if (const auto pushed = pointsAt_.find(local); pushed != pointsAt_.end()) return pushed->second;
+    const auto place = places_.find(local);
+    if (place == places_.end() || place->second.place.index != RPlace::Index::kNone || place->second.place.offset != 0 ||
+        place->second.place.base == RPlace::Base::kPointer)
+      return std::nullopt;
+    StaticVar var;
+    var.base = place->second.place.base == RPlace::Base::kFrame ? RLoc::Base::kFrame : RLoc::Base::kAddress;
+    var.at = place->second.place.at;
+    var.type = place->second.place.type;
+    var.relative = place->second.place.relative;
+    return var;
+  }
+
+  // A call of LENGTH or STRGET whose arguments the group laid out: the routine's few lines in
+  // place of the call. The result pointer, on top, must point at a variable of the result type.
+  bool SelectInline(const TPSExternalProcRec& callee, std::int32_t layout, Plan& plan) {
+    const LayoutPool& layouts = analysis_.Layouts();
+    const std::uint32_t depth = layouts.Depth(layout);
+    const std::uint32_t args = callee.inlineAs == InlineRoutine::kLength ? 2 : 3;
+    if (callee.inlineAs == InlineRoutine::kNone || depth < args) return false;
+    const auto slot = [&](std::uint32_t fromTop) { return layouts[layouts.At(layout, depth - 1 - fromTop)]; };
+    const std::optional<StaticVar> result = PointedAt(depth - 1);
+    if (!result || result->type->baseType == tcPointer) return false;
+    const bool resultAddress = !result->IsFrame();
+    if (callee.inlineAs == InlineRoutine::kLength) {
+      const LayoutNode& text = slot(1);
+      if (!Is32(result->type) || text.type->baseType != tcString) return false;
+      RInstr& length = plan.Add(RegOp::kStrLen);
+      length.a = result->at;
+      length.b = text.offset;
+      length.sub = resultAddress ? 1 : 0;
+    } else {
+      const std::optional<StaticVar> text = PointedAt(depth - 2);
+      const LayoutNode& index = slot(2);
+      if (result->type->baseType != tcChar || !text || text->type->baseType != tcString || !Is32(index.type))
+        return false;
+      RInstr& get = plan.Add(RegOp::kStrGet);
+      get.a = result->at;
+      get.b = text->at;
+      get.c = index.offset;
+      get.sub = static_cast<std::uint8_t>((resultAddress ? 1 : 0) | (text->IsFrame() ? 0 : 2));
+      plan.mayDeopt = true;
+    }
+    plan.writesOutside = Outside(*result);
+    return true;
+  }
+
+  // --- Strings ------------------------------------------------------------------------------
+
+  // A string variable, or a string or character constant (made a string constant once).
+  std::optional<Source> SourceString(const CodeOperand& operand, std::int32_t layout, const TPSTypeRec& stringType) {
+    if (operand.kind == OperandKind::kConstant) {
+      const TPSTypeCode code = operand.constantType->baseType;
+      if (code == tcString) return Source{Mode::G, reinterpret_cast<std::intptr_t>(ConstantValue(operand)), tcString};
+      if (code != tcChar) return std::nullopt;
+      auto constant = std::make_unique<RegisterCode::Constant>(stringType);
+      SetStringAt(constant->storage.get(), std::string_view(reinterpret_cast<const char*>(operand.constantBytes), 1));
+      const auto at = reinterpret_cast<std::intptr_t>(constant->storage.get());
+      out_->constants.push_back(std::move(constant));
+      return Source{Mode::G, at, tcString};
+    }
+    const std::optional<StaticVar> var = PlainVariable(operand, layout);
+    if (!var || var->type->baseType != tcString) return std::nullopt;
+    return Source{var->IsFrame() ? Mode::F : Mode::G, var->at, tcString};
+  }
+
+  bool SelectStringAssign(const CodeInstruction& in, std::int32_t layout, Plan& plan) {
+    const std::optional<StaticVar> dest = PlainVariable(in.operands[0], layout);
+    if (!dest || dest->type->baseType != tcString) return false;
+    const std::optional<Source> source = SourceString(in.operands[1], layout, *dest->type);
+    if (!source) return false;
+    RInstr& move = plan.Add(RegOp::kMovStr);
+    move.a = dest->at;
+    move.b = source->value;
+    move.sub = static_cast<std::uint8_t>((dest->IsFrame() ? 0 : 1) | (source->mode == Mode::G ? 2 : 0));
+    // The string taken is a reference a deopt would drop: nothing may go back after it.
+    plan.writesOutside = true;
+    return true;
+  }
+
+  bool SelectStringCompare(const CodeInstruction& in, std::int32_t layout, const StaticVar& dest, Plan& plan) {
+    const std::optional<StaticVar> left = PlainVariable(in.operands[1], layout);
+    if (!left || left->type->baseType != tcString) return false;
+    const std::optional<Source> right = SourceString(in.operands[2], layout, *left->type);
+    if (!right) return false;
+    RInstr& compare = plan.Add(RegOp::kCmpStr);
+    compare.sub = kCondMask[in.byte];
+    compare.a = dest.at;
+    compare.b = left->at;
+    compare.c = right->value;
+    compare.size = static_cast<std::uint8_t>((left->IsFrame() ? 0 : 1) | (right->mode == Mode::G ? 2 : 0));
+    plan.writesOutside = Outside(dest);
+    return true;
+  }
+
+  // s := s + c, a character appended to a string variable or to a pointer's string target. A
+  // string that cannot grow is reported as the value operation reports it.
+  bool SelectAppendChar(const CodeInstruction& in, std::int32_t layout, Plan& plan) {
+    if (static_cast<CalcOp>(in.byte) != CalcOp::Add) return false;
+    const std::optional<Source> character = SourceByte(in.operands[1], layout);
+    if (!character || character->code != tcChar) return false;
+    RInstr append;
+    append.op = RegOp::kAppendChar;
+    if (const std::optional<StaticVar> dest = PlainVariable(in.operands[0], layout)) {
+      if (dest->type->baseType != tcString) return false;
+      append.sub = dest->IsFrame() ? 0 : 1;
+      append.a = dest->at;
+    } else if (const std::optional<StaticVar> pointer = PointerSlot(in.operands[0], layout);
+               pointer && PlaceAt(*pointer) == nullptr) {
+      append.sub = 2;
+      append.a = pointer->at;
+    } else {
+      return false;
+    }
+    append.b = character->value;
+    append.size = static_cast<std::uint8_t>(character->mode);
+    append.target = static_cast<std::int32_t>(in.end);
+    plan.ops.push_back(append);
+    plan.mayDeopt = plan.ownGroup = plan.endsGroup = plan.writesOutside = true;
+    return true;
   }
 
   bool SelectStep(const CodeInstruction& in, std::int32_t layout, Plan& plan) {
@@ -1542,6 +1682,7 @@ class Translator {
   std::vector<std::uint32_t> keepsNothing_;  // borrowed pointer slots made to point where nothing is kept
   std::map<std::uint32_t, PlaceSym> places_;  // borrowed pointer slots whose pointers are not made yet
   std::map<std::uint32_t, Source> copies_;    // 32-bit slots known to hold a copy of a source
+  std::map<std::uint32_t, StaticVar> pointsAt_;  // pointer slots pushed pointing at a variable
   std::int32_t afterLayout_ = FrameAnalysis::kNoFallThrough;  // after the last instruction translated
   std::int32_t groupEnd_ = 0;  // where the slots the group pushes start
   // Slots pushed in the group whose last write nobody read yet: the write and its size.

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "engine/exec/proc_records.h"
+
 namespace dravik::engine {
 
 enum class RoutineNo : std::uint8_t {
@@ -33,6 +35,7 @@ struct LibraryRoutine {
   std::string_view name;  // upper case, as the image imports it
   RoutineNo number;
   RoutineShape shape;
+  InlineRoutine inlineAs = InlineRoutine::kNone;  // what the register form may run in its place
 };
 
 inline constexpr RoutineShape kFunction0{0, true};
@@ -51,13 +54,13 @@ inline constexpr std::array kLibraryRoutines = {
     LibraryRoutine{"COPY", RoutineNo::Copy, kFunction3},
     LibraryRoutine{"DELETE", RoutineNo::Delete, kProcedure3},
     LibraryRoutine{"INSERT", RoutineNo::Insert, kProcedure3},
-    LibraryRoutine{"STRGET", RoutineNo::StrGet, kFunction2},
+    LibraryRoutine{"STRGET", RoutineNo::StrGet, kFunction2, InlineRoutine::kStrGet},
     LibraryRoutine{"STRGET2", RoutineNo::StrGet, kFunction2},
     LibraryRoutine{"STRSET", RoutineNo::StrSet, kProcedure3},
     LibraryRoutine{"UPPERCASE", RoutineNo::UpperCase, kFunction1},
     LibraryRoutine{"LOWERCASE", RoutineNo::LowerCase, kFunction1},
     LibraryRoutine{"TRIM", RoutineNo::Trim, kFunction1},
-    LibraryRoutine{"LENGTH", RoutineNo::Length, kFunction1},
+    LibraryRoutine{"LENGTH", RoutineNo::Length, kFunction1, InlineRoutine::kLength},
     LibraryRoutine{"SETLENGTH", RoutineNo::SetLength, kProcedure2},
     LibraryRoutine{"SIN", RoutineNo::Sin, kFunction1},
     LibraryRoutine{"COS", RoutineNo::Cos, kFunction1},

@@ -12,7 +12,8 @@ namespace dravik::engine {
 
 void RegisterRuntimeLibrary(TPSExec& exec) {
   for (const LibraryRoutine& routine : kLibraryRoutines)
-    exec.RegisterRoutine(routine.name, DispatchLibraryRoutine, 0, static_cast<std::uintptr_t>(routine.number));
+    exec.RegisterRoutine(routine.name, DispatchLibraryRoutine, 0, static_cast<std::uintptr_t>(routine.number)).inlineAs =
+        routine.inlineAs;
   exec.RegisterRoutine("GETARRAYLENGTH", GetArrayLengthRoutine, 0, 0);
   exec.RegisterRoutine("SETARRAYLENGTH", SetArrayLengthRoutine, 0, 0);
   exec.RegisterRoutine("!NOTIFICATIONVARIANTSET", NotificationVariantSetRoutine, 0, 0);
