@@ -113,7 +113,7 @@ class Interpreter {
   enum class Exit : std::uint8_t { kDeopt, kLeft };
   Exit RunRegisterCode(const RegisterCode* code, const RInstr* ip, std::uint8_t* fp, std::int32_t frameBase);
   bool ResumeInRegisterForm();
-  bool EnterFrame(const TPSInternalProcRec& proc, std::int32_t frameBase, std::uint8_t*& frameStart);
+  std::uint8_t* EnterFrame(const TPSInternalProcRec& proc, std::int32_t frameBase);
   bool FrameMatches(const RegisterCode& code, const SyncPoint& sync, std::uint8_t* frameStart,
                     std::int32_t frameBase) const;
   FrameMode ModeOf(std::int32_t frameBase) const;
@@ -121,7 +121,11 @@ class Interpreter {
   std::uint8_t* FrameStart(std::int32_t frameBase) const;
   void StepInFrame();
   void Sync(const RegisterCode& code, std::int32_t sync, std::uint8_t* fp, std::int32_t frameBase);
-  bool ResolveLoc(const RLoc& loc, std::uint8_t* fp, std::int32_t frameBase, ValueRef& ref) const;
+  bool ResolveLoc(const RLoc& loc, std::uint8_t* fp, ValueRef& ref) const;
+  enum class Outcome : std::uint8_t { kDone, kDeopt, kFault };
+  Outcome RunValueOperation(const RegisterCode& code, const RInstr& in, std::uint8_t* fp);
+  enum Truth : std::uint8_t { kFalse, kTrue, kNotSmallInteger };
+  Truth SmallIntegerAt(const RegisterCode& code, const RInstr& in, std::uint8_t* fp) const;
   void ReleaseFrameSlots(const RegisterCode& code, const RInstr& ret, std::uint8_t* fp);
   bool PointToElement(const RInstr& in, std::uint8_t* fp, std::int32_t frameBase, std::uint32_t index);
   bool PointToPlace(const RPlace& place, std::uint8_t* fp, std::int32_t frameBase, const RInstr& in);

@@ -140,7 +140,7 @@ std::uint8_t* Interpreter::FrameStart(std::int32_t frameBase) const {
 // A frame at its very start: translates the procedure if that has not been tried yet, and sets
 // the frame's mode. True when it runs in the register form; frameStart is then where its first
 // local goes.
-bool Interpreter::EnterFrame(const TPSInternalProcRec& proc, std::int32_t frameBase, std::uint8_t*& frameStart) {
+std::uint8_t* Interpreter::EnterFrame(const TPSInternalProcRec& proc, std::int32_t frameBase) {
   if (!proc.translated) {
     proc.registerCode = TranslateProcedure(proc, x_, x_.stack_, frameBase);
     proc.translated = true;
@@ -162,8 +162,7 @@ bool Interpreter::EnterFrame(const TPSInternalProcRec& proc, std::int32_t frameB
   }
   SetMode(frameBase, fits ? FrameMode::kRegister : FrameMode::kByteCode);
   if (fits && frameBase < 0) x_.mainFrameStart_ = start;
-  frameStart = start;
-  return fits;
+  return fits ? start : nullptr;
 }
 
 // Whether the frame's slots are those the translation has at a group start: count, types,
@@ -197,7 +196,8 @@ bool Interpreter::ResumeInRegisterForm() {
         SetMode(frameBase, FrameMode::kByteCode);
         return false;
       }
-      if (!EnterFrame(*proc, frameBase, frameStart)) return false;
+      frameStart = EnterFrame(*proc, frameBase);
+      if (frameStart == nullptr) return false;
       break;
     case FrameMode::kRegister:
       frameStart = FrameStart(frameBase);
@@ -253,7 +253,7 @@ void Interpreter::RunRegisterForm() {
 
 // An operand of a generic instruction, as the byte code resolves it; false when the byte code
 // would report a fault.
-bool Interpreter::ResolveLoc(const RLoc& loc, std::uint8_t* fp, std::int32_t, ValueRef& ref) const {
+bool Interpreter::ResolveLoc(const RLoc& loc, std::uint8_t* fp, ValueRef& ref) const {
   ref = {loc.base == RLoc::Base::kFrame ? fp + loc.at : reinterpret_cast<std::uint8_t*>(loc.at), loc.type};
   if (loc.select != RLoc::Select::kWhole) {
     if (ref.type->baseType == tcPointer && (ref = FollowPointer(ref)).data == nullptr) return false;
@@ -313,6 +313,36 @@ bool Interpreter::PointToPlace(const RPlace& place, std::uint8_t* fp, std::int32
   return true;
 }
 
+// A generic instruction by the value operations, its operands resolved first; what the byte
+// code would report on the way is left to it (kDeopt).
+Interpreter::Outcome Interpreter::RunValueOperation(const RegisterCode& code, const RInstr& in, std::uint8_t* fp) {
+  ValueRef operands[3];
+  const int count = in.op == RegOp::kCompare ? 3 : in.op == RegOp::kIncrement || in.op == RegOp::kDecrement ? 1 : 2;
+  const std::intptr_t locs[3] = {in.a, in.b, in.c};
+  for (int i = 0; i < count; ++i)
+    if (!ResolveLoc(code.locs[static_cast<std::size_t>(locs[i])], fp, operands[i])) return Outcome::kDeopt;
+  if (in.op == RegOp::kCompare && !IsSmallIntegerCode(operands[0].type->baseType)) return Outcome::kDeopt;
+  const bool done = Guarded([&] {
+    switch (in.op) {
+      case RegOp::kAssign: return AssignValue(operands[0], operands[1], x_);
+      case RegOp::kCalculate: return CalculateValue(static_cast<CalcOp>(in.sub), operands[0], operands[1], x_);
+      case RegOp::kCompare:
+        return StoreTruth(operands[0], CompareValues(static_cast<CompareOp>(in.sub), operands[1], operands[2], x_));
+      case RegOp::kIncrement: return IncrementValue(operands[0]);
+      default: return DecrementValue(operands[0]);
+    }
+  });
+  return done ? Outcome::kDone : Outcome::kFault;
+}
+
+// The value of a generic condition operand.
+Interpreter::Truth Interpreter::SmallIntegerAt(const RegisterCode& code, const RInstr& in, std::uint8_t* fp) const {
+  ValueRef value;
+  if (!ResolveLoc(code.locs[static_cast<std::size_t>(in.a)], fp, value) || !IsSmallIntegerCode(value.type->baseType))
+    return kNotSmallInteger;
+  return SmallIntegerValue(value) != 0 ? kTrue : kFalse;
+}
+
 void Interpreter::ReleaseFrameSlots(const RegisterCode& code, const RInstr& ret, std::uint8_t* fp) {
   const SyncEntry* entry = code.entries.data() + ret.a;
   for (std::intptr_t i = 0; i < ret.b; ++i, ++entry) {
@@ -347,6 +377,17 @@ void Interpreter::ReleaseFrameSlots(const RegisterCode& code, const RInstr& ret,
     ip = to;                                              \
     REG_DISPATCH();                                       \
   } while (0)
+
+// The outcome of a generic instruction: on to the next, back to the byte code, or a fault.
+#define REG_OUTCOME(call)     \
+  switch (call) {             \
+    case Outcome::kDone:      \
+      REG_NEXT();             \
+    case Outcome::kDeopt:     \
+      goto deopt;             \
+    case Outcome::kFault:     \
+      goto fault;             \
+  }
 
 #define REG_F(x) (fp + (x))
 #define REG_G(x) (reinterpret_cast<std::uint8_t*>(x))
@@ -413,7 +454,6 @@ Interpreter::Exit Interpreter::RunRegisterCode(const RegisterCode* code, const R
   std::int32_t fb = frameBase;
   constexpr std::size_t raBytes = kReturnAddressBytes;
   TPSStack::FrameAccess stack(x_.stack_);
-  ValueRef d, s, t;
 
   REG_DISPATCH();
 #if !DRAVIK_COMPUTED_GOTO
@@ -503,7 +543,8 @@ dispatch:
       fp = ra + raBytes;
     } else {
       Store(ra + ReturnAddressLayout::kFrameMode, static_cast<std::uint8_t>(FrameMode::kUnchecked));
-      if (!EnterFrame(callee, fb, fp)) return Exit::kLeft;
+      fp = EnterFrame(callee, fb);
+      if (fp == nullptr) return Exit::kLeft;
       ip->callee = calleeCode = callee.registerCode.get();
     }
     code = calleeCode;
@@ -836,7 +877,7 @@ dispatch:
     }
     const auto character = static_cast<char>(ip->size == 2 ? static_cast<std::uint8_t>(ip->b)
                                                            : Load<std::uint8_t>(At(fp, ip->b, ip->size == 1)));
-    if (!Guarded([&] { AppendStringAt(dest, std::string_view(&character, 1)); })) goto fault;
+    if (!Guarded([dest, character] { AppendStringAt(dest, std::string_view(&character, 1)); })) goto fault;
     REG_NEXT();
   }
   REG_CASE(StrLen) {
@@ -853,56 +894,29 @@ dispatch:
 
   // --- Any types -------------------------------------------------------------------------
 
-  REG_CASE(Assign) {
-    if (!ResolveLoc(code->locs[static_cast<std::size_t>(ip->a)], fp, fb, d) ||
-        !ResolveLoc(code->locs[static_cast<std::size_t>(ip->b)], fp, fb, s))
-      goto deopt;
-    if (!Guarded([&] { AssignValue(d, s, x_); })) goto fault;
-    REG_NEXT();
-  }
-  REG_CASE(Calculate) {
-    if (!ResolveLoc(code->locs[static_cast<std::size_t>(ip->a)], fp, fb, d) ||
-        !ResolveLoc(code->locs[static_cast<std::size_t>(ip->b)], fp, fb, s))
-      goto deopt;
-    if (!Guarded([&] { CalculateValue(static_cast<CalcOp>(ip->sub), d, s, x_); })) goto fault;
-    REG_NEXT();
-  }
-  REG_CASE(Compare) {
-    if (!ResolveLoc(code->locs[static_cast<std::size_t>(ip->a)], fp, fb, d) ||
-        !ResolveLoc(code->locs[static_cast<std::size_t>(ip->b)], fp, fb, s) ||
-        !ResolveLoc(code->locs[static_cast<std::size_t>(ip->c)], fp, fb, t) || !IsSmallIntegerCode(d.type->baseType))
-      goto deopt;
-    bool result = false;
-    if (!Guarded([&] { result = CompareValues(static_cast<CompareOp>(ip->sub), s, t, x_); })) goto fault;
-    StoreTruth(d, result);
-    REG_NEXT();
-  }
-  REG_CASE(Increment) {
-    if (!ResolveLoc(code->locs[static_cast<std::size_t>(ip->a)], fp, fb, d)) goto deopt;
-    if (!Guarded([&] { IncrementValue(d); })) goto fault;
-    REG_NEXT();
-  }
-  REG_CASE(Decrement) {
-    if (!ResolveLoc(code->locs[static_cast<std::size_t>(ip->a)], fp, fb, d)) goto deopt;
-    if (!Guarded([&] { DecrementValue(d); })) goto fault;
-    REG_NEXT();
-  }
+  REG_CASE(Assign) REG_OUTCOME(RunValueOperation(*code, *ip, fp));
+  REG_CASE(Calculate) REG_OUTCOME(RunValueOperation(*code, *ip, fp));
+  REG_CASE(Compare) REG_OUTCOME(RunValueOperation(*code, *ip, fp));
+  REG_CASE(Increment) REG_OUTCOME(RunValueOperation(*code, *ip, fp));
+  REG_CASE(Decrement) REG_OUTCOME(RunValueOperation(*code, *ip, fp));
   REG_CASE(JumpIfTrue) {
-    if (!ResolveLoc(code->locs[static_cast<std::size_t>(ip->a)], fp, fb, d) || !IsSmallIntegerCode(d.type->baseType))
-      goto deopt;
-    if (SmallIntegerValue(d) != 0) REG_JUMP(ip->target);
-    REG_NEXT();
+    switch (SmallIntegerAt(*code, *ip, fp)) {
+      case kFalse: REG_NEXT();
+      case kTrue: REG_JUMP(ip->target);
+      default: goto deopt;
+    }
   }
   REG_CASE(JumpIfFalse) {
-    if (!ResolveLoc(code->locs[static_cast<std::size_t>(ip->a)], fp, fb, d) || !IsSmallIntegerCode(d.type->baseType))
-      goto deopt;
-    if (SmallIntegerValue(d) == 0) REG_JUMP(ip->target);
-    REG_NEXT();
+    switch (SmallIntegerAt(*code, *ip, fp)) {
+      case kTrue: REG_NEXT();
+      case kFalse: REG_JUMP(ip->target);
+      default: goto deopt;
+    }
   }
   REG_CASE(SetFlag) {
-    if (!ResolveLoc(code->locs[static_cast<std::size_t>(ip->a)], fp, fb, d) || !IsSmallIntegerCode(d.type->baseType))
-      goto deopt;
-    x_.flag_ = (SmallIntegerValue(d) != 0) != (ip->sub != 0);
+    const Truth truth = SmallIntegerAt(*code, *ip, fp);
+    if (truth == kNotSmallInteger) goto deopt;
+    x_.flag_ = (truth == kTrue) != (ip->sub != 0);
     REG_NEXT();
   }
 
