@@ -121,6 +121,7 @@ class Interpreter {
   std::uint8_t* FrameStart(std::int32_t frameBase) const;
   void StepInFrame();
   void Sync(const RegisterCode& code, std::int32_t sync, std::uint8_t* fp, std::int32_t frameBase);
+  void WriteEntries(const RegisterCode& code, const SyncPoint& sync, std::uint8_t* fp, std::int32_t frameBase);
   bool ResolveLoc(const RLoc& loc, std::uint8_t* fp, ValueRef& ref) const;
   enum class Outcome : std::uint8_t { kDone, kDeopt, kFault };
   Outcome RunValueOperation(const RegisterCode& code, const RInstr& in, std::uint8_t* fp);

@@ -240,14 +240,20 @@ void Interpreter::RunRegisterForm() {
 
 // --- Inside a frame --------------------------------------------------------------------------
 
+// The entries of the slots pushed since the table was last brought up to date.
+[[gnu::always_inline]] inline void Interpreter::WriteEntries(const RegisterCode& code, const SyncPoint& sync,
+                                                             std::uint8_t* fp, std::int32_t frameBase) {
+  TPSStack::Slot* slots = TPSStack::FrameAccess(x_.stack_).Slots() + (frameBase + 1);
+  const SyncEntry* entry = code.entries.data() + sync.firstEntry;
+  for (std::uint32_t i = 0; i < sync.entryCount; ++i, ++entry) slots[entry->index] = {entry->type, fp + entry->offset};
+}
+
+// The slot table and the position as the byte code would have them at a group's start.
 [[gnu::always_inline]] inline void Interpreter::Sync(const RegisterCode& code, std::int32_t syncIndex, std::uint8_t* fp,
                                                      std::int32_t frameBase) {
   const SyncPoint& sync = code.syncs[static_cast<std::size_t>(syncIndex)];
-  TPSStack::FrameAccess access(x_.stack_);
-  TPSStack::Slot* slots = access.Slots() + (frameBase + 1);
-  const SyncEntry* entry = code.entries.data() + sync.firstEntry;
-  for (std::uint32_t i = 0; i < sync.entryCount; ++i, ++entry) slots[entry->index] = {entry->type, fp + entry->offset};
-  access.SetTop(static_cast<std::size_t>(frameBase + 1) + sync.depth, fp + sync.end);
+  WriteEntries(code, sync, fp, frameBase);
+  TPSStack::FrameAccess(x_.stack_).SetTop(static_cast<std::size_t>(frameBase + 1) + sync.depth, fp + sync.end);
   x_.position_ = sync.position;
 }
 
@@ -517,8 +523,11 @@ dispatch:
   REG_MODES_ALL(REG_COMPARE_JUMP8, CmpJumpB, std::uint8_t)
 
   REG_CASE(CallScript) {
-    Sync(*code, ip->sync, fp, fb);
+    // From one frame in the register form to the next, the top of the slot table is left to
+    // the next sync point (nothing looks at it before); only the entries are written.
+    WriteEntries(*code, code->syncs[static_cast<std::size_t>(ip->sync)], fp, fb);
     if (x_.StopRequested()) {
+      Sync(*code, ip->sync, fp, fb);
       x_.position_ = static_cast<std::uint32_t>(ip->c);
       x_.StopRun();
       return Exit::kLeft;
@@ -532,7 +541,6 @@ dispatch:
     Store(ra + ReturnAddressLayout::kPosition, static_cast<std::uint32_t>(ip->c));
     Store(ra + ReturnAddressLayout::kFrameBase, fb);
     Store(ra + ReturnAddressLayout::kResume, static_cast<std::int32_t>(ip - base + 1));
-    stack.SetTop(index + 1, ra + raBytes);
     x_.EnterProc(callee, 0);
     x_.frameBase_ = fb = static_cast<std::int32_t>(index);
     const RegisterCode* calleeCode = ip->callee;
@@ -543,6 +551,7 @@ dispatch:
       fp = ra + raBytes;
     } else {
       Store(ra + ReturnAddressLayout::kFrameMode, static_cast<std::uint8_t>(FrameMode::kUnchecked));
+      stack.SetTop(index + 1, ra + raBytes);
       fp = EnterFrame(callee, fb);
       if (fp == nullptr) return Exit::kLeft;
       ip->callee = calleeCode = callee.registerCode.get();
@@ -585,7 +594,8 @@ dispatch:
     const auto position = Load<std::uint32_t>(ra + ReturnAddressLayout::kPosition);
     const auto callerBase = Load<std::int32_t>(ra + ReturnAddressLayout::kFrameBase);
     const auto resume = Load<std::int32_t>(ra + ReturnAddressLayout::kResume);
-    stack.SetTop(static_cast<std::size_t>(fb), ra);
+    // A caller in the register form brings the table's top up to date itself where it matters.
+    if (resume < 0 || proc == nullptr) stack.SetTop(static_cast<std::size_t>(fb), ra);
     x_.frameBase_ = fb = callerBase;
     if (proc == nullptr) {
       x_.position_ = position;
