@@ -1438,6 +1438,7 @@ class Translator {
       const LayoutNode& text = slot(1);
       if (!Is32(result->type) || text.type->baseType != tcString) return false;
       RInstr& length = plan.Add(RegOp::kStrLen);
+      plan.mayDeopt = true;  // where the call would stop the run
       length.a = result->at;
       length.b = text.offset;
       length.sub = resultAddress ? 1 : 0;

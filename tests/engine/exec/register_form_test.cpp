@@ -1,9 +1,9 @@
-// The decoded form of the code must mean exactly what the byte code means. Scripts and images
-// run twice: by the decoded loop, and from the bytes one instruction at a time (a step hook makes
-// the machine take that path). Output, error, where the error was reported and what was left on
-// the stack must agree. The end-to-end scripts run with dk2's host routines; the golden corpus
-// and the fuzzer's troublesome images with stubs, compared when the run from the bytes ended
-// within an instruction budget.
+// The register form must mean exactly what the byte code means. Scripts and images run twice:
+// in the register form, and from the bytes one instruction at a time (a step hook makes the
+// machine take that path). Output, error, where the error was reported and what was left on
+// the stack must agree. Both runs stop after the same number of backward jumps and calls, so
+// scripts that never end are compared too. The end-to-end scripts run with dk2's host routines;
+// the golden corpus and the fuzzer's troublesome images with stubs.
 
 #include <gtest/gtest.h>
 
@@ -26,7 +26,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::uint32_t kInstructionBudget = 20000;
+// The golden corpus and the fuzz images run until these many backward jumps and calls (stopping
+// part-way must happen at the same place both ways); the end-to-end scripts all end by themselves.
+constexpr std::uint64_t kCorpusTicks[] = {3, 17, 20000};
+constexpr std::uint64_t kScriptTicks[] = {7, 100, 100'000'000};
 
 struct Outcome {
   bool loaded = false;
@@ -50,23 +53,18 @@ void PrintTo(const Outcome& outcome, std::ostream* out) {
 
 using HostSetup = std::function<void(TPSExec&, dk2::SimulatedHost& host)>;
 
-// budget 0: no step hook, so the decoded loop runs. Otherwise every instruction runs from its
-// bytes, and a run that takes more than the budget is halted (halted is set).
-Outcome RunImage(const std::string& image, const HostSetup& setup, std::uint32_t budget, bool* halted = nullptr) {
+enum class Path { kRegisterForm, kByteCode };
+
+Outcome RunImage(const std::string& image, const HostSetup& setup, Path path, std::uint64_t ticks) {
   Outcome outcome;
   std::ostringstream out;
   dk2::SimulatedHost host{out, {}};  // outlives the executor
   TPSExec exec;
   setup(exec, host);
-  std::uint32_t steps = 0;
-  if (budget > 0) {
-    exec.OnRunLine = [&](TPSExec& e) {
-      if (++steps > budget) e.Halt();
-    };
-  }
+  if (path == Path::kByteCode) exec.OnRunLine = [](TPSExec&) {};
+  exec.LimitTicks(ticks);
   outcome.loaded = exec.LoadImage(image);
   if (outcome.loaded) outcome.succeeded = exec.Run();
-  if (halted != nullptr) *halted = steps > budget;
   outcome.output = out.str();
   outcome.error = exec.LastError();
   outcome.parameter = exec.LastErrorParameter();
@@ -94,7 +92,10 @@ TEST(RegisterForm, RunsEveryEndToEndScriptAsTheByteCodeDoes) {
     const dk2::Compilation compilation = dk2::CompileScript(ReadFile(script));
     if (!compilation.ok) continue;
     SCOPED_TRACE(script.string());
-    EXPECT_EQ(RunImage(compilation.image, dk2Host, 0), RunImage(compilation.image, dk2Host, UINT32_MAX));
+    for (std::uint64_t ticks : kScriptTicks)
+      EXPECT_EQ(RunImage(compilation.image, dk2Host, Path::kRegisterForm, ticks),
+                RunImage(compilation.image, dk2Host, Path::kByteCode, ticks))
+          << "stopped after " << ticks;
     ++compared;
   }
   EXPECT_GE(compared, 100);
@@ -105,11 +106,10 @@ void CompareOnImage(const std::string& image, const std::string& name, int& comp
     for (std::string_view routine : {"EXECUTEFILE", "MOUNTFILE", "WAIT", "CUTEXT", "GETMOUNTEDFILE", "WRITELN", "WRITE"})
       exec.RegisterHostFunction([](TPSExec&, auto, auto) { return true; }, routine, kRegisterConvention);
   };
-  bool halted = false;
-  const Outcome fromBytes = RunImage(image, stubs, kInstructionBudget, &halted);
-  if (halted) return;
   SCOPED_TRACE(name);
-  EXPECT_EQ(RunImage(image, stubs, 0), fromBytes);
+  for (std::uint64_t ticks : kCorpusTicks)
+    EXPECT_EQ(RunImage(image, stubs, Path::kRegisterForm, ticks), RunImage(image, stubs, Path::kByteCode, ticks))
+        << "stopped after " << ticks;
   ++compared;
 }
 
