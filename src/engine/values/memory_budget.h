@@ -33,7 +33,7 @@ class MemoryLimitScope {
 };
 
 // malloc, realloc and free that keep the count, failing with erOutOfMemory rather than answering
-// null. The caller passes the size of the block it frees or resizes (each kind of block can tell
+// null. Small blocks freed are kept by the thread for the next allocation of their size. The caller passes the size of the block it frees or resizes (each kind of block can tell
 // its own). A shrink the system refuses keeps the larger block, counted at the smaller size that
 // its later free will give back.
 void* AllocateValueMemory(std::size_t bytes);
