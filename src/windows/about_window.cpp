@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "windows/flat/flat_panel.h"
-#include "windows/flat/gdi.h"
+#include "windows/flat/drawing.h"
 #include "windows/flat/moving_label.h"
 
 namespace dravik::windows {
@@ -155,14 +155,10 @@ void AboutWindow::OnCreate() {
 }
 
 void AboutWindow::OnPaint() {
-  const PaintScope paint(window_);
-  RECT client{};
-  GetClientRect(window_, &client);
-  const BufferedPaint buffer(paint.Dc(), client);
-  FillSolid(buffer.Dc(), client, kBackgroundColour);
-  FrameSolid(buffer.Dc(), client, kInkColour);
-  kTitlePanel.Paint(buffer.Dc());
-  kBodyPanel.Paint(buffer.Dc());
+  const BufferedPaint paint(window_, kBackgroundColour);
+  FrameSolid(paint.Dc(), paint.Client(), kInkColour);
+  kTitlePanel.Paint(paint.Dc());
+  kBodyPanel.Paint(paint.Dc());
 }
 
 void AboutWindow::OnCommand(int id) {

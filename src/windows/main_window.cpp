@@ -9,7 +9,7 @@
 #include "windows/flat/flat_edit.h"
 #include "windows/flat/flat_list_box.h"
 #include "windows/flat/flat_spin_edit.h"
-#include "windows/flat/gdi.h"
+#include "windows/flat/drawing.h"
 #include "windows/flat/moving_label.h"
 #include "windows/pictures.h"
 
@@ -370,14 +370,10 @@ void MainWindow::OnOpenHostApplication() {
 }
 
 void MainWindow::OnPaint() {
-  const PaintScope paint(window_);
-  RECT client{};
-  GetClientRect(window_, &client);
-  const BufferedPaint buffer(paint.Dc(), client);
-  FillSolid(buffer.Dc(), client, kBackgroundColour);
-  FrameSolid(buffer.Dc(), client, kInkColour);
-  PaintTitleStrip(buffer.Dc());
-  PaintPanels(buffer.Dc());
+  const BufferedPaint paint(window_, kBackgroundColour);
+  FrameSolid(paint.Dc(), paint.Client(), kInkColour);
+  PaintTitleStrip(paint.Dc());
+  PaintPanels(paint.Dc());
 }
 
 void MainWindow::PaintTitleStrip(HDC dc) const {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "core/associations/fixed_extensions.h"
-#include "windows/flat/gdi.h"
+#include "windows/flat/drawing.h"
 
 namespace dravik::windows {
 

@@ -1,6 +1,7 @@
 #include "windows/script_watchdog.h"
 
 #include "core/messages.h"
+#include "windows/flat/window_geometry.h"
 #include "windows/top_level_window.h"
 
 namespace dravik::windows {
@@ -13,7 +14,6 @@ constexpr int kClientWidth = 340;
 constexpr int kClientHeight = 100;
 constexpr RECT kTextPlace{15, 15, 325, 55};
 constexpr RECT kStopPlace{125, 62, 215, 88};
-constexpr UINT_PTR kOfferTimer = 1;
 // From the window thread: the running scripts changed. From the owner: end the window.
 constexpr UINT kChanged = WM_APP + 1;
 constexpr UINT kEnd = WM_APP + 2;
@@ -94,12 +94,9 @@ LRESULT ScriptWatchdog::HandleMessage(HWND window, UINT message, WPARAM wParam, 
     case WM_SETFOCUS:
       SetFocus(GetDlgItem(window, kStopId));
       return 0;
-    case WM_ERASEBKGND: {
-      RECT client{};
-      GetClientRect(window, &client);
-      FillSolid(reinterpret_cast<HDC>(wParam), client, kBackgroundColour);
+    case WM_ERASEBKGND:
+      FillSolid(reinterpret_cast<HDC>(wParam), ClientArea(window), kBackgroundColour);
       return 1;
-    }
     case WM_CTLCOLORSTATIC:
       SetTextColor(reinterpret_cast<HDC>(wParam), kInkColour);
       SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
@@ -110,6 +107,7 @@ LRESULT ScriptWatchdog::HandleMessage(HWND window, UINT message, WPARAM wParam, 
       DestroyWindow(window);
       return 0;
     case WM_DESTROY:
+      offerTimer_.Stop();  // here, on the window's own thread
       PostQuitMessage(0);
       return 0;
     case WM_NCDESTROY:
@@ -134,11 +132,11 @@ void ScriptWatchdog::Update() {
   const std::uint32_t busyFor = clock_.TickCount() - busy->since;
   if (busyFor >= delayMs_) return Offer(busy->scriptPath);
   Withdraw();
-  SetTimer(window_, kOfferTimer, delayMs_ - busyFor, nullptr);
+  offerTimer_.Start(window_, delayMs_ - busyFor);
 }
 
 void ScriptWatchdog::Offer(const std::string& scriptPath) {
-  KillTimer(window_, kOfferTimer);
+  offerTimer_.Stop();
   SetDlgItemTextA(window_, kTextId, core::ScriptStillRunning(scriptPath).c_str());
   if (IsWindowVisible(window_)) return;
   CentreOnScreen(window_);
@@ -146,7 +144,7 @@ void ScriptWatchdog::Offer(const std::string& scriptPath) {
 }
 
 void ScriptWatchdog::Withdraw() {
-  KillTimer(window_, kOfferTimer);
+  offerTimer_.Stop();
   ShowWindow(window_, SW_HIDE);
 }
 

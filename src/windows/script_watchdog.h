@@ -18,7 +18,8 @@
 
 #include "core/platform/clock.h"
 #include "core/script_host/script_runs.h"
-#include "windows/flat/gdi.h"
+#include "windows/flat/drawing.h"
+#include "windows/flat/window_timer.h"
 
 namespace dravik::windows {
 
@@ -58,6 +59,7 @@ class ScriptWatchdog {
   const std::uint32_t delayMs_;
   const SolidBrush background_{kBackgroundColour};
   HWND window_ = nullptr;  // written by the thread before it tells that it is ready, then kept
+  WindowTimer offerTimer_{1};  // the delay's end, while the busy script has not reached it
   std::thread thread_;
 };
 

@@ -56,17 +56,13 @@ LRESULT TFlatCheckBox::HandleMessage(HWND window, UINT message, WPARAM wParam, L
 }
 
 void TFlatCheckBox::Paint(HWND window) const {
-  const PaintScope paint(window);
-  RECT client{};
-  GetClientRect(window, &client);
-  const BufferedPaint buffer(paint.Dc(), client);
-  FillSolid(buffer.Dc(), client, background_);
-  PaintBox(buffer.Dc(), client);
+  const BufferedPaint paint(window, background_);
+  PaintBox(paint.Dc(), paint.Client());
   char caption[256] = {};
   const int length = GetWindowTextA(window, caption, static_cast<int>(sizeof(caption)));
-  RECT text = client;
+  RECT text = paint.Client();
   text.left += kBoxSize + kCaptionGap;
-  DrawTextIn(buffer.Dc(), caption, length, text, DT_NOPREFIX | DT_SINGLELINE | DT_VCENTER, kInkColour,
+  DrawTextIn(paint.Dc(), caption, length, text, DT_NOPREFIX | DT_SINGLELINE | DT_VCENTER, kInkColour,
              Font(FontKind::Text));
 }
 

@@ -98,10 +98,10 @@ void TFlatEdit::PaintFrame(HWND edit) const {
   GetWindowRect(edit, &window);
   const RECT whole{0, 0, window.right - window.left, window.bottom - window.top};
   const WindowDc dc(edit);
-  FrameSolid(dc.Dc(), whole, ColorBorder);
+  FrameSolid(dc.Get(), whole, ColorBorder);
   const RECT inner{1, 1, whole.right - 1, whole.bottom - 1};
-  FrameSolid(dc.Dc(), inner, kBackgroundColour);
-  if (ButtonsWidth() > 0) PaintButtons(dc.Dc(), ButtonsArea(edit));
+  FrameSolid(dc.Get(), inner, kBackgroundColour);
+  if (ButtonsWidth() > 0) PaintButtons(dc.Get(), ButtonsArea(edit));
 }
 
 void TFlatEdit::OnMouseMove(HWND edit) {

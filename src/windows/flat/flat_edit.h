@@ -10,7 +10,7 @@
 
 #include <windows.h>
 
-#include "windows/flat/gdi.h"
+#include "windows/flat/drawing.h"
 
 namespace dravik::windows {
 

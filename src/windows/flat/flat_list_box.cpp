@@ -6,6 +6,7 @@
 #include <string>
 
 #include "windows/flat/own_window.h"
+#include "windows/flat/window_geometry.h"
 
 namespace dravik::windows {
 
@@ -14,7 +15,6 @@ namespace {
 constexpr UINT_PTR kSubclassId = 0x464C4C42;
 constexpr int kBandHeight = 11;
 constexpr int kTextInset = 3;
-constexpr UINT_PTR kRepeatTimer = 1;
 constexpr UINT kRepeatMs = 100;
 constexpr DWORD kListStyle = WS_TABSTOP | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT;
 
@@ -88,7 +88,7 @@ LRESULT TFlatListBox::HandleMessage(HWND list, UINT message, WPARAM wParam, LPAR
       OnBandDown(list, BandAt(list, {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))}));
       return 0;
     case WM_TIMER:
-      if (wParam != kRepeatTimer) break;
+      if (!repeat_.Is(wParam)) break;
       OnRepeat(list);
       return 0;
     case WM_LBUTTONUP:
@@ -99,7 +99,7 @@ LRESULT TFlatListBox::HandleMessage(HWND list, UINT message, WPARAM wParam, LPAR
       if (held_ != Band::None) return 0;
       break;
     case WM_CAPTURECHANGED:
-      if (held_ != Band::None) StopRepeat(list);
+      if (held_ != Band::None) StopRepeat();
       break;
     case WM_MOUSEWHEEL:
       OnWheel(list, GET_WHEEL_DELTA_WPARAM(wParam));
@@ -160,16 +160,16 @@ void TFlatListBox::OnBandDown(HWND list, Band band) {
   held_ = band;
   SetFocus(list);
   SetCapture(list);
-  if (Scroll(list, band == Band::Up ? -1 : 1)) SetTimer(list, kRepeatTimer, kRepeatMs, nullptr);
+  if (Scroll(list, band == Band::Up ? -1 : 1)) repeat_.Start(list, kRepeatMs);
 }
 
 void TFlatListBox::OnRepeat(HWND list) {
-  if (!Scroll(list, held_ == Band::Up ? -1 : 1)) KillTimer(list, kRepeatTimer);
+  if (!Scroll(list, held_ == Band::Up ? -1 : 1)) repeat_.Stop();
 }
 
-void TFlatListBox::StopRepeat(HWND list) {
+void TFlatListBox::StopRepeat() {
   held_ = Band::None;
-  KillTimer(list, kRepeatTimer);
+  repeat_.Stop();
 }
 
 bool TFlatListBox::Scroll(HWND list, int entries) const {
@@ -181,9 +181,7 @@ bool TFlatListBox::Scroll(HWND list, int entries) const {
 }
 
 int TFlatListBox::VisibleEntries(HWND list) const {
-  RECT client{};
-  GetClientRect(list, &client);
-  return std::max(1, static_cast<int>(client.bottom / kItemHeight));
+  return std::max(1, static_cast<int>(ClientArea(list).bottom / kItemHeight));
 }
 
 int TFlatListBox::LastTop(HWND list) const { return std::max(0, Count(list) - VisibleEntries(list)); }
@@ -202,14 +200,11 @@ TFlatListBox::Band TFlatListBox::BandAt(HWND list, POINT screen) const {
 
 void TFlatListBox::Paint(HWND list) const {
   {
-    const PaintScope paint(list);
-    RECT client{};
-    GetClientRect(list, &client);
-    const BufferedPaint buffer(paint.Dc(), client);
-    FillSolid(buffer.Dc(), client, ColorItemsRect);
+    const BufferedPaint paint(list, ColorItemsRect);
+    const RECT& client = paint.Client();
     const int selected = static_cast<int>(SendMessageA(list, LB_GETCURSEL, 0, 0));
     for (int index = Top(list), y = 0; index < Count(list) && y < client.bottom; ++index, y += kItemHeight) {
-      PaintEntry(list, buffer.Dc(), index, {0, y, client.right, y + kItemHeight}, index == selected);
+      PaintEntry(list, paint.Dc(), index, {0, y, client.right, y + kItemHeight}, index == selected);
     }
   }
   // Whether the arrows are live depends on the first entry shown, which may just have changed.
@@ -230,14 +225,14 @@ void TFlatListBox::PaintEntry(HWND list, HDC dc, int index, const RECT& area, bo
 void TFlatListBox::PaintFrame(HWND list) const {
   const RECT whole = WholeWindow(list);
   const WindowDc dc(list);
-  FrameSolid(dc.Dc(), whole, ColorBorder);
+  FrameSolid(dc.Get(), whole, ColorBorder);
   const RECT up = UpBand(whole);
   const RECT down = DownBand(whole);
-  FillSolid(dc.Dc(), up, ColorItemsRect);
-  FillSolid(dc.Dc(), down, ColorItemsRect);
+  FillSolid(dc.Get(), up, ColorItemsRect);
+  FillSolid(dc.Get(), down, ColorItemsRect);
   const int top = Top(list);
-  PaintArrow(dc.Dc(), up, true, top > 0);
-  PaintArrow(dc.Dc(), down, false, top < LastTop(list));
+  PaintArrow(dc.Get(), up, true, top > 0);
+  PaintArrow(dc.Get(), down, false, top < LastTop(list));
 }
 
 void TFlatListBox::PaintArrow(HDC dc, const RECT& band, bool up, bool enabled) const {

@@ -9,7 +9,8 @@
 
 #include <windows.h>
 
-#include "windows/flat/gdi.h"
+#include "windows/flat/drawing.h"
+#include "windows/flat/window_timer.h"
 
 namespace dravik::windows {
 
@@ -36,7 +37,7 @@ class TFlatListBox {
   void OnWheel(HWND list, int delta);
   void OnBandDown(HWND list, Band band);
   void OnRepeat(HWND list);
-  void StopRepeat(HWND list);
+  void StopRepeat();
   // Scrolls by `entries`, never past the first or the last page; false when it could not move.
   bool Scroll(HWND list, int entries) const;
   int VisibleEntries(HWND list) const;
@@ -49,6 +50,7 @@ class TFlatListBox {
   void PaintArrow(HDC dc, const RECT& band, bool up, bool enabled) const;
 
   Band held_ = Band::None;
+  WindowTimer repeat_{1};
   int wheelRest_ = 0;  // wheel movement below one notch, kept for the next
 };
 

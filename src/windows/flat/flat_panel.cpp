@@ -1,6 +1,6 @@
 #include "windows/flat/flat_panel.h"
 
-#include "windows/flat/gdi.h"
+#include "windows/flat/drawing.h"
 
 namespace dravik::windows {
 

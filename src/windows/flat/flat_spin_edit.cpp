@@ -10,7 +10,6 @@ namespace dravik::windows {
 namespace {
 
 constexpr int kButtonsWidth = 11;
-constexpr UINT_PTR kRepeatTimer = 1;
 constexpr UINT kFirstRepeatMs = 400;
 constexpr UINT kRepeatMs = 100;
 
@@ -49,7 +48,7 @@ bool TFlatSpinEditInteger::HandleOwn(HWND edit, UINT message, WPARAM wParam, LPA
       OnButtonDown(edit, ScreenPointOf(lParam));
       return true;
     case WM_TIMER:
-      if (wParam != kRepeatTimer) return false;
+      if (!repeat_.Is(wParam)) return false;
       OnRepeat(edit);
       return true;
     case WM_LBUTTONUP:
@@ -60,7 +59,7 @@ bool TFlatSpinEditInteger::HandleOwn(HWND edit, UINT message, WPARAM wParam, LPA
       return held_ != 0;
     case WM_CAPTURECHANGED:
       if (held_ == 0) return false;
-      StopRepeat(edit);
+      StopRepeat();
       return true;
     case WM_KEYDOWN:
       if (wParam != VK_UP && wParam != VK_DOWN) return false;
@@ -97,20 +96,20 @@ void TFlatSpinEditInteger::OnButtonDown(HWND edit, POINT screen) {
   SetFocus(edit);
   SetCapture(edit);
   events_.step(held_);
-  SetTimer(edit, kRepeatTimer, kFirstRepeatMs, nullptr);
+  repeat_.Start(edit, kFirstRepeatMs);
 }
 
 // A held button repeats only while the cursor is still over it.
 void TFlatSpinEditInteger::OnRepeat(HWND edit) {
-  SetTimer(edit, kRepeatTimer, kRepeatMs, nullptr);
+  repeat_.Start(edit, kRepeatMs);
   POINT cursor{};
   GetCursorPos(&cursor);
   if (ButtonAt(edit, cursor) == held_) events_.step(held_);
 }
 
-void TFlatSpinEditInteger::StopRepeat(HWND edit) {
+void TFlatSpinEditInteger::StopRepeat() {
   held_ = 0;
-  KillTimer(edit, kRepeatTimer);
+  repeat_.Stop();
 }
 
 }  // namespace dravik::windows

@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include "windows/flat/flat_edit.h"
+#include "windows/flat/window_timer.h"
 
 namespace dravik::windows {
 
@@ -36,11 +37,12 @@ class TFlatSpinEditInteger : public TFlatEdit {
   bool Accepts(char typed) const;
   void OnButtonDown(HWND edit, POINT screen);
   void OnRepeat(HWND edit);
-  void StopRepeat(HWND edit);
+  void StopRepeat();
 
   char decimalSeparator_;
   SpinEvents events_;
   int held_ = 0;  // the button held down, as ButtonAt
+  WindowTimer repeat_{1};
 };
 
 }  // namespace dravik::windows

@@ -3,7 +3,7 @@
 #include <array>
 
 #include "core/associations/fixed_extensions.h"
-#include "windows/flat/gdi.h"
+#include "windows/flat/drawing.h"
 
 namespace dravik::windows {
 

@@ -35,13 +35,10 @@ std::string WindowText(HWND window) {
 }
 
 RECT FitToText(HWND parent, RECT place, const std::string& text, HFONT font) {
-  const HDC dc = GetDC(parent);
+  const ClientDc dc(parent);
+  const Selection selected(dc.Get(), font);
   RECT measured{0, 0, 0, 0};
-  {
-    const Selection selected(dc, font);
-    DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &measured, kTextFormat | DT_SINGLELINE | DT_CALCRECT);
-  }
-  ReleaseDC(parent, dc);
+  DrawTextA(dc.Get(), text.c_str(), static_cast<int>(text.size()), &measured, kTextFormat | DT_SINGLELINE | DT_CALCRECT);
   return {place.left, place.top, place.left + measured.right, place.top + measured.bottom};
 }
 
@@ -92,18 +89,15 @@ LRESULT MovingLabel::HandleMessage(HWND window, UINT message, WPARAM wParam, LPA
 }
 
 void MovingLabel::Paint(HWND window) const {
-  const PaintScope paint(window);
-  RECT client{};
-  GetClientRect(window, &client);
-  const BufferedPaint buffer(paint.Dc(), client);
-  FillSolid(buffer.Dc(), client, style_.background);
+  const BufferedPaint paint(window, style_.background);
   const std::string text = WindowText(window);
   if (style_.look == LabelLook::Glyph) {
-    PaintGlyph(buffer.Dc(), client, text.empty() ? '\0' : text.front());
+    PaintGlyph(paint.Dc(), paint.Client(), text.empty() ? '\0' : text.front());
     return;
   }
-  const RECT area = style_.look == LabelLook::WrappedText ? CentredLines(buffer.Dc(), text, client) : client;
-  DrawTextIn(buffer.Dc(), text.c_str(), static_cast<int>(text.size()), area, FormatOf(style_.look), kInkColour,
+  const RECT& client = paint.Client();
+  const RECT area = style_.look == LabelLook::WrappedText ? CentredLines(paint.Dc(), text, client) : client;
+  DrawTextIn(paint.Dc(), text.c_str(), static_cast<int>(text.size()), area, FormatOf(style_.look), kInkColour,
              CurrentFont());
 }
 

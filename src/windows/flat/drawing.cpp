@@ -1,12 +1,14 @@
-#include "windows/flat/gdi.h"
+#include "windows/flat/drawing.h"
 
 #include <array>
+
+#include "windows/flat/window_geometry.h"
 
 namespace dravik::windows {
 
 namespace {
 
-HFONT MakeFont(int height, int weight, bool underlined) {
+GdiObject<HFONT> MakeFont(int height, int weight, bool underlined) {
   LOGFONTA font{};
   font.lfHeight = height;
   font.lfWeight = weight;
@@ -14,36 +16,32 @@ HFONT MakeFont(int height, int weight, bool underlined) {
   font.lfCharSet = DEFAULT_CHARSET;
   font.lfQuality = DEFAULT_QUALITY;
   lstrcpynA(font.lfFaceName, kFontFace, LF_FACESIZE);
-  return CreateFontIndirectA(&font);
+  return GdiObject<HFONT>(CreateFontIndirectA(&font));
 }
 
 }  // namespace
 
 HFONT Font(FontKind kind) {
-  static const std::array<HFONT, 4> fonts = {
+  static const std::array<GdiObject<HFONT>, 4> fonts = {
       MakeFont(kTextHeight, FW_NORMAL, false),
       MakeFont(kTextHeight, FW_NORMAL, true),
       MakeFont(kTitleHeight, FW_BOLD, false),
       MakeFont(kBadgeHeight, FW_BOLD, false),
   };
-  return fonts[static_cast<std::size_t>(kind)];
+  return fonts[static_cast<std::size_t>(kind)].Get();
 }
 
-BufferedPaint::BufferedPaint(HDC target, const RECT& area)
-    : target_(target),
-      area_(area),
-      memory_(CreateCompatibleDC(target)),
-      bitmap_(CreateCompatibleBitmap(target, area.right - area.left, area.bottom - area.top)),
-      previousBitmap_(SelectObject(memory_, bitmap_)) {
-  SetWindowOrgEx(memory_, area.left, area.top, nullptr);
+BufferedPaint::BufferedPaint(HWND window, COLORREF background)
+    : paint_(window),
+      client_(ClientArea(window)),
+      memory_(paint_.Get()),
+      picture_(paint_.Get(), client_.right, client_.bottom),
+      selected_(memory_.Get(), picture_.Get()) {
+  FillSolid(memory_.Get(), client_, background);
 }
 
 BufferedPaint::~BufferedPaint() {
-  SetWindowOrgEx(memory_, 0, 0, nullptr);
-  BitBlt(target_, area_.left, area_.top, area_.right - area_.left, area_.bottom - area_.top, memory_, 0, 0, SRCCOPY);
-  SelectObject(memory_, previousBitmap_);
-  DeleteObject(bitmap_);
-  DeleteDC(memory_);
+  BitBlt(paint_.Get(), 0, 0, client_.right, client_.bottom, memory_.Get(), 0, 0, SRCCOPY);
 }
 
 void FillSolid(HDC dc, const RECT& area, COLORREF colour) {
