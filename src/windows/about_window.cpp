@@ -71,13 +71,8 @@ AboutWindow::~AboutWindow() {
 bool AboutWindow::Create(HINSTANCE instance, HWND owner) {
   form_.FormCreate();
   owner_ = owner;
-  WNDCLASSEXA windowClass{};
-  windowClass.cbSize = sizeof(windowClass);
-  windowClass.lpfnWndProc = RouteToWindow<AboutWindow>;
-  windowClass.hInstance = instance;
-  windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
-  windowClass.lpszClassName = kClassName;
-  if (RegisterClassExA(&windowClass) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
+  if (!RegisterWindowClass(instance, kClassName, RouteToWindow<AboutWindow>, LoadCursor(nullptr, IDC_ARROW)))
+    return false;
   return CreateWindowExA(0, kClassName, kCaption, kWindowStyle, 0, 0, kClientWidth, kClientHeight, owner, nullptr,
                          instance, this) != nullptr;
 }
@@ -135,7 +130,6 @@ LRESULT AboutWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPA
       EndModal();
       return 0;
     case WM_NCDESTROY:
-      SetWindowLongPtrA(window, GWLP_USERDATA, 0);
       window_ = nullptr;
       shown_ = false;
       break;

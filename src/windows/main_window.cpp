@@ -156,14 +156,9 @@ MainWindow::~MainWindow() {
 }
 
 bool MainWindow::Create(HINSTANCE instance) {
-  WNDCLASSEXA windowClass{};
-  windowClass.cbSize = sizeof(windowClass);
-  windowClass.lpfnWndProc = RouteToWindow<MainWindow>;
-  windowClass.hInstance = instance;
-  windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
-  windowClass.lpszClassName = kClassName;
-  if (RegisterClassExA(&windowClass) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
-  if (!taskbar_.Create(instance)) return false;
+  if (!RegisterWindowClass(instance, kClassName, RouteToWindow<MainWindow>, LoadCursor(nullptr, IDC_ARROW)) ||
+      !taskbar_.Create(instance))
+    return false;
   const core::MainWindowState& state = form_.State();
   if (CreateWindowExA(0, kClassName, kCaption, kWindowStyle, 0, 0, state.clientWidth, state.clientHeight,
                       taskbar_.Handle(), nullptr, instance, this) == nullptr)
@@ -195,16 +190,6 @@ LRESULT MainWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPAR
       return 0;
     case WM_ERASEBKGND:
       return 1;
-    case WM_CTLCOLOREDIT:
-      if (const HBRUSH brush = TFlatEdit::ControlColour(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam)))
-        return reinterpret_cast<LRESULT>(brush);
-      break;
-    case WM_MEASUREITEM:
-      reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight = TFlatListBox::kItemHeight;
-      return TRUE;
-    case WM_DRAWITEM:
-      TFlatListBox::OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
-      return TRUE;
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN:
@@ -235,8 +220,6 @@ LRESULT MainWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPAR
       PostQuitMessage(0);
       return 0;
     case WM_NCDESTROY:
-      // The last message of the window: nothing may reach this object through it afterwards.
-      SetWindowLongPtrA(window, GWLP_USERDATA, 0);
       window_ = nullptr;
       controls_ = {};
       break;

@@ -1,6 +1,9 @@
 #include "windows/script_watchdog.h"
 
 #include "core/messages.h"
+#include "windows/flat/drawing.h"
+#include "windows/flat/flat_control.h"
+#include "windows/flat/static_text.h"
 #include "windows/flat/window_geometry.h"
 #include "windows/top_level_window.h"
 
@@ -18,13 +21,8 @@ constexpr RECT kStopPlace{125, 62, 215, 88};
 constexpr UINT kChanged = WM_APP + 1;
 constexpr UINT kEnd = WM_APP + 2;
 
-HWND CreateControl(HWND parent, const char* className, int id, const RECT& place, DWORD style, const char* text) {
-  const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE));
-  const HWND control = CreateWindowExA(0, className, text, WS_CHILD | WS_VISIBLE | style, place.left, place.top,
-                                       place.right - place.left, place.bottom - place.top, parent,
-                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+void UseTextFont(HWND control) {
   SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(Font(FontKind::Text)), FALSE);
-  return control;
 }
 
 }  // namespace
@@ -59,13 +57,8 @@ void ScriptWatchdog::Run(HINSTANCE instance, std::promise<void>& ready) {
 }
 
 bool ScriptWatchdog::CreateWindowOnThisThread(HINSTANCE instance) {
-  WNDCLASSEXA windowClass{};
-  windowClass.cbSize = sizeof(windowClass);
-  windowClass.lpfnWndProc = RouteToWindow<ScriptWatchdog>;
-  windowClass.hInstance = instance;
-  windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
-  windowClass.lpszClassName = kClassName;
-  if (RegisterClassExA(&windowClass) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
+  if (!RegisterWindowClass(instance, kClassName, RouteToWindow<ScriptWatchdog>, LoadCursor(nullptr, IDC_ARROW)))
+    return false;
   RECT frame{0, 0, kClientWidth, kClientHeight};
   AdjustWindowRectEx(&frame, kWindowStyle, FALSE, kWindowExStyle);
   const std::string title(core::kApplicationTitle);
@@ -97,10 +90,6 @@ LRESULT ScriptWatchdog::HandleMessage(HWND window, UINT message, WPARAM wParam, 
     case WM_ERASEBKGND:
       FillSolid(reinterpret_cast<HDC>(wParam), ClientArea(window), kBackgroundColour);
       return 1;
-    case WM_CTLCOLORSTATIC:
-      SetTextColor(reinterpret_cast<HDC>(wParam), kInkColour);
-      SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
-      return reinterpret_cast<LRESULT>(background_.Get());
     case WM_CLOSE:
       return 0;
     case kEnd:
@@ -110,17 +99,15 @@ LRESULT ScriptWatchdog::HandleMessage(HWND window, UINT message, WPARAM wParam, 
       offerTimer_.Stop();  // here, on the window's own thread
       PostQuitMessage(0);
       return 0;
-    case WM_NCDESTROY:
-      SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-      break;
   }
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
 void ScriptWatchdog::OnCreate() {
-  CreateControl(window_, "STATIC", kTextId, kTextPlace, SS_LEFT | SS_NOPREFIX, "");
+  UseTextFont(StaticText::Create(window_, kTextId, kTextPlace, "", WS_VISIBLE | SS_LEFT | SS_NOPREFIX));
   const std::string stop(core::kStopScript);
-  CreateControl(window_, "BUTTON", kStopId, kStopPlace, WS_TABSTOP | BS_DEFPUSHBUTTON, stop.c_str());
+  UseTextFont(CreateChildWindow("BUTTON", window_, kStopId, kStopPlace, stop.c_str(),
+                                WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON));
 }
 
 // Shown once the innermost script has been busy for the delay; until then a timer looks again

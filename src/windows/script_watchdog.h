@@ -18,7 +18,6 @@
 
 #include "core/platform/clock.h"
 #include "core/script_host/script_runs.h"
-#include "windows/flat/drawing.h"
 #include "windows/flat/window_timer.h"
 
 namespace dravik::windows {
@@ -57,7 +56,6 @@ class ScriptWatchdog {
   core::ScriptRuns& runs_;
   core::Clock& clock_;
   const std::uint32_t delayMs_;
-  const SolidBrush background_{kBackgroundColour};
   HWND window_ = nullptr;  // written by the thread before it tells that it is ready, then kept
   WindowTimer offerTimer_{1};  // the delay's end, while the busy script has not reached it
   std::thread thread_;

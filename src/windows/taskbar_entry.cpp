@@ -20,13 +20,9 @@ TaskbarEntry::~TaskbarEntry() {
 }
 
 bool TaskbarEntry::Create(HINSTANCE instance) {
-  WNDCLASSEXA windowClass{};
-  windowClass.cbSize = sizeof(windowClass);
-  windowClass.lpfnWndProc = RouteToWindow<TaskbarEntry>;
-  windowClass.hInstance = instance;
-  windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(kProgramIconId));
-  windowClass.lpszClassName = kClassName;
-  if (RegisterClassExA(&windowClass) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
+  if (!RegisterWindowClass(instance, kClassName, RouteToWindow<TaskbarEntry>, nullptr,
+                           LoadIconA(instance, MAKEINTRESOURCEA(kProgramIconId))))
+    return false;
   const std::string title(core::kApplicationTitle);
   return CreateWindowExA(WS_EX_APPWINDOW, kClassName, title.c_str(), WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                          instance, this) != nullptr;
@@ -50,7 +46,6 @@ LRESULT TaskbarEntry::HandleMessage(HWND window, UINT message, WPARAM wParam, LP
       ActivateTarget();
       return 0;
     case WM_NCDESTROY:
-      SetWindowLongPtrA(window, GWLP_USERDATA, 0);
       window_ = nullptr;
       break;
   }

@@ -45,6 +45,13 @@ class BufferedPaint {
   Selection selected_;
 };
 
+// A system control's answer to its parent's question for its colours: ink text on `background`.
+// The text's own background (a colour, or none) is the control's to set.
+inline LRESULT InkOn(HDC dc, const SolidBrush& background) {
+  SetTextColor(dc, kInkColour);
+  return reinterpret_cast<LRESULT>(background.Get());
+}
+
 void FillSolid(HDC dc, const RECT& area, COLORREF colour);
 // A one-pixel frame just inside `area`.
 void FrameSolid(HDC dc, const RECT& area, COLORREF colour);

@@ -3,7 +3,6 @@
 #include <array>
 #include <memory>
 
-#include "windows/flat/own_window.h"
 
 namespace dravik::windows {
 
@@ -15,8 +14,8 @@ constexpr int kCaptionGap = 5;
 }  // namespace
 
 HWND TFlatCheckBox::Create(HWND parent, int id, const RECT& place, const std::string& caption, COLORREF background) {
-  return OwnWindow<TFlatCheckBox>::Create(std::make_unique<TFlatCheckBox>(background), parent, id, place,
-                                          caption.c_str(), WS_TABSTOP);
+  return CreateControlWindow(std::make_unique<TFlatCheckBox>(background), parent, id, place, caption.c_str(),
+                             WS_TABSTOP);
 }
 
 LRESULT TFlatCheckBox::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -8,17 +8,18 @@
 #include <windows.h>
 
 #include "windows/flat/drawing.h"
+#include "windows/flat/flat_control.h"
 
 namespace dravik::windows {
 
-class TFlatCheckBox {
+class TFlatCheckBox : public FlatControl {
  public:
   static constexpr const char* kClassName = "DravikFlatCheckBox";
 
   static HWND Create(HWND parent, int id, const RECT& place, const std::string& caption, COLORREF background);
 
   explicit TFlatCheckBox(COLORREF background) : background_(background) {}
-  LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
 
   COLORREF ColorBorder = kInkColour;
   COLORREF ColorCheck = kInkColour;

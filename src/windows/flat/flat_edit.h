@@ -1,32 +1,27 @@
 #pragma once
 // TFlatEdit: a standard single-line edit field drawn flat. The field keeps all its own editing
 // behaviour; this draws its frame (a one-pixel border with a one-pixel frame of the window's
-// background inside) and chooses its background, and gives derived fields room at the right end
-// of the frame for buttons of their own.
-//
-// The parent must answer WM_CTLCOLOREDIT of its flat fields with TFlatEdit::ControlColour.
+// background inside), answers its parent's question for its colours, and gives derived fields
+// room at the right end of the frame for buttons of their own.
 
 #include <memory>
+#include <optional>
 
 #include <windows.h>
 
 #include "windows/flat/drawing.h"
+#include "windows/flat/flat_control.h"
 
 namespace dravik::windows {
 
-class TFlatEdit {
+class TFlatEdit : public FlatControl {
  public:
-  // Creates an edit field with `style` (besides WS_CHILD) and makes it flat.
-  static HWND Create(HWND parent, int id, const RECT& place, DWORD style);
-  // Makes `edit` flat with `flat`, which the field owns from then on.
-  static void Attach(HWND edit, std::unique_ptr<TFlatEdit> flat);
-  // The background brush of `edit` (text colours set into dc), or nullptr for other fields.
-  static HBRUSH ControlColour(HWND edit, HDC dc);
+  // Creates an edit field with `style` (besides WS_CHILD), dressed by `flat`.
+  static HWND Create(HWND parent, int id, const RECT& place, DWORD style,
+                     std::unique_ptr<TFlatEdit> flat = std::make_unique<TFlatEdit>());
 
-  TFlatEdit() = default;
-  virtual ~TFlatEdit() = default;
-  TFlatEdit(const TFlatEdit&) = delete;
-  TFlatEdit& operator=(const TFlatEdit&) = delete;
+  LRESULT HandleMessage(HWND edit, UINT message, WPARAM wParam, LPARAM lParam) override;
+  std::optional<LRESULT> OnReflected(HWND edit, UINT message, WPARAM wParam, LPARAM lParam) override;
 
   COLORREF ColorBorder = kInkColour;
 
@@ -38,21 +33,12 @@ class TFlatEdit {
   virtual bool HandleOwn(HWND, UINT, WPARAM, LPARAM, LRESULT&) { return false; }
   // The buttons' area in window coordinates (the window's top left is 0, 0).
   RECT ButtonsArea(HWND edit) const;
-  // Draws the frame and the buttons now, outside a WM_NCPAINT.
-  void PaintFrame(HWND edit) const;
 
  private:
-  static LRESULT CALLBACK SubclassProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                                       DWORD_PTR self);
-  LRESULT HandleMessage(HWND edit, UINT message, WPARAM wParam, LPARAM lParam);
   void OnCalcSize(LPARAM lParam) const;
-  void OnMouseMove(HWND edit);
-  void SetHovered(HWND edit, bool hovered);
-  bool ShowsFocused(HWND edit) const;
+  void PaintFrame(HWND edit) const;
 
-  SolidBrush flatBrush_{kFieldColour};
-  SolidBrush focusedBrush_{kFieldColour};
-  bool hovered_ = false;
+  SolidBrush fieldBrush_{kFieldColour};
 };
 
 }  // namespace dravik::windows

@@ -3,16 +3,15 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 
-#include "windows/flat/own_window.h"
 #include "windows/flat/window_geometry.h"
 
 namespace dravik::windows {
 
 namespace {
 
-constexpr UINT_PTR kSubclassId = 0x464C4C42;
 constexpr int kBandHeight = 11;
 constexpr int kTextInset = 3;
 constexpr UINT kRepeatMs = 100;
@@ -49,24 +48,19 @@ bool ChangesEntries(UINT message) {
 HWND TFlatListBox::Create(HWND parent, int id, const RECT& place) {
   const HWND list = CreateChildWindow("LISTBOX", parent, id, place, "", kListStyle);
   if (list == nullptr) return nullptr;
+  // The list asked its parent for the entries' height while it was being made, before this
+  // control was there to answer; it is told now.
   SendMessageA(list, LB_SETITEMHEIGHT, 0, kItemHeight);
-  SetWindowSubclass(list, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(new TFlatListBox));
-  // The bands are part of the frame, which the list measures again now.
-  SetWindowPos(list, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+  // Its bands are part of its frame, which attaching measures again.
+  AttachToSystemControl(list, std::make_unique<TFlatListBox>());
   return list;
 }
 
-void TFlatListBox::OnDrawItem(const DRAWITEMSTRUCT& item) { InvalidateRect(item.hwndItem, nullptr, FALSE); }
-
-LRESULT CALLBACK TFlatListBox::SubclassProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                                            DWORD_PTR self) {
-  auto* flat = reinterpret_cast<TFlatListBox*>(self);
-  if (message == WM_NCDESTROY) {
-    RemoveWindowSubclass(list, SubclassProc, id);
-    delete flat;
-    return DefSubclassProc(list, message, wParam, lParam);
-  }
-  return flat->HandleMessage(list, message, wParam, lParam);
+// A part of the list changed: the list repaints itself whole.
+std::optional<LRESULT> TFlatListBox::OnReflected(HWND list, UINT message, WPARAM, LPARAM) {
+  if (message != WM_DRAWITEM) return std::nullopt;
+  InvalidateRect(list, nullptr, FALSE);
+  return TRUE;
 }
 
 LRESULT TFlatListBox::HandleMessage(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {

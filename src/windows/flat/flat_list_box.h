@@ -4,23 +4,27 @@
 // selection by click and LBN_SELCHANGE; its keys and the mouse wheel only scroll. The owner keeps
 // the entries in the order it wants shown.
 //
-// The parent must answer WM_MEASUREITEM with kItemHeight and pass WM_DRAWITEM of the list to
-// TFlatListBox::OnDrawItem: the list paints itself whole, double-buffered.
+// The list paints itself whole, double-buffered: the WM_DRAWITEM its parent receives for a changed
+// entry comes back to it and repaints it all.
+
+#include <optional>
 
 #include <windows.h>
 
 #include "windows/flat/drawing.h"
+#include "windows/flat/flat_control.h"
 #include "windows/flat/window_timer.h"
 
 namespace dravik::windows {
 
-class TFlatListBox {
+class TFlatListBox : public FlatControl {
  public:
   static constexpr int kItemHeight = 17;
 
   static HWND Create(HWND parent, int id, const RECT& place);
-  // A part of the list changed: the list repaints itself whole.
-  static void OnDrawItem(const DRAWITEMSTRUCT& item);
+
+  LRESULT HandleMessage(HWND list, UINT message, WPARAM wParam, LPARAM lParam) override;
+  std::optional<LRESULT> OnReflected(HWND list, UINT message, WPARAM wParam, LPARAM lParam) override;
 
   COLORREF ColorBorder = kInkColour;
   COLORREF ColorArrow = kInkColour;
@@ -30,9 +34,6 @@ class TFlatListBox {
  private:
   enum class Band { None, Up, Down };
 
-  static LRESULT CALLBACK SubclassProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                                       DWORD_PTR self);
-  LRESULT HandleMessage(HWND list, UINT message, WPARAM wParam, LPARAM lParam);
   bool OnKeyDown(HWND list, WPARAM key);
   void OnWheel(HWND list, int delta);
   void OnBandDown(HWND list, Band band);

@@ -3,7 +3,6 @@
 #include <array>
 #include <memory>
 
-#include "windows/flat/own_window.h"
 
 namespace dravik::windows {
 
@@ -20,9 +19,8 @@ POINT ScreenPointOf(LPARAM lParam) {
 }  // namespace
 
 HWND TFlatSpinEditInteger::Create(HWND parent, int id, const RECT& place, char decimalSeparator, SpinEvents events) {
-  const HWND edit = CreateChildWindow("EDIT", parent, id, place, "", WS_TABSTOP | ES_AUTOHSCROLL);
-  if (edit != nullptr) Attach(edit, std::make_unique<TFlatSpinEditInteger>(decimalSeparator, std::move(events)));
-  return edit;
+  return TFlatEdit::Create(parent, id, place, WS_TABSTOP | ES_AUTOHSCROLL,
+                           std::make_unique<TFlatSpinEditInteger>(decimalSeparator, std::move(events)));
 }
 
 int TFlatSpinEditInteger::ButtonsWidth() const { return kButtonsWidth; }

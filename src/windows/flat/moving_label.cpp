@@ -4,7 +4,6 @@
 #include <memory>
 
 #include "windows/flat/glyph.h"
-#include "windows/flat/own_window.h"
 
 namespace dravik::windows {
 
@@ -46,7 +45,7 @@ RECT FitToText(HWND parent, RECT place, const std::string& text, HFONT font) {
 
 HWND MovingLabel::Create(HWND parent, int id, RECT place, const std::string& text, const LabelStyle& style) {
   if (place.right == place.left) place = FitToText(parent, place, text, Font(style.font));
-  return OwnWindow<MovingLabel>::Create(std::make_unique<MovingLabel>(style), parent, id, place, text.c_str(), 0);
+  return CreateControlWindow(std::make_unique<MovingLabel>(style), parent, id, place, text.c_str(), 0);
 }
 
 LRESULT MovingLabel::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include "windows/flat/drawing.h"
+#include "windows/flat/flat_control.h"
 
 namespace dravik::windows {
 
@@ -25,7 +26,7 @@ struct LabelStyle {
   bool underlineOnHover = false;
 };
 
-class MovingLabel {
+class MovingLabel : public FlatControl {
  public:
   static constexpr const char* kClassName = "DravikMovingLabel";
 
@@ -33,7 +34,7 @@ class MovingLabel {
   static HWND Create(HWND parent, int id, RECT place, const std::string& text, const LabelStyle& style);
 
   explicit MovingLabel(const LabelStyle& style) : style_(style) {}
-  LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
 
  private:
   void Paint(HWND window) const;
