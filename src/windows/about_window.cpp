@@ -1,11 +1,12 @@
 #include "windows/about_window.h"
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 
-#include "windows/flat/flat_panel.h"
 #include "windows/flat/drawing.h"
+#include "windows/flat/flat_panel.h"
 #include "windows/flat/moving_label.h"
 
 namespace dravik::windows {
@@ -110,6 +111,7 @@ void AboutWindow::RunModalLoop() {
 }
 
 LRESULT AboutWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (const std::optional<LRESULT> painted = AnswerPaint(message, [this] { OnPaint(); })) return *painted;
   switch (message) {
     case WM_NCCREATE:
       window_ = window;
@@ -117,11 +119,6 @@ LRESULT AboutWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPA
     case WM_CREATE:
       OnCreate();
       return 0;
-    case WM_PAINT:
-      OnPaint();
-      return 0;
-    case WM_ERASEBKGND:
-      return 1;
     case WM_COMMAND:
       if (HIWORD(wParam) == BN_CLICKED) OnCommand(LOWORD(wParam));
       return 0;

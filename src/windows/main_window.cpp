@@ -5,12 +5,14 @@
 
 #include <optional>
 
+#include "windows/flat/drawing.h"
 #include "windows/flat/flat_check_box.h"
+#include "windows/flat/flat_control.h"
 #include "windows/flat/flat_edit.h"
 #include "windows/flat/flat_list_box.h"
 #include "windows/flat/flat_spin_edit.h"
-#include "windows/flat/drawing.h"
 #include "windows/flat/moving_label.h"
+#include "windows/flat/window_geometry.h"
 #include "windows/pictures.h"
 
 namespace dravik::windows {
@@ -28,17 +30,9 @@ constexpr RECT kTitleStrip{5, 10, 5 + 471, 10 + 36};
 constexpr POINT kTitleText{15, 16};
 constexpr POINT kProgramPicture{120, 15};
 
-std::string TextOf(HWND control) {
-  const int length = GetWindowTextLengthA(control);
-  std::string text(static_cast<std::size_t>(length) + 1, '\0');
-  const int copied = GetWindowTextA(control, text.data(), length + 1);
-  text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
-  return text;
-}
-
 // Only a changed text is set: setting an edit field's text moves its caret to the start.
 void ShowText(HWND control, const std::string& text) {
-  if (TextOf(control) != text) SetWindowTextA(control, text.c_str());
+  if (WindowText(control) != text) SetWindowTextA(control, text.c_str());
 }
 
 bool IsSubclassed(int id) { return id != kNoId; }
@@ -83,11 +77,10 @@ int PanelWidth(Panel panel) {
 // A label measured to its text ends inside its panel's frame, however wide the font sets it.
 void KeepInsidePanel(HWND control, const ControlPlace& place) {
   constexpr int kFrameMargin = 2;
-  RECT bounds{};
-  GetWindowRect(control, &bounds);
+  const RECT bounds = WindowArea(control);
   const int limit = PanelWidth(place.panel) - kFrameMargin - place.x;
-  if (bounds.right - bounds.left <= limit) return;
-  SetWindowPos(control, nullptr, 0, 0, limit, bounds.bottom - bounds.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  if (bounds.right <= limit) return;
+  SetWindowPos(control, nullptr, 0, 0, limit, bounds.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 COLORREF BackgroundOf(Panel panel) { return InnerPanel(panel) != nullptr ? kFieldColour : kBackgroundColour; }
@@ -145,8 +138,6 @@ core::KeyPlace KeyPlaceOf(int id) {
   }
 }
 
-POINT PointOf(LPARAM lParam) { return {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))}; }
-
 }  // namespace
 
 MainWindow::MainWindow(core::TForm1& form, char decimalSeparator) : form_(form), decimalSeparator_(decimalSeparator) {}
@@ -178,6 +169,7 @@ void MainWindow::Show(int showCommand) {
 }
 
 LRESULT MainWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (const std::optional<LRESULT> painted = AnswerPaint(message, [this] { OnPaint(); })) return *painted;
   switch (message) {
     case WM_NCCREATE:
       window_ = window;
@@ -185,11 +177,6 @@ LRESULT MainWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPAR
     case WM_CREATE:
       OnCreate();
       return 0;
-    case WM_PAINT:
-      OnPaint();
-      return 0;
-    case WM_ERASEBKGND:
-      return 1;
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN:
@@ -234,7 +221,7 @@ void MainWindow::OnCreate() {
     if (control == nullptr) continue;
     controls_[index] = control;
     KeepInsidePanel(control, place);
-    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(Font(FontKind::Text)), FALSE);
+    UseFont(control, FontKind::Text);
     if (IsSubclassed(place.id)) {
       SetWindowSubclass(control, ControlProc, static_cast<UINT_PTR>(place.id), reinterpret_cast<DWORD_PTR>(this));
     }
@@ -330,7 +317,7 @@ void MainWindow::OnImageNumberLeft() {
   const HWND field = Control(kImageNumberId);
   if (field == nullptr) return;
   core::ImageNumberField& imageNumber = form_.State().imageNumber;
-  imageNumber.text = TextOf(field);
+  imageNumber.text = WindowText(field);
   imageNumber.ApplyRange();
   ShowText(field, imageNumber.text);
 }
@@ -433,8 +420,8 @@ void MainWindow::CollectInput() {
   // While the window is being destroyed its controls are gone and have nothing to give.
   if (window_ == nullptr || Control(kOneDriveId) == nullptr) return;
   core::MainWindowState& state = form_.State();
-  state.extensionField = TextOf(Control(kExtensionFieldId));
-  state.imageNumber.text = TextOf(Control(kImageNumberId));
+  state.extensionField = WindowText(Control(kExtensionFieldId));
+  state.imageNumber.text = WindowText(Control(kImageNumberId));
   state.oneDrive = SendMessageA(Control(kOneDriveId), BM_GETCHECK, 0, 0) == BST_CHECKED;
   state.extensions.Select(static_cast<int>(SendMessageA(Control(kExtensionListId), LB_GETCURSEL, 0, 0)));
 }
@@ -449,8 +436,7 @@ void MainWindow::ShowState() {
 
 void MainWindow::ShowLayout() {
   const core::MainWindowState& state = form_.State();
-  RECT client{};
-  GetClientRect(window_, &client);
+  const RECT client = ClientArea(window_);
   if (client.right != state.clientWidth || client.bottom != state.clientHeight) {
     SetWindowPos(window_, nullptr, 0, 0, state.clientWidth, state.clientHeight,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);

@@ -21,10 +21,6 @@ constexpr RECT kStopPlace{125, 62, 215, 88};
 constexpr UINT kChanged = WM_APP + 1;
 constexpr UINT kEnd = WM_APP + 2;
 
-void UseTextFont(HWND control) {
-  SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(Font(FontKind::Text)), FALSE);
-}
-
 }  // namespace
 
 ScriptWatchdog::ScriptWatchdog(core::ScriptRuns& runs, core::Clock& clock, HINSTANCE instance, std::uint32_t delayMs)
@@ -104,10 +100,11 @@ LRESULT ScriptWatchdog::HandleMessage(HWND window, UINT message, WPARAM wParam, 
 }
 
 void ScriptWatchdog::OnCreate() {
-  UseTextFont(StaticText::Create(window_, kTextId, kTextPlace, "", WS_VISIBLE | SS_LEFT | SS_NOPREFIX));
+  UseFont(StaticText::Create(window_, kTextId, kTextPlace, "", WS_VISIBLE | SS_LEFT | SS_NOPREFIX), FontKind::Text);
   const std::string stop(core::kStopScript);
-  UseTextFont(CreateChildWindow("BUTTON", window_, kStopId, kStopPlace, stop.c_str(),
-                                WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON));
+  UseFont(CreateChildWindow("BUTTON", window_, kStopId, kStopPlace, stop.c_str(),
+                            WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON),
+          FontKind::Text);
 }
 
 // Shown once the innermost script has been busy for the delay; until then a timer looks again

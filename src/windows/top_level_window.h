@@ -4,18 +4,16 @@
 
 #include <windows.h>
 
+#include "windows/flat/window_geometry.h"
 #include "windows/flat/window_procedure.h"
 
 namespace dravik::windows {
 
 // Moves window so that its frame is centred on the primary screen; its size stays.
 inline void CentreOnScreen(HWND window) {
-  RECT frame{};
-  GetWindowRect(window, &frame);
-  const int width = frame.right - frame.left;
-  const int height = frame.bottom - frame.top;
-  SetWindowPos(window, nullptr, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-               (GetSystemMetrics(SM_CYSCREEN) - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  const RECT size = WindowArea(window);
+  SetWindowPos(window, nullptr, (GetSystemMetrics(SM_CXSCREEN) - size.right) / 2,
+               (GetSystemMetrics(SM_CYSCREEN) - size.bottom) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 }  // namespace dravik::windows

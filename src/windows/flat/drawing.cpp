@@ -31,6 +31,10 @@ HFONT Font(FontKind kind) {
   return fonts[static_cast<std::size_t>(kind)].Get();
 }
 
+void UseFont(HWND control, FontKind kind) {
+  SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(Font(kind)), FALSE);
+}
+
 BufferedPaint::BufferedPaint(HWND window, COLORREF background)
     : paint_(window),
       client_(ClientArea(window)),

@@ -2,6 +2,8 @@
 // How the flat windows draw: their colours and fonts, the shapes every control shares, and the
 // double-buffered paint of a window that draws every pixel of its client area itself.
 
+#include <optional>
+
 #include <windows.h>
 
 #include "windows/flat/gdi_scope.h"
@@ -24,6 +26,8 @@ enum class FontKind { Text, Underlined, Title, Badge };
 
 // The program's fonts, made once at first use and deleted when the program ends.
 HFONT Font(FontKind kind);
+// Makes a control draw its text in the font of `kind`.
+void UseFont(HWND control, FontKind kind);
 
 // A window's WM_PAINT: draw into Dc(), an off-screen picture of the client area that starts
 // filled with `background`. The destructor copies it onto the window in one step, so that nothing
@@ -44,6 +48,17 @@ class BufferedPaint {
   CompatibleBitmap picture_;
   Selection selected_;
 };
+
+// What a window painting itself whole with BufferedPaint answers to the paint messages:
+// WM_ERASEBKGND is done (erasing first would only flicker), and WM_PAINT is paint()'s. Nothing
+// for other messages.
+template <typename Paint>
+std::optional<LRESULT> AnswerPaint(UINT message, Paint&& paint) {
+  if (message == WM_ERASEBKGND) return 1;
+  if (message != WM_PAINT) return std::nullopt;
+  paint();
+  return 0;
+}
 
 // A system control's answer to its parent's question for its colours: ink text on `background`.
 // The text's own background (a colour, or none) is the control's to set.

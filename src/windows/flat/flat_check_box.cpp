@@ -2,6 +2,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 
 
 namespace dravik::windows {
@@ -19,12 +20,8 @@ HWND TFlatCheckBox::Create(HWND parent, int id, const RECT& place, const std::st
 }
 
 LRESULT TFlatCheckBox::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (const std::optional<LRESULT> painted = AnswerPaint(message, [&] { Paint(window); })) return *painted;
   switch (message) {
-    case WM_PAINT:
-      Paint(window);
-      return 0;
-    case WM_ERASEBKGND:
-      return 1;
     case WM_LBUTTONDOWN:
       SetFocus(window);
       SetCapture(window);
@@ -57,12 +54,11 @@ LRESULT TFlatCheckBox::HandleMessage(HWND window, UINT message, WPARAM wParam, L
 void TFlatCheckBox::Paint(HWND window) const {
   const BufferedPaint paint(window, background_);
   PaintBox(paint.Dc(), paint.Client());
-  char caption[256] = {};
-  const int length = GetWindowTextA(window, caption, static_cast<int>(sizeof(caption)));
+  const std::string caption = WindowText(window);
   RECT text = paint.Client();
   text.left += kBoxSize + kCaptionGap;
-  DrawTextIn(paint.Dc(), caption, length, text, DT_NOPREFIX | DT_SINGLELINE | DT_VCENTER, kInkColour,
-             Font(FontKind::Text));
+  DrawTextIn(paint.Dc(), caption.c_str(), static_cast<int>(caption.size()), text,
+             DT_NOPREFIX | DT_SINGLELINE | DT_VCENTER, kInkColour, Font(FontKind::Text));
 }
 
 void TFlatCheckBox::PaintBox(HDC dc, const RECT& client) const {
@@ -89,18 +85,13 @@ void TFlatCheckBox::SetPressed(HWND window, bool pressed) {
 
 void TFlatCheckBox::OnButtonUp(HWND window, LPARAM lParam) {
   const bool wasPressed = pressed_;
-  ReleaseCapture();
-  RECT client{};
-  GetClientRect(window, &client);
-  const POINT point{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-  if (wasPressed && PtInRect(&client, point)) Toggle(window);
+  if (ReleasedInside(window, lParam) && wasPressed) Toggle(window);
 }
 
 void TFlatCheckBox::Toggle(HWND window) {
   checked_ = !checked_;
   InvalidateRect(window, nullptr, FALSE);
-  SendMessageA(GetParent(window), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(window), BN_CLICKED),
-               reinterpret_cast<LPARAM>(window));
+  NotifyClicked(window);
 }
 
 }  // namespace dravik::windows

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "windows/flat/window_geometry.h"
 #include "windows/flat/window_procedure.h"
 
 namespace dravik::windows {
@@ -49,6 +50,25 @@ HWND CreateControlWindow(const char* className, std::unique_ptr<FlatControl> con
   const HWND window = CreateChildWindow(className, parent, id, place, text, style, owned);
   if (!adopted) delete owned;
   return window;
+}
+
+std::string WindowText(HWND window) {
+  const int length = GetWindowTextLengthA(window);
+  std::string text(static_cast<std::size_t>(length) + 1, '\0');
+  const int copied = GetWindowTextA(window, text.data(), length + 1);
+  text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
+  return text;
+}
+
+bool ReleasedInside(HWND control, LPARAM point) {
+  ReleaseCapture();
+  const RECT client = ClientArea(control);
+  return PtInRect(&client, PointOf(point)) != FALSE;
+}
+
+void NotifyClicked(HWND control) {
+  SendMessageA(GetParent(control), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), BN_CLICKED),
+               reinterpret_cast<LPARAM>(control));
 }
 
 void AttachToSystemControl(HWND window, std::unique_ptr<FlatControl> control) {

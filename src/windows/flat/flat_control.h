@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 
 #include <windows.h>
 
@@ -50,6 +51,15 @@ HWND CreateControlWindow(std::unique_ptr<Control> control, HWND parent, int id, 
                          DWORD style) {
   return CreateControlWindow(Control::kClassName, std::move(control), parent, id, place, text, style);
 }
+
+// A window's text, whatever its length.
+std::string WindowText(HWND window);
+
+// Ends a press that took the mouse: true when the button went up at `point` (a mouse message's)
+// inside the control, as a click does.
+bool ReleasedInside(HWND control, LPARAM point);
+// Tells the control's parent of a click, as a button does: WM_COMMAND with BN_CLICKED.
+void NotifyClicked(HWND control);
 
 // Dresses `window`, a system control, with `control`, which the window owns from then on: the
 // control sees every message first and passes on what it leaves with DefSubclassProc.

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "windows/flat/window_geometry.h"
+
 namespace dravik::windows {
 
 namespace {
@@ -47,17 +49,13 @@ void TFlatEdit::OnCalcSize(LPARAM lParam) const {
 }
 
 RECT TFlatEdit::ButtonsArea(HWND edit) const {
-  RECT window{};
-  GetWindowRect(edit, &window);
-  const int width = window.right - window.left;
-  const int height = window.bottom - window.top;
-  return {width - kFrameWidth - ButtonsWidth(), kFrameWidth, width - kFrameWidth, height - kFrameWidth};
+  const RECT whole = WindowArea(edit);
+  return {whole.right - kFrameWidth - ButtonsWidth(), kFrameWidth, whole.right - kFrameWidth,
+          whole.bottom - kFrameWidth};
 }
 
 void TFlatEdit::PaintFrame(HWND edit) const {
-  RECT window{};
-  GetWindowRect(edit, &window);
-  const RECT whole{0, 0, window.right - window.left, window.bottom - window.top};
+  const RECT whole = WindowArea(edit);
   const WindowDc dc(edit);
   FrameSolid(dc.Get(), whole, ColorBorder);
   const RECT inner{1, 1, whole.right - 1, whole.bottom - 1};

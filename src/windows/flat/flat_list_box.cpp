@@ -29,12 +29,6 @@ std::string EntryText(HWND list, int index) {
   return text;
 }
 
-RECT WholeWindow(HWND list) {
-  RECT window{};
-  GetWindowRect(list, &window);
-  return {0, 0, window.right - window.left, window.bottom - window.top};
-}
-
 RECT UpBand(const RECT& whole) { return {1, 1, whole.right - 1, 1 + kBandHeight}; }
 RECT DownBand(const RECT& whole) { return {1, whole.bottom - 1 - kBandHeight, whole.right - 1, whole.bottom - 1}; }
 
@@ -44,6 +38,8 @@ bool ChangesEntries(UINT message) {
 }
 
 }  // namespace
+
+TFlatListBox::TFlatListBox() : held_(kRepeatMs, kRepeatMs) {}
 
 HWND TFlatListBox::Create(HWND parent, int id, const RECT& place) {
   const HWND list = CreateChildWindow("LISTBOX", parent, id, place, "", kListStyle);
@@ -64,6 +60,8 @@ std::optional<LRESULT> TFlatListBox::OnReflected(HWND list, UINT message, WPARAM
 }
 
 LRESULT TFlatListBox::HandleMessage(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (held_.Handle(list, message, wParam, [&](int band) { return Scroll(list, band); })) return 0;
+  if (const std::optional<LRESULT> painted = AnswerPaint(message, [&] { Paint(list); })) return *painted;
   switch (message) {
     case WM_NCCALCSIZE: {
       // Both forms of the message carry the window's rectangle first.
@@ -75,26 +73,12 @@ LRESULT TFlatListBox::HandleMessage(HWND list, UINT message, WPARAM wParam, LPAR
       PaintFrame(list);
       return 0;
     case WM_NCHITTEST:
-      if (BandAt(list, {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))}) == Band::None) break;
+      if (BandAt(list, PointOf(lParam)) == 0) break;
       return HTBORDER;
     case WM_NCLBUTTONDOWN:
     case WM_NCLBUTTONDBLCLK:
-      OnBandDown(list, BandAt(list, {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))}));
+      OnBandDown(list, BandAt(list, PointOf(lParam)));
       return 0;
-    case WM_TIMER:
-      if (!repeat_.Is(wParam)) break;
-      OnRepeat(list);
-      return 0;
-    case WM_LBUTTONUP:
-      if (held_ == Band::None) break;
-      ReleaseCapture();  // ends the repeat through WM_CAPTURECHANGED
-      return 0;
-    case WM_MOUSEMOVE:
-      if (held_ != Band::None) return 0;
-      break;
-    case WM_CAPTURECHANGED:
-      if (held_ != Band::None) StopRepeat();
-      break;
     case WM_MOUSEWHEEL:
       OnWheel(list, GET_WHEEL_DELTA_WPARAM(wParam));
       return 0;
@@ -103,11 +87,6 @@ LRESULT TFlatListBox::HandleMessage(HWND list, UINT message, WPARAM wParam, LPAR
       break;
     case WM_CHAR:
       return 0;  // a typed letter would select the entry it begins
-    case WM_ERASEBKGND:
-      return 1;
-    case WM_PAINT:
-      Paint(list);
-      return 0;
     default:
       if (!ChangesEntries(message)) break;
       const LRESULT result = DefSubclassProc(list, message, wParam, lParam);
@@ -149,21 +128,11 @@ void TFlatListBox::OnWheel(HWND list, int delta) {
   if (notches != 0) Scroll(list, -notches);
 }
 
-void TFlatListBox::OnBandDown(HWND list, Band band) {
-  if (band == Band::None) return;
-  held_ = band;
-  SetFocus(list);
-  SetCapture(list);
-  if (Scroll(list, band == Band::Up ? -1 : 1)) repeat_.Start(list, kRepeatMs);
-}
-
-void TFlatListBox::OnRepeat(HWND list) {
-  if (!Scroll(list, held_ == Band::Up ? -1 : 1)) repeat_.Stop();
-}
-
-void TFlatListBox::StopRepeat() {
-  held_ = Band::None;
-  repeat_.Stop();
+// A press on the frame beside the bands is taken too, and does nothing.
+void TFlatListBox::OnBandDown(HWND list, int band) {
+  if (band == 0) return;
+  held_.Press(list, band);
+  if (Scroll(list, band)) held_.StartRepeats(list);
 }
 
 bool TFlatListBox::Scroll(HWND list, int entries) const {
@@ -180,16 +149,14 @@ int TFlatListBox::VisibleEntries(HWND list) const {
 
 int TFlatListBox::LastTop(HWND list) const { return std::max(0, Count(list) - VisibleEntries(list)); }
 
-TFlatListBox::Band TFlatListBox::BandAt(HWND list, POINT screen) const {
-  RECT window{};
-  GetWindowRect(list, &window);
-  const POINT point{screen.x - window.left, screen.y - window.top};
-  const RECT whole = WholeWindow(list);
+int TFlatListBox::BandAt(HWND list, POINT screen) const {
+  const POINT point = InWindow(list, screen);
+  const RECT whole = WindowArea(list);
   const RECT up = UpBand(whole);
   const RECT down = DownBand(whole);
-  if (PtInRect(&up, point) != FALSE) return Band::Up;
-  if (PtInRect(&down, point) != FALSE) return Band::Down;
-  return Band::None;
+  if (PtInRect(&up, point) != FALSE) return -1;
+  if (PtInRect(&down, point) != FALSE) return 1;
+  return 0;
 }
 
 void TFlatListBox::Paint(HWND list) const {
@@ -217,7 +184,7 @@ void TFlatListBox::PaintEntry(HWND list, HDC dc, int index, const RECT& area, bo
 }
 
 void TFlatListBox::PaintFrame(HWND list) const {
-  const RECT whole = WholeWindow(list);
+  const RECT whole = WindowArea(list);
   const WindowDc dc(list);
   FrameSolid(dc.Get(), whole, ColorBorder);
   const RECT up = UpBand(whole);

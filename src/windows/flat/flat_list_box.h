@@ -13,7 +13,7 @@
 
 #include "windows/flat/drawing.h"
 #include "windows/flat/flat_control.h"
-#include "windows/flat/window_timer.h"
+#include "windows/flat/held_button.h"
 
 namespace dravik::windows {
 
@@ -22,6 +22,8 @@ class TFlatListBox : public FlatControl {
   static constexpr int kItemHeight = 17;
 
   static HWND Create(HWND parent, int id, const RECT& place);
+
+  TFlatListBox();
 
   LRESULT HandleMessage(HWND list, UINT message, WPARAM wParam, LPARAM lParam) override;
   std::optional<LRESULT> OnReflected(HWND list, UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -32,26 +34,23 @@ class TFlatListBox : public FlatControl {
   COLORREF ColorItemsSelect = kFieldColour;
 
  private:
-  enum class Band { None, Up, Down };
-
   bool OnKeyDown(HWND list, WPARAM key);
   void OnWheel(HWND list, int delta);
-  void OnBandDown(HWND list, Band band);
-  void OnRepeat(HWND list);
-  void StopRepeat();
+  void OnBandDown(HWND list, int band);
   // Scrolls by `entries`, never past the first or the last page; false when it could not move.
   bool Scroll(HWND list, int entries) const;
   int VisibleEntries(HWND list) const;
   int LastTop(HWND list) const;
-  Band BandAt(HWND list, POINT screen) const;
+  // The band under a screen point, as the entries it scrolls by: -1 the upper, 1 the lower, 0
+  // none.
+  int BandAt(HWND list, POINT screen) const;
 
   void Paint(HWND list) const;
   void PaintEntry(HWND list, HDC dc, int index, const RECT& area, bool selected) const;
   void PaintFrame(HWND list) const;
   void PaintArrow(HDC dc, const RECT& band, bool up, bool enabled) const;
 
-  Band held_ = Band::None;
-  WindowTimer repeat_{1};
+  HeldButton held_;
   int wheelRest_ = 0;  // wheel movement below one notch, kept for the next
 };
 

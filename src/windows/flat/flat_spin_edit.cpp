@@ -1,8 +1,8 @@
 #include "windows/flat/flat_spin_edit.h"
 
-#include <array>
 #include <memory>
 
+#include "windows/flat/window_geometry.h"
 
 namespace dravik::windows {
 
@@ -12,16 +12,15 @@ constexpr int kButtonsWidth = 11;
 constexpr UINT kFirstRepeatMs = 400;
 constexpr UINT kRepeatMs = 100;
 
-POINT ScreenPointOf(LPARAM lParam) {
-  return {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-}
-
 }  // namespace
 
 HWND TFlatSpinEditInteger::Create(HWND parent, int id, const RECT& place, char decimalSeparator, SpinEvents events) {
   return TFlatEdit::Create(parent, id, place, WS_TABSTOP | ES_AUTOHSCROLL,
                            std::make_unique<TFlatSpinEditInteger>(decimalSeparator, std::move(events)));
 }
+
+TFlatSpinEditInteger::TFlatSpinEditInteger(char decimalSeparator, SpinEvents events)
+    : decimalSeparator_(decimalSeparator), events_(std::move(events)), held_(kFirstRepeatMs, kRepeatMs) {}
 
 int TFlatSpinEditInteger::ButtonsWidth() const { return kButtonsWidth; }
 
@@ -35,30 +34,19 @@ void TFlatSpinEditInteger::PaintButtons(HDC dc, const RECT& area) const {
 }
 
 bool TFlatSpinEditInteger::HandleOwn(HWND edit, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  if (held_.Handle(edit, message, wParam, [&](int button) { return OnRepeat(edit, button); })) return true;
   switch (message) {
     case WM_NCHITTEST:
-      if (ButtonAt(edit, ScreenPointOf(lParam)) == 0) return false;
+      if (ButtonAt(edit, PointOf(lParam)) == 0) return false;
       result = HTBORDER;  // the buttons are ours; the field must not start a text selection there
       return true;
     case WM_NCLBUTTONDOWN:
-    case WM_NCLBUTTONDBLCLK:
-      if (ButtonAt(edit, ScreenPointOf(lParam)) == 0) return false;
-      OnButtonDown(edit, ScreenPointOf(lParam));
+    case WM_NCLBUTTONDBLCLK: {
+      const int button = ButtonAt(edit, PointOf(lParam));
+      if (button == 0) return false;
+      OnButtonDown(edit, button);
       return true;
-    case WM_TIMER:
-      if (!repeat_.Is(wParam)) return false;
-      OnRepeat(edit);
-      return true;
-    case WM_LBUTTONUP:
-      if (held_ == 0) return false;
-      ReleaseCapture();  // ends the repeat through WM_CAPTURECHANGED
-      return true;
-    case WM_MOUSEMOVE:
-      return held_ != 0;
-    case WM_CAPTURECHANGED:
-      if (held_ == 0) return false;
-      StopRepeat();
-      return true;
+    }
     case WM_KEYDOWN:
       if (wParam != VK_UP && wParam != VK_DOWN) return false;
       events_.step(wParam == VK_UP ? 1 : -1);
@@ -75,9 +63,7 @@ bool TFlatSpinEditInteger::HandleOwn(HWND edit, UINT message, WPARAM wParam, LPA
 }
 
 int TFlatSpinEditInteger::ButtonAt(HWND edit, POINT screen) const {
-  RECT window{};
-  GetWindowRect(edit, &window);
-  const POINT point{screen.x - window.left, screen.y - window.top};
+  const POINT point = InWindow(edit, screen);
   const RECT area = ButtonsArea(edit);
   if (PtInRect(&area, point) == FALSE) return 0;
   return point.y < (area.top + area.bottom) / 2 ? 1 : -1;
@@ -89,25 +75,18 @@ bool TFlatSpinEditInteger::Accepts(char typed) const {
   return (typed >= '0' && typed <= '9') || typed == '+' || typed == '-' || typed == decimalSeparator_;
 }
 
-void TFlatSpinEditInteger::OnButtonDown(HWND edit, POINT screen) {
-  held_ = ButtonAt(edit, screen);
-  SetFocus(edit);
-  SetCapture(edit);
-  events_.step(held_);
-  repeat_.Start(edit, kFirstRepeatMs);
+void TFlatSpinEditInteger::OnButtonDown(HWND edit, int button) {
+  held_.Press(edit, button);
+  events_.step(button);
+  held_.StartRepeats(edit);
 }
 
-// A held button repeats only while the cursor is still over it.
-void TFlatSpinEditInteger::OnRepeat(HWND edit) {
-  repeat_.Start(edit, kRepeatMs);
+// A held button steps only while the cursor is over it, and goes on when it comes back.
+bool TFlatSpinEditInteger::OnRepeat(HWND edit, int button) {
   POINT cursor{};
   GetCursorPos(&cursor);
-  if (ButtonAt(edit, cursor) == held_) events_.step(held_);
-}
-
-void TFlatSpinEditInteger::StopRepeat() {
-  held_ = 0;
-  repeat_.Stop();
+  if (ButtonAt(edit, cursor) == button) events_.step(button);
+  return true;
 }
 
 }  // namespace dravik::windows

@@ -10,7 +10,7 @@
 #include <windows.h>
 
 #include "windows/flat/flat_edit.h"
-#include "windows/flat/window_timer.h"
+#include "windows/flat/held_button.h"
 
 namespace dravik::windows {
 
@@ -23,8 +23,7 @@ class TFlatSpinEditInteger : public TFlatEdit {
  public:
   static HWND Create(HWND parent, int id, const RECT& place, char decimalSeparator, SpinEvents events);
 
-  TFlatSpinEditInteger(char decimalSeparator, SpinEvents events)
-      : decimalSeparator_(decimalSeparator), events_(std::move(events)) {}
+  TFlatSpinEditInteger(char decimalSeparator, SpinEvents events);
 
  protected:
   int ButtonsWidth() const override;
@@ -35,14 +34,12 @@ class TFlatSpinEditInteger : public TFlatEdit {
   // The button under a screen point: +1 up, -1 down, 0 none.
   int ButtonAt(HWND edit, POINT screen) const;
   bool Accepts(char typed) const;
-  void OnButtonDown(HWND edit, POINT screen);
-  void OnRepeat(HWND edit);
-  void StopRepeat();
+  void OnButtonDown(HWND edit, int button);
+  bool OnRepeat(HWND edit, int button);
 
   char decimalSeparator_;
   SpinEvents events_;
-  int held_ = 0;  // the button held down, as ButtonAt
-  WindowTimer repeat_{1};
+  HeldButton held_;  // its buttons named as ButtonAt does
 };
 
 }  // namespace dravik::windows

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 #include "windows/flat/glyph.h"
 
@@ -25,14 +26,6 @@ UINT FormatOf(LabelLook look) {
   return kTextFormat | DT_SINGLELINE;
 }
 
-std::string WindowText(HWND window) {
-  const int length = GetWindowTextLengthA(window);
-  std::string text(static_cast<std::size_t>(length) + 1, '\0');
-  const int copied = GetWindowTextA(window, text.data(), length + 1);
-  text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
-  return text;
-}
-
 RECT FitToText(HWND parent, RECT place, const std::string& text, HFONT font) {
   const ClientDc dc(parent);
   const Selection selected(dc.Get(), font);
@@ -49,12 +42,8 @@ HWND MovingLabel::Create(HWND parent, int id, RECT place, const std::string& tex
 }
 
 LRESULT MovingLabel::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (const std::optional<LRESULT> painted = AnswerPaint(message, [&] { Paint(window); })) return *painted;
   switch (message) {
-    case WM_PAINT:
-      Paint(window);
-      return 0;
-    case WM_ERASEBKGND:
-      return 1;
     case WM_SETTEXT: {
       const LRESULT result = DefWindowProcA(window, message, wParam, lParam);
       InvalidateRect(window, nullptr, FALSE);
@@ -132,17 +121,11 @@ void MovingLabel::OnMouseLeave(HWND window) {
 
 void MovingLabel::OnButtonUp(HWND window, LPARAM lParam) {
   const bool wasPressed = pressed_;
-  ReleaseCapture();
-  RECT client{};
-  GetClientRect(window, &client);
-  const POINT point{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-  if (wasPressed && PtInRect(&client, point)) NotifyClick(window);
+  if (ReleasedInside(window, lParam) && wasPressed) NotifyClick(window);
 }
 
 void MovingLabel::NotifyClick(HWND window) const {
-  if (!style_.clickable) return;
-  const int id = GetDlgCtrlID(window);
-  SendMessageA(GetParent(window), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(window));
+  if (style_.clickable) NotifyClicked(window);
 }
 
 }  // namespace dravik::windows

@@ -9,8 +9,11 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 #include "scratch_window.h"
+#include "windows/flat/flat_check_box.h"
+#include "windows/flat/moving_label.h"
 
 namespace dravik::windows {
 namespace {
@@ -91,6 +94,42 @@ TEST_F(FlatControlTest, ADressedSystemControlGetsItsMessagesAndGoesWithItsWindow
   EXPECT_STREQ(text, "kept");
   DestroyWindow(edit);
   EXPECT_EQ(CountedControl::deleted, 1);
+}
+
+// A click is a press and a release inside the control; a release elsewhere, or one without a
+// press, is none.
+class ClickTest : public ::testing::Test {
+ protected:
+  static LPARAM At(int x, int y) { return MAKELPARAM(x, y); }
+  void Click(HWND control, LPARAM up) {
+    SendMessageA(control, WM_LBUTTONDOWN, MK_LBUTTON, At(5, 5));
+    SendMessageA(control, WM_LBUTTONUP, 0, up);
+  }
+  static WPARAM Clicked(int id) { return MAKEWPARAM(id, BN_CLICKED); }
+
+  testing::RecordingParent parent;
+};
+
+TEST_F(ClickTest, TheCheckBoxTogglesAndTellsItsParentOfClicksOnly) {
+  const HWND box = TFlatCheckBox::Create(parent.Get(), 5, {0, 0, 100, 17}, "option", RGB(0, 0, 0));
+  Click(box, At(5, 5));
+  EXPECT_EQ(SendMessageA(box, BM_GETCHECK, 0, 0), BST_CHECKED);
+  Click(box, At(150, 5));
+  SendMessageA(box, WM_LBUTTONUP, 0, At(5, 5));
+  EXPECT_EQ(SendMessageA(box, BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_EQ(parent.commands, std::vector<WPARAM>{Clicked(5)});
+  EXPECT_NE(GetCapture(), box);
+}
+
+TEST_F(ClickTest, OnlyAClickableLabelTellsItsParent) {
+  LabelStyle clickable;
+  clickable.clickable = true;
+  const HWND link = MovingLabel::Create(parent.Get(), 6, {0, 20, 50, 40}, "link", clickable);
+  const HWND text = MovingLabel::Create(parent.Get(), 7, {0, 50, 50, 70}, "text", LabelStyle{});
+  Click(link, At(5, 5));
+  Click(link, At(5, 50));
+  Click(text, At(5, 5));
+  EXPECT_EQ(parent.commands, std::vector<WPARAM>{Clicked(6)});
 }
 
 }  // namespace

@@ -1,10 +1,14 @@
 #pragma once
-// A plain hidden window for the window layer's tests, destroyed with the guard, and a message
-// pump that waits for a condition.
+// What the window layer's tests build on: a plain hidden window, destroyed with the guard; a
+// parent window that records what reaches it; and a message pump that waits for a condition.
 
 #include <windows.h>
 
+#include <algorithm>
 #include <functional>
+#include <vector>
+
+#include "windows/flat/window_procedure.h"
 
 namespace dravik::windows::testing {
 
@@ -23,6 +27,38 @@ class ScratchWindow {
 
  private:
   HWND window_;
+};
+
+// A hidden top-level window whose messages, but for those its children answer themselves, are
+// recorded: WM_COMMAND's control IDs and notification codes among them.
+class RecordingParent {
+ public:
+  RecordingParent() {
+    const HINSTANCE instance = GetModuleHandleA(nullptr);
+    RegisterWindowClass(instance, kClassName, RouteToWindow<RecordingParent>, nullptr);
+    window_ = CreateWindowExA(0, kClassName, "", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr, instance,
+                              this);
+  }
+  ~RecordingParent() {
+    if (IsWindow(window_)) DestroyWindow(window_);
+  }
+  RecordingParent(const RecordingParent&) = delete;
+  RecordingParent& operator=(const RecordingParent&) = delete;
+  HWND Get() const { return window_; }
+
+  LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    heard.push_back(message);
+    if (message == WM_COMMAND) commands.push_back(wParam);
+    return DefWindowProcA(window, message, wParam, lParam);
+  }
+  bool Heard(UINT message) const { return std::find(heard.begin(), heard.end(), message) != heard.end(); }
+
+  std::vector<UINT> heard;
+  std::vector<WPARAM> commands;  // MAKEWPARAM(id, code)
+
+ private:
+  static constexpr const char* kClassName = "DravikRecordingParent";
+  HWND window_ = nullptr;
 };
 
 // Handles the thread's messages until `done` holds or timeoutMs has passed; answers `done`.

@@ -7,9 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <vector>
-
+#include "scratch_window.h"
 #include "windows/flat/drawing.h"
 #include "windows/flat/flat_edit.h"
 #include "windows/flat/flat_list_box.h"
@@ -17,18 +15,6 @@
 
 namespace dravik::windows {
 namespace {
-
-constexpr char kParentClass[] = "DravikReflectionTest";
-
-struct RecordingParent {
-  LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    heard.push_back(message);
-    return DefWindowProcA(window, message, wParam, lParam);
-  }
-  bool Heard(UINT message) const { return std::find(heard.begin(), heard.end(), message) != heard.end(); }
-
-  std::vector<UINT> heard;
-};
 
 COLORREF BrushColour(LRESULT brush) {
   LOGBRUSH look{};
@@ -39,9 +25,6 @@ COLORREF BrushColour(LRESULT brush) {
 class ReflectionTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const HINSTANCE instance = GetModuleHandleA(nullptr);
-    ASSERT_TRUE(RegisterWindowClass(instance, kParentClass, RouteToWindow<RecordingParent>, nullptr));
-    window = CreateWindowExA(0, kParentClass, "", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr, instance, &parent);
     ASSERT_NE(window, nullptr);
     edit = TFlatEdit::Create(window, 1, {0, 0, 100, 20}, 0);
     text = StaticText::Create(window, 2, {0, 30, 100, 50}, "text", 0);
@@ -49,8 +32,6 @@ class ReflectionTest : public ::testing::Test {
     plainEdit = CreateChildWindow("EDIT", window, 4, {110, 0, 200, 20}, "", 0);
     parent.heard.clear();
   }
-  void TearDown() override { DestroyWindow(window); }
-
   LRESULT Send(UINT message, HWND child) {
     return SendMessageA(window, message, reinterpret_cast<WPARAM>(dc.Get()), reinterpret_cast<LPARAM>(child));
   }
@@ -62,8 +43,8 @@ class ReflectionTest : public ::testing::Test {
     return SendMessageA(window, WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&draw));
   }
 
-  RecordingParent parent;
-  HWND window = nullptr;
+  testing::RecordingParent parent;
+  HWND window = parent.Get();
   HWND edit = nullptr;
   HWND text = nullptr;
   HWND list = nullptr;
