@@ -12,6 +12,8 @@ bool HeldButton::Handle(HWND window, UINT message, WPARAM wParam, const std::fun
   switch (message) {
     case WM_TIMER:
       if (!repeat_.Is(wParam)) return false;
+      // A tick posted before the button was let go outlives the timer's end.
+      if (held_ == 0) return true;
       OnRepeat(window, repeat(held_));
       return true;
     case WM_LBUTTONUP:

@@ -114,6 +114,12 @@ TEST_F(SpinButtonTest, AHeldButtonStepsWhileThePointerStaysOnIt) {
   SendMessageA(field, WM_LBUTTONUP, 0, 0);
   EXPECT_NE(GetCapture(), field);
   EXPECT_FALSE(Repeating(field));
+  // A tick already queued at the release neither steps nor starts the repeats again.
+  const std::size_t stepped = steps.size();
+  SetCursorPos(frame.left - 20, frame.top - 20);
+  Tick(field);
+  EXPECT_EQ(steps.size(), stepped);
+  EXPECT_FALSE(Repeating(field));
 }
 
 TEST_F(SpinButtonTest, APressBesideTheButtonsIsTheField) {
