@@ -229,7 +229,8 @@ inline constexpr OperandSlot I = OperandSlot::kInvertByte;
 inline constexpr OperandSlot K = OperandSlot::kHandlerEndKind;
 }  // namespace shape
 
-// X(name, byte, shape...). Shapes read left to right in the order of the bytes.
+// X(name, byte, shape...). Shapes read left to right in the order of the bytes. Where the
+// executor handles each opcode is mapped in exec/opcode_handling.h, a row per opcode.
 #define DRAVIK_OPCODES(X)                        \
   X(OpAssign, 0, O, O)                           \
   X(OpCalculate, 1, C, O, O)                     \
