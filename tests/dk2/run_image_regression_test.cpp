@@ -39,5 +39,15 @@ TEST(Dk2RunImage, BrokenImagesFailAsTheByteCodeDoes) {
   }
 }
 
+// Still wrong in the register form (tests/data/fuzz_pending/README.md): a call of a routine whose
+// first instruction cannot be decoded. Enable once the image has moved to fuzz_regressions.
+TEST(Dk2RunImage, DISABLED_ACallOfARoutineThatCannotBeDecodedFailsAsTheByteCodeDoes) {
+  const harness::Dk2Result r = harness::RunDk2(
+      {"run", "--image", golden::CorpusDir("fuzz_pending") + "/callee_invalid_first_instruction.img"});
+  EXPECT_EQ(r.status, kExitScriptFailed);
+  EXPECT_EQ(r.out, "before\n");
+  EXPECT_EQ(r.err, "Runtime error: Invalid Opcode Parameter (routine 1, position 2)\n");
+}
+
 }  // namespace
 }  // namespace dravik::dk2
