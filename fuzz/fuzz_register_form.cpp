@@ -1,10 +1,11 @@
 // The input drives a small generator of well-typed scripts: globals of every whole-number width,
-// reals, texts, characters, variants, dynamic and fixed arrays and a record; functions with value,
-// var and const parameters that call earlier ones and themselves; every statement form (loops with
-// break and continue, case, try with except and finally, raise, exit) over mixed expressions. So
-// nearly every input compiles, unlike arbitrary text, and reaches the register form's groups of
-// instructions in the shapes the compiler really writes them. Each script runs both ways, in the
-// register form and from the bytes, under the same budgets; they must agree (both_ways.h).
+// reals, texts, characters, variants, dynamic and fixed arrays, records and an array of them;
+// functions with value, var and const parameters that call earlier ones and themselves; records
+// copied whole and fields of elements; every statement form (loops with break and continue,
+// case, try with except and finally, raise, exit) over mixed expressions. So nearly every input
+// compiles, unlike arbitrary text, and reaches the register form's groups of instructions in the
+// shapes the compiler really writes them. Each script runs both ways, in the register form and
+// from the bytes, under the same budgets; they must agree (both_ways.h).
 
 #include <cstddef>
 #include <cstdint>
@@ -48,10 +49,12 @@ constexpr std::string_view kGlobals =
     "  GI0, GI1, GI2: Integer; GB: Byte; GW: Word; GC: Cardinal; GS: ShortInt; GM: SmallInt;\n"
     "  GQ: Int64; GR: Extended; GD: Double; GT0, GT1: string; GCh: Char; GBo: Boolean;\n"
     "  GV: Variant; GA: array of Integer; GSA: array of string; GF: array[0..3] of Integer;\n"
-    "  GRec: TRec; K0, K1, K2, K3, K4: Integer;\n";
+    "  GRec, GRec2: TRec; GRA: array of TRec; K0, K1, K2, K3, K4: Integer;\n";
 
 constexpr std::string_view kIntVariables[] = {"GI0", "GI1", "GI2", "GB", "GW", "GC", "GS", "GM", "GRec.N"};
 constexpr std::string_view kTextVariables[] = {"GT0", "GT1", "GRec.S"};
+// What a var parameter of type string takes.
+constexpr std::string_view kTextArguments[] = {"GT0", "GT1", "GRec.S", "GRec2.S"};
 constexpr std::string_view kIntLiterals[] = {"0", "1", "2", "3", "-1", "7", "255", "256", "65535", "$7FFFFFFF",
                                              "-2147483647", "100", "31", "32", "-5"};
 constexpr std::string_view kTextLiterals[] = {"''", "'a'", "'abc'", "'12'", "'-7'", "' x '", "'$1F'", "'1.5'",
@@ -84,11 +87,11 @@ class ScriptWriter {
   Result ResultOf(unsigned function) const { return function % 2 == 0 ? Result::kInteger : Result::kText; }
   bool InFunction() const { return current_ != kMain; }
 
-  // function F<i>(A: Integer; var B: Integer; const S: string): Integer or string
+  // function F<i>(A: Integer; var B: Integer; const S: string; var T: string): Integer or string
   void Function(unsigned index) {
     current_ = index;
     const std::string n = std::to_string(index);
-    out_ += "function F" + n + "(A: Integer; var B: Integer; const S: string): " +
+    out_ += "function F" + n + "(A: Integer; var B: Integer; const S: string; var T: string): " +
             (ResultOf(index) == Result::kInteger ? "Integer" : "string") +
             ";\nvar\n  LI: Integer; LT: string; K0, K1, K2, K3, K4: Integer;\nbegin\n";
     Statements(1, 1 + c_.Pick(5));
@@ -200,14 +203,17 @@ class ScriptWriter {
       case 5: out_ += c_.Chance(4) ? "GBo := " + Condition(0) : "GCh := " + Char(1); break;
       case 6: out_ += "GV := " + (c_.Chance(3) ? Int(1) : c_.Chance(4) ? Text(1) : "GV + " + Int(1)); break;
       case 7: out_ += std::string(c_.Chance(4) ? "LI" : "B") + " := " + Int(0); break;
-      case 8: out_ += "LT := " + Text(0); break;
+      case 8: out_ += (c_.Chance(4) ? "LT := " : "T := T + ") + Text(0); break;
       default: out_ += "Result := " + (ResultOf(current_) == Result::kInteger ? Int(0) : Text(0)); break;
     }
   }
 
   void ArrayStatement() {
-    switch (c_.Pick(5)) {
+    switch (c_.Pick(8)) {
       case 0: out_ += (c_.Chance(4) ? "SetArrayLength(GA, " : "SetArrayLength(GSA, ") + Small() + ")"; break;
+      case 5: out_ += "SetArrayLength(GRA, " + Small() + ")"; break;
+      case 6: out_ += c_.Chance(4) ? "GRA[" + Int(2) + "].N := " + Int(1) : "GRA[" + Int(2) + "].S := " + Text(1); break;
+      case 7: out_ += c_.Chance(4) ? "GRec2 := GRec" : c_.Chance(4) ? "GRA[" + Int(2) + "] := GRec" : "GRec := GRA[" + Int(2) + "]"; break;
       case 1: out_ += "GA[" + Int(2) + "] := " + Int(1); break;
       case 2: out_ += "GSA[" + Int(2) + "] := " + Text(1); break;
       case 3: out_ += "GF[" + Int(2) + "] := " + Int(1); break;
@@ -245,7 +251,8 @@ class ScriptWriter {
     const std::string var = varArgument.starts_with("GI") || varArgument == "LI" || varArgument == "GRec.N"
                                 ? std::string(varArgument)
                                 : "GI0";
-    return "F" + std::to_string(f) + "(" + Int(depth + 1) + ", " + var + ", " + Text(depth + 1) + ")";
+    const std::string text = InFunction() && c_.Chance(2) ? "LT" : std::string(PickOf(c_, kTextArguments));
+    return "F" + std::to_string(f) + "(" + Int(depth + 1) + ", " + var + ", " + Text(depth + 1) + ", " + text + ")";
   }
 
   std::string Small() { return std::to_string(c_.Pick(6)); }
@@ -271,7 +278,7 @@ class ScriptWriter {
       case 7: return "Pos(" + Text(depth + 1) + ", " + Text(depth + 1) + ")";
       case 8: return "StrToIntDef(" + Text(depth + 1) + ", " + Int(depth + 1) + ")";
       case 9: return c_.Chance(4) ? "GetArrayLength(GA)" : "GA[" + Int(depth + 1) + "]";
-      case 10: return "GF[" + Int(depth + 1) + "]";
+      case 10: return c_.Chance(4) ? "GF[" + Int(depth + 1) + "]" : "GRA[" + Int(depth + 1) + "].N";
       case 11: {
         const std::string call = FunctionCall(Result::kInteger, depth);
         return call.empty() ? IntLeaf() : call;
@@ -297,7 +304,7 @@ class ScriptWriter {
         const std::string call = FunctionCall(Result::kText, depth);
         return call.empty() ? "GT0" : call;
       }
-      case 10: return InFunction() ? (c_.Chance(4) ? "S" : "LT") : "GT1";
+      case 10: return InFunction() ? (c_.Chance(3) ? "S" : c_.Chance(4) ? "LT" : "T") : "GRA[" + Int(depth + 1) + "].S";
       default: return "'' + " + Char(depth + 1);
     }
   }
@@ -335,7 +342,10 @@ class ScriptWriter {
       case 2: return "(" + Text(depth + 1) + std::string(PickOf(c_, kComparisons)) + Text(depth + 1) + ")";
       case 3: return "(" + Condition(depth + 1) + (c_.Chance(4) ? " and " : " or ") + Condition(depth + 1) + ")";
       case 4: return "not " + Condition(depth + 1);
-      default: return c_.Chance(4) ? "GBo" : "(" + Real(depth + 1) + " < " + Real(depth + 1) + ")";
+      default:
+        if (c_.Chance(3)) return "GBo";
+        if (c_.Chance(4)) return "(" + Real(depth + 1) + " < " + Real(depth + 1) + ")";
+        return "(GV" + std::string(PickOf(c_, kComparisons)) + (c_.Chance(4) ? Int(depth + 1) : Text(depth + 1)) + ")";
     }
   }
 

@@ -33,14 +33,16 @@ artifacts=build/fuzz/artifacts/$target
 mkdir -p "$corpus" "$artifacts"
 
 # Bounds per input: the run targets may loop (their tick budget ends that) and allocate up to
-# the machine's per-value limit, so they get more time and memory than the parsers.
+# the machine's per-value limit, so they get more time and memory than the parsers. The script
+# generator's programs grow with its input, so its inputs take their full length from the start
+# instead of growing slowly.
 options=(-rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$artifacts/")
 case "$target" in
   fuzz_tokenizer | fuzz_compile) options+=(-dict=fuzz/script.dict -max_len=8192 -timeout=10) ;;
   fuzz_compile_and_run) options+=(-dict=fuzz/script.dict -max_len=4096 -timeout=30) ;;
   fuzz_disassembler) options+=(-max_len=16384 -timeout=10) ;;
   fuzz_load_and_run) options+=(-max_len=8192 -timeout=30) ;;
-  fuzz_register_form) options+=(-max_len=2048 -timeout=30) ;;
+  fuzz_register_form) options+=(-max_len=1024 -len_control=0 -timeout=30) ;;
 esac
 
 count_files() { find "$1" -maxdepth 1 -type f | wc -l; }
