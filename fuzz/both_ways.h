@@ -5,7 +5,8 @@
 // (with a Wait that does not sleep) and stop after the same number of backward jumps and calls,
 // so endless scripts are compared too. Any difference in what was printed, Run's answer, the
 // error, its parameter, routine and position, or the slots left on the main stack aborts with
-// both outcomes on standard error, so that libFuzzer keeps the input.
+// both outcomes on standard error, so that libFuzzer keeps the input; so does value memory that
+// is still counted once the executor has gone (a block lost).
 
 #include <algorithm>
 #include <cstddef>
@@ -20,6 +21,7 @@
 
 #include "dk2/simulated_host.h"
 #include "engine/exec/exec.h"
+#include "engine/values/memory_budget.h"
 
 namespace dravik::fuzz {
 
@@ -107,19 +109,38 @@ inline void Print(const char* name, const Outcome& outcome) {
                outcome.output.Kept().c_str());
 }
 
-// Runs image both ways with the same budget; aborts when they disagree, after printing source
-// (the script the image was compiled from, if any). Answers the error of a failed load (both ways
-// alike, or the run aborted), ErNoError when it loaded.
+// Script values may hold this much at once, far below the product's limit: under the sanitizers
+// every byte costs more, and libFuzzer's own memory limit must not be what ends a script.
+inline constexpr std::uint64_t kMemoryLimit = 256u << 20;
+
+[[noreturn]] inline void Fail(const Outcome& registerForm, const Outcome& byteCode, std::string_view source) {
+  Print("register form", registerForm);
+  Print("byte code", byteCode);
+  if (!source.empty()) std::fprintf(stderr, "script:\n%.*s\n", static_cast<int>(source.size()), source.data());
+  std::abort();
+}
+
+// Runs image both ways with the same budget; aborts when they disagree or when value memory is
+// still counted after an executor went, printing both outcomes and source (the script the image
+// was compiled from, if any). Answers the error of a failed load (both ways alike, or the run
+// aborted), ErNoError when it loaded.
 inline engine::TQXException RunBothWays(std::string_view image, std::uint64_t ticks, std::string_view source = {}) {
+  const engine::MemoryLimitScope limit(kMemoryLimit);
+  const std::uint64_t before = engine::MemoryInUse();
   Outcome registerForm, byteCode;
   RunOneWay(image, Path::kRegisterForm, ticks, registerForm);
+  const std::uint64_t afterRegisterForm = engine::MemoryInUse();
   RunOneWay(image, Path::kByteCode, ticks, byteCode);
+  const std::uint64_t afterByteCode = engine::MemoryInUse();
+  if (afterRegisterForm != before || afterByteCode != afterRegisterForm) {
+    std::fprintf(stderr, "Value memory counted after the executor went: %llu bytes before, %llu after the register form, %llu after the byte code\n",
+                 static_cast<unsigned long long>(before), static_cast<unsigned long long>(afterRegisterForm),
+                 static_cast<unsigned long long>(afterByteCode));
+    Fail(registerForm, byteCode, source);
+  }
   if (!(registerForm == byteCode)) {
     std::fprintf(stderr, "The two paths disagree, stopped after %llu ticks\n", static_cast<unsigned long long>(ticks));
-    Print("register form", registerForm);
-    Print("byte code", byteCode);
-    if (!source.empty()) std::fprintf(stderr, "script:\n%.*s\n", static_cast<int>(source.size()), source.data());
-    std::abort();
+    Fail(registerForm, byteCode, source);
   }
   return registerForm.loaded ? engine::ErNoError : registerForm.error;
 }
