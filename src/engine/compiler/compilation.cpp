@@ -14,17 +14,17 @@ Compilation::Compilation(TPSPascalCompiler& owner, TPSPascalParser& script)
 
 // Only the first error is reported: a lexical error ends the token stream, and whatever the
 // parser then meets must not add a second message.
-bool Compilation::Fail(const TPSPascalParser& p, std::uint8_t code, std::string detail) {
+bool Compilation::Fail(const TPSPascalParser& p, std::uint8_t code, std::string_view detail) {
   if (&p != &script_ || errorReported_) return false;
   errorReported_ = true;
-  owner_.AddError(code, std::move(detail));
+  owner_.AddError(code, std::string(detail));
   return false;
 }
 
-bool Compilation::FailAt(TPSSourcePosition at, std::uint8_t code, std::string detail) {
+bool Compilation::FailAt(TPSSourcePosition at, std::uint8_t code, std::string_view detail) {
   if (errorReported_) return false;
   errorReported_ = true;
-  owner_.AddError(code, std::move(detail))
+  owner_.AddError(code, std::string(detail))
       .SetPosition(static_cast<std::int32_t>(at.row), static_cast<std::int32_t>(at.column),
                    static_cast<std::int32_t>(at.offset));
   return false;

@@ -93,9 +93,9 @@ class Compilation {
   // --- messages (compilation.cpp)
   // Reports an error at the script tokenizer's position when p is the script tokenizer; a
   // private tokenizer only fails. Only the first error of a compilation is kept. Answers false.
-  bool Fail(const TPSPascalParser& p, std::uint8_t code, std::string detail = {});
-  bool Fail(std::uint8_t code, std::string detail = {}) { return Fail(script_, code, std::move(detail)); }
-  bool FailAt(TPSSourcePosition at, std::uint8_t code, std::string detail = {});
+  bool Fail(const TPSPascalParser& p, std::uint8_t code, std::string_view detail = {});
+  bool Fail(std::uint8_t code, std::string_view detail = {}) { return Fail(script_, code, detail); }
+  bool FailAt(TPSSourcePosition at, std::uint8_t code, std::string_view detail = {});
   void WarnAt(TPSSourcePosition at, std::uint8_t code, std::string detail);
   void HintAt(std::int32_t row, std::int32_t col, std::int32_t pos, std::uint8_t code, std::string detail);
   TPSSourcePosition Here() const;

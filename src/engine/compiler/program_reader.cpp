@@ -149,7 +149,7 @@ bool Compilation::ReadUses() {
   script_.Next();
   for (;;) {
     if (script_.TokenKind() != tokIdentifier) return Fail(ecIdentifierExpected);
-    const std::string unit = script_.Token();
+    const std::string unit(script_.Token());
     for (const std::string& used : usedUnits_)
       if (used == unit) return Fail(ecDuplicateIdentifier, unit);
     usedUnits_.push_back(unit);
@@ -262,7 +262,7 @@ bool Compilation::ReadExternalRoutine(RoutineHeader& header) {
   script_.Next();
   if (script_.TokenKind() != tokString) return Fail(ecStringExpected);
   // The text goes to the host as written between the quotes.
-  const std::string text = script_.Token().substr(1, script_.Token().size() - 2);
+  const std::string text(script_.Token().substr(1, script_.Token().size() - 2));
   script_.Next();
   if (script_.TokenKind() != tokSemicolon) return Fail(ecSemicolonExpected);
   script_.Next();

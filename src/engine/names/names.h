@@ -15,11 +15,16 @@ std::string FastLowerCase(std::string_view text);
 
 constexpr char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
 
+// One step of NameHash: the hash so far with one more byte of the upper-cased name.
+constexpr std::uint32_t NameHashStep(std::uint32_t h, unsigned char byte) {
+  return ((h << 7) | (h >> 25)) + byte;
+}
+
 // Hash of an already upper-cased name: from 0, h := rotate-left(h, 7) + byte for each byte.
 // Name tables compare this first and the upper-cased text second.
 constexpr std::uint32_t NameHash(std::string_view upperName) {
   std::uint32_t h = 0;
-  for (unsigned char byte : upperName) h = ((h << 7) | (h >> 25)) + byte;
+  for (unsigned char byte : upperName) h = NameHashStep(h, byte);
   return h;
 }
 

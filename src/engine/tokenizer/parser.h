@@ -24,20 +24,21 @@ class TPSPascalParser {
  public:
   using ErrorEvent = std::function<void(TPSPascalParser&, TPSParserErrorKind)>;
 
-  virtual ~TPSPascalParser() = default;
-
   // Makes the following significant token current. At the end of the text, and after a lexical
   // error (which is reported once), the token stays tokEOF.
-  virtual void Next();
+  void Next();
   // Takes a private copy of the text (a zero byte inside ends it) and makes its first token
   // current.
-  virtual void SetText(std::string_view text);
+  void SetText(std::string_view text);
 
   TPSTokenKind TokenKind() const { return kind_; }
   // Upper-cased for identifiers; raw for literals, comments and whitespace; empty otherwise.
-  const std::string& Token() const { return token_; }
+  // Views into the tokenizer's copy of the text: they stay valid until the next SetText.
+  std::string_view Token() const { return token_; }
   // The token's bytes as written; empty where Token is empty.
-  const std::string& RawToken() const { return rawToken_; }
+  std::string_view RawToken() const { return rawToken_; }
+  // NameHash of Token() for an identifier; 0 for any other token.
+  std::uint32_t TokenHash() const { return tokenHash_; }
   // 0-based byte offset of the current token.
   std::int32_t Position() const { return position_; }
   // 1-based line of the current token.
@@ -60,9 +61,13 @@ class TPSPascalParser {
     TPSParserErrorKind error = peNone;
     std::int32_t lineEnds = 0;
     std::int32_t nextLineStart = 0;
+    std::uint32_t hash = 0;  // an identifier's NameHash
   };
 
+  void MovePastToken();
+  void SkipBlanks();
   Scanned ScanToken(std::int32_t at) const;
+  void ScanWord(Scanned& scan, std::int32_t at) const;
   void ScanNumber(Scanned& scan, std::int32_t at) const;
   void ScanCharCode(Scanned& scan, std::int32_t at) const;
   void ScanString(Scanned& scan, std::int32_t at) const;
@@ -73,13 +78,17 @@ class TPSPascalParser {
   void Fail(TPSParserErrorKind error);
 
   std::string source_;
+  // The text with its ASCII letters upper-cased, made once, so that an identifier's Token is a
+  // view like its RawToken and no token is copied.
+  std::string upperSource_;
   bool ended_ = false;
   Scanned pendingLines_;
   std::int32_t position_ = 0;
   std::int32_t tokenLength_ = 0;
   TPSTokenKind kind_ = tokEOF;
-  std::string token_;
-  std::string rawToken_;
+  std::string_view token_;
+  std::string_view rawToken_;
+  std::uint32_t tokenHash_ = 0;
   std::int32_t row_ = 1;
   std::int32_t lineStart_ = 0;
 };
