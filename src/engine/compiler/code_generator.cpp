@@ -314,7 +314,7 @@ bool Compilation::MakeListAddressable(ValuePtr& value, TPSType* expected) {
     Replace(value, std::make_unique<TPSValueData>(value->pos, std::move(bits)));
     return true;
   }
-  std::optional<std::uint32_t> setLength = FindProc(TPSName("SETARRAYLENGTH"));
+  std::optional<std::uint32_t> setLength = FindProc(NameKey("SETARRAYLENGTH"));
   if (!setLength || !IsArrayCode(expected->baseType)) return FailAt(value->pos, ecTypeMismatch);
   ValuePtr array = PushTemp(expected);
   ValuePtr count = PushTemp(FindBaseType(tcS32));

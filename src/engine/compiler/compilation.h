@@ -10,12 +10,12 @@
 // (type_rules.cpp), folding (constant_folding.cpp), code generation (code_generator.cpp),
 // statements (statements.cpp) and the image (image_writer.cpp).
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "engine/compiler/compiler.h"
@@ -23,6 +23,7 @@
 #include "engine/compiler/types.h"
 #include "engine/compiler/operator_tokens.h"
 #include "engine/compiler/values.h"
+#include "engine/names/name_index.h"
 #include "engine/tokenizer/parser.h"
 
 namespace dravik::engine {
@@ -32,16 +33,6 @@ namespace dravik::engine {
 // with "Nesting too deep" instead of exhausting the native stack.
 inline constexpr int kMaxNestingDepth = 200;
 inline constexpr std::uint32_t kMaxExpressionDepth = 400;
-
-// Names to positions in a list, oldest first.
-class NameIndex {
- public:
-  void Add(const std::string& upper, std::size_t position) { map_[upper].push_back(position); }
-  const std::vector<std::size_t>* Find(const std::string& upper) const;
-
- private:
-  std::unordered_map<std::string, std::vector<std::size_t>> map_;
-};
 
 enum class BlockKind : std::uint8_t {
   MainBody = 0, RoutineBody = 1, BeginEnd = 2, OneStatement = 3, OneStatementElse = 4,
@@ -107,23 +98,23 @@ class Compilation {
   TPSConstant* AddConstant(std::string_view name, TPSType* type);
   TPSInterfaceType* AddInterfaceType(TPSInterfaceType* parent, std::string_view guid, std::string_view name);
   TPSInterfaceType* FindInterfaceType(std::string_view name);
-  TPSType* FindType(std::string_view upperName) const;        // newest first
-  TPSType* FindTypeOldest(std::string_view upperName) const;  // oldest first
+  TPSType* FindType(NameKey name) const;        // newest first
+  TPSType* FindTypeOldest(NameKey name) const;  // oldest first
   TPSType* FindBaseType(TPSTypeCode code);
   TPSType* UseType(TPSType* type);
   TPSType* TypeFromDeclaration(std::string_view name, std::string_view declaration);
-  TPSConstant* FindConstant(const TPSName& name) const;  // newest first
-  std::optional<std::size_t> FindGlobal(const TPSName& name) const;
+  TPSConstant* FindConstant(NameKey name) const;  // newest first
+  std::optional<std::size_t> FindGlobal(NameKey name) const;
 
   // --- routines (routine_table.cpp, declaration_texts.cpp)
   TPSRegProc* AppendRegProc(std::unique_ptr<TPSRegProc> proc);
   TPSRegProc* AddHostRoutine(std::string_view declaration);
   TPSRegProc* AddBuiltinRoutine(std::string_view declaration);
-  TPSRegProc* FindRegProc(const TPSName& name) const;
+  TPSRegProc* FindRegProc(NameKey name) const;
   // A routine the script may call, entering a registered one into the routine list.
-  std::optional<std::uint32_t> FindProc(const TPSName& name);
+  std::optional<std::uint32_t> FindProc(NameKey name);
   // A routine already in the routine list (declared or referred to).
-  std::optional<std::uint32_t> FindListedProc(const TPSName& name) const;
+  std::optional<std::uint32_t> FindListedProc(NameKey name) const;
   std::uint32_t AppendProc(std::unique_ptr<TPSProcedure> proc);
   TPSProcedure& Proc(std::uint32_t number) { return *procs_[number]; }
 
@@ -243,7 +234,7 @@ class Compilation {
   bool FoldConstants(ValuePtr& value);
 
   // name_resolution.cpp
-  ValuePtr ResolveWithField(const TPSName& name, TPSSourcePosition at);
+  ValuePtr ResolveWithField(NameKey name, TPSSourcePosition at);
   ValuePtr ParseTypeUse(TPSType* type, TPSSourcePosition at);
   TPSType* TypeValueType();
   ValuePtr ParseSuffixes(ValuePtr value);
@@ -306,7 +297,7 @@ class Compilation {
   bool CompileWith();
   bool CompileTry();
   bool CompileGoto();
-  std::optional<std::size_t> FindLabel(const TPSName& name) const;
+  std::optional<std::size_t> FindLabel(NameKey name) const;
   std::int32_t EmitJump(Opcode op, std::int32_t target);
   std::int32_t EmitForwardJump(Opcode op);
   std::int32_t EmitConditionalJump(Opcode op, const TPSValue& operand, std::int32_t& end);
@@ -336,6 +327,7 @@ class Compilation {
   NameIndex regProcIndex_;
   std::vector<std::unique_ptr<TPSProcedure>> procs_;  // index = routine number
   NameIndex procIndex_;
+  std::array<TPSType*, 256> baseTypes_{};  // FindBaseType's answers by plain code
   std::vector<TPSInterfaceType*> interfaces_;
   std::vector<std::string> usedUnits_;
   std::int32_t typeCounter_ = 0;

@@ -183,7 +183,7 @@ ValuePtr Compilation::ParseAddressOf() {
   const TPSSourcePosition at = Here();
   script_.Next();
   if (script_.TokenKind() != tokIdentifier) return Fail(ecIdentifierExpected), nullptr;
-  std::optional<std::uint32_t> procNo = FindListedProc(TPSName(script_.RawToken()));
+  std::optional<std::uint32_t> procNo = FindListedProc(script_.TokenKey());
   if (!procNo || !procs_[*procNo]->IsInternal() || *procNo == 0)
     return Fail(ecUnknownIdentifier, script_.RawToken()), nullptr;
   script_.Next();
@@ -233,7 +233,7 @@ ValuePtr Compilation::ParseAssigned() {
   const TPSTypeCode code = type == nullptr ? tcTypeLink : type->baseType;
   if (code != tcClass && code != tcPChar && code != tcString) return Fail(ecTypeMismatch), nullptr;
   script_.Next();
-  std::optional<std::uint32_t> procNo = FindProc(TPSName(kAssignedRoutineName));
+  std::optional<std::uint32_t> procNo = FindProc(NameKey(kAssignedRoutineName));
   auto call = std::make_unique<TPSValueProc>(ValueKind::ProcNo, at);
   call->procNo = *procNo;
   call->resultType = boolean_;

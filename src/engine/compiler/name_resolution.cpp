@@ -12,7 +12,7 @@ bool IsVariable(const TPSValue& value) {
                            static_cast<const TPSValueReplace&>(value).newValue->IsVar());
 }
 
-const TPSRecordFieldTypeDef* FindField(const TPSRecordType& record, const TPSName& name,
+const TPSRecordFieldTypeDef* FindField(const TPSRecordType& record, NameKey name,
                                        std::uint32_t& number) {
   for (std::size_t i = 0; i < record.fields.size(); ++i) {
     if (record.fields[i].name.Is(name)) {
@@ -35,7 +35,7 @@ std::unique_ptr<TPSValueVar> CopyVar(const TPSValueVar& var, TPSSourcePosition a
 
 // A field of a with-scope's record (reached through its pointer or its copy), innermost block
 // and last-opened scope first.
-ValuePtr Compilation::ResolveWithField(const TPSName& name, TPSSourcePosition at) {
+ValuePtr Compilation::ResolveWithField(NameKey name, TPSSourcePosition at) {
   for (TPSBlockInfo* block = block_; block != nullptr; block = block->parent) {
     for (auto scope = block->withList.rbegin(); scope != block->withList.rend(); ++scope) {
       TPSType* type = ValueType(*(*scope)->oldValue);
@@ -51,8 +51,9 @@ ValuePtr Compilation::ResolveWithField(const TPSName& name, TPSSourcePosition at
   return nullptr;
 }
 
+// The name is a view into the script's text: nothing is copied for a look-up.
 ValuePtr Compilation::ResolveName(LookupMode mode) {
-  const TPSName name(script_.RawToken());
+  const NameKey name = script_.TokenKey();
   const TPSSourcePosition at = Here();
   TPSInternalProcedure& routine = *block_->proc;
   const bool isFunction = routine.decl.result != nullptr;
@@ -88,7 +89,7 @@ ValuePtr Compilation::ResolveName(LookupMode mode) {
     globals_[*global].used = true;
     return found(ValueKind::GlobalVar, static_cast<std::uint32_t>(*global), 0);
   }
-  if (TPSType* type = FindType(name.upper)) {
+  if (TPSType* type = FindType(name)) {
     if (mode == LookupMode::VariableOnly) return Fail(ecVariableExpected), nullptr;
     return ParseTypeUse(type, at);
   }
@@ -107,7 +108,7 @@ ValuePtr Compilation::ResolveName(LookupMode mode) {
     script_.Next();
     return MakeConstant(at, constant->value);
   }
-  return Fail(ecUnknownIdentifier, name.written), nullptr;
+  return Fail(ecUnknownIdentifier, script_.RawToken()), nullptr;
 }
 
 // type-cast: type-name '(' expression ')'; a type name alone is a type value.
@@ -177,7 +178,7 @@ bool Compilation::SelectField(TPSSelectors& selectors, TPSRecordType& record) {
   script_.Next();
   if (script_.TokenKind() != tokIdentifier) return Fail(ecIdentifierExpected);
   std::uint32_t number = 0;
-  const TPSRecordFieldTypeDef* field = FindField(record, TPSName(script_.RawToken()), number);
+  const TPSRecordFieldTypeDef* field = FindField(record, script_.TokenKey(), number);
   if (field == nullptr) return Fail(ecUnknownIdentifier, script_.RawToken());
   selectors.push_back(std::make_unique<TPSSubNumber>(field->type, number));
   script_.Next();
@@ -224,7 +225,7 @@ ValuePtr Compilation::ParseStringIndex(ValuePtr text) {
   auto call = std::make_unique<TPSValueProc>(ValueKind::ProcNo, at);
   TPSType* stringType = ValueType(*text);
   if (script_.TokenKind() == tokAssign) {
-    std::optional<std::uint32_t> procNo = FindProc(TPSName("STRSET"));
+    std::optional<std::uint32_t> procNo = FindProc(NameKey("STRSET"));
     if (!procNo) return Fail(ecUnknownIdentifier, "StrSet"), nullptr;
     script_.Next();
     ValuePtr character = ParseExpression();
@@ -237,7 +238,7 @@ ValuePtr Compilation::ParseStringIndex(ValuePtr text) {
     call->arguments.push_back({std::move(text), pmInOut, stringType});
     return call;
   }
-  std::optional<std::uint32_t> procNo = FindProc(TPSName("STRGET"));
+  std::optional<std::uint32_t> procNo = FindProc(NameKey("STRGET"));
   if (!procNo) return Fail(ecUnknownIdentifier, "StrGet"), nullptr;
   call->procNo = *procNo;
   call->resultType = FindBaseType(tcChar);

@@ -224,7 +224,7 @@ bool Compilation::CompileStatement() {
   }
 }
 
-std::optional<std::size_t> Compilation::FindLabel(const TPSName& name) const {
+std::optional<std::size_t> Compilation::FindLabel(NameKey name) const {
   const std::vector<TPSLabel>& labels = block_->proc->labels;
   for (std::size_t i = 0; i < labels.size(); ++i)
     if (labels[i].name.Is(name)) return i;
@@ -260,7 +260,7 @@ bool Compilation::CompileLoopExit(bool isBreak) {
 }
 
 bool Compilation::CompileIdentifierStatement(bool& wasLabel) {
-  const TPSName name(script_.RawToken());
+  const NameKey name = script_.TokenKey();
   if (std::optional<std::size_t> label = FindLabel(name)) {
     wasLabel = true;
     block_->proc->labels[*label].position = CodeLength();
@@ -642,7 +642,7 @@ bool Compilation::CompileGoto() {
   AddDebugRecord();
   script_.Next();
   if (script_.TokenKind() != tokIdentifier) return Fail(ecIdentifierExpected);
-  std::optional<std::size_t> label = FindLabel(TPSName(script_.RawToken()));
+  std::optional<std::size_t> label = FindLabel(script_.TokenKey());
   if (!label) return Fail(ecUnknownIdentifier, script_.RawToken());
   const std::int32_t field = EmitForwardJump(OpGoto);
   block_->proc->gotos.push_back({field + 4, *label});

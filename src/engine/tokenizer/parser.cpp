@@ -77,7 +77,6 @@ bool HasText(TPSTokenKind kind) {
 void TPSPascalParser::SetText(std::string_view text) {
   std::string_view kept = text.substr(0, text.find('\0'));
   source_.assign(kept.substr(0, kMaxTextLength));
-  upperSource_ = FastUpperCase(source_);
   ended_ = false;
   pendingLines_ = {};
   position_ = 0;
@@ -141,7 +140,7 @@ void TPSPascalParser::MakeCurrent(const Scanned& scan) {
   const auto length = static_cast<std::size_t>(tokenLength_);
   if (kind_ == tokIdentifier) {
     rawToken_ = std::string_view(source_).substr(at, length);
-    token_ = std::string_view(upperSource_).substr(at, length);
+    token_ = std::string_view(upperToken_.data(), length);
     tokenHash_ = scan.hash;
   } else if (HasText(kind_)) {
     rawToken_ = std::string_view(source_).substr(at, length);
@@ -172,7 +171,7 @@ std::int32_t TPSPascalParser::SkipLineEnd(Scanned& scan, std::int32_t at) const 
   return next;
 }
 
-TPSPascalParser::Scanned TPSPascalParser::ScanToken(std::int32_t at) const {
+TPSPascalParser::Scanned TPSPascalParser::ScanToken(std::int32_t at) {
   const char* s = source_.c_str();
   const auto c = static_cast<unsigned char>(s[at]);
   const auto c1 = c == 0 ? 0 : static_cast<unsigned char>(s[at + 1]);
@@ -235,17 +234,24 @@ TPSPascalParser::Scanned TPSPascalParser::ScanToken(std::int32_t at) const {
 }
 
 // word: letter {letter | digit}; a reserved word, or an identifier with the NameHash of its
-// upper-cased text.
-void TPSPascalParser::ScanWord(Scanned& scan, std::int32_t at) const {
-  const char* upper = upperSource_.c_str();
+// upper-cased text. The upper-cased text goes to upperToken_, worked out with the hash.
+void TPSPascalParser::ScanWord(Scanned& scan, std::int32_t at) {
+  const char* s = source_.c_str();
+  std::int32_t end = at + 1;
+  while (IsWordByte(s[end])) ++end;
+  const auto length = static_cast<std::size_t>(end - at);
+  if (upperToken_.size() < length) upperToken_.resize(length);
+  char* const upper = upperToken_.data();
+  const char* const word = s + at;
   std::uint32_t hash = 0;
-  std::int32_t i = at;
-  for (; IsWordByte(upper[i]); ++i) hash = NameHashStep(hash, static_cast<unsigned char>(upper[i]));
-  const auto length = static_cast<std::size_t>(i - at);
-  scan.length = i - at;
+  for (std::size_t i = 0; i < length; ++i) {
+    upper[i] = UpperAscii(word[i]);
+    hash = NameHashStep(hash, static_cast<unsigned char>(upper[i]));
+  }
+  scan.length = end - at;
   scan.hash = hash;
   scan.kind = length <= kLongestReservedWord
-                  ? FindReservedWord({upper + at, length}, hash).value_or(tokIdentifier)
+                  ? FindReservedWord({upper, length}, hash).value_or(tokIdentifier)
                   : tokIdentifier;
 }
 

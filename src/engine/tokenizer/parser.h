@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/tokenizer/token_kind.h"
 
@@ -33,12 +34,15 @@ class TPSPascalParser {
 
   TPSTokenKind TokenKind() const { return kind_; }
   // Upper-cased for identifiers; raw for literals, comments and whitespace; empty otherwise.
-  // Views into the tokenizer's copy of the text: they stay valid until the next SetText.
+  // An identifier's Token stays valid until the next Next or SetText; any other view into the
+  // tokenizer's copy of the text until the next SetText.
   std::string_view Token() const { return token_; }
-  // The token's bytes as written; empty where Token is empty.
+  // The token's bytes as written, a view into the copy of the text; empty where Token is empty.
   std::string_view RawToken() const { return rawToken_; }
   // NameHash of Token() for an identifier; 0 for any other token.
   std::uint32_t TokenHash() const { return tokenHash_; }
+  // An identifier as name tables are searched (only an identifier carries its hash).
+  NameKey TokenKey() const { return {token_, tokenHash_}; }
   // 0-based byte offset of the current token.
   std::int32_t Position() const { return position_; }
   // 1-based line of the current token.
@@ -66,8 +70,8 @@ class TPSPascalParser {
 
   void MovePastToken();
   void SkipBlanks();
-  Scanned ScanToken(std::int32_t at) const;
-  void ScanWord(Scanned& scan, std::int32_t at) const;
+  Scanned ScanToken(std::int32_t at);
+  void ScanWord(Scanned& scan, std::int32_t at);
   void ScanNumber(Scanned& scan, std::int32_t at) const;
   void ScanCharCode(Scanned& scan, std::int32_t at) const;
   void ScanString(Scanned& scan, std::int32_t at) const;
@@ -78,9 +82,6 @@ class TPSPascalParser {
   void Fail(TPSParserErrorKind error);
 
   std::string source_;
-  // The text with its ASCII letters upper-cased, made once, so that an identifier's Token is a
-  // view like its RawToken and no token is copied.
-  std::string upperSource_;
   bool ended_ = false;
   Scanned pendingLines_;
   std::int32_t position_ = 0;
@@ -88,6 +89,9 @@ class TPSPascalParser {
   TPSTokenKind kind_ = tokEOF;
   std::string_view token_;
   std::string_view rawToken_;
+  // The last word scanned, upper-cased: an identifier's Token views it. It only grows, so that
+  // scanning a word needs no allocation.
+  std::vector<char> upperToken_;
   std::uint32_t tokenHash_ = 0;
   std::int32_t row_ = 1;
   std::int32_t lineStart_ = 0;

@@ -53,16 +53,12 @@ constexpr auto kReservedWords = MakeReservedWords();
 // The words by hash in an open-addressed table, a quarter full, so that most words that are not
 // reserved stop at the first empty slot. Each slot holds a word's position in kReservedWords, or
 // kNoWord.
-constexpr std::size_t kSlotBits = 8;
+constexpr unsigned kSlotBits = 8;
 constexpr std::size_t kSlotCount = std::size_t{1} << kSlotBits;
 constexpr std::uint8_t kNoWord = 0xFF;
 static_assert(kReservedWordCount * 4 <= kSlotCount && kReservedWordCount < kNoWord);
 
-// Fibonacci hashing: the multiplication spreads the name hash, whose low bits depend mostly on
-// the last letters, over the top bits taken as the slot.
-constexpr std::size_t FirstSlot(std::uint32_t hash) {
-  return static_cast<std::uint32_t>(hash * 0x9E3779B1u) >> (32 - kSlotBits);
-}
+constexpr std::size_t FirstSlot(std::uint32_t hash) { return NameSlot(hash, kSlotBits); }
 constexpr std::size_t NextSlot(std::size_t slot) { return (slot + 1) & (kSlotCount - 1); }
 
 constexpr std::array<std::uint8_t, kSlotCount> MakeReservedSlots() {
