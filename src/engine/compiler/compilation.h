@@ -307,10 +307,12 @@ class Compilation {
   static bool GotosStayInRange(const TPSInternalProcedure& proc, std::int32_t from, std::int32_t to);
   bool ResolveGotos(TPSInternalProcedure& proc);
   bool CompileRoutineBody(TPSInternalProcedure& proc, std::int32_t procNo);
+  static void ReleaseSpareRoom(TPSInternalProcedure& proc);
   bool CompileMainBody();
 
   // image_writer.cpp
   bool WriteImage();
+  void WriteCode(std::string& image, const std::vector<std::size_t>& codeFields);
   void WriteRoutineDebugRecord(const TPSInternalProcedure& proc, std::uint32_t procNo);
   void WriteNamesDebugRecord();
 

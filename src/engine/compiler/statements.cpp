@@ -688,7 +688,16 @@ bool Compilation::CompileRoutineBody(TPSInternalProcedure& proc, std::int32_t pr
   body.procNo = procNo;
   if (!CompileBlock(body)) return false;
   HintUnusedLocals(proc);
+  ReleaseSpareRoom(proc);
   return ResolveGotos(proc);
+}
+
+// When a body is compiled its temporaries are gone and its code grows no more: the room they
+// took is given back for the routines still to come. A script of many routines would otherwise
+// keep each one's largest set of temporaries, and the spare end of its code, to the end.
+void Compilation::ReleaseSpareRoom(TPSInternalProcedure& proc) {
+  proc.locals.shrink_to_fit();
+  proc.code.shrink_to_fit();
 }
 
 bool Compilation::CompileMainBody() {
