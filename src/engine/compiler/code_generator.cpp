@@ -2,6 +2,7 @@
 // Temporaries live on the routine's stack strictly last-made, first-freed.
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "engine/compiler/compilation.h"
@@ -177,6 +178,14 @@ bool IsCall(const TPSValue& value) {
 
 void Compilation::EmitU32(std::uint32_t value) { AppendU32(Code(), value); }
 
+// An opcode or operand kind with the word that follows it, in one append: the commonest shape
+// of the code.
+void Compilation::EmitWithU32(std::uint8_t byte, std::uint32_t value) {
+  std::array<char, 5> bytes{static_cast<char>(byte)};
+  PutU32(bytes.data() + 1, value);
+  Code().append(bytes.data(), bytes.size());
+}
+
 void Compilation::PatchU32(std::int32_t at, std::uint32_t value) {
   engine::PatchU32(Code(), static_cast<std::size_t>(at), value);
 }
@@ -209,7 +218,9 @@ bool Compilation::EmitConstantBytes(const TPSTypedValue& value) {
         AppendBytes(code, std::string_view(bytes, width));
         return true;
       }
-      for (std::uint32_t i = 0; i < width; ++i) AppendU8(code, static_cast<std::uint8_t>(value.ordinal >> (8 * i)));
+      std::array<char, sizeof value.ordinal> bytes;
+      PutLittleEndian<sizeof value.ordinal>(bytes.data(), value.ordinal);
+      AppendBytes(code, std::string_view(bytes.data(), width));
       return true;
     }
     case ConstantEncoding::kByteString: AppendLengthPrefixed(code, value.text); return true;
@@ -228,28 +239,25 @@ bool Compilation::EmitOperand(const TPSValue& value, bool constantsAllowed) {
     if (!constantsAllowed) return false;
     const TPSTypedValue& constant = static_cast<const TPSValueData&>(v).value;
     if (ConstantEncodingOf(ImageTypeCode(*constant.type)) == ConstantEncoding::kNotAllowed) return false;
-    Emit(static_cast<std::uint8_t>(OperandKind::kConstant));
-    EmitU32(static_cast<std::uint32_t>(UseType(constant.type)->typeNumber));
+    EmitWithU32(static_cast<std::uint8_t>(OperandKind::kConstant),
+                static_cast<std::uint32_t>(UseType(constant.type)->typeNumber));
     return EmitConstantBytes(constant);
   }
   if (!v.IsVar()) return false;
   const auto& var = static_cast<const TPSValueVar&>(v);
   if (var.selectors.empty()) {
-    Emit(static_cast<std::uint8_t>(OperandKind::kVariable));
-    EmitU32(VariableNumber(var));
+    EmitWithU32(static_cast<std::uint8_t>(OperandKind::kVariable), VariableNumber(var));
     return true;
   }
   const TPSSubItem& first = *var.selectors.front();
   if (first.IsNumber()) {
-    Emit(static_cast<std::uint8_t>(OperandKind::kIndexed));
-    EmitU32(VariableNumber(var));
+    EmitWithU32(static_cast<std::uint8_t>(OperandKind::kIndexed), VariableNumber(var));
     EmitU32(static_cast<const TPSSubNumber&>(first).number);
     return true;
   }
   const TPSValue& index = Unwrapped(*static_cast<const TPSSubValue&>(first).value);
   if (!IsPlainVar(index)) return false;
-  Emit(static_cast<std::uint8_t>(OperandKind::kIndexedByVar));
-  EmitU32(VariableNumber(var));
+  EmitWithU32(static_cast<std::uint8_t>(OperandKind::kIndexedByVar), VariableNumber(var));
   EmitU32(VariableNumber(static_cast<const TPSValueVar&>(index)));
   return true;
 }
@@ -266,9 +274,8 @@ ValuePtr Compilation::PushTemp(TPSType* type) {
   temp.type = type;
   temp.declarationPosition = script_.Position();
   proc.locals.push_back(std::move(temp));
-  Emit(OpPushType);
-  EmitU32(static_cast<std::uint32_t>(type->typeNumber));
-  return std::make_unique<TPSValueVar>(ValueKind::AllocatedStackVar, Here(),
+  EmitWithU32(OpPushType, static_cast<std::uint32_t>(type->typeNumber));
+  return NewNode<TPSValueVar>(ValueKind::AllocatedStackVar, Here(),
                                        static_cast<std::uint32_t>(proc.locals.size() - 1));
 }
 
@@ -286,7 +293,7 @@ void Compilation::FreeTemp() {
 void Compilation::Replace(ValuePtr& value, ValuePtr replacement) {
   ValuePtr old = std::move(value);
   const TPSSourcePosition at = old->pos;
-  value = std::make_unique<TPSValueReplace>(at, std::move(old), std::move(replacement));
+  value = NewNode<TPSValueReplace>(at, std::move(old), std::move(replacement));
 }
 
 bool Compilation::EmitNil(ValuePtr& variable, TPSSourcePosition nilAt) {
@@ -311,7 +318,7 @@ bool Compilation::MakeListAddressable(ValuePtr& value, TPSType* expected) {
       if (n >= set.BitCount()) return FailAt(element->pos, ecTypeMismatch);
       bits.text[n / 8] = static_cast<char>(bits.text[n / 8] | (1 << (n % 8)));
     }
-    Replace(value, std::make_unique<TPSValueData>(value->pos, std::move(bits)));
+    Replace(value, NewNode<TPSValueData>(value->pos, std::move(bits)));
     return true;
   }
   std::optional<std::uint32_t> setLength = FindProc(NameKey("SETARRAYLENGTH"));
@@ -323,8 +330,7 @@ bool Compilation::MakeListAddressable(ValuePtr& value, TPSType* expected) {
   if (!EmitRequiredOperand(*count, false) || !EmitRequiredOperand(length, true)) return false;
   Emit(OpPushVar);
   EmitRequiredOperand(*array, false);
-  Emit(OpCall);
-  EmitU32(*setLength);
+  EmitWithU32(OpCall, *setLength);
   Emit(OpPop);
   FreeTemp();
   TPSType* elementType = static_cast<TPSArrayType&>(*expected).elementType;
@@ -380,7 +386,7 @@ bool Compilation::MakeAddressable(ValuePtr& value, TPSType* expected) {
       TPSTypedValue routine;
       routine.type = expected;
       routine.ordinal = static_cast<TPSValueProcPtr&>(*value).procNo;
-      Replace(value, std::make_unique<TPSValueData>(value->pos, std::move(routine)));
+      Replace(value, NewNode<TPSValueData>(value->pos, std::move(routine)));
       return true;
     }
     case ValueKind::Nil: {
@@ -746,8 +752,7 @@ bool Compilation::EmitCall(TPSValueProc& call, ValuePtr* destination) {
     Emit(OpCallVar);
     if (!EmitRequiredOperand(*call.procValue, true)) return false;
   } else {
-    Emit(OpCall);
-    EmitU32(call.procNo);
+    EmitWithU32(OpCall, call.procNo);
   }
   if (slot != nullptr) Emit(OpPop);
   for (std::size_t i = 0; i < pushed; ++i) FreeTemp();

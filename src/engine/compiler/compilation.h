@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "engine/compiler/compiler.h"
@@ -159,6 +160,11 @@ class Compilation {
   bool IsBooleanType(const TPSType* type) const;
 
   // --- expressions (expressions.cpp, name_resolution.cpp)
+  // A value node in this compilation's pool.
+  template <typename Node, typename... Args>
+  std::unique_ptr<Node> NewNode(Args&&... args) {
+    return std::unique_ptr<Node>(new (nodes_) Node(std::forward<Args>(args)...));
+  }
   ValuePtr ParseExpression();
   ValuePtr ResolveName(LookupMode mode);
 
@@ -249,6 +255,7 @@ class Compilation {
   // code_generator.cpp
   void Emit(std::uint8_t byte) { Code().push_back(static_cast<char>(byte)); }
   void EmitU32(std::uint32_t value);
+  void EmitWithU32(std::uint8_t byte, std::uint32_t value);
   std::int32_t CodeLength() { return static_cast<std::int32_t>(Code().size()); }
   void PatchU32(std::int32_t at, std::uint32_t value);
   std::string& Code() { return block_->proc->code; }
@@ -316,6 +323,8 @@ class Compilation {
   void WriteRoutineDebugRecord(const TPSInternalProcedure& proc, std::uint32_t procNo);
   void WriteNamesDebugRecord();
 
+  // Declared first, so that it goes last, after anything that could hold a node.
+  NodePool nodes_;
   TPSPascalCompiler& owner_;
   TPSPascalParser& script_;
 

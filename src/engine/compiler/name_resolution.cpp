@@ -23,12 +23,10 @@ const TPSRecordFieldTypeDef* FindField(const TPSRecordType& record, NameKey name
   return nullptr;
 }
 
-// A copy of a plain variable reference (kind, index and selectors with constant numbers).
-std::unique_ptr<TPSValueVar> CopyVar(const TPSValueVar& var, TPSSourcePosition at) {
-  auto copy = std::make_unique<TPSValueVar>(var.kind, at, var.index);
-  for (const auto& sub : var.selectors)
-    copy->selectors.push_back(std::make_unique<TPSSubNumber>(sub->type, static_cast<TPSSubNumber&>(*sub).number));
-  return copy;
+// The selectors of a plain variable reference (all constant numbers), copied to another.
+void CopySelectors(const TPSValueVar& from, TPSValueVar& to) {
+  for (const auto& sub : from.selectors)
+    to.selectors.push_back(std::make_unique<TPSSubNumber>(sub->type, static_cast<TPSSubNumber&>(*sub).number));
 }
 
 }  // namespace
@@ -43,7 +41,9 @@ ValuePtr Compilation::ResolveWithField(NameKey name, TPSSourcePosition at) {
       std::uint32_t number = 0;
       const TPSRecordFieldTypeDef* field = FindField(static_cast<TPSRecordType&>(*type), name, number);
       if (field == nullptr) continue;
-      std::unique_ptr<TPSValueVar> var = CopyVar(AsVar(*(*scope)->newValue), at);
+      const TPSValueVar& place = AsVar(*(*scope)->newValue);
+      std::unique_ptr<TPSValueVar> var = NewNode<TPSValueVar>(place.kind, at, place.index);
+      CopySelectors(place, *var);
       var->selectors.push_back(std::make_unique<TPSSubNumber>(field->type, number));
       return var;
     }
@@ -61,7 +61,7 @@ ValuePtr Compilation::ResolveName(LookupMode mode) {
     script_.Next();
     if (owner_.OnVariableDeclared)
       owner_.OnVariableDeclared(owner_, callbackKind, index, at.offset, block_->procNo);
-    return ParseSuffixes(std::make_unique<TPSValueVar>(kind, at, index));
+    return ParseSuffixes(NewNode<TPSValueVar>(kind, at, index));
   };
 
   if (mode != LookupMode::VariableOnly) {
@@ -96,7 +96,7 @@ ValuePtr Compilation::ResolveName(LookupMode mode) {
   if (std::optional<std::uint32_t> procNo = FindProc(name)) {
     if (mode == LookupMode::VariableOnly) return Fail(ecVariableExpected), nullptr;
     script_.Next();
-    auto call = std::make_unique<TPSValueProc>(ValueKind::ProcNo, at);
+    auto call = NewNode<TPSValueProc>(ValueKind::ProcNo, at);
     call->procNo = *procNo;
     const TPSParametersDecl& decl = procs_[*procNo]->Decl();
     call->resultType = decl.result;
@@ -205,7 +205,7 @@ bool Compilation::SelectElement(TPSSelectors& selectors, TPSArrayType& array) {
   if (isStatic) {
     const TPSSourcePosition at = index->pos;
     ValuePtr lowValue = MakeConstant(at, IntegerValue(tcS32, low));
-    index = std::make_unique<TPSBinValueOp>(at, otSub, std::move(index), std::move(lowValue), FindBaseType(tcS32));
+    index = NewNode<TPSBinValueOp>(at, otSub, std::move(index), std::move(lowValue), FindBaseType(tcS32));
     if (index->depth > kMaxExpressionDepth) return Fail(ecNestingTooDeep);
   }
   selectors.push_back(std::make_unique<TPSSubValue>(array.elementType, std::move(index)));
@@ -222,7 +222,7 @@ ValuePtr Compilation::ParseStringIndex(ValuePtr text) {
   if (indexType == nullptr || !IsIntegerCode(indexType->baseType)) return Fail(ecTypeMismatch), nullptr;
   if (script_.TokenKind() != tokCloseBlock) return Fail(ecCloseBlockExpected), nullptr;
   script_.Next();
-  auto call = std::make_unique<TPSValueProc>(ValueKind::ProcNo, at);
+  auto call = NewNode<TPSValueProc>(ValueKind::ProcNo, at);
   TPSType* stringType = ValueType(*text);
   if (script_.TokenKind() == tokAssign) {
     std::optional<std::uint32_t> procNo = FindProc(NameKey("STRSET"));
@@ -252,7 +252,7 @@ ValuePtr Compilation::ParseStringIndex(ValuePtr text) {
 ValuePtr Compilation::ParseProceduralCall(ValuePtr procValue, TPSProceduralType& type) {
   const TPSSourcePosition at = procValue->pos;
   if (script_.TokenKind() == tokCaret) script_.Next();
-  auto call = std::make_unique<TPSValueProc>(ValueKind::ProcVal, at);
+  auto call = NewNode<TPSValueProc>(ValueKind::ProcVal, at);
   call->procValue = std::move(procValue);
   call->resultType = type.decl.result;
   if (!ParseArguments(*call) || !MatchArguments(*call, type.decl)) return nullptr;

@@ -11,11 +11,20 @@
 
 namespace dravik::engine {
 
+// Writes the low Count bytes of value at `at`, lowest first; answers the position after them.
+// Several fields put into one buffer go out in one append.
+template <std::size_t Count>
+char* PutLittleEndian(char* at, std::uint64_t value) {
+  for (std::size_t i = 0; i < Count; ++i) at[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+  return at + Count;
+}
+inline char* PutU32(char* at, std::uint32_t value) { return PutLittleEndian<4>(at, value); }
+
 // The low Count bytes of value, lowest first, appended in one step.
 template <std::size_t Count>
 void AppendLittleEndian(std::string& out, std::uint64_t value) {
   std::array<char, Count> bytes;
-  for (std::size_t i = 0; i < Count; ++i) bytes[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+  PutLittleEndian<Count>(bytes.data(), value);
   out.append(bytes.data(), Count);
 }
 
