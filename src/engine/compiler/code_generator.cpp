@@ -518,8 +518,8 @@ TPSType* Compilation::ComputationType(const TPSBinValueOp& node, TPSType* destin
 
 // The run of operators a binary node computes in one destination of this type: down the left
 // side for as long as the operator there computes in the same type. Top first.
-std::vector<TPSBinValueOp*> Compilation::RunOf(TPSBinValueOp& top, const TPSType* type) {
-  std::vector<TPSBinValueOp*> run{&top};
+void Compilation::RunOf(TPSBinValueOp& top, const TPSType* type, OperatorRun& run) {
+  run.push_back(&top);
   const bool inReal = IsRealType(type) && IsIntegerCode(top.resultType->baseType);
   for (;;) {
     TPSValue& left = *run.back()->left;
@@ -530,7 +530,6 @@ std::vector<TPSBinValueOp*> Compilation::RunOf(TPSBinValueOp& top, const TPSType
     if (!joins) break;
     run.push_back(&node);
   }
-  return run;
 }
 
 // Whether computing a run in place in a script variable cannot be seen: the destination's place
@@ -541,7 +540,8 @@ std::vector<TPSBinValueOp*> Compilation::RunOf(TPSBinValueOp& top, const TPSType
 // failing instruction writes nothing.
 bool Compilation::RunIsUnseen(TPSBinValueOp& top, const TPSValue& destination) {
   if (!IsDirectOperand(destination)) return false;
-  const std::vector<TPSBinValueOp*> run = RunOf(top, ValueType(destination));
+  OperatorRun run(runStack_);
+  RunOf(top, ValueType(destination), run);
   const TPSValue& first = *run.back()->left;
   const bool firstIsDestination = SameLocation(first, destination);
   if (!firstIsDestination && !IsDirectOperand(first)) return false;
@@ -613,12 +613,13 @@ void Compilation::TakeRealValue(ValuePtr& value, const TPSType* destination) {
 // Computes a run in its destination: the first operand (at the bottom of the run) first, then
 // each operator with its right operand, bottom up.
 bool Compilation::EmitRun(TPSBinValueOp& top, ValuePtr& destination) {
-  const std::vector<TPSBinValueOp*> run = RunOf(top, ValueType(*destination));
+  OperatorRun run(runStack_);
+  RunOf(top, ValueType(*destination), run);
   if (!MakeAddressable(destination, nullptr)) return false;
   ValuePtr& first = run.back()->left;
   if (!SameLocation(*first, *destination) && !EmitValueInto(first, destination)) return false;
-  for (auto node = run.rbegin(); node != run.rend(); ++node)
-    if (!EmitOperator(**node, destination)) return false;
+  for (std::size_t i = run.size(); i-- > 0;)
+    if (!EmitOperator(*run[i], destination)) return false;
   ReleaseAddressable(destination);
   return true;
 }

@@ -35,6 +35,30 @@ namespace dravik::engine {
 inline constexpr int kMaxNestingDepth = 200;
 inline constexpr std::uint32_t kMaxExpressionDepth = 400;
 
+// The entries one walk over a tree puts on a stack that the compilation keeps for such walks:
+// walks of the trees nested in it stack their entries above and take them off again as they
+// end, so that no walk needs a list of its own. An entry is reached by its index, which stays
+// valid while nested walks come and go.
+template <typename Entry>
+class StackSpan {
+ public:
+  explicit StackSpan(std::vector<Entry>& stack) : stack_(stack), base_(stack.size()) {}
+  ~StackSpan() { stack_.resize(base_); }
+  StackSpan(const StackSpan&) = delete;
+  StackSpan& operator=(const StackSpan&) = delete;
+
+  // Only while no nested walk has entries on the stack.
+  void push_back(Entry entry) { stack_.push_back(entry); }
+  std::size_t size() const { return stack_.size() - base_; }
+  bool empty() const { return size() == 0; }
+  Entry operator[](std::size_t i) const { return stack_[base_ + i]; }
+  Entry back() const { return (*this)[size() - 1]; }
+
+ private:
+  std::vector<Entry>& stack_;
+  std::size_t base_;
+};
+
 enum class BlockKind : std::uint8_t {
   MainBody = 0, RoutineBody = 1, BeginEnd = 2, OneStatement = 3, OneStatementElse = 4,
   Repeat = 5, TryPart = 6, HandlerPart = 7,
@@ -270,7 +294,8 @@ class Compilation {
   bool EmitThroughTemp(ValuePtr& value, ValuePtr& destination, TPSType* type);
   bool IsOwnTemporary(const TPSValue& value) const;
   TPSType* ComputationType(const TPSBinValueOp& node, TPSType* destination);
-  std::vector<TPSBinValueOp*> RunOf(TPSBinValueOp& top, const TPSType* type);
+  using OperatorRun = StackSpan<TPSBinValueOp*>;
+  void RunOf(TPSBinValueOp& top, const TPSType* type, OperatorRun& run);
   bool RunIsUnseen(TPSBinValueOp& top, const TPSValue& destination);
   bool UnaryIsUnseen(const TPSUnValueOp& node, const TPSValue& destination);
   enum class Storage : std::uint8_t { None, Own, Global, ByReference, Pointer };
@@ -353,6 +378,8 @@ class Compilation {
   LoopContext* loop_ = nullptr;    // innermost loop, none outside loops
   int openCases_ = 0;
   std::vector<TryContext> tries_;  // open try statements of the routine, innermost last
+  std::vector<TPSBinValueOp*> runStack_;  // for OperatorRun
+  std::vector<ValuePtr*> foldStack_;      // for FoldConstants' runs
 };
 
 // Counts one level of parser recursion for as long as it lives; Enter reports the limit.

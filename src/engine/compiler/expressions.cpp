@@ -258,13 +258,14 @@ bool Compilation::FoldConstants(ValuePtr& value) {
   }
   // Down the left side of a run in a loop, the right operands by recursion (they are nested),
   // then the run bottom up.
-  std::vector<ValuePtr*> run;
+  StackSpan<ValuePtr*> run(foldStack_);
   for (ValuePtr* at = &value; (*at)->kind == ValueKind::BinOp; at = &static_cast<TPSBinValueOp&>(**at).left)
     run.push_back(at);
   if (run.empty()) return true;
   if (!FoldConstants(static_cast<TPSBinValueOp&>(*run.back()->get()).left)) return false;
-  for (auto it = run.rbegin(); it != run.rend(); ++it) {
-    auto& node = static_cast<TPSBinValueOp&>(***it);
+  for (std::size_t i = run.size(); i-- > 0;) {
+    ValuePtr* const at = run[i];
+    auto& node = static_cast<TPSBinValueOp&>(**at);
     if (!FoldConstants(node.right)) return false;
     if (node.left->kind != ValueKind::Data || node.right->kind != ValueKind::Data) continue;
     auto& left = static_cast<TPSValueData&>(*node.left);
@@ -273,7 +274,7 @@ bool Compilation::FoldConstants(ValuePtr& value) {
     if (!EvalConstBinary(left.value, right.value, node.op, script_)) return false;
     ValuePtr folded = MakeConstant(node.pos, std::move(left.value));
     static_cast<TPSValueData&>(*folded).realValue = real;
-    **it = std::move(folded);
+    *at = std::move(folded);
   }
   return true;
 }
