@@ -159,7 +159,9 @@ inline constexpr std::uint32_t kNoNumber = 0xFFFFFFFF;
 // ---------------------------------------------------------------------------------------------
 // Type-table bodies, procedure table, variable table: flags and limits
 
-inline constexpr std::uint32_t kStaticArrayCountLimit = 0x20000000;  // counts must be below
+// Static arrays hold fewer elements than this, so that their size stays countable in 32 bits;
+// the compiler refuses a larger count and the loader a type that has one.
+inline constexpr std::uint32_t kStaticArrayCountLimit = 0x20000000;
 inline constexpr std::uint32_t kMaxSetBits = 256;                    // inclusive
 inline constexpr std::uint32_t kShortTextLimit = 256;  // proc-pointer declaration, class name: below
 inline constexpr std::uint32_t kMaxNameLength = 0x40000000;  // exported names, declarations: inclusive
