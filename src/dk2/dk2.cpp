@@ -25,7 +25,7 @@ constexpr std::array kVerbs = {
     Verb{"dump", "list a script's compiled image, or an image file's", nullptr, DumpCommand,
          "FILE | --image IMAGE"},
     Verb{"run", "run a script or an image file, host routines simulated", nullptr, RunCommand,
-         "FILE | --image IMAGE"},
+         "[--memory-limit BYTES] FILE | --image IMAGE"},
 };
 
 void PrintUsage(std::ostream& to) {

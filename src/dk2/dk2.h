@@ -29,9 +29,10 @@ int CompileCommand(const std::vector<std::string>& words, std::ostream& out, std
 // dk2 dump --image IMAGE: lists an image file. Messages of a failed compilation as check.
 int DumpCommand(const std::vector<std::string>& words, std::ostream& out, std::ostream& err);
 
-// dk2 run FILE | --image IMAGE: runs a script or an image file against simulated host routines
-// (simulated_host.h). Fails with 1 on a runtime error, 2 when the script does not compile (its
-// messages as check), 3 when the image does not load.
+// dk2 run [--memory-limit BYTES] FILE | --image IMAGE: runs a script or an image file against
+// simulated host routines (simulated_host.h), its values within the memory limit (1G unless
+// given; K, M and G are binary). Fails with 1 on a runtime error, 2 when the script does not
+// compile (its messages as check), 3 when the image does not load.
 int RunCommand(const std::vector<std::string>& words, std::ostream& out, std::ostream& err);
 
 }  // namespace dravik::dk2

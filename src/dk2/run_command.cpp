@@ -1,11 +1,14 @@
+#include <charconv>
+#include <cstdint>
+#include <limits>
+#include <optional>
 #include <ostream>
 
 #include "dk2/dk2.h"
 #include "dk2/script_compilation.h"
 #include "dk2/simulated_host.h"
 #include "dk2/source_file.h"
-#include "engine/exec/exec.h"
-#include "engine/image/runtime_error.h"
+#include "engine/engine.h"
 
 #ifdef _WIN32
 #include "platform/win32/system_ansi_case.h"
@@ -16,6 +19,8 @@ namespace dravik::dk2 {
 namespace {
 
 constexpr std::string_view kImageOption = "--image";
+constexpr std::string_view kMemoryLimitOption = "--memory-limit";
+constexpr std::string_view kUsage = "dk2: run takes [--memory-limit BYTES[K|M|G]] FILE or --image IMAGE\n";
 
 // run tells apart the three ways a script can fail: it stopped on a runtime error (check's
 // failure status), the compiler refused it (the status of a bad command line: nothing could
@@ -24,24 +29,20 @@ constexpr int kExitCompileFailed = kExitUsage;
 constexpr int kExitRuntimeError = kExitScriptFailed;
 constexpr int kExitLoadFailed = 3;
 
-std::string LastErrorText(const engine::TPSExec& exec) {
-  return engine::ErrorToText(exec.LastError(), exec.LastErrorParameter());
-}
-
 int LoadAndRun(const std::string& image, std::ostream& out, std::ostream& err) {
-  SimulatedHost host{out, {}};  // outlives the executor, which calls into it
-  engine::TPSExec exec;
-  RegisterSimulatedHost(exec, host);
+  SimulatedHost host{out};  // outlives the script, which calls into it
+  engine::Script script;
+  BindSimulatedHost(script, host);
 #ifdef _WIN32
-  platform::RegisterSystemAnsiCase(exec);
+  platform::BindSystemAnsiCase(script);
 #endif
-  if (!exec.LoadImage(image)) {
-    err << "Load error: " << LastErrorText(exec) << "\n";
+  if (!script.Load(image)) {
+    err << "Load error: " << script.LastError().text << "\n";
     return kExitLoadFailed;
   }
-  if (exec.Run()) return kExitOk;
-  err << "Runtime error: " << LastErrorText(exec) << " (routine " << exec.LastErrorProcNo() << ", position "
-      << exec.LastErrorPosition() << ")\n";
+  if (script.Run()) return kExitOk;
+  const engine::RunError error = script.LastError();
+  err << "Runtime error: " << error.text << " (routine " << error.procNo << ", position " << error.position << ")\n";
   return kExitRuntimeError;
 }
 
@@ -55,7 +56,7 @@ int RunImageFile(const std::string& path, std::ostream& out, std::ostream& err) 
 int RunScriptFile(const std::string& path, std::ostream& out, std::ostream& err) {
   std::optional<std::string> text = ReadSourceFile(path, err);
   if (!text) return kExitUsage;
-  const Compilation compilation = CompileScript(*text);
+  const engine::CompileResult compilation = CompileScript(*text);
   if (!compilation.ok) {
     for (const std::string& line : compilation.messages) out << line << "\n";
     return kExitCompileFailed;
@@ -63,12 +64,44 @@ int RunScriptFile(const std::string& path, std::ostream& out, std::ostream& err)
   return LoadAndRun(compilation.image, out, err);
 }
 
+// A count of bytes, with an optional binary K, M or G; nothing on an unreadable or zero count.
+std::optional<std::uint64_t> ParseByteCount(std::string_view text) {
+  int shift = 0;
+  if (!text.empty()) {
+    switch (text.back()) {
+      case 'K': case 'k': shift = 10; break;
+      case 'M': case 'm': shift = 20; break;
+      case 'G': case 'g': shift = 30; break;
+      default: break;
+    }
+  }
+  if (shift != 0) text.remove_suffix(1);
+  std::uint64_t count = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), count);
+  if (text.empty() || error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
+  if (count == 0 || count > (std::numeric_limits<std::uint64_t>::max() >> shift)) return std::nullopt;
+  return count << shift;
+}
+
 }  // namespace
 
 int RunCommand(const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
-  if (words.size() == 1 && words[0] != kImageOption) return RunScriptFile(words[0], out, err);
-  if (words.size() == 2 && words[0] == kImageOption) return RunImageFile(words[1], out, err);
-  err << "dk2: run takes FILE or --image IMAGE\n";
+  std::vector<std::string> operands = words;
+  std::uint64_t limit = engine::kDefaultMemoryLimit;
+  if (operands.size() >= 2 && operands[0] == kMemoryLimitOption) {
+    const std::optional<std::uint64_t> given = ParseByteCount(operands[1]);
+    if (!given) {
+      err << "dk2: --memory-limit wants a positive number of bytes, such as 512M or 2G\n";
+      return kExitUsage;
+    }
+    limit = *given;
+    operands.erase(operands.begin(), operands.begin() + 2);
+  }
+  const engine::MemoryLimitScope scope(limit);
+  if (operands.size() == 1 && operands[0] != kImageOption && operands[0] != kMemoryLimitOption)
+    return RunScriptFile(operands[0], out, err);
+  if (operands.size() == 2 && operands[0] == kImageOption) return RunImageFile(operands[1], out, err);
+  err << kUsage;
   return kExitUsage;
 }
 

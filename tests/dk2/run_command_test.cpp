@@ -125,6 +125,22 @@ TEST(Dk2Run, UsageErrors) {
   EXPECT_EQ(missing.status, kExitUsage);
   EXPECT_NE(missing.err.find("cannot read"), std::string::npos);
   EXPECT_EQ(RunDk2({"run", "--image", "/nonexistent/dir/none.img"}).status, kExitUsage);
+  for (const char* bad : {"0", "", "12X", "-5", "1e6", "99999999999G"})
+    EXPECT_EQ(RunDk2({"run", "--memory-limit", bad, "a.dk2"}).status, kExitUsage) << bad;
+  EXPECT_EQ(RunDk2({"run", "--memory-limit", "1M"}).status, kExitUsage);
+}
+
+// The limit bounds what the script's values hold together, and holds for that run only.
+TEST(Dk2Run, MemoryLimit) {
+  ScratchFile script(".dk2",
+                     "var a: array of array of Byte; i: Integer;\n"
+                     "begin SetArrayLength(a, 8);\n"
+                     "  for i := 0 to 7 do SetArrayLength(a[i], 1048576); Writeln('kept 8 MiB'); end.");
+  Dk2Result small = RunDk2({"run", "--memory-limit", "4M", script.path()});
+  EXPECT_EQ(small.status, kExitScriptFailed);
+  EXPECT_NE(small.err.find("Out Of Memory"), std::string::npos) << small.err;
+  EXPECT_EQ(RunDk2({"run", "--memory-limit", "9m", script.path()}).out, "kept 8 MiB\n");
+  EXPECT_EQ(RunDk2({"run", script.path()}).out, "kept 8 MiB\n");
 }
 
 }  // namespace

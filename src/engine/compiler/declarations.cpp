@@ -6,9 +6,6 @@ namespace dravik::engine {
 
 namespace {
 
-// Static arrays hold at most this many elements, so their size stays countable in 32 bits.
-constexpr std::int64_t kMaxStaticArrayCount = 536870911;
-
 bool IsOrdinalBoundCode(TPSTypeCode code) {
   return code == tcU8 || code == tcS8 || code == tcU16 || code == tcS16 || code == tcU32 ||
          code == tcS32 || code == tcS64;
@@ -117,7 +114,7 @@ TPSType* Compilation::ReadArrayType(TPSPascalParser& p, std::string_view declare
     if (!highBound) return nullptr;
     low = static_cast<std::int32_t>(*lowBound);
     count = static_cast<std::int64_t>(static_cast<std::int32_t>(*highBound)) - low + 1;
-    if (count < 0 || count > kMaxStaticArrayCount) return Fail(p, ecTypeMismatch), nullptr;
+    if (count < 0 || count >= kStaticArrayCountLimit) return Fail(p, ecTypeMismatch), nullptr;
     if (p.TokenKind() != tokCloseBlock) return Fail(p, ecCloseBlockExpected), nullptr;
     p.Next();
   }

@@ -1,6 +1,6 @@
 // Expressions: operators by precedence, factors, and the folding of constant sub-trees.
 
-#include "engine/compiler/builtin_routines.h"
+#include "engine/library/builtin_routines.h"
 #include "engine/compiler/compilation.h"
 #include "engine/compiler/operator_tokens.h"
 

@@ -1,7 +1,7 @@
 #include <array>
 #include <string_view>
 
-#include "engine/compiler/builtin_routines.h"
+#include "engine/library/builtin_routines.h"
 #include "engine/compiler/compilation.h"
 #include "engine/image/var_types.h"
 
@@ -99,6 +99,7 @@ void Compilation::RegisterRuntimeLibrary() {
   dispatch->exportName = true;
 
   for (const BuiltinRoutine& routine : kBuiltinRoutines) {
+    if (routine.declaration.empty()) continue;  // called by name only, declared below
     TPSRegProc* proc = AddBuiltinRoutine(routine.declaration);
     for (std::size_t i = 0; i < routine.extraCount; ++i) {
       const BuiltinExtraParam& extra = routine.extra[i];

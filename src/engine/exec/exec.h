@@ -119,6 +119,21 @@ class TPSExec : public ValueEnvironment {
   // the next LoadImage, so a script that a stopped one was nested in stops as well.
   void RequestStop() noexcept { stopRequested_.store(true, std::memory_order_relaxed); }
   bool StopRequested() const noexcept { return stopRequested_.load(std::memory_order_relaxed); }
+  // Stops the runs that follow, as a stop request does, once they have made this many backward
+  // jumps and calls (the places where a stop request is honoured), counted alike whichever way
+  // the machine runs the code: a bound on the work a script may do.
+  void LimitTicks(std::uint64_t ticks) noexcept { ticksLeft_ = ticks == 0 ? 1 : ticks; }
+  // A backward jump or a call: whether the run must stop there.
+  bool TickStops() noexcept {
+    if (--ticksLeft_ == 0) {
+      ticksLeft_ = 1;
+      return true;
+    }
+    return StopRequested();
+  }
+  // Whether the next tick would stop the run, without taking it.
+  bool NextTickStops() const noexcept { return ticksLeft_ == 1 || StopRequested(); }
+  void TakeTick() noexcept { --ticksLeft_; }
   static constexpr std::string_view kStopMessage = "Stopped on request";
   // Re-initialise the globals after a completed run.
   bool resetGlobalsAfterRun = false;
@@ -269,6 +284,7 @@ class TPSExec : public ValueEnvironment {
   std::uint32_t errorsReported_ = 0;
   int callProcDepth_ = 0;
   std::atomic<bool> stopRequested_{false};
+  std::uint64_t ticksLeft_ = UINT64_MAX;
   // How the main procedure's frame runs, and where its first local lies when it runs in the
   // register form; the frames of called procedures keep this in their return address.
   FrameMode mainFrameMode_ = FrameMode::kUnchecked;

@@ -169,7 +169,7 @@ void Interpreter::PopChecked() {
 }
 
 void Interpreter::Call(std::uint32_t procNo) {
-  if (x_.StopRequested()) return x_.StopRun();
+  if (x_.TickStops()) return x_.StopRun();
   if (procNo >= x_.procs_.size()) FailWith(erOutOfProcRange);
   TPSProcRec& proc = *x_.procs_[procNo];
   if (proc.IsExternal()) {

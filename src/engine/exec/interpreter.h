@@ -177,7 +177,7 @@ class Interpreter {
   // A backward jump is where a loop can be stopped (TPSExec::RequestStop).
   void Jump(std::int32_t displacement) {
     x_.position_ += static_cast<std::uint32_t>(displacement);
-    if (displacement < 0 && x_.StopRequested()) x_.StopRun();
+    if (displacement < 0 && x_.TickStops()) x_.StopRun();
   }
   void Push();
   void PushCopy(ValueRef source);

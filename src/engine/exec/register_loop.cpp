@@ -379,7 +379,7 @@ void Interpreter::ReleaseFrameSlots(const RegisterCode& code, const RInstr& ret,
 #define REG_JUMP(index)                                   \
   do {                                                    \
     to = base + (index);                                  \
-    if (to <= ip && x_.StopRequested()) goto stop_at_jump; \
+    if (to <= ip && x_.TickStops()) goto stop_at_jump; \
     ip = to;                                              \
     REG_DISPATCH();                                       \
   } while (0)
@@ -526,7 +526,7 @@ dispatch:
     // From one frame in the register form to the next, the top of the slot table is left to
     // the next sync point (nothing looks at it before); only the entries are written.
     WriteEntries(*code, code->syncs[static_cast<std::size_t>(ip->sync)], fp, fb);
-    if (x_.StopRequested()) {
+    if (x_.TickStops()) {
       Sync(*code, ip->sync, fp, fb);
       x_.position_ = static_cast<std::uint32_t>(ip->c);
       x_.StopRun();
@@ -565,7 +565,7 @@ dispatch:
   REG_CASE(CallHost) {
     Sync(*code, ip->sync, fp, fb);
     x_.position_ = static_cast<std::uint32_t>(ip->c);
-    if (x_.StopRequested()) {
+    if (x_.TickStops()) {
       x_.StopRun();
       return Exit::kLeft;
     }
@@ -891,13 +891,18 @@ dispatch:
     REG_NEXT();
   }
   REG_CASE(StrLen) {
+    // In place of a call, and counted as one; where the call would stop, the byte code makes it.
+    if (x_.NextTickStops()) goto deopt;
+    x_.TakeTick();
     Store(At(fp, ip->a, (ip->sub & 1) != 0), static_cast<std::uint32_t>(StringAt(REG_F(ip->b)).size()));
     REG_NEXT();
   }
   REG_CASE(StrGet) {
+    if (x_.NextTickStops()) goto deopt;
     const std::string_view text = StringAt(At(fp, ip->b, (ip->sub & 2) != 0));
     const auto index = static_cast<std::int32_t>(Load<std::uint32_t>(REG_F(ip->c)));
     if (index < 1 || static_cast<std::size_t>(index) > text.size()) goto deopt;
+    x_.TakeTick();
     Store(At(fp, ip->a, (ip->sub & 1) != 0), static_cast<std::uint8_t>(text[static_cast<std::size_t>(index) - 1]));
     REG_NEXT();
   }

@@ -167,7 +167,9 @@ inline constexpr std::uint32_t kNoNumber = 0xFFFFFFFF;
 // ---------------------------------------------------------------------------------------------
 // Type-table bodies, procedure table, variable table: flags and limits
 
-inline constexpr std::uint32_t kStaticArrayCountLimit = 0x20000000;  // counts must be below
+// Static arrays hold fewer elements than this, so that their size stays countable in 32 bits;
+// the compiler refuses a larger count and the loader a type that has one.
+inline constexpr std::uint32_t kStaticArrayCountLimit = 0x20000000;
 inline constexpr std::uint32_t kMaxSetBits = 256;                    // inclusive
 inline constexpr std::uint32_t kShortTextLimit = 256;  // proc-pointer declaration, class name: below
 inline constexpr std::uint32_t kMaxNameLength = 0x40000000;  // exported names, declarations: inclusive
@@ -237,7 +239,8 @@ inline constexpr OperandSlot I = OperandSlot::kInvertByte;
 inline constexpr OperandSlot K = OperandSlot::kHandlerEndKind;
 }  // namespace shape
 
-// X(name, byte, shape...). Shapes read left to right in the order of the bytes.
+// X(name, byte, shape...). Shapes read left to right in the order of the bytes. Where the
+// executor handles each opcode is mapped in exec/opcode_handling.h, a row per opcode.
 #define DRAVIK_OPCODES(X)                        \
   X(OpAssign, 0, O, O)                           \
   X(OpCalculate, 1, C, O, O)                     \

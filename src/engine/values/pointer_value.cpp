@@ -1,19 +1,20 @@
 #include "engine/values/pointer_value.h"
 
-#include <cstdlib>
 #include <limits>
 #include <new>
 #include <vector>
 
+#include "engine/values/memory_budget.h"
 #include "engine/values/script_fault.h"
 
 namespace dravik::engine {
 
 namespace {
 
+std::size_t ValueBoxBytes(const TPSTypeRec& type) { return sizeof(ValueBox) + type.memSize; }
+
 ValueBox* NewValueBox(const TPSTypeRec& type) {
-  auto* box = static_cast<ValueBox*>(std::malloc(sizeof(ValueBox) + type.memSize));
-  if (box == nullptr) FailWith(erOutOfMemory);
+  auto* box = static_cast<ValueBox*>(AllocateValueMemory(ValueBoxBytes(type)));
   box->refCount = 1;
   box->type = &type;
   InitializeValue(box->Value(), type);
@@ -32,7 +33,7 @@ void RetainBox(ValueBox* box) {
 void ReleaseBox(ValueBox* box) {
   if (box->refCount < 0 || --box->refCount != 0) return;
   FinalizeValue(box->Value(), *box->type);
-  std::free(box);
+  FreeValueMemory(box, ValueBoxBytes(*box->type));
 }
 
 void DropKeeper(const Keeper& keeper) {

@@ -1,9 +1,9 @@
 #include "engine/values/value_memory.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <limits>
 
+#include "engine/values/memory_budget.h"
 #include "engine/values/pointer_value.h"
 #include "engine/values/script_fault.h"
 #include "engine/values/variant.h"
@@ -25,12 +25,6 @@ void StoreExtended(void* at, Extended value) { std::memcpy(at, &value, kExtended
 
 namespace {
 
-void* AllocateBlock(std::size_t bytes) {
-  void* block = std::malloc(bytes);
-  if (block == nullptr) FailWith(erOutOfMemory);
-  return block;
-}
-
 // A count that reached the top stops counting and the block is kept for good: leaking one block
 // is better than wrapping a signed count.
 template <class Block>
@@ -49,6 +43,12 @@ bool DropReference(Block* block) {
   return --block->refCount == 0;
 }
 
+template <class Block>
+std::size_t TextBlockBytes(std::size_t capacity) {
+  using Unit = std::remove_pointer_t<decltype(std::declval<Block&>().Text())>;
+  return sizeof(Block) + (capacity + 1) * sizeof(Unit);
+}
+
 // A block holding head followed by tail, with room for capacity units (at least their length).
 template <class Block, class Unit>
 Block* NewTextBlock(std::basic_string_view<Unit> head, std::basic_string_view<Unit> tail = {},
@@ -57,7 +57,7 @@ Block* NewTextBlock(std::basic_string_view<Unit> head, std::basic_string_view<Un
   if (length == 0) return nullptr;
   if (head.size() > kMaxStringLength || tail.size() > kMaxStringLength - head.size()) FailWith(erOutOfMemory);
   capacity = std::clamp(capacity, length, kMaxStringLength);
-  auto* block = static_cast<Block*>(AllocateBlock(sizeof(Block) + (capacity + 1) * sizeof(Unit)));
+  auto* block = static_cast<Block*>(AllocateValueMemory(TextBlockBytes<Block>(capacity)));
   block->refCount = 1;
   block->length = static_cast<std::uint32_t>(length);
   block->capacity = static_cast<std::uint32_t>(capacity);
@@ -69,7 +69,7 @@ Block* NewTextBlock(std::basic_string_view<Unit> head, std::basic_string_view<Un
 
 template <class Block>
 void ReleaseTextBlock(Block* block) {
-  if (DropReference(block)) std::free(block);
+  if (DropReference(block)) FreeValueMemory(block, TextBlockBytes<Block>(block->capacity));
 }
 
 template <class Block, class Unit>
@@ -182,12 +182,7 @@ void ResizeOwnArray(void* at, ArrayBlock* block, const TPSTypeRec& element, std:
   const std::uint32_t old = block->length;
   const std::size_t bytes = ArrayBlockBytes(element, length);
   if (length < old) FinalizeElements(block, element, length, old);
-  void* moved = std::realloc(block, bytes);
-  if (moved == nullptr) {
-    if (length > old) FailWith(erOutOfMemory);
-    moved = block;  // a shrink the allocator refused keeps the larger block
-  }
-  block = static_cast<ArrayBlock*>(moved);
+  block = static_cast<ArrayBlock*>(ResizeValueMemory(block, ArrayBlockBytes(element, old), bytes));
   block->length = length;
   if (length > old) std::memset(ElementAt(block, element, old), 0, std::size_t{length - old} * element.memSize);
   Store(at, block);
@@ -205,7 +200,7 @@ void ReplaceByResizedCopy(void* at, ArrayBlock* block, const TPSTypeRec& element
 
 ArrayBlock* NewArray(const TPSTypeRec& element, std::uint32_t length) {
   if (length == 0) return nullptr;
-  auto* block = static_cast<ArrayBlock*>(AllocateBlock(ArrayBlockBytes(element, length)));
+  auto* block = static_cast<ArrayBlock*>(AllocateValueMemory(ArrayBlockBytes(element, length)));
   block->refCount = 1;
   block->length = length;
   std::memset(block->Elements(), 0, std::size_t{length} * element.memSize);
@@ -236,7 +231,7 @@ void RetainArray(ArrayBlock* block) { RetainBlock(block); }
 void ReleaseArray(ArrayBlock* block, const TPSTypeRec& element) {
   if (!DropReference(block)) return;
   FinalizeElements(block, element, 0, block->length);
-  std::free(block);
+  FreeValueMemory(block, ArrayBlockBytes(element, block->length));
 }
 
 void SetArrayLengthAt(void* at, const TPSTypeRec& element, std::uint32_t length) {
@@ -367,9 +362,15 @@ void CopyValue(void* dest, const void* source, const TPSTypeRec& type, std::uint
     std::memmove(dest, source, type.memSize);  // plain bytes; interfaces are uncounted here
 }
 
+namespace {
+
+// At least one byte, so that even an empty record has an address of its own.
+std::size_t HeapValueBytes(const TPSTypeRec& type) { return std::max<std::size_t>(type.memSize, 1); }
+
+}  // namespace
+
 void* NewHeapValue(const TPSTypeRec& type) {
-  // At least one byte, so that even an empty record has an address of its own.
-  void* value = AllocateBlock(std::max<std::size_t>(type.memSize, 1));
+  void* value = AllocateValueMemory(HeapValueBytes(type));
   InitializeValue(value, type);
   return value;
 }
@@ -377,7 +378,7 @@ void* NewHeapValue(const TPSTypeRec& type) {
 void DestroyHeapValue(void* value, const TPSTypeRec& type) {
   if (value == nullptr) return;
   FinalizeValue(value, type);
-  std::free(value);
+  FreeValueMemory(value, HeapValueBytes(type));
 }
 
 }  // namespace dravik::engine

@@ -1,9 +1,9 @@
-// The decoded form of the code must mean exactly what the byte code means. Scripts and images
-// run twice: by the decoded loop, and from the bytes one instruction at a time (a step hook makes
-// the machine take that path). Output, error, where the error was reported and what was left on
-// the stack must agree. The end-to-end scripts run with dk2's host routines; the golden corpus
-// and the fuzzer's troublesome images with stubs, compared when the run from the bytes ended
-// within an instruction budget.
+// The register form must mean exactly what the byte code means. Scripts and images run twice:
+// in the register form, and from the bytes one instruction at a time (a step hook makes the
+// machine take that path). Output, error, where the error was reported and what was left on
+// the stack must agree. Both runs stop after the same number of backward jumps and calls, so
+// scripts that never end are compared too. The end-to-end scripts run with dk2's host routines;
+// the golden corpus and the fuzzer's troublesome images with stubs.
 
 #include <gtest/gtest.h>
 
@@ -19,6 +19,7 @@
 #include "../../dk2/golden_corpus.h"
 #include "dk2/script_compilation.h"
 #include "dk2/simulated_host.h"
+#include "engine/engine.h"
 #include "engine/exec/exec.h"
 
 namespace dravik::engine {
@@ -26,7 +27,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::uint32_t kInstructionBudget = 20000;
+// The golden corpus and the fuzz images run until these many backward jumps and calls (stopping
+// part-way must happen at the same place both ways); the end-to-end scripts all end by themselves.
+constexpr std::uint64_t kCorpusTicks[] = {3, 17, 20000};
+constexpr std::uint64_t kScriptTicks[] = {7, 100, 100'000'000};
 
 struct Outcome {
   bool loaded = false;
@@ -48,25 +52,21 @@ void PrintTo(const Outcome& outcome, std::ostream* out) {
        << outcome.output;
 }
 
-using HostSetup = std::function<void(TPSExec&, dk2::SimulatedHost& host)>;
+using HostSetup = std::function<void(Script&, dk2::SimulatedHost& host)>;
 
-// budget 0: no step hook, so the decoded loop runs. Otherwise every instruction runs from its
-// bytes, and a run that takes more than the budget is halted (halted is set).
-Outcome RunImage(const std::string& image, const HostSetup& setup, std::uint32_t budget, bool* halted = nullptr) {
+enum class Path { kRegisterForm, kByteCode };
+
+Outcome RunImage(const std::string& image, const HostSetup& setup, Path path, std::uint64_t ticks) {
   Outcome outcome;
   std::ostringstream out;
-  dk2::SimulatedHost host{out, {}};  // outlives the executor
-  TPSExec exec;
-  setup(exec, host);
-  std::uint32_t steps = 0;
-  if (budget > 0) {
-    exec.OnRunLine = [&](TPSExec& e) {
-      if (++steps > budget) e.Halt();
-    };
-  }
+  dk2::SimulatedHost host{out};  // outlives the script
+  Script script;
+  setup(script, host);
+  TPSExec& exec = script.Executor();
+  if (path == Path::kByteCode) exec.OnRunLine = [](TPSExec&) {};
+  exec.LimitTicks(ticks);
   outcome.loaded = exec.LoadImage(image);
   if (outcome.loaded) outcome.succeeded = exec.Run();
-  if (halted != nullptr) *halted = steps > budget;
   outcome.output = out.str();
   outcome.error = exec.LastError();
   outcome.parameter = exec.LastErrorParameter();
@@ -83,7 +83,7 @@ std::string ReadFile(const fs::path& path) {
 }
 
 TEST(RegisterForm, RunsEveryEndToEndScriptAsTheByteCodeDoes) {
-  const HostSetup dk2Host = [](TPSExec& exec, dk2::SimulatedHost& host) { dk2::RegisterSimulatedHost(exec, host); };
+  const HostSetup dk2Host = [](Script& script, dk2::SimulatedHost& host) { dk2::BindSimulatedHost(script, host); };
   std::vector<fs::path> scripts;
   const fs::path root = fs::path(DRAVIK_TEST_DATA_DIR).parent_path() / "e2e";
   for (const auto& entry : fs::recursive_directory_iterator(root))
@@ -91,25 +91,27 @@ TEST(RegisterForm, RunsEveryEndToEndScriptAsTheByteCodeDoes) {
   std::sort(scripts.begin(), scripts.end());
   int compared = 0;
   for (const fs::path& script : scripts) {
-    const dk2::Compilation compilation = dk2::CompileScript(ReadFile(script));
+    const engine::CompileResult compilation = dk2::CompileScript(ReadFile(script));
     if (!compilation.ok) continue;
     SCOPED_TRACE(script.string());
-    EXPECT_EQ(RunImage(compilation.image, dk2Host, 0), RunImage(compilation.image, dk2Host, UINT32_MAX));
+    for (std::uint64_t ticks : kScriptTicks)
+      EXPECT_EQ(RunImage(compilation.image, dk2Host, Path::kRegisterForm, ticks),
+                RunImage(compilation.image, dk2Host, Path::kByteCode, ticks))
+          << "stopped after " << ticks;
     ++compared;
   }
   EXPECT_GE(compared, 100);
 }
 
 void CompareOnImage(const std::string& image, const std::string& name, int& compared) {
-  const HostSetup stubs = [](TPSExec& exec, dk2::SimulatedHost&) {
+  const HostSetup stubs = [](Script& script, dk2::SimulatedHost&) {
     for (std::string_view routine : {"EXECUTEFILE", "MOUNTFILE", "WAIT", "CUTEXT", "GETMOUNTEDFILE", "WRITELN", "WRITE"})
-      exec.RegisterHostFunction([](TPSExec&, auto, auto) { return true; }, routine, kRegisterConvention);
+      script.Bind(routine, [](auto, auto) { return true; });
   };
-  bool halted = false;
-  const Outcome fromBytes = RunImage(image, stubs, kInstructionBudget, &halted);
-  if (halted) return;
   SCOPED_TRACE(name);
-  EXPECT_EQ(RunImage(image, stubs, 0), fromBytes);
+  for (std::uint64_t ticks : kCorpusTicks)
+    EXPECT_EQ(RunImage(image, stubs, Path::kRegisterForm, ticks), RunImage(image, stubs, Path::kByteCode, ticks))
+        << "stopped after " << ticks;
   ++compared;
 }
 
@@ -119,7 +121,7 @@ TEST(RegisterForm, RunsTheCorpusAndTheFuzzImagesAsTheByteCodeDoes) {
     const std::string dir = dk2::golden::CorpusDir(folder);
     for (const std::string& name : dk2::golden::CaseNames(dir)) {
       const std::string path = dk2::golden::CasePath(dir, name, dk2::golden::kScriptExtension);
-      const dk2::Compilation compilation = dk2::CompileScript(ReadFile(path));
+      const engine::CompileResult compilation = dk2::CompileScript(ReadFile(path));
       if (compilation.ok) CompareOnImage(compilation.image, path, compared);
     }
   }

@@ -4,6 +4,8 @@
 
 #include "script_run.h"
 
+#include "engine/engine.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -246,6 +248,36 @@ TEST(ScriptCalls, AnAllocationBeyondTheLimitsIsOutOfMemory) {
   EXPECT_FALSE(run.Run());
   EXPECT_EQ(run.out, std::to_string(erOutOfMemory));
   EXPECT_EQ(run.exec.LastError(), erOutOfMemory);
+}
+
+// Every value block is counted against one limit, and a block freed gives its bytes back: a
+// script that keeps 1 MiB blocks alive fails at the limit, and one that makes and drops many
+// more than the limit in all (appends, resizes, copies, variants) runs to its end.
+TEST(ScriptCalls, ValuesTogetherStayWithinTheMemoryLimit) {
+  const MemoryLimitScope limit(8u << 20);
+  const std::uint64_t before = MemoryInUse();
+  {
+    ScriptRun run(
+        "type TRow = array of Byte;\n"
+        "var kept: array of TRow; s: string; v: Variant; i, j: Integer;\n"
+        "begin\n"
+        "  for i := 1 to 64 do begin\n"
+        "    s := ''; for j := 1 to 1024 do s := s + StringOfChar('x', 1000);\n"
+        "    SetArrayLength(kept, 1); SetArrayLength(kept[0], 1000000); SetArrayLength(kept[0], 10);\n"
+        "    v := s; v := Copy(v, 1, 500000); v := 0;\n"
+        "  end;\n"
+        "  PrintInt(Length(s)); s := '';\n"
+        "  try\n"
+        "    for i := 1 to 64 do begin SetArrayLength(kept, i); SetArrayLength(kept[i - 1], 1 shl 20); end;\n"
+        "  except PrintInt(PendingError); PrintInt(i); end;\n"
+        "  SetArrayLength(kept, 0);\n"
+        "  SetArrayLength(kept, 4); SetArrayLength(kept[3], 1 shl 20); Print('again');\n"
+        "end.");
+    ASSERT_EQ(run.Problem(), "");
+    EXPECT_TRUE(run.Run()) << run.exec.LastError();
+    EXPECT_EQ(run.out, "1024000 " + std::to_string(erOutOfMemory) + " 8 again");
+  }
+  EXPECT_EQ(MemoryInUse(), before);
 }
 
 TEST(HostCalls, FailuresOfHostRoutinesBecomeErrorCodes) {
