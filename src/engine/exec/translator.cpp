@@ -256,7 +256,9 @@ class Translator {
     for (std::size_t i = 0; i < instructions.size(); ++i)
       if (analysis_.Shapes()[i].reached) Translate(static_cast<std::int32_t>(i));
     EmitEndOfCode();
-    if (!analysis_.Usable()) return nullptr;
+    // A call enters at the first group: a procedure whose first instruction cannot be decoded
+    // has none there, and runs from its bytes, which report the fault.
+    if (!analysis_.Usable() || out_->GroupAt(0) < 0) return nullptr;
     ResolveJumps();
     Compact();
     FillSyncPoints();

@@ -15,7 +15,7 @@
 #include "dk2/simulated_host.h"
 #include "engine/exec/exec.h"
 #include "engine/exec/opcode_handling.h"
-#include "engine/values/memory_budget.h"
+#include "engine/engine.h"
 
 namespace dravik::engine {
 namespace {
@@ -52,12 +52,13 @@ TEST(OpcodeHandling, TheTranslatorFollowsTheMap) {
     if (entry.path().extension() != ".dk2") continue;
     std::ifstream file(entry.path(), std::ios::binary);
     const std::string text{std::istreambuf_iterator<char>(file), {}};
-    const dk2::Compilation compilation = dk2::CompileScript(text);
+    const engine::CompileResult compilation = dk2::CompileScript(text);
     if (!compilation.ok) continue;
     std::ostringstream out;
-    dk2::SimulatedHost host{out, {}};
-    TPSExec exec;
-    dk2::RegisterSimulatedHost(exec, host);
+    dk2::SimulatedHost host{out};
+    Script script;
+    dk2::BindSimulatedHost(script, host);
+    TPSExec& exec = script.Executor();
     exec.LimitTicks(1'000'000);
     ASSERT_TRUE(exec.LoadImage(compilation.image)) << entry.path();
     exec.Run();
@@ -72,10 +73,11 @@ TEST(OpcodeHandling, TheTranslatorFollowsTheMap) {
   for (std::size_t i = 0; i < kOpcodeHandling.size(); ++i) {
     const OpcodeHandling& row = kOpcodeHandling[i];
     const std::uint32_t bit = OpcodeBit(row.opcode);
-    if (row.registerForm == RegisterHandling::kReferenceStep)
+    if (row.registerForm == RegisterHandling::kReferenceStep) {
       EXPECT_EQ(translated & bit, 0u) << kOpcodes[i].name << " is left to reference steps";
-    else if ((referenced & bit) != 0)
+    } else if ((referenced & bit) != 0) {
       EXPECT_NE(translated & bit, 0u) << kOpcodes[i].name << " is translated (" << row.translator << ")";
+    }
   }
   // The suite reaches the opcodes that matter for speed.
   for (Opcode opcode : {OpAssign, OpCalculate, OpPushVar, OpPop, OpCall, OpGoto, OpJumpIfFalse, OpReturn,
