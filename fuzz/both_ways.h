@@ -21,7 +21,7 @@
 
 #include "dk2/simulated_host.h"
 #include "engine/exec/exec.h"
-#include "engine/values/memory_budget.h"
+#include "engine/engine.h"
 
 namespace dravik::fuzz {
 
@@ -76,24 +76,23 @@ struct Outcome {
 
 enum class Path { kRegisterForm, kByteCode };
 
-// Replaces the simulated host's Wait, which sleeps: a fuzzer must not.
-inline bool WaitWithoutSleeping(engine::TPSExec&, std::span<const engine::ScriptValueRef> params,
-                                const engine::ScriptValueRef* result) {
-  return params.size() == 1 && result == nullptr;
-}
-
-// Fills outcome (an OutputDigest cannot be copied out). The executor is made and destroyed
-// here: what its destructor releases is part of the run.
+// Runs image as dk2 and the program do (engine::Script), with the simulated host's Wait, which
+// sleeps, replaced by one that does not: a fuzzer must not sleep. Fills outcome (an OutputDigest
+// cannot be copied out). The script is made and destroyed here: what its executor releases is
+// part of the run.
 inline void RunOneWay(std::string_view image, Path path, std::uint64_t ticks, Outcome& outcome) {
   std::ostream out(&outcome.output);
-  dk2::SimulatedHost host{out, {}};  // outlives the executor
-  engine::TPSExec exec;
-  dk2::RegisterSimulatedHost(exec, host);
-  exec.RegisterHostFunction(WaitWithoutSleeping, "WAIT", engine::kRegisterConvention);
+  dk2::SimulatedHost host{out};  // outlives the script
+  engine::Script script;
+  dk2::BindSimulatedHost(script, host);
+  script.Bind("WAIT", [](std::span<const engine::HostValue> params, const engine::HostValue* result) {
+    return params.size() == 1 && result == nullptr;
+  });
+  engine::TPSExec& exec = script.Executor();
   if (path == Path::kByteCode) exec.OnRunLine = [](engine::TPSExec&) {};
   exec.LimitTicks(ticks);
-  outcome.loaded = exec.LoadImage(image);
-  if (outcome.loaded) outcome.succeeded = exec.Run();
+  outcome.loaded = script.Load(image);
+  if (outcome.loaded) outcome.succeeded = script.Run();
   outcome.error = exec.LastError();
   outcome.parameter = exec.LastErrorParameter();
   outcome.procNo = exec.LastErrorProcNo();

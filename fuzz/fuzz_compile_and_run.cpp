@@ -17,7 +17,7 @@
 #include "dk2/script_compilation.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const dravik::dk2::Compilation compilation =
+  const dravik::engine::CompileResult compilation =
       dravik::dk2::CompileScript(std::string_view(reinterpret_cast<const char*>(data), size));
   if (!compilation.ok) return 0;
   const dravik::engine::TQXException loadError = dravik::fuzz::RunBothWays(compilation.image, dravik::fuzz::kTicks);

@@ -362,7 +362,7 @@ class ScriptWriter {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   Choices choices({data, size});
   const std::string script = ScriptWriter(choices).Script();
-  const dravik::dk2::Compilation compilation = dravik::dk2::CompileScript(script);
+  const dravik::engine::CompileResult compilation = dravik::dk2::CompileScript(script);
   if (!compilation.ok) return 0;
   if (dravik::fuzz::RunBothWays(compilation.image, dravik::fuzz::kTicks, script) == dravik::engine::ErNoError)
     dravik::fuzz::RunBothWays(compilation.image, dravik::fuzz::SmallTicks({data, size}), script);

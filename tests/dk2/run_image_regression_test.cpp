@@ -26,6 +26,8 @@ constexpr ImageCase kCases[] = {
     {"missing_return_reruns_main.img", "1\n", "Runtime error: Invalid Opcode (routine 0, position 57)\n"},
     // The register form once reported a later error, elsewhere.
     {"paths_disagree_min.img", "", "Runtime error: Null Pointer Exception (routine 0, position 39)\n"},
+    // A call of a routine whose first instruction cannot be decoded.
+    {"callee_invalid_first_instruction.img", "before\n", "Runtime error: Invalid Opcode Parameter (routine 1, position 2)\n"},
 };
 
 TEST(Dk2RunImage, BrokenImagesFailAsTheByteCodeDoes) {
@@ -37,16 +39,6 @@ TEST(Dk2RunImage, BrokenImagesFailAsTheByteCodeDoes) {
     EXPECT_EQ(r.out, c.out);
     EXPECT_EQ(r.err, c.err);
   }
-}
-
-// Still wrong in the register form (tests/data/fuzz_pending/README.md): a call of a routine whose
-// first instruction cannot be decoded. Enable once the image has moved to fuzz_regressions.
-TEST(Dk2RunImage, DISABLED_ACallOfARoutineThatCannotBeDecodedFailsAsTheByteCodeDoes) {
-  const harness::Dk2Result r = harness::RunDk2(
-      {"run", "--image", golden::CorpusDir("fuzz_pending") + "/callee_invalid_first_instruction.img"});
-  EXPECT_EQ(r.status, kExitScriptFailed);
-  EXPECT_EQ(r.out, "before\n");
-  EXPECT_EQ(r.err, "Runtime error: Invalid Opcode Parameter (routine 1, position 2)\n");
 }
 
 }  // namespace
