@@ -7,12 +7,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <span>
 #include <string>
 #include <string_view>
 
-#include "core/script_host/host_routine_declarations.h"
-#include "engine/compiler/compiler.h"
-#include "engine/image/disassembler.h"
+#include "core/script_host/host_routines.h"
+#include "engine/engine.h"
 
 namespace {
 
@@ -39,15 +39,10 @@ bool ListsCleanly(std::string_view listing) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
-  dravik::engine::TPSPascalCompiler compiler;
-  compiler.OnUses = [](dravik::engine::TPSPascalCompiler& c, const std::string& unit) {
-    if (unit != dravik::core::kSystemUnitName) return false;
-    dravik::core::AddHostRoutineDeclarations(c);
-    return true;
-  };
-  if (!compiler.Compile(text)) return 0;
-  std::string image;
-  if (!compiler.GetOutput(image)) std::abort();
-  if (!ListsCleanly(dravik::engine::Disassemble(image, compiler.DebugOutput()))) std::abort();
+  const dravik::engine::HostUnit system{dravik::core::kSystemUnitName, dravik::core::HostRoutineDeclarations()};
+  const dravik::engine::CompileResult compiled = dravik::engine::Compile(text, std::span(&system, 1));
+  if (!compiled.ok) return 0;
+  if (compiled.image.empty()) std::abort();
+  if (!ListsCleanly(dravik::engine::ListImage(compiled.image, compiled.debugOutput))) std::abort();
   return 0;
 }

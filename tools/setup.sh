@@ -6,7 +6,7 @@ packages=(
   g++ cmake ninja-build googletest libgtest-dev
   mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   wine wine32:i386 wine64 xvfb xauth xdotool imagemagick lua5.4
-  clang
+  clang libclang-rt-14-dev
   nsis zip
 )
 

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # The one test command: installs what is missing, builds the native and the Windows presets,
-# runs the native suite with ctest, then the Windows suite under Wine in a fresh prefix.
+# runs the native suite with ctest and a short run of each fuzz target that runs scripts, then
+# the Windows suite under Wine in a fresh prefix.
 # Exits non-zero when anything fails; the output ends with the test runners' summaries.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 source tools/common.sh
 
 failed=0
+fuzz_seconds=60
 note() { printf '\n== %s\n' "$*"; }
 
 note "Installing packages"
@@ -44,6 +46,20 @@ fi
 
 note "Native tests (ctest)"
 ctest --preset native -j "$(nproc)" || failed=1
+
+# Each run target compares the register form with the byte code on what it finds; a find fails
+# the test command and is kept in build/fuzz/artifacts/TARGET/ (tools/fuzz.sh).
+for target in fuzz_compile_and_run fuzz_load_and_run fuzz_register_form; do
+  note "Fuzzing $target for $fuzz_seconds seconds"
+  log=build/fuzz-$target.log
+  mkdir -p build
+  if bash tools/fuzz.sh "$target" "$fuzz_seconds" >"$log" 2>&1; then
+    tail -n 1 "$log"
+  else
+    tail -n 60 "$log"
+    failed=1
+  fi
+done
 
 note "Windows tests under Wine ($(windows_test_preset) build)"
 # The window tests need a display. Wine's desktop keeps the display of the server's first start,

@@ -25,7 +25,8 @@ std::string ForbiddenInExtension(std::string_view extension) {
          "\": an extension cannot hold control characters nor any of \\ / : * ? \" < > |";
 }
 
-std::string ErrorWhileRunning(std::string_view scriptPath, std::optional<ScriptPlace> place, std::string_view error) {
+std::string ErrorWhileRunning(std::string_view scriptPath, std::optional<engine::SourcePlace> place,
+                              std::string_view error) {
   std::string text = "Error while running script \"" + std::string(scriptPath) + "\"\r\n[Runtime Error]";
   if (place) text += " (" + std::to_string(place->line) + ":" + std::to_string(place->column) + ")";
   return text + ": " + std::string(error);

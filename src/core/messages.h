@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "engine/engine.h"
+
 namespace dravik::core {
 
 inline constexpr std::string_view kApplicationTitle = "Dravik2";  // also the caption of failure boxes
@@ -38,13 +40,9 @@ std::string InputOutputError(std::uint32_t systemError);
 std::string CannotStart(std::string_view file, std::string_view reason);
 std::string ForbiddenInExtension(std::string_view extension);
 
-// Where in a script's text something happened; both count from 1.
-struct ScriptPlace {
-  std::uint32_t line = 0;
-  std::uint32_t column = 0;
-};
-// The runtime error of a script, with its place when it is known.
-std::string ErrorWhileRunning(std::string_view scriptPath, std::optional<ScriptPlace> place, std::string_view error);
+// The runtime error of a script, with the line and column of its place when it is known.
+std::string ErrorWhileRunning(std::string_view scriptPath, std::optional<engine::SourcePlace> place,
+                              std::string_view error);
 std::string ScriptStillRunning(std::string_view scriptPath);
 
 }  // namespace dravik::core

@@ -9,7 +9,7 @@ namespace dravik::dk2 {
 int CheckCommand(const std::string& path, std::ostream& out, std::ostream& err) {
   std::optional<std::string> text = ReadSourceFile(path, err);
   if (!text) return kExitUsage;
-  const Compilation compilation = CompileScript(*text);
+  const engine::CompileResult compilation = CompileScript(*text);
   for (const std::string& line : compilation.messages) out << line << "\n";
   return compilation.ok ? kExitOk : kExitScriptFailed;
 }

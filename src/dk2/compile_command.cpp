@@ -37,7 +37,7 @@ int CompileCommand(const std::vector<std::string>& words, std::ostream& out, std
   }
   std::optional<std::string> text = ReadSourceFile(words[0], err);
   if (!text) return kExitUsage;
-  const Compilation compilation = CompileScript(*text);
+  const engine::CompileResult compilation = CompileScript(*text);
   for (const std::string& line : compilation.messages) out << line << "\n";
   if (!compilation.ok) return kExitScriptFailed;
   return WriteImageFile(words[2], compilation.image, err) ? kExitOk : kExitUsage;

@@ -3,7 +3,7 @@
 #include "dk2/dk2.h"
 #include "dk2/script_compilation.h"
 #include "dk2/source_file.h"
-#include "engine/image/disassembler.h"
+#include "engine/engine.h"
 
 namespace dravik::dk2 {
 
@@ -14,7 +14,7 @@ constexpr std::string_view kImageOption = "--image";
 int DumpImageFile(const std::string& path, std::ostream& out, std::ostream& err) {
   std::optional<std::string> image = ReadSourceFile(path, err);
   if (!image) return kExitUsage;
-  out << engine::Disassemble(*image);
+  out << engine::ListImage(*image);
   return kExitOk;
 }
 
@@ -22,12 +22,12 @@ int DumpImageFile(const std::string& path, std::ostream& out, std::ostream& err)
 int DumpScriptFile(const std::string& path, std::ostream& out, std::ostream& err) {
   std::optional<std::string> text = ReadSourceFile(path, err);
   if (!text) return kExitUsage;
-  const Compilation compilation = CompileScript(*text);
+  const engine::CompileResult compilation = CompileScript(*text);
   if (!compilation.ok) {
     for (const std::string& line : compilation.messages) out << line << "\n";
     return kExitScriptFailed;
   }
-  out << engine::Disassemble(compilation.image, compilation.debugOutput);
+  out << engine::ListImage(compilation.image, compilation.debugOutput);
   return kExitOk;
 }
 

@@ -8,9 +8,7 @@
 #include "dk2/script_compilation.h"
 #include "dk2/simulated_host.h"
 #include "dk2/source_file.h"
-#include "engine/exec/exec.h"
-#include "engine/image/runtime_error.h"
-#include "engine/values/memory_budget.h"
+#include "engine/engine.h"
 
 #ifdef _WIN32
 #include "platform/win32/system_ansi_case.h"
@@ -31,24 +29,20 @@ constexpr int kExitCompileFailed = kExitUsage;
 constexpr int kExitRuntimeError = kExitScriptFailed;
 constexpr int kExitLoadFailed = 3;
 
-std::string LastErrorText(const engine::TPSExec& exec) {
-  return engine::ErrorToText(exec.LastError(), exec.LastErrorParameter());
-}
-
 int LoadAndRun(const std::string& image, std::ostream& out, std::ostream& err) {
-  SimulatedHost host{out, {}};  // outlives the executor, which calls into it
-  engine::TPSExec exec;
-  RegisterSimulatedHost(exec, host);
+  SimulatedHost host{out};  // outlives the script, which calls into it
+  engine::Script script;
+  BindSimulatedHost(script, host);
 #ifdef _WIN32
-  platform::RegisterSystemAnsiCase(exec);
+  platform::BindSystemAnsiCase(script);
 #endif
-  if (!exec.LoadImage(image)) {
-    err << "Load error: " << LastErrorText(exec) << "\n";
+  if (!script.Load(image)) {
+    err << "Load error: " << script.LastError().text << "\n";
     return kExitLoadFailed;
   }
-  if (exec.Run()) return kExitOk;
-  err << "Runtime error: " << LastErrorText(exec) << " (routine " << exec.LastErrorProcNo() << ", position "
-      << exec.LastErrorPosition() << ")\n";
+  if (script.Run()) return kExitOk;
+  const engine::RunError error = script.LastError();
+  err << "Runtime error: " << error.text << " (routine " << error.procNo << ", position " << error.position << ")\n";
   return kExitRuntimeError;
 }
 
@@ -62,7 +56,7 @@ int RunImageFile(const std::string& path, std::ostream& out, std::ostream& err) 
 int RunScriptFile(const std::string& path, std::ostream& out, std::ostream& err) {
   std::optional<std::string> text = ReadSourceFile(path, err);
   if (!text) return kExitUsage;
-  const Compilation compilation = CompileScript(*text);
+  const engine::CompileResult compilation = CompileScript(*text);
   if (!compilation.ok) {
     for (const std::string& line : compilation.messages) out << line << "\n";
     return kExitCompileFailed;

@@ -14,11 +14,12 @@
 
 #include <cstdint>
 #include <iosfwd>
+#include <span>
 #include <string>
+#include <string_view>
 
-namespace dravik::engine {
-class TPSExec;
-}
+#include "core/script_host/host_routines.h"
+#include "engine/engine.h"
 
 namespace dravik::dk2 {
 
@@ -26,14 +27,26 @@ namespace dravik::dk2 {
 // scripts from tests and the command line, where an endless wait helps nobody.
 inline constexpr std::int32_t kMaxWaitMilliseconds = 60000;
 
-struct SimulatedHost {
+class SimulatedHost final : public core::HostRoutines {
+ public:
+  explicit SimulatedHost(std::ostream& out) : out(out) {}
+
+  void ExecuteFile(std::string fileName, std::string params, std::string defaultDir) override;
+  void MountFile(std::string fileName, std::int32_t drive) override;
+  void Wait(std::int32_t milliseconds) override;
+  std::string getMountedFile() override { return mountedFile; }
+
   std::ostream& out;        // where the printing routines write
   std::string mountedFile;  // what getMountedFile answers
 };
 
-// Binds the routines in exec under their upper-case names, Dravik's five in the program's order
-// and then WRITELN and WRITE. Must precede LoadImage; host must outlive exec's runs. A call whose
-// parameters do not match the routine's declaration fails (erCouldNotCallProc).
-void RegisterSimulatedHost(engine::TPSExec& exec, SimulatedHost& host);
+// The declarations of the unit "SYSTEM" as dk2 compiles scripts: the program's five, then
+// Writeln and Write.
+std::span<const std::string_view> SystemUnitDeclarations();
+
+// Binds the program's five routines (core::BindHostRoutines) and then WRITELN and WRITE in
+// script. Must precede Load; host must outlive the script's runs. A call whose parameters do not
+// match the routine's declaration fails ("Could not call proc").
+void BindSimulatedHost(engine::Script& script, SimulatedHost& host);
 
 }  // namespace dravik::dk2

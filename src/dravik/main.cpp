@@ -42,7 +42,7 @@ int Run(HINSTANCE instance, int showCommand) {
   platform::ApplicationWin application;
   platform::VersionRecordsWin versionRecords;
   dravik::core::Platform system{registry,    shell,          files, clock, messageBoxes,
-                                application, versionRecords, platform::RegisterSystemAnsiCase};
+                                application, versionRecords, platform::BindSystemAnsiCase};
   const std::vector<std::string> arguments = Arguments();
   // The uninstaller's way out: no window, the outcome in the exit status.
   if (dravik::core::IsUnregisterSwitch(arguments)) return dravik::core::Unregister(registry, shell) ? 0 : 1;

@@ -19,9 +19,9 @@
 #include <string>
 #include <vector>
 
-#include "core/script_host/host_routine_declarations.h"
+#include "core/script_host/host_routines.h"
 #include "dk2_harness.h"
-#include "engine/compiler/builtin_routines.h"
+#include "engine/library/builtin_routines.h"
 #include "engine/names/names.h"
 #include "golden_corpus.h"
 
@@ -164,7 +164,7 @@ TEST(ScriptingGuide, EveryRoutineAScriptCanCallHasAnExample) {
   const std::vector<Example> examples = GuideExamples();
   for (const engine::BuiltinRoutine& routine : engine::kBuiltinRoutines)
     EXPECT_TRUE(Calls(examples, DeclaredName(routine.declaration))) << DeclaredName(routine.declaration);
-  for (const core::HostRoutineDeclaration& routine : core::kHostRoutineDeclarations)
+  for (const core::HostRoutineRow& routine : core::kHostRoutines)
     EXPECT_TRUE(Calls(examples, DeclaredName(routine.declaration))) << DeclaredName(routine.declaration);
 }
 

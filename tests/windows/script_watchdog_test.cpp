@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "engine/exec/exec.h"
+#include "engine/engine.h"
 #include "platform/win32/application_win.h"
 #include "platform/win32/clock_win.h"
 
@@ -46,7 +46,7 @@ class ScriptWatchdogTest : public ::testing::Test {
   platform::ApplicationWin application;
   core::ScriptRuns runs{clock, application};
   ScriptWatchdog watchdog{runs, clock, GetModuleHandleA(nullptr), kDelayMs};
-  engine::TPSExec exec;
+  engine::Script exec;
 };
 
 TEST_F(ScriptWatchdogTest, ShowsForABusyScriptAndStopAsksEveryScriptToStop) {

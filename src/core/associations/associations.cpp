@@ -6,7 +6,7 @@
 #include "core/paths.h"
 #include "core/settings/registry_session.h"
 #include "core/settings/settings_store.h"
-#include "engine/names/names.h"
+#include "engine/engine.h"
 
 namespace dravik::core {
 
@@ -17,7 +17,7 @@ constexpr std::string_view kIconKey = "DefaultIcon";
 constexpr std::string_view kOpenCommandKey = "dravikfile\\shell\\open\\command";
 
 bool IsOurClass(std::string_view fileClass) {
-  return engine::FastUpperCase(fileClass) == engine::FastUpperCase(kFileClass);
+  return engine::AsciiUpperCase(fileClass) == engine::AsciiUpperCase(kFileClass);
 }
 
 void WriteFileClass(Registry& registry, std::string_view programPath) {

@@ -6,7 +6,7 @@
 #include "core/messages.h"
 #include "core/settings/registry_session.h"
 #include "core/settings/settings_store.h"
-#include "engine/names/names.h"
+#include "engine/engine.h"
 
 namespace dravik::core {
 
@@ -91,7 +91,7 @@ class Unregistration {
 }  // namespace
 
 bool IsUnregisterSwitch(const std::vector<std::string>& arguments) {
-  return !arguments.empty() && engine::FastUpperCase(arguments.front()) == engine::FastUpperCase(kUnregisterSwitch);
+  return !arguments.empty() && engine::AsciiUpperCase(arguments.front()) == engine::AsciiUpperCase(kUnregisterSwitch);
 }
 
 bool Unregister(Registry& registry, Shell& shell) { return Unregistration(registry, shell).Run(); }

@@ -7,7 +7,7 @@
 
 #include "core/messages.h"
 #include "core/paths.h"
-#include "engine/values/extended_decimal.h"
+#include "engine/engine.h"
 
 namespace dravik::core {
 

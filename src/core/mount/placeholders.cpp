@@ -3,16 +3,16 @@
 #include "core/messages.h"
 #include "core/paths.h"
 #include "core/settings/registry_session.h"
-#include "engine/names/names.h"
+#include "engine/engine.h"
 
 namespace dravik::core {
 
 void ReplacePlaceholder(std::string& text, std::string_view placeholder, std::string_view value) {
   if (placeholder.empty()) return;
-  const std::string wanted = engine::FastUpperCase(placeholder);
+  const std::string wanted = engine::AsciiUpperCase(placeholder);
   std::string result;
   std::size_t from = 0;
-  for (std::size_t at; (at = engine::FastUpperCase(text).find(wanted, from)) != std::string::npos;
+  for (std::size_t at; (at = engine::AsciiUpperCase(text).find(wanted, from)) != std::string::npos;
        from = at + placeholder.size()) {
     result.append(text, from, at - from);
     result.append(value);
@@ -36,7 +36,7 @@ std::string PlayerFolder(RegistrySession& machine) {
 }  // namespace
 
 std::string GetNamedPath(Registry& registry, std::string_view name) {
-  if (engine::FastUpperCase(name) != "POWERDVDPATH") return {};
+  if (engine::AsciiUpperCase(name) != "POWERDVDPATH") return {};
   RegistrySession machine(registry, RegistryRoot::LocalMachine);
   machine.OpenKey(kPowerDvdKey, false);
   std::string folder = PlayerFolder(machine);

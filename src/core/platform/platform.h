@@ -13,7 +13,7 @@
 #include "core/platform/version_records.h"
 
 namespace dravik::engine {
-class TPSExec;
+class Script;
 }
 
 namespace dravik::core {
@@ -28,7 +28,7 @@ struct Platform {
   VersionRecords& versionRecords;
   // Registers routines that follow the system's own rules (the ANSI code page's letter cases)
   // in every executor, after the host routines; may be empty.
-  std::function<void(engine::TPSExec&)> registerSystemRoutines;
+  std::function<void(engine::Script&)> registerSystemRoutines;
 };
 
 }  // namespace dravik::core

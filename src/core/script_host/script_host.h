@@ -6,27 +6,15 @@
 #include <string_view>
 
 #include "core/platform/platform.h"
+#include "core/script_host/host_routines.h"
 #include "core/script_host/script_runs.h"
-
-namespace dravik::engine {
-class TPSPascalCompiler;
-}
+#include "engine/engine.h"
 
 namespace dravik::core {
 
-// What the five host routines do; CutExt needs nothing of the program and is answered here.
-class HostRoutines {
- public:
-  virtual ~HostRoutines() = default;
-  virtual void ExecuteFile(std::string fileName, std::string params, std::string defaultDir) = 0;
-  virtual void MountFile(std::string fileName, std::int32_t drive) = 0;
-  virtual void Wait(std::int32_t milliseconds) = 0;
-  virtual std::string getMountedFile() = 0;
-};
-
-// The compiler's OnUses callback: declares the host routines for the unit "SYSTEM" and knows no
-// other unit.
-bool DeclareHostRoutines(engine::TPSPascalCompiler& compiler, const std::string& unitName);
+// Compiles text as the program does: the unit "SYSTEM" declares the five host routines, and no
+// other unit is known.
+engine::CompileResult CompileWithHostRoutines(std::string_view text);
 
 // A script as the program read it, and the file it was read from.
 struct ScriptFile {

@@ -2,14 +2,14 @@
 
 #include <algorithm>
 
-#include "engine/exec/exec.h"
+#include "engine/engine.h"
 
 namespace dravik::core {
 
 ScriptRuns::ScriptRuns(Clock& clock, Application& application) : clock_(clock), application_(application) {}
 
-ScriptRuns::Running::Running(ScriptRuns& runs, engine::TPSExec& exec, std::string scriptPath) : runs_(runs) {
-  runs_.Push({&exec, std::move(scriptPath)});
+ScriptRuns::Running::Running(ScriptRuns& runs, engine::Script& script, std::string scriptPath) : runs_(runs) {
+  runs_.Push({&script, std::move(scriptPath)});
 }
 
 ScriptRuns::Running::~Running() { runs_.Pop(); }
@@ -23,8 +23,8 @@ ScriptRuns::Responsive::~Responsive() { runs_.Pop(); }
 void ScriptRuns::Push(Frame frame) {
   {
     const std::lock_guard lock(mutex_);
-    if (frame.exec != nullptr && !ThreadBusy()) busySince_ = clock_.TickCount();
-    if (frame.exec != nullptr && stopping_) frame.exec->RequestStop();
+    if (frame.script != nullptr && !ThreadBusy()) busySince_ = clock_.TickCount();
+    if (frame.script != nullptr && stopping_) frame.script->RequestStop();
     frames_.push_back(std::move(frame));
   }
   if (onChange_) onChange_();
@@ -35,11 +35,11 @@ void ScriptRuns::Push(Frame frame) {
 void ScriptRuns::Pop() {
   {
     const std::lock_guard lock(mutex_);
-    const bool wasResponsive = frames_.back().exec == nullptr;
+    const bool wasResponsive = frames_.back().script == nullptr;
     frames_.pop_back();
     if (wasResponsive && ThreadBusy()) busySince_ = clock_.TickCount();
     const bool anyRunning =
-        std::any_of(frames_.begin(), frames_.end(), [](const Frame& f) { return f.exec != nullptr; });
+        std::any_of(frames_.begin(), frames_.end(), [](const Frame& f) { return f.script != nullptr; });
     if (!anyRunning) stopping_ = false;
   }
   if (onChange_) onChange_();
@@ -55,8 +55,8 @@ void ScriptRuns::StopAll() {
   {
     const std::lock_guard lock(mutex_);
     for (const Frame& frame : frames_) {
-      if (frame.exec == nullptr) continue;
-      frame.exec->RequestStop();
+      if (frame.script == nullptr) continue;
+      frame.script->RequestStop();
       stopping_ = true;
     }
     if (!stopping_) return;

@@ -20,7 +20,7 @@
 #include "core/platform/clock.h"
 
 namespace dravik::engine {
-class TPSExec;
+class Script;
 }
 
 namespace dravik::core {
@@ -31,11 +31,11 @@ class ScriptRuns {
   ScriptRuns(const ScriptRuns&) = delete;
   ScriptRuns& operator=(const ScriptRuns&) = delete;
 
-  // While it lives, the script at scriptPath runs on exec. A run that starts while a stop is
+  // While it lives, the script at scriptPath runs as script. A run that starts while a stop is
   // being carried out is asked to stop at once.
   class Running {
    public:
-    Running(ScriptRuns& runs, engine::TPSExec& exec, std::string scriptPath);
+    Running(ScriptRuns& runs, engine::Script& script, std::string scriptPath);
     ~Running();
     Running(const Running&) = delete;
     Running& operator=(const Running&) = delete;
@@ -75,12 +75,12 @@ class ScriptRuns {
 
  private:
   struct Frame {
-    engine::TPSExec* exec;  // null: the thread handles its messages
+    engine::Script* script;  // null: the thread handles its messages
     std::string scriptPath;
   };
   void Push(Frame frame);
   void Pop();
-  bool ThreadBusy() const { return !frames_.empty() && frames_.back().exec != nullptr; }
+  bool ThreadBusy() const { return !frames_.empty() && frames_.back().script != nullptr; }
 
   Clock& clock_;
   Application& application_;

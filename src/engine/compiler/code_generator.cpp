@@ -2,6 +2,7 @@
 // Temporaries live on the routine's stack strictly last-made, first-freed.
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "engine/compiler/compilation.h"
@@ -177,6 +178,14 @@ bool IsCall(const TPSValue& value) {
 
 void Compilation::EmitU32(std::uint32_t value) { AppendU32(Code(), value); }
 
+// An opcode or operand kind with the word that follows it, in one append: the commonest shape
+// of the code.
+void Compilation::EmitWithU32(std::uint8_t byte, std::uint32_t value) {
+  std::array<char, 5> bytes{static_cast<char>(byte)};
+  PutU32(bytes.data() + 1, value);
+  Code().append(bytes.data(), bytes.size());
+}
+
 void Compilation::PatchU32(std::int32_t at, std::uint32_t value) {
   engine::PatchU32(Code(), static_cast<std::size_t>(at), value);
 }
@@ -209,7 +218,9 @@ bool Compilation::EmitConstantBytes(const TPSTypedValue& value) {
         AppendBytes(code, std::string_view(bytes, width));
         return true;
       }
-      for (std::uint32_t i = 0; i < width; ++i) AppendU8(code, static_cast<std::uint8_t>(value.ordinal >> (8 * i)));
+      std::array<char, sizeof value.ordinal> bytes;
+      PutLittleEndian<sizeof value.ordinal>(bytes.data(), value.ordinal);
+      AppendBytes(code, std::string_view(bytes.data(), width));
       return true;
     }
     case ConstantEncoding::kByteString: AppendLengthPrefixed(code, value.text); return true;
@@ -228,28 +239,25 @@ bool Compilation::EmitOperand(const TPSValue& value, bool constantsAllowed) {
     if (!constantsAllowed) return false;
     const TPSTypedValue& constant = static_cast<const TPSValueData&>(v).value;
     if (ConstantEncodingOf(ImageTypeCode(*constant.type)) == ConstantEncoding::kNotAllowed) return false;
-    Emit(static_cast<std::uint8_t>(OperandKind::kConstant));
-    EmitU32(static_cast<std::uint32_t>(UseType(constant.type)->typeNumber));
+    EmitWithU32(static_cast<std::uint8_t>(OperandKind::kConstant),
+                static_cast<std::uint32_t>(UseType(constant.type)->typeNumber));
     return EmitConstantBytes(constant);
   }
   if (!v.IsVar()) return false;
   const auto& var = static_cast<const TPSValueVar&>(v);
   if (var.selectors.empty()) {
-    Emit(static_cast<std::uint8_t>(OperandKind::kVariable));
-    EmitU32(VariableNumber(var));
+    EmitWithU32(static_cast<std::uint8_t>(OperandKind::kVariable), VariableNumber(var));
     return true;
   }
   const TPSSubItem& first = *var.selectors.front();
   if (first.IsNumber()) {
-    Emit(static_cast<std::uint8_t>(OperandKind::kIndexed));
-    EmitU32(VariableNumber(var));
+    EmitWithU32(static_cast<std::uint8_t>(OperandKind::kIndexed), VariableNumber(var));
     EmitU32(static_cast<const TPSSubNumber&>(first).number);
     return true;
   }
   const TPSValue& index = Unwrapped(*static_cast<const TPSSubValue&>(first).value);
   if (!IsPlainVar(index)) return false;
-  Emit(static_cast<std::uint8_t>(OperandKind::kIndexedByVar));
-  EmitU32(VariableNumber(var));
+  EmitWithU32(static_cast<std::uint8_t>(OperandKind::kIndexedByVar), VariableNumber(var));
   EmitU32(VariableNumber(static_cast<const TPSValueVar&>(index)));
   return true;
 }
@@ -266,9 +274,8 @@ ValuePtr Compilation::PushTemp(TPSType* type) {
   temp.type = type;
   temp.declarationPosition = script_.Position();
   proc.locals.push_back(std::move(temp));
-  Emit(OpPushType);
-  EmitU32(static_cast<std::uint32_t>(type->typeNumber));
-  return std::make_unique<TPSValueVar>(ValueKind::AllocatedStackVar, Here(),
+  EmitWithU32(OpPushType, static_cast<std::uint32_t>(type->typeNumber));
+  return NewNode<TPSValueVar>(ValueKind::AllocatedStackVar, Here(),
                                        static_cast<std::uint32_t>(proc.locals.size() - 1));
 }
 
@@ -286,7 +293,7 @@ void Compilation::FreeTemp() {
 void Compilation::Replace(ValuePtr& value, ValuePtr replacement) {
   ValuePtr old = std::move(value);
   const TPSSourcePosition at = old->pos;
-  value = std::make_unique<TPSValueReplace>(at, std::move(old), std::move(replacement));
+  value = NewNode<TPSValueReplace>(at, std::move(old), std::move(replacement));
 }
 
 bool Compilation::EmitNil(ValuePtr& variable, TPSSourcePosition nilAt) {
@@ -311,10 +318,10 @@ bool Compilation::MakeListAddressable(ValuePtr& value, TPSType* expected) {
       if (n >= set.BitCount()) return FailAt(element->pos, ecTypeMismatch);
       bits.text[n / 8] = static_cast<char>(bits.text[n / 8] | (1 << (n % 8)));
     }
-    Replace(value, std::make_unique<TPSValueData>(value->pos, std::move(bits)));
+    Replace(value, NewNode<TPSValueData>(value->pos, std::move(bits)));
     return true;
   }
-  std::optional<std::uint32_t> setLength = FindProc(TPSName("SETARRAYLENGTH"));
+  std::optional<std::uint32_t> setLength = FindProc(NameKey("SETARRAYLENGTH"));
   if (!setLength || !IsArrayCode(expected->baseType)) return FailAt(value->pos, ecTypeMismatch);
   ValuePtr array = PushTemp(expected);
   ValuePtr count = PushTemp(FindBaseType(tcS32));
@@ -323,8 +330,7 @@ bool Compilation::MakeListAddressable(ValuePtr& value, TPSType* expected) {
   if (!EmitRequiredOperand(*count, false) || !EmitRequiredOperand(length, true)) return false;
   Emit(OpPushVar);
   EmitRequiredOperand(*array, false);
-  Emit(OpCall);
-  EmitU32(*setLength);
+  EmitWithU32(OpCall, *setLength);
   Emit(OpPop);
   FreeTemp();
   TPSType* elementType = static_cast<TPSArrayType&>(*expected).elementType;
@@ -380,7 +386,7 @@ bool Compilation::MakeAddressable(ValuePtr& value, TPSType* expected) {
       TPSTypedValue routine;
       routine.type = expected;
       routine.ordinal = static_cast<TPSValueProcPtr&>(*value).procNo;
-      Replace(value, std::make_unique<TPSValueData>(value->pos, std::move(routine)));
+      Replace(value, NewNode<TPSValueData>(value->pos, std::move(routine)));
       return true;
     }
     case ValueKind::Nil: {
@@ -512,8 +518,8 @@ TPSType* Compilation::ComputationType(const TPSBinValueOp& node, TPSType* destin
 
 // The run of operators a binary node computes in one destination of this type: down the left
 // side for as long as the operator there computes in the same type. Top first.
-std::vector<TPSBinValueOp*> Compilation::RunOf(TPSBinValueOp& top, const TPSType* type) {
-  std::vector<TPSBinValueOp*> run{&top};
+void Compilation::RunOf(TPSBinValueOp& top, const TPSType* type, OperatorRun& run) {
+  run.push_back(&top);
   const bool inReal = IsRealType(type) && IsIntegerCode(top.resultType->baseType);
   for (;;) {
     TPSValue& left = *run.back()->left;
@@ -524,7 +530,6 @@ std::vector<TPSBinValueOp*> Compilation::RunOf(TPSBinValueOp& top, const TPSType
     if (!joins) break;
     run.push_back(&node);
   }
-  return run;
 }
 
 // Whether computing a run in place in a script variable cannot be seen: the destination's place
@@ -535,7 +540,8 @@ std::vector<TPSBinValueOp*> Compilation::RunOf(TPSBinValueOp& top, const TPSType
 // failing instruction writes nothing.
 bool Compilation::RunIsUnseen(TPSBinValueOp& top, const TPSValue& destination) {
   if (!IsDirectOperand(destination)) return false;
-  const std::vector<TPSBinValueOp*> run = RunOf(top, ValueType(destination));
+  OperatorRun run(runStack_);
+  RunOf(top, ValueType(destination), run);
   const TPSValue& first = *run.back()->left;
   const bool firstIsDestination = SameLocation(first, destination);
   if (!firstIsDestination && !IsDirectOperand(first)) return false;
@@ -607,12 +613,13 @@ void Compilation::TakeRealValue(ValuePtr& value, const TPSType* destination) {
 // Computes a run in its destination: the first operand (at the bottom of the run) first, then
 // each operator with its right operand, bottom up.
 bool Compilation::EmitRun(TPSBinValueOp& top, ValuePtr& destination) {
-  const std::vector<TPSBinValueOp*> run = RunOf(top, ValueType(*destination));
+  OperatorRun run(runStack_);
+  RunOf(top, ValueType(*destination), run);
   if (!MakeAddressable(destination, nullptr)) return false;
   ValuePtr& first = run.back()->left;
   if (!SameLocation(*first, *destination) && !EmitValueInto(first, destination)) return false;
-  for (auto node = run.rbegin(); node != run.rend(); ++node)
-    if (!EmitOperator(**node, destination)) return false;
+  for (std::size_t i = run.size(); i-- > 0;)
+    if (!EmitOperator(*run[i], destination)) return false;
   ReleaseAddressable(destination);
   return true;
 }
@@ -746,8 +753,7 @@ bool Compilation::EmitCall(TPSValueProc& call, ValuePtr* destination) {
     Emit(OpCallVar);
     if (!EmitRequiredOperand(*call.procValue, true)) return false;
   } else {
-    Emit(OpCall);
-    EmitU32(call.procNo);
+    EmitWithU32(OpCall, call.procNo);
   }
   if (slot != nullptr) Emit(OpPop);
   for (std::size_t i = 0; i < pushed; ++i) FreeTemp();

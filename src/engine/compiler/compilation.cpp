@@ -2,11 +2,6 @@
 
 namespace dravik::engine {
 
-const std::vector<std::size_t>* NameIndex::Find(const std::string& upper) const {
-  auto found = map_.find(upper);
-  return found == map_.end() ? nullptr : &found->second;
-}
-
 Compilation::Compilation(TPSPascalCompiler& owner, TPSPascalParser& script)
     : owner_(owner), script_(script), usedUnits_{"SYSTEM"} {}
 
@@ -14,17 +9,17 @@ Compilation::Compilation(TPSPascalCompiler& owner, TPSPascalParser& script)
 
 // Only the first error is reported: a lexical error ends the token stream, and whatever the
 // parser then meets must not add a second message.
-bool Compilation::Fail(const TPSPascalParser& p, std::uint8_t code, std::string detail) {
+bool Compilation::Fail(const TPSPascalParser& p, std::uint8_t code, std::string_view detail) {
   if (&p != &script_ || errorReported_) return false;
   errorReported_ = true;
-  owner_.AddError(code, std::move(detail));
+  owner_.AddError(code, std::string(detail));
   return false;
 }
 
-bool Compilation::FailAt(TPSSourcePosition at, std::uint8_t code, std::string detail) {
+bool Compilation::FailAt(TPSSourcePosition at, std::uint8_t code, std::string_view detail) {
   if (errorReported_) return false;
   errorReported_ = true;
-  owner_.AddError(code, std::move(detail))
+  owner_.AddError(code, std::string(detail))
       .SetPosition(static_cast<std::int32_t>(at.row), static_cast<std::int32_t>(at.column),
                    static_cast<std::int32_t>(at.offset));
   return false;
@@ -50,7 +45,7 @@ TPSSourcePosition Compilation::Here() const {
 
 TPSType* Compilation::AppendType(std::unique_ptr<TPSType> type) {
   TPSType* added = type.get();
-  if (!added->name.empty()) typeIndex_.Add(added->name, types_.size());
+  if (!added->name.empty()) typeIndex_.Add(added->Key(), types_.size());
   types_.push_back(std::move(type));
   return added;
 }
@@ -68,20 +63,31 @@ TPSType* Compilation::AddTypeAlias(std::string_view name, TPSType* existing) {
   return AppendType(std::move(link));
 }
 
-TPSType* Compilation::FindType(std::string_view upperName) const {
-  const std::vector<std::size_t>* found = typeIndex_.Find(std::string(upperName));
-  return found == nullptr ? nullptr : ResolveTypeLink(types_[found->back()].get());
+TPSType* Compilation::FindType(NameKey name) const {
+  const NameIndex::Positions* found = typeIndex_.Find(name);
+  return found == nullptr ? nullptr : ResolveTypeLink(types_[found->last].get());
 }
 
-TPSType* Compilation::FindTypeOldest(std::string_view upperName) const {
-  const std::vector<std::size_t>* found = typeIndex_.Find(std::string(upperName));
-  return found == nullptr ? nullptr : ResolveTypeLink(types_[found->front()].get());
+TPSType* Compilation::FindTypeOldest(NameKey name) const {
+  const NameIndex::Positions* found = typeIndex_.Find(name);
+  return found == nullptr ? nullptr : ResolveTypeLink(types_[found->first].get());
 }
 
+// A plain code's type is the first of that code; types are only ever appended, so once found it
+// stays the one and is remembered.
 TPSType* Compilation::FindBaseType(TPSTypeCode code) {
-  for (const std::unique_ptr<TPSType>& type : types_)
-    if (type->baseType == code && IsPlainTypeCode(code)) return UseType(type.get());
-  return UseType(AppendType(MakeTypeForCode(code)));
+  if (!IsPlainTypeCode(code)) return UseType(AppendType(MakeTypeForCode(code)));
+  TPSType*& known = baseTypes_[code];
+  if (known == nullptr) {
+    for (const std::unique_ptr<TPSType>& type : types_) {
+      if (type->baseType == code) {
+        known = type.get();
+        break;
+      }
+    }
+  }
+  if (known == nullptr) known = AppendType(MakeTypeForCode(code));
+  return UseType(known);
 }
 
 TPSType* Compilation::UseType(TPSType* type) {
@@ -120,20 +126,20 @@ TPSConstant* Compilation::AddConstant(std::string_view name, TPSType* type) {
   auto constant = std::make_unique<TPSConstant>();
   constant->name = TPSName(name);
   constant->value = ZeroValue(type);
-  constantIndex_.Add(constant->name.upper, constants_.size());
+  constantIndex_.Add(constant->name.Key(), constants_.size());
   constants_.push_back(std::move(constant));
   return constants_.back().get();
 }
 
-TPSConstant* Compilation::FindConstant(const TPSName& name) const {
-  const std::vector<std::size_t>* found = constantIndex_.Find(name.upper);
-  return found == nullptr ? nullptr : constants_[found->back()].get();
+TPSConstant* Compilation::FindConstant(NameKey name) const {
+  const NameIndex::Positions* found = constantIndex_.Find(name);
+  return found == nullptr ? nullptr : constants_[found->last].get();
 }
 
-std::optional<std::size_t> Compilation::FindGlobal(const TPSName& name) const {
-  const std::vector<std::size_t>* found = globalIndex_.Find(name.upper);
+std::optional<std::size_t> Compilation::FindGlobal(NameKey name) const {
+  const NameIndex::Positions* found = globalIndex_.Find(name);
   if (found == nullptr) return std::nullopt;
-  return found->front();
+  return found->first;
 }
 
 TPSInterfaceType* Compilation::FindInterfaceType(std::string_view name) {

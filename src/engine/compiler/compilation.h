@@ -10,12 +10,13 @@
 // (type_rules.cpp), folding (constant_folding.cpp), code generation (code_generator.cpp),
 // statements (statements.cpp) and the image (image_writer.cpp).
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "engine/compiler/compiler.h"
@@ -23,6 +24,7 @@
 #include "engine/compiler/types.h"
 #include "engine/compiler/operator_tokens.h"
 #include "engine/compiler/values.h"
+#include "engine/names/name_index.h"
 #include "engine/tokenizer/parser.h"
 
 namespace dravik::engine {
@@ -33,14 +35,28 @@ namespace dravik::engine {
 inline constexpr int kMaxNestingDepth = 200;
 inline constexpr std::uint32_t kMaxExpressionDepth = 400;
 
-// Names to positions in a list, oldest first.
-class NameIndex {
+// The entries one walk over a tree puts on a stack that the compilation keeps for such walks:
+// walks of the trees nested in it stack their entries above and take them off again as they
+// end, so that no walk needs a list of its own. An entry is reached by its index, which stays
+// valid while nested walks come and go.
+template <typename Entry>
+class StackSpan {
  public:
-  void Add(const std::string& upper, std::size_t position) { map_[upper].push_back(position); }
-  const std::vector<std::size_t>* Find(const std::string& upper) const;
+  explicit StackSpan(std::vector<Entry>& stack) : stack_(stack), base_(stack.size()) {}
+  ~StackSpan() { stack_.resize(base_); }
+  StackSpan(const StackSpan&) = delete;
+  StackSpan& operator=(const StackSpan&) = delete;
+
+  // Only while no nested walk has entries on the stack.
+  void push_back(Entry entry) { stack_.push_back(entry); }
+  std::size_t size() const { return stack_.size() - base_; }
+  bool empty() const { return size() == 0; }
+  Entry operator[](std::size_t i) const { return stack_[base_ + i]; }
+  Entry back() const { return (*this)[size() - 1]; }
 
  private:
-  std::unordered_map<std::string, std::vector<std::size_t>> map_;
+  std::vector<Entry>& stack_;
+  std::size_t base_;
 };
 
 enum class BlockKind : std::uint8_t {
@@ -93,9 +109,9 @@ class Compilation {
   // --- messages (compilation.cpp)
   // Reports an error at the script tokenizer's position when p is the script tokenizer; a
   // private tokenizer only fails. Only the first error of a compilation is kept. Answers false.
-  bool Fail(const TPSPascalParser& p, std::uint8_t code, std::string detail = {});
-  bool Fail(std::uint8_t code, std::string detail = {}) { return Fail(script_, code, std::move(detail)); }
-  bool FailAt(TPSSourcePosition at, std::uint8_t code, std::string detail = {});
+  bool Fail(const TPSPascalParser& p, std::uint8_t code, std::string_view detail = {});
+  bool Fail(std::uint8_t code, std::string_view detail = {}) { return Fail(script_, code, detail); }
+  bool FailAt(TPSSourcePosition at, std::uint8_t code, std::string_view detail = {});
   void WarnAt(TPSSourcePosition at, std::uint8_t code, std::string detail);
   void HintAt(std::int32_t row, std::int32_t col, std::int32_t pos, std::uint8_t code, std::string detail);
   TPSSourcePosition Here() const;
@@ -107,23 +123,23 @@ class Compilation {
   TPSConstant* AddConstant(std::string_view name, TPSType* type);
   TPSInterfaceType* AddInterfaceType(TPSInterfaceType* parent, std::string_view guid, std::string_view name);
   TPSInterfaceType* FindInterfaceType(std::string_view name);
-  TPSType* FindType(std::string_view upperName) const;        // newest first
-  TPSType* FindTypeOldest(std::string_view upperName) const;  // oldest first
+  TPSType* FindType(NameKey name) const;        // newest first
+  TPSType* FindTypeOldest(NameKey name) const;  // oldest first
   TPSType* FindBaseType(TPSTypeCode code);
   TPSType* UseType(TPSType* type);
   TPSType* TypeFromDeclaration(std::string_view name, std::string_view declaration);
-  TPSConstant* FindConstant(const TPSName& name) const;  // newest first
-  std::optional<std::size_t> FindGlobal(const TPSName& name) const;
+  TPSConstant* FindConstant(NameKey name) const;  // newest first
+  std::optional<std::size_t> FindGlobal(NameKey name) const;
 
   // --- routines (routine_table.cpp, declaration_texts.cpp)
   TPSRegProc* AppendRegProc(std::unique_ptr<TPSRegProc> proc);
   TPSRegProc* AddHostRoutine(std::string_view declaration);
   TPSRegProc* AddBuiltinRoutine(std::string_view declaration);
-  TPSRegProc* FindRegProc(const TPSName& name) const;
+  TPSRegProc* FindRegProc(NameKey name) const;
   // A routine the script may call, entering a registered one into the routine list.
-  std::optional<std::uint32_t> FindProc(const TPSName& name);
+  std::optional<std::uint32_t> FindProc(NameKey name);
   // A routine already in the routine list (declared or referred to).
-  std::optional<std::uint32_t> FindListedProc(const TPSName& name) const;
+  std::optional<std::uint32_t> FindListedProc(NameKey name) const;
   std::uint32_t AppendProc(std::unique_ptr<TPSProcedure> proc);
   TPSProcedure& Proc(std::uint32_t number) { return *procs_[number]; }
 
@@ -168,6 +184,11 @@ class Compilation {
   bool IsBooleanType(const TPSType* type) const;
 
   // --- expressions (expressions.cpp, name_resolution.cpp)
+  // A value node in this compilation's pool.
+  template <typename Node, typename... Args>
+  std::unique_ptr<Node> NewNode(Args&&... args) {
+    return std::unique_ptr<Node>(new (nodes_) Node(std::forward<Args>(args)...));
+  }
   ValuePtr ParseExpression();
   ValuePtr ResolveName(LookupMode mode);
 
@@ -243,7 +264,7 @@ class Compilation {
   bool FoldConstants(ValuePtr& value);
 
   // name_resolution.cpp
-  ValuePtr ResolveWithField(const TPSName& name, TPSSourcePosition at);
+  ValuePtr ResolveWithField(NameKey name, TPSSourcePosition at);
   ValuePtr ParseTypeUse(TPSType* type, TPSSourcePosition at);
   TPSType* TypeValueType();
   ValuePtr ParseSuffixes(ValuePtr value);
@@ -258,6 +279,7 @@ class Compilation {
   // code_generator.cpp
   void Emit(std::uint8_t byte) { Code().push_back(static_cast<char>(byte)); }
   void EmitU32(std::uint32_t value);
+  void EmitWithU32(std::uint8_t byte, std::uint32_t value);
   std::int32_t CodeLength() { return static_cast<std::int32_t>(Code().size()); }
   void PatchU32(std::int32_t at, std::uint32_t value);
   std::string& Code() { return block_->proc->code; }
@@ -272,7 +294,8 @@ class Compilation {
   bool EmitThroughTemp(ValuePtr& value, ValuePtr& destination, TPSType* type);
   bool IsOwnTemporary(const TPSValue& value) const;
   TPSType* ComputationType(const TPSBinValueOp& node, TPSType* destination);
-  std::vector<TPSBinValueOp*> RunOf(TPSBinValueOp& top, const TPSType* type);
+  using OperatorRun = StackSpan<TPSBinValueOp*>;
+  void RunOf(TPSBinValueOp& top, const TPSType* type, OperatorRun& run);
   bool RunIsUnseen(TPSBinValueOp& top, const TPSValue& destination);
   bool UnaryIsUnseen(const TPSUnValueOp& node, const TPSValue& destination);
   enum class Storage : std::uint8_t { None, Own, Global, ByReference, Pointer };
@@ -306,7 +329,7 @@ class Compilation {
   bool CompileWith();
   bool CompileTry();
   bool CompileGoto();
-  std::optional<std::size_t> FindLabel(const TPSName& name) const;
+  std::optional<std::size_t> FindLabel(NameKey name) const;
   std::int32_t EmitJump(Opcode op, std::int32_t target);
   std::int32_t EmitForwardJump(Opcode op);
   std::int32_t EmitConditionalJump(Opcode op, const TPSValue& operand, std::int32_t& end);
@@ -316,13 +339,17 @@ class Compilation {
   static bool GotosStayInRange(const TPSInternalProcedure& proc, std::int32_t from, std::int32_t to);
   bool ResolveGotos(TPSInternalProcedure& proc);
   bool CompileRoutineBody(TPSInternalProcedure& proc, std::int32_t procNo);
+  static void ReleaseSpareRoom(TPSInternalProcedure& proc);
   bool CompileMainBody();
 
   // image_writer.cpp
   bool WriteImage();
+  void WriteCode(std::string& image, const std::vector<std::size_t>& codeFields);
   void WriteRoutineDebugRecord(const TPSInternalProcedure& proc, std::uint32_t procNo);
   void WriteNamesDebugRecord();
 
+  // Declared first, so that it goes last, after anything that could hold a node.
+  NodePool nodes_;
   TPSPascalCompiler& owner_;
   TPSPascalParser& script_;
 
@@ -336,6 +363,7 @@ class Compilation {
   NameIndex regProcIndex_;
   std::vector<std::unique_ptr<TPSProcedure>> procs_;  // index = routine number
   NameIndex procIndex_;
+  std::array<TPSType*, 256> baseTypes_{};  // FindBaseType's answers by plain code
   std::vector<TPSInterfaceType*> interfaces_;
   std::vector<std::string> usedUnits_;
   std::int32_t typeCounter_ = 0;
@@ -350,6 +378,8 @@ class Compilation {
   LoopContext* loop_ = nullptr;    // innermost loop, none outside loops
   int openCases_ = 0;
   std::vector<TryContext> tries_;  // open try statements of the routine, innermost last
+  std::vector<TPSBinValueOp*> runStack_;  // for OperatorRun
+  std::vector<ValuePtr*> foldStack_;      // for FoldConstants' runs
 };
 
 // Counts one level of parser recursion for as long as it lives; Enter reports the limit.

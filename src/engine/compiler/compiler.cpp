@@ -67,7 +67,7 @@ TPSType* TPSPascalCompiler::AddTypeAlias(std::string_view name, TPSType* existin
 
 TPSType* TPSPascalCompiler::AddTypeAlias(std::string_view name, std::string_view existingName) {
   Compilation& c = Running();
-  return AddTypeAlias(name, c.FindType(FastUpperCase(existingName)));
+  return AddTypeAlias(name, c.FindType(NameKey(FastUpperCase(existingName))));
 }
 
 TPSConstant* TPSPascalCompiler::AddConstant(std::string_view name, TPSType* type) {
@@ -78,7 +78,7 @@ TPSConstant* TPSPascalCompiler::AddConstant(std::string_view name, TPSType* type
 
 TPSConstant* TPSPascalCompiler::AddConstant(std::string_view name, std::string_view typeName) {
   Compilation& c = Running();
-  return AddConstant(name, c.FindType(FastUpperCase(typeName)));
+  return AddConstant(name, c.FindType(NameKey(FastUpperCase(typeName))));
 }
 
 TPSInterfaceType* TPSPascalCompiler::AddInterfaceType(TPSInterfaceType* parent, std::string_view guid,
@@ -92,7 +92,7 @@ TPSInterfaceType* TPSPascalCompiler::FindInterfaceType(std::string_view name) {
 
 TPSType* TPSPascalCompiler::FindType(std::string_view name) {
   if (compilation_ == nullptr) return nullptr;
-  return compilation_->FindType(FastUpperCase(name));
+  return compilation_->FindType(NameKey(FastUpperCase(name)));
 }
 
 TPSType* TPSPascalCompiler::FindBaseType(TPSTypeCode code) { return Running().FindBaseType(code); }

@@ -95,7 +95,7 @@ class ConstantReader {
     if (!guard.Ok(p_)) return nullptr;
     switch (p_.TokenKind()) {
       case tokIdentifier: {
-        const TPSConstant* constant = c_.FindConstant(TPSName(p_.RawToken()));
+        const TPSConstant* constant = c_.FindConstant(p_.TokenKey());
         if (constant == nullptr) return c_.Fail(p_, ecUnknownIdentifier, p_.RawToken()), nullptr;
         p_.Next();
         return Leaf(constant->value);

@@ -52,7 +52,7 @@ bool Take(TPSPascalParser& p, TPSTokenKind kind) {
 TPSType* Compilation::OpenArrayType(TPSType* element) {
   for (const OpenArrayRow& row : kOpenArrayTypes) {
     if (row.element != element->baseType) continue;
-    if (TPSType* known = FindType(row.name)) return known;
+    if (TPSType* known = FindType(NameKey(row.name))) return known;
     TPSType* made = TypeFromDeclaration(row.name, row.definition);
     if (made != nullptr) made->exportName = true;
     return made;
@@ -76,18 +76,18 @@ TPSType* Compilation::ReadDeclParamType(TPSPascalParser& p, bool& untyped) {
   if (Take(p, tokArray)) {
     if (!Take(p, tokOf)) return nullptr;
     if (Take(p, tokConst)) {
-      if (TPSType* known = FindType(kOpenArrayOfConstName)) return known;
+      if (TPSType* known = FindType(NameKey(kOpenArrayOfConstName))) return known;
       TPSType* made = TypeFromDeclaration(kOpenArrayOfConstName, kOpenArrayOfConstDefinition);
       if (made != nullptr) made->exportName = true;
       return made;
     }
     if (p.TokenKind() != tokIdentifier) return nullptr;
-    TPSType* element = FindType(p.Token());
+    TPSType* element = FindType(p.TokenKey());
     p.Next();
     return element == nullptr ? nullptr : OpenArrayType(element);
   }
   if (p.TokenKind() != tokIdentifier) return nullptr;
-  TPSType* type = FindType(p.Token());
+  TPSType* type = FindType(p.TokenKey());
   p.Next();
   return type;
 }
@@ -99,7 +99,7 @@ bool Compilation::ReadProcDeclHeader(TPSPascalParser& p, TPSRegProc& into, std::
   if (!function && p.TokenKind() != tokProcedure) return false;
   p.Next();
   if (p.TokenKind() != tokIdentifier) return false;
-  into.name = TPSName(p.RawToken());
+  into.name = TPSName(p.RawToken(), p.TokenKey());
   nameRead = p.RawToken();
   p.Next();
   if (Take(p, tokOpenRound) && !Take(p, tokCloseRound)) {
@@ -111,7 +111,7 @@ bool Compilation::ReadProcDeclHeader(TPSPascalParser& p, TPSRegProc& into, std::
       std::size_t first = into.decl.params.size();
       do {
         if (p.TokenKind() != tokIdentifier) return false;
-        into.decl.params.push_back(TPSParameterDecl{TPSName(p.RawToken()), mode, nullptr});
+        into.decl.params.push_back(TPSParameterDecl{TPSName(p.RawToken(), p.TokenKey()), mode, nullptr});
         p.Next();
       } while (Take(p, tokComma));
       if (!Take(p, tokColon)) return false;
@@ -124,7 +124,7 @@ bool Compilation::ReadProcDeclHeader(TPSPascalParser& p, TPSRegProc& into, std::
   }
   if (function) {
     if (!Take(p, tokColon) || p.TokenKind() != tokIdentifier) return false;
-    into.decl.result = FindType(p.Token());
+    into.decl.result = FindType(p.TokenKey());
     if (into.decl.result == nullptr) return false;
   }
   into.callDeclaration = CallDeclaration(into.decl);

@@ -6,9 +6,6 @@ namespace dravik::engine {
 
 namespace {
 
-// Static arrays hold at most this many elements, so their size stays countable in 32 bits.
-constexpr std::int64_t kMaxStaticArrayCount = 536870911;
-
 bool IsOrdinalBoundCode(TPSTypeCode code) {
   return code == tcU8 || code == tcS8 || code == tcU16 || code == tcS16 || code == tcU32 ||
          code == tcS32 || code == tcS64;
@@ -19,10 +16,10 @@ bool IsOrdinalBoundCode(TPSTypeCode code) {
 bool Compilation::IsDuplicateGlobalName(const TPSName& name, bool types, bool routines,
                                         bool globals, bool constants) const {
   if (name.upper == "RESULT") return true;
-  if (types && typeIndex_.Find(name.upper) != nullptr) return true;
-  if (routines && procIndex_.Find(name.upper) != nullptr) return true;
-  if (globals && globalIndex_.Find(name.upper) != nullptr) return true;
-  return constants && constantIndex_.Find(name.upper) != nullptr;
+  if (types && typeIndex_.Find(name.Key()) != nullptr) return true;
+  if (routines && procIndex_.Find(name.Key()) != nullptr) return true;
+  if (globals && globalIndex_.Find(name.Key()) != nullptr) return true;
+  return constants && constantIndex_.Find(name.Key()) != nullptr;
 }
 
 TPSType* Compilation::NewNamedType(TPSPascalParser& p, std::unique_ptr<TPSType> type,
@@ -49,7 +46,7 @@ TPSType* Compilation::ReadType(TPSPascalParser& p, std::string_view declaredName
   if (!guard.Ok(p)) return nullptr;
   switch (p.TokenKind()) {
     case tokIdentifier: {
-      TPSType* found = FindTypeOldest(p.Token());
+      TPSType* found = FindTypeOldest(p.TokenKey());
       if (found == nullptr) {
         Fail(p, ecUnknownType, p.RawToken());
         return nullptr;
@@ -78,7 +75,7 @@ TPSType* Compilation::ReadEnumType(TPSPascalParser& p, std::string_view declared
   p.Next();
   for (std::uint32_t ordinal = 0;; ++ordinal) {
     if (p.TokenKind() != tokIdentifier) return Fail(p, ecIdentifierExpected), nullptr;
-    if (FindType(p.Token()) != nullptr) return Fail(p, ecDuplicateIdentifier, p.RawToken()), nullptr;
+    if (FindType(p.TokenKey()) != nullptr) return Fail(p, ecDuplicateIdentifier, p.RawToken()), nullptr;
     AddConstant(p.RawToken(), type)->value.ordinal = ordinal;
     p.Next();
     if (p.TokenKind() == tokCloseRound) {
@@ -117,7 +114,7 @@ TPSType* Compilation::ReadArrayType(TPSPascalParser& p, std::string_view declare
     if (!highBound) return nullptr;
     low = static_cast<std::int32_t>(*lowBound);
     count = static_cast<std::int64_t>(static_cast<std::int32_t>(*highBound)) - low + 1;
-    if (count < 0 || count > kMaxStaticArrayCount) return Fail(p, ecTypeMismatch), nullptr;
+    if (count < 0 || count >= kStaticArrayCountLimit) return Fail(p, ecTypeMismatch), nullptr;
     if (p.TokenKind() != tokCloseBlock) return Fail(p, ecCloseBlockExpected), nullptr;
     p.Next();
   }
@@ -151,7 +148,7 @@ TPSType* Compilation::ReadProceduralType(TPSPascalParser& p, std::string_view de
   p.Next();
   auto readTypeName = [&]() -> TPSType* {
     if (p.TokenKind() != tokIdentifier) return Fail(p, ecIdentifierExpected), nullptr;
-    TPSType* type = FindType(p.Token());
+    TPSType* type = FindType(p.TokenKey());
     if (type == nullptr) return Fail(p, ecUnknownIdentifier, p.RawToken()), nullptr;
     p.Next();
     return type;
@@ -167,7 +164,7 @@ TPSType* Compilation::ReadProceduralType(TPSPascalParser& p, std::string_view de
       const std::size_t first = procType->decl.params.size();
       for (;;) {
         if (p.TokenKind() != tokIdentifier) return Fail(p, ecIdentifierExpected), nullptr;
-        procType->decl.params.push_back({TPSName(p.RawToken()), mode, nullptr});
+        procType->decl.params.push_back({TPSName(p.RawToken(), p.TokenKey()), mode, nullptr});
         p.Next();
         if (p.TokenKind() != tokComma) break;
         p.Next();
@@ -200,7 +197,7 @@ TPSType* Compilation::ReadRecordType(TPSPascalParser& p, std::string_view declar
     const std::size_t earlier = record->fields.size();
     for (;;) {
       if (p.TokenKind() != tokIdentifier) return Fail(p, ecIdentifierExpected), nullptr;
-      TPSName field(p.RawToken());
+      TPSName field(p.RawToken(), p.TokenKey());
       for (std::size_t i = 0; i < earlier; ++i)
         if (record->fields[i].name.Is(field)) return Fail(p, ecDuplicateIdentifier, p.RawToken()), nullptr;
       record->fields.push_back({std::move(field), nullptr});
@@ -226,7 +223,7 @@ TPSType* Compilation::ReadSetType(TPSPascalParser& p, std::string_view declaredN
   if (p.TokenKind() != tokOf) return Fail(p, ecOfExpected), nullptr;
   p.Next();
   if (p.TokenKind() != tokIdentifier) return Fail(p, ecIdentifierExpected), nullptr;
-  TPSType* element = FindType(p.Token());
+  TPSType* element = FindType(p.TokenKey());
   if (element == nullptr) return Fail(p, ecUnknownIdentifier, p.RawToken()), nullptr;
   // An enumeration set must fit the image's 256-bit limit (LongBool's would not).
   const bool fits = element->baseType == tcU8 || element->baseType == tcChar ||
@@ -256,7 +253,7 @@ bool Compilation::ReadTypeSection() {
     if (script_.TokenKind() == tokProcedure || script_.TokenKind() == tokFunction)
       return ReadRoutineDeclaration(false, std::move(attributes));
     if (script_.TokenKind() != tokIdentifier) return Fail(ecIdentifierExpected);
-    const TPSName name(script_.RawToken());
+    const TPSName name(script_.RawToken(), script_.TokenKey());
     if (IsDuplicateGlobalName(name, true, true, true, false))
       return Fail(ecDuplicateIdentifier, name.written);
     script_.Next();
@@ -276,7 +273,7 @@ bool Compilation::ReadConstSection() {
   script_.Next();
   if (script_.TokenKind() != tokIdentifier) return Fail(ecIdentifierExpected);
   do {
-    const TPSName name(script_.RawToken());
+    const TPSName name(script_.RawToken(), script_.TokenKey());
     if (IsDuplicateGlobalName(name, false, true, true, true))
       return Fail(ecDuplicateIdentifier, name.written);
     script_.Next();
@@ -310,7 +307,7 @@ bool Compilation::IsDuplicateVariable(const TPSName& name, const std::vector<TPS
 void Compilation::DeclareVariable(TPSVar var, TPSInternalProcedure* routine, std::int32_t procNo) {
   std::uint32_t index;
   if (routine == nullptr) {
-    globalIndex_.Add(var.name.upper, globals_.size());
+    globalIndex_.Add(var.name.Key(), globals_.size());
     globals_.push_back(std::move(var));
     index = static_cast<std::uint32_t>(globals_.size() - 1);
   } else {
@@ -331,7 +328,7 @@ bool Compilation::ReadVarSection(TPSInternalProcedure* routine, std::int32_t pro
     std::vector<TPSName> names;
     for (;;) {
       if (script_.TokenKind() != tokIdentifier) return Fail(ecIdentifierExpected);
-      TPSName name(script_.RawToken());
+      TPSName name(script_.RawToken(), script_.TokenKey());
       if (IsDuplicateVariable(name, names, routine)) return Fail(ecDuplicateIdentifier, name.written);
       names.push_back(std::move(name));
       script_.Next();

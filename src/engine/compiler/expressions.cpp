@@ -1,6 +1,6 @@
 // Expressions: operators by precedence, factors, and the folding of constant sub-trees.
 
-#include "engine/compiler/builtin_routines.h"
+#include "engine/library/builtin_routines.h"
 #include "engine/compiler/compilation.h"
 #include "engine/compiler/operator_tokens.h"
 
@@ -48,7 +48,7 @@ ValuePtr Compilation::MakeBinary(TPSSourcePosition at, TPSBinOperator op, ValueP
   TPSType* type = BinaryResultType(*left, *right, op);
   if (type == nullptr) return Fail(ecTypeMismatch), nullptr;
   if ((op == otAnd || op == otOr) && IsBooleanType(type)) WarnConstantLogic(op, *left, *right);
-  auto node = std::make_unique<TPSBinValueOp>(at, op, std::move(left), std::move(right), type, slash);
+  auto node = NewNode<TPSBinValueOp>(at, op, std::move(left), std::move(right), type, slash);
   if (node->depth > kMaxExpressionDepth) return Fail(ecNestingTooDeep), nullptr;
   return node;
 }
@@ -72,13 +72,13 @@ void Compilation::WarnConstantLogic(TPSBinOperator op, const TPSValue& left, con
 
 ValuePtr Compilation::MakeUnary(TPSSourcePosition at, TPSUnOperator op, ValuePtr operand, TPSType* type) {
   if (type == nullptr) return Fail(ecTypeMismatch), nullptr;  // nil and @Routine have no value to change
-  auto node = std::make_unique<TPSUnValueOp>(at, op, std::move(operand), type);
+  auto node = NewNode<TPSUnValueOp>(at, op, std::move(operand), type);
   if (node->depth > kMaxExpressionDepth) return Fail(ecNestingTooDeep), nullptr;
   return node;
 }
 
 ValuePtr Compilation::MakeConstant(TPSSourcePosition at, TPSTypedValue value) {
-  return std::make_unique<TPSValueData>(at, std::move(value));
+  return NewNode<TPSValueData>(at, std::move(value));
 }
 
 // '(' expression ')' after a built-in function's name. The ')' stays current: the caller
@@ -145,7 +145,7 @@ ValuePtr Compilation::ParseFactor() {
     case tokAddressOf: return ParseAddressOf();
     case tokNil:
       script_.Next();
-      return std::make_unique<TPSValueNil>(at);
+      return NewNode<TPSValueNil>(at);
     case tokChr:
     case tokOrd: return ParseChrOrd();
     case tokIdentifier:
@@ -159,7 +159,7 @@ ValuePtr Compilation::ParseFactor() {
 
 // list: '[' [relation {',' relation}] ']'
 ValuePtr Compilation::ParseBracketList() {
-  auto list = std::make_unique<TPSValueArray>(Here());
+  auto list = NewNode<TPSValueArray>(Here());
   script_.Next();
   if (script_.TokenKind() == tokCloseBlock) {
     script_.Next();
@@ -183,11 +183,11 @@ ValuePtr Compilation::ParseAddressOf() {
   const TPSSourcePosition at = Here();
   script_.Next();
   if (script_.TokenKind() != tokIdentifier) return Fail(ecIdentifierExpected), nullptr;
-  std::optional<std::uint32_t> procNo = FindListedProc(TPSName(script_.RawToken()));
+  std::optional<std::uint32_t> procNo = FindListedProc(script_.TokenKey());
   if (!procNo || !procs_[*procNo]->IsInternal() || *procNo == 0)
     return Fail(ecUnknownIdentifier, script_.RawToken()), nullptr;
   script_.Next();
-  return std::make_unique<TPSValueProcPtr>(at, *procNo);
+  return NewNode<TPSValueProcPtr>(at, *procNo);
 }
 
 ValuePtr Compilation::ParseChrOrd() {
@@ -214,7 +214,7 @@ ValuePtr Compilation::ParseSuccPred() {
     return Fail(ecTypeMismatch), nullptr;
   script_.Next();
   ValuePtr one = MakeConstant(at, IntegerValue(tcS32, 1));
-  auto node = std::make_unique<TPSBinValueOp>(at, op, std::move(operand), std::move(one), type);
+  auto node = NewNode<TPSBinValueOp>(at, op, std::move(operand), std::move(one), type);
   if (node->depth > kMaxExpressionDepth) return Fail(ecNestingTooDeep), nullptr;
   return node;
 }
@@ -233,8 +233,8 @@ ValuePtr Compilation::ParseAssigned() {
   const TPSTypeCode code = type == nullptr ? tcTypeLink : type->baseType;
   if (code != tcClass && code != tcPChar && code != tcString) return Fail(ecTypeMismatch), nullptr;
   script_.Next();
-  std::optional<std::uint32_t> procNo = FindProc(TPSName(kAssignedRoutineName));
-  auto call = std::make_unique<TPSValueProc>(ValueKind::ProcNo, at);
+  std::optional<std::uint32_t> procNo = FindProc(NameKey(kAssignedRoutineName));
+  auto call = NewNode<TPSValueProc>(ValueKind::ProcNo, at);
   call->procNo = *procNo;
   call->resultType = boolean_;
   call->arguments.push_back({std::move(operand), pmIn, type});
@@ -258,13 +258,14 @@ bool Compilation::FoldConstants(ValuePtr& value) {
   }
   // Down the left side of a run in a loop, the right operands by recursion (they are nested),
   // then the run bottom up.
-  std::vector<ValuePtr*> run;
+  StackSpan<ValuePtr*> run(foldStack_);
   for (ValuePtr* at = &value; (*at)->kind == ValueKind::BinOp; at = &static_cast<TPSBinValueOp&>(**at).left)
     run.push_back(at);
   if (run.empty()) return true;
   if (!FoldConstants(static_cast<TPSBinValueOp&>(*run.back()->get()).left)) return false;
-  for (auto it = run.rbegin(); it != run.rend(); ++it) {
-    auto& node = static_cast<TPSBinValueOp&>(***it);
+  for (std::size_t i = run.size(); i-- > 0;) {
+    ValuePtr* const at = run[i];
+    auto& node = static_cast<TPSBinValueOp&>(**at);
     if (!FoldConstants(node.right)) return false;
     if (node.left->kind != ValueKind::Data || node.right->kind != ValueKind::Data) continue;
     auto& left = static_cast<TPSValueData&>(*node.left);
@@ -273,7 +274,7 @@ bool Compilation::FoldConstants(ValuePtr& value) {
     if (!EvalConstBinary(left.value, right.value, node.op, script_)) return false;
     ValuePtr folded = MakeConstant(node.pos, std::move(left.value));
     static_cast<TPSValueData&>(*folded).realValue = real;
-    **it = std::move(folded);
+    *at = std::move(folded);
   }
   return true;
 }

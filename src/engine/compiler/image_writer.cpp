@@ -1,5 +1,7 @@
 // The bytecode image of a successful compilation, and the debug records about routines.
 
+#include <algorithm>
+
 #include "engine/compiler/compilation.h"
 #include "engine/image/byte_writer.h"
 
@@ -137,17 +139,29 @@ bool Compilation::WriteImage() {
     AppendU8(image, 0);
   }
 
+  WriteCode(image, codeFields);
+  owner_.output_ = std::move(image);
+  return true;
+}
+
+// The routines' code, the bulk of the image: the image gets its final size first, and each
+// routine's code is given back as soon as it is in the image, so that the image never grows by
+// copies of itself and the code is never held twice.
+void Compilation::WriteCode(std::string& image, const std::vector<std::size_t>& codeFields) {
+  const std::string lone(1, static_cast<char>(OpReturn));
+  std::size_t total = image.size();
+  for (const std::unique_ptr<TPSProcedure>& proc : procs_)
+    if (proc->IsInternal()) total += std::max<std::size_t>(static_cast<TPSInternalProcedure&>(*proc).code.size(), 1);
+  image.reserve(total);
   for (std::size_t i = 0; i < procs_.size(); ++i) {
     if (!procs_[i]->IsInternal()) continue;
-    const std::string& code = static_cast<const TPSInternalProcedure&>(*procs_[i]).code;
-    const std::string lone(1, static_cast<char>(OpReturn));
+    std::string& code = static_cast<TPSInternalProcedure&>(*procs_[i]).code;
     const std::string_view bytes = code.empty() ? std::string_view(lone) : std::string_view(code);
     engine::PatchU32(image, codeFields[i], static_cast<std::uint32_t>(image.size()));
     engine::PatchU32(image, codeFields[i] + 4, static_cast<std::uint32_t>(bytes.size()));
     AppendBytes(image, bytes);
+    std::string().swap(code);
   }
-  owner_.output_ = std::move(image);
-  return true;
 }
 
 }  // namespace dravik::engine

@@ -18,68 +18,24 @@ constexpr MessageText Around(std::string_view before, std::string_view after) {
   return {before, true, after};
 }
 
-constexpr std::array kErrorTexts = {
-    Around("Unknown identifier '", "'"),
-    Plain("Identifier expected"),
-    Plain("Comment error"),
-    Plain("String error"),
-    Plain("Char error"),
-    Plain("Syntax error"),
-    Plain("Unexpected end of file"),
-    Plain("Semicolon (';') expected"),
-    Plain("'BEGIN' expected"),
-    Plain("period ('.') expected"),
-    Around("Duplicate identifier '", "'"),
-    Plain("colon (':') expected"),
-    Around("Unknown type '", "'"),
-    Plain("Close round expected"),
-    Plain("Type mismatch"),
-    Around("Internal error (", ")"),
-    Plain("Assignment expected"),
-    Plain("'THEN' expected"),
-    Plain("'DO' expected"),
-    Plain("No result"),
-    Plain("open round ('(')expected"),
-    Plain("comma (',') expected"),
-    Plain("'TO' expected"),
-    Plain("is ('=') expected"),
-    Plain("'OF' expected"),
-    Plain("Close block(']') expected"),
-    Plain("Variable Expected"),
-    Plain("String Expected"),
-    Plain("'END' expected"),
-    Around("Label '", "' not set"),
-    Plain("Not in a loop"),
-    Plain("Invalid jump"),
-    Plain("Open Block ('[') expected"),
-    Plain("Write-only property"),
-    Plain("Read-only property"),
-    Plain("Class type expected"),
-    Around("", ""),
-    Plain("Divide by Zero"),
-    Plain("Math Error"),
-    Around("Unsatisfied Forward ", ""),
-    Plain("Forward Parameter Mismatch"),
-    Plain("Invalid number of parameters"),
-    Plain("Nesting too deep"),
-    Plain("Integer literal out of range"),
-};
-static_assert(kErrorTexts.size() == kCompilerErrorCodeCount);
+template <std::size_t N>
+constexpr bool CountFromZero(const std::array<int, N>& codes) {
+  for (std::size_t i = 0; i < N; ++i)
+    if (codes[i] != static_cast<int>(i)) return false;
+  return true;
+}
 
-constexpr std::array kHintTexts = {
-    Around("Variable '", "' never used"),
-    Around("Function '", "' never used"),
-    Around("", ""),
-};
-static_assert(kHintTexts.size() == kCompilerHintCodeCount);
-
-constexpr std::array kWarningTexts = {
-    Around("Calculation always evaluates to ", ""),
-    Around("", " is not needed"),
-    Plain("Abstract Class Construction"),
-    Around("", ""),
-};
-static_assert(kWarningTexts.size() == kCompilerWarningCodeCount);
+// Each family's texts by code; the codes must count from 0 in the order of the rows.
+#define DRAVIK_MESSAGE_TEXT(name, code, text) text,
+#define DRAVIK_MESSAGE_CODE(name, code, text) code,
+constexpr std::array kErrorTexts = {DRAVIK_COMPILER_ERRORS(DRAVIK_MESSAGE_TEXT)};
+static_assert(CountFromZero(std::array{DRAVIK_COMPILER_ERRORS(DRAVIK_MESSAGE_CODE)}));
+constexpr std::array kHintTexts = {DRAVIK_COMPILER_HINTS(DRAVIK_MESSAGE_TEXT)};
+static_assert(CountFromZero(std::array{DRAVIK_COMPILER_HINTS(DRAVIK_MESSAGE_CODE)}));
+constexpr std::array kWarningTexts = {DRAVIK_COMPILER_WARNINGS(DRAVIK_MESSAGE_TEXT)};
+static_assert(CountFromZero(std::array{DRAVIK_COMPILER_WARNINGS(DRAVIK_MESSAGE_CODE)}));
+#undef DRAVIK_MESSAGE_CODE
+#undef DRAVIK_MESSAGE_TEXT
 
 template <std::size_t N>
 std::string Render(const std::array<MessageText, N>& table, std::uint8_t code,

@@ -10,71 +10,75 @@
 
 namespace dravik::engine {
 
-// Error codes; their texts are the table in messages.cpp.
-enum TPSCompilerErrorCode : std::uint8_t {
-  ecUnknownIdentifier = 0,
-  ecIdentifierExpected = 1,
-  ecCommentError = 2,
-  ecStringError = 3,
-  ecCharError = 4,
-  ecSyntaxError = 5,
-  ecUnexpectedEndOfFile = 6,
-  ecSemicolonExpected = 7,
-  ecBeginExpected = 8,
-  ecPeriodExpected = 9,
-  ecDuplicateIdentifier = 10,
-  ecColonExpected = 11,
-  ecUnknownType = 12,
-  ecCloseRoundExpected = 13,
-  ecTypeMismatch = 14,
-  ecInternalError = 15,
-  ecAssignmentExpected = 16,
-  ecThenExpected = 17,
-  ecDoExpected = 18,
-  ecNoResult = 19,
-  ecOpenRoundExpected = 20,
-  ecCommaExpected = 21,
-  ecToExpected = 22,
-  ecIsExpected = 23,
-  ecOfExpected = 24,
-  ecCloseBlockExpected = 25,
-  ecVariableExpected = 26,
-  ecStringExpected = 27,
-  ecEndExpected = 28,
-  ecLabelNotDefined = 29,
-  ecNotInLoop = 30,
-  ecInvalidJump = 31,
-  ecOpenBlockExpected = 32,
-  ecWriteOnlyProperty = 33,
-  ecReadOnlyProperty = 34,
-  ecClassTypeExpected = 35,
-  ecCustomError = 36,
-  ecDivideByZero = 37,
-  ecMathError = 38,
-  ecUnsatisfiedForward = 39,
-  ecForwardParameterMismatch = 40,
-  ecInvalidNumberOfParameters = 41,
-  // Our own additions: a script nested beyond the compiler's recursion limits; an integer
-  // literal beyond the 64-bit range, which would otherwise silently be 0.
-  ecNestingTooDeep = 42,
-  ecIntegerOutOfRange = 43,
-};
-inline constexpr int kCompilerErrorCodeCount = 44;
+// The three families of messages, one row each: X(name, code, text). A text is Plain(words),
+// or Around(before, after) with the message's detail between the two. Codes count from 0 in
+// the order of the rows (checked where the texts are built, messages.cpp).
+//
+// Our own additions to the errors: ecNestingTooDeep, a script nested beyond the compiler's
+// recursion limits; ecIntegerOutOfRange, an integer literal beyond the 64-bit range, which would
+// otherwise silently be 0.
+#define DRAVIK_COMPILER_ERRORS(X) \
+  X(ecUnknownIdentifier, 0, Around("Unknown identifier '", "'")) \
+  X(ecIdentifierExpected, 1, Plain("Identifier expected")) \
+  X(ecCommentError, 2, Plain("Comment error")) \
+  X(ecStringError, 3, Plain("String error")) \
+  X(ecCharError, 4, Plain("Char error")) \
+  X(ecSyntaxError, 5, Plain("Syntax error")) \
+  X(ecUnexpectedEndOfFile, 6, Plain("Unexpected end of file")) \
+  X(ecSemicolonExpected, 7, Plain("Semicolon (';') expected")) \
+  X(ecBeginExpected, 8, Plain("'BEGIN' expected")) \
+  X(ecPeriodExpected, 9, Plain("period ('.') expected")) \
+  X(ecDuplicateIdentifier, 10, Around("Duplicate identifier '", "'")) \
+  X(ecColonExpected, 11, Plain("colon (':') expected")) \
+  X(ecUnknownType, 12, Around("Unknown type '", "'")) \
+  X(ecCloseRoundExpected, 13, Plain("Close round expected")) \
+  X(ecTypeMismatch, 14, Plain("Type mismatch")) \
+  X(ecInternalError, 15, Around("Internal error (", ")")) \
+  X(ecAssignmentExpected, 16, Plain("Assignment expected")) \
+  X(ecThenExpected, 17, Plain("'THEN' expected")) \
+  X(ecDoExpected, 18, Plain("'DO' expected")) \
+  X(ecNoResult, 19, Plain("No result")) \
+  X(ecOpenRoundExpected, 20, Plain("open round ('(')expected")) \
+  X(ecCommaExpected, 21, Plain("comma (',') expected")) \
+  X(ecToExpected, 22, Plain("'TO' expected")) \
+  X(ecIsExpected, 23, Plain("is ('=') expected")) \
+  X(ecOfExpected, 24, Plain("'OF' expected")) \
+  X(ecCloseBlockExpected, 25, Plain("Close block(']') expected")) \
+  X(ecVariableExpected, 26, Plain("Variable Expected")) \
+  X(ecStringExpected, 27, Plain("String Expected")) \
+  X(ecEndExpected, 28, Plain("'END' expected")) \
+  X(ecLabelNotDefined, 29, Around("Label '", "' not set")) \
+  X(ecNotInLoop, 30, Plain("Not in a loop")) \
+  X(ecInvalidJump, 31, Plain("Invalid jump")) \
+  X(ecOpenBlockExpected, 32, Plain("Open Block ('[') expected")) \
+  X(ecWriteOnlyProperty, 33, Plain("Write-only property")) \
+  X(ecReadOnlyProperty, 34, Plain("Read-only property")) \
+  X(ecClassTypeExpected, 35, Plain("Class type expected")) \
+  X(ecCustomError, 36, Around("", "")) \
+  X(ecDivideByZero, 37, Plain("Divide by Zero")) \
+  X(ecMathError, 38, Plain("Math Error")) \
+  X(ecUnsatisfiedForward, 39, Around("Unsatisfied Forward ", "")) \
+  X(ecForwardParameterMismatch, 40, Plain("Forward Parameter Mismatch")) \
+  X(ecInvalidNumberOfParameters, 41, Plain("Invalid number of parameters")) \
+  X(ecNestingTooDeep, 42, Plain("Nesting too deep")) \
+  X(ecIntegerOutOfRange, 43, Plain("Integer literal out of range"))
 
-enum TPSCompilerHintCode : std::uint8_t {
-  ehVariableNotUsed = 0,
-  ehFunctionNotUsed = 1,
-  ehCustomHint = 2,
-};
-inline constexpr int kCompilerHintCodeCount = 3;
+#define DRAVIK_COMPILER_HINTS(X) \
+  X(ehVariableNotUsed, 0, Around("Variable '", "' never used")) \
+  X(ehFunctionNotUsed, 1, Around("Function '", "' never used")) \
+  X(ehCustomHint, 2, Around("", ""))
 
-enum TPSCompilerWarningCode : std::uint8_t {
-  ewCalculationAlwaysEvaluatesTo = 0,
-  ewIsNotNeeded = 1,
-  ewAbstractClass = 2,
-  ewCustomWarning = 3,
-};
-inline constexpr int kCompilerWarningCodeCount = 4;
+#define DRAVIK_COMPILER_WARNINGS(X) \
+  X(ewCalculationAlwaysEvaluatesTo, 0, Around("Calculation always evaluates to ", "")) \
+  X(ewIsNotNeeded, 1, Around("", " is not needed")) \
+  X(ewAbstractClass, 2, Plain("Abstract Class Construction")) \
+  X(ewCustomWarning, 3, Around("", ""))
+
+#define DRAVIK_MESSAGE_ENUM(name, code, text) name = code,
+enum TPSCompilerErrorCode : std::uint8_t { DRAVIK_COMPILER_ERRORS(DRAVIK_MESSAGE_ENUM) };
+enum TPSCompilerHintCode : std::uint8_t { DRAVIK_COMPILER_HINTS(DRAVIK_MESSAGE_ENUM) };
+enum TPSCompilerWarningCode : std::uint8_t { DRAVIK_COMPILER_WARNINGS(DRAVIK_MESSAGE_ENUM) };
+#undef DRAVIK_MESSAGE_ENUM
 
 // The body text of each family, from its code and detail ("Unknown error" etc. beyond a table).
 std::string CompilerErrorText(std::uint8_t code, std::string_view detail);

@@ -12,7 +12,7 @@ bool IsVariable(const TPSValue& value) {
                            static_cast<const TPSValueReplace&>(value).newValue->IsVar());
 }
 
-const TPSRecordFieldTypeDef* FindField(const TPSRecordType& record, const TPSName& name,
+const TPSRecordFieldTypeDef* FindField(const TPSRecordType& record, NameKey name,
                                        std::uint32_t& number) {
   for (std::size_t i = 0; i < record.fields.size(); ++i) {
     if (record.fields[i].name.Is(name)) {
@@ -23,19 +23,17 @@ const TPSRecordFieldTypeDef* FindField(const TPSRecordType& record, const TPSNam
   return nullptr;
 }
 
-// A copy of a plain variable reference (kind, index and selectors with constant numbers).
-std::unique_ptr<TPSValueVar> CopyVar(const TPSValueVar& var, TPSSourcePosition at) {
-  auto copy = std::make_unique<TPSValueVar>(var.kind, at, var.index);
-  for (const auto& sub : var.selectors)
-    copy->selectors.push_back(std::make_unique<TPSSubNumber>(sub->type, static_cast<TPSSubNumber&>(*sub).number));
-  return copy;
+// The selectors of a plain variable reference (all constant numbers), copied to another.
+void CopySelectors(const TPSValueVar& from, TPSValueVar& to) {
+  for (const auto& sub : from.selectors)
+    to.selectors.push_back(std::make_unique<TPSSubNumber>(sub->type, static_cast<TPSSubNumber&>(*sub).number));
 }
 
 }  // namespace
 
 // A field of a with-scope's record (reached through its pointer or its copy), innermost block
 // and last-opened scope first.
-ValuePtr Compilation::ResolveWithField(const TPSName& name, TPSSourcePosition at) {
+ValuePtr Compilation::ResolveWithField(NameKey name, TPSSourcePosition at) {
   for (TPSBlockInfo* block = block_; block != nullptr; block = block->parent) {
     for (auto scope = block->withList.rbegin(); scope != block->withList.rend(); ++scope) {
       TPSType* type = ValueType(*(*scope)->oldValue);
@@ -43,7 +41,9 @@ ValuePtr Compilation::ResolveWithField(const TPSName& name, TPSSourcePosition at
       std::uint32_t number = 0;
       const TPSRecordFieldTypeDef* field = FindField(static_cast<TPSRecordType&>(*type), name, number);
       if (field == nullptr) continue;
-      std::unique_ptr<TPSValueVar> var = CopyVar(AsVar(*(*scope)->newValue), at);
+      const TPSValueVar& place = AsVar(*(*scope)->newValue);
+      std::unique_ptr<TPSValueVar> var = NewNode<TPSValueVar>(place.kind, at, place.index);
+      CopySelectors(place, *var);
       var->selectors.push_back(std::make_unique<TPSSubNumber>(field->type, number));
       return var;
     }
@@ -51,8 +51,9 @@ ValuePtr Compilation::ResolveWithField(const TPSName& name, TPSSourcePosition at
   return nullptr;
 }
 
+// The name is a view into the script's text: nothing is copied for a look-up.
 ValuePtr Compilation::ResolveName(LookupMode mode) {
-  const TPSName name(script_.RawToken());
+  const NameKey name = script_.TokenKey();
   const TPSSourcePosition at = Here();
   TPSInternalProcedure& routine = *block_->proc;
   const bool isFunction = routine.decl.result != nullptr;
@@ -60,7 +61,7 @@ ValuePtr Compilation::ResolveName(LookupMode mode) {
     script_.Next();
     if (owner_.OnVariableDeclared)
       owner_.OnVariableDeclared(owner_, callbackKind, index, at.offset, block_->procNo);
-    return ParseSuffixes(std::make_unique<TPSValueVar>(kind, at, index));
+    return ParseSuffixes(NewNode<TPSValueVar>(kind, at, index));
   };
 
   if (mode != LookupMode::VariableOnly) {
@@ -88,14 +89,14 @@ ValuePtr Compilation::ResolveName(LookupMode mode) {
     globals_[*global].used = true;
     return found(ValueKind::GlobalVar, static_cast<std::uint32_t>(*global), 0);
   }
-  if (TPSType* type = FindType(name.upper)) {
+  if (TPSType* type = FindType(name)) {
     if (mode == LookupMode::VariableOnly) return Fail(ecVariableExpected), nullptr;
     return ParseTypeUse(type, at);
   }
   if (std::optional<std::uint32_t> procNo = FindProc(name)) {
     if (mode == LookupMode::VariableOnly) return Fail(ecVariableExpected), nullptr;
     script_.Next();
-    auto call = std::make_unique<TPSValueProc>(ValueKind::ProcNo, at);
+    auto call = NewNode<TPSValueProc>(ValueKind::ProcNo, at);
     call->procNo = *procNo;
     const TPSParametersDecl& decl = procs_[*procNo]->Decl();
     call->resultType = decl.result;
@@ -107,7 +108,7 @@ ValuePtr Compilation::ResolveName(LookupMode mode) {
     script_.Next();
     return MakeConstant(at, constant->value);
   }
-  return Fail(ecUnknownIdentifier, name.written), nullptr;
+  return Fail(ecUnknownIdentifier, script_.RawToken()), nullptr;
 }
 
 // type-cast: type-name '(' expression ')'; a type name alone is a type value.
@@ -177,7 +178,7 @@ bool Compilation::SelectField(TPSSelectors& selectors, TPSRecordType& record) {
   script_.Next();
   if (script_.TokenKind() != tokIdentifier) return Fail(ecIdentifierExpected);
   std::uint32_t number = 0;
-  const TPSRecordFieldTypeDef* field = FindField(record, TPSName(script_.RawToken()), number);
+  const TPSRecordFieldTypeDef* field = FindField(record, script_.TokenKey(), number);
   if (field == nullptr) return Fail(ecUnknownIdentifier, script_.RawToken());
   selectors.push_back(std::make_unique<TPSSubNumber>(field->type, number));
   script_.Next();
@@ -204,7 +205,7 @@ bool Compilation::SelectElement(TPSSelectors& selectors, TPSArrayType& array) {
   if (isStatic) {
     const TPSSourcePosition at = index->pos;
     ValuePtr lowValue = MakeConstant(at, IntegerValue(tcS32, low));
-    index = std::make_unique<TPSBinValueOp>(at, otSub, std::move(index), std::move(lowValue), FindBaseType(tcS32));
+    index = NewNode<TPSBinValueOp>(at, otSub, std::move(index), std::move(lowValue), FindBaseType(tcS32));
     if (index->depth > kMaxExpressionDepth) return Fail(ecNestingTooDeep);
   }
   selectors.push_back(std::make_unique<TPSSubValue>(array.elementType, std::move(index)));
@@ -221,10 +222,10 @@ ValuePtr Compilation::ParseStringIndex(ValuePtr text) {
   if (indexType == nullptr || !IsIntegerCode(indexType->baseType)) return Fail(ecTypeMismatch), nullptr;
   if (script_.TokenKind() != tokCloseBlock) return Fail(ecCloseBlockExpected), nullptr;
   script_.Next();
-  auto call = std::make_unique<TPSValueProc>(ValueKind::ProcNo, at);
+  auto call = NewNode<TPSValueProc>(ValueKind::ProcNo, at);
   TPSType* stringType = ValueType(*text);
   if (script_.TokenKind() == tokAssign) {
-    std::optional<std::uint32_t> procNo = FindProc(TPSName("STRSET"));
+    std::optional<std::uint32_t> procNo = FindProc(NameKey("STRSET"));
     if (!procNo) return Fail(ecUnknownIdentifier, "StrSet"), nullptr;
     script_.Next();
     ValuePtr character = ParseExpression();
@@ -237,7 +238,7 @@ ValuePtr Compilation::ParseStringIndex(ValuePtr text) {
     call->arguments.push_back({std::move(text), pmInOut, stringType});
     return call;
   }
-  std::optional<std::uint32_t> procNo = FindProc(TPSName("STRGET"));
+  std::optional<std::uint32_t> procNo = FindProc(NameKey("STRGET"));
   if (!procNo) return Fail(ecUnknownIdentifier, "StrGet"), nullptr;
   call->procNo = *procNo;
   call->resultType = FindBaseType(tcChar);
@@ -251,7 +252,7 @@ ValuePtr Compilation::ParseStringIndex(ValuePtr text) {
 ValuePtr Compilation::ParseProceduralCall(ValuePtr procValue, TPSProceduralType& type) {
   const TPSSourcePosition at = procValue->pos;
   if (script_.TokenKind() == tokCaret) script_.Next();
-  auto call = std::make_unique<TPSValueProc>(ValueKind::ProcVal, at);
+  auto call = NewNode<TPSValueProc>(ValueKind::ProcVal, at);
   call->procValue = std::move(procValue);
   call->resultType = type.decl.result;
   if (!ParseArguments(*call) || !MatchArguments(*call, type.decl)) return nullptr;

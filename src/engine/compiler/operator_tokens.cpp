@@ -38,14 +38,31 @@ constexpr std::array kOperatorTokens = {
     OperatorToken{tokAs, L::Product, otAs, false},
 };
 
+// Where each token's entry is in kOperatorTokens, by token kind: a token stands for one
+// operator at most, so the parser finds it without a search.
+constexpr std::uint8_t kNoOperator = 0xFF;
+
+constexpr std::array<std::uint8_t, kTokenKindCount> MakeOperatorByToken() {
+  std::array<std::uint8_t, kTokenKindCount> byToken{};
+  for (std::uint8_t& entry : byToken) entry = kNoOperator;
+  for (std::size_t i = 0; i < kOperatorTokens.size(); ++i) {
+    std::uint8_t& entry = byToken[kOperatorTokens[i].token];
+    if (entry != kNoOperator) throw "a token is listed twice";  // fails the constant evaluation
+    entry = static_cast<std::uint8_t>(i);
+  }
+  return byToken;
+}
+
+constexpr auto kOperatorByToken = MakeOperatorByToken();
+
 }  // namespace
 
 std::optional<TPSBinOperator> BinaryOperatorAt(OperatorLevel level, TPSTokenKind token,
                                                bool inConstant) {
-  for (const OperatorToken& entry : kOperatorTokens)
-    if (entry.token == token && entry.level == level && (entry.inConstants || !inConstant))
-      return entry.op;
-  return std::nullopt;
+  if (token >= kTokenKindCount || kOperatorByToken[token] == kNoOperator) return std::nullopt;
+  const OperatorToken& entry = kOperatorTokens[kOperatorByToken[token]];
+  if (entry.level != level || (inConstant && !entry.inConstants)) return std::nullopt;
+  return entry.op;
 }
 
 }  // namespace dravik::engine

@@ -149,7 +149,7 @@ bool Compilation::ReadUses() {
   script_.Next();
   for (;;) {
     if (script_.TokenKind() != tokIdentifier) return Fail(ecIdentifierExpected);
-    const std::string unit = script_.Token();
+    const std::string unit(script_.Token());
     for (const std::string& used : usedUnits_)
       if (used == unit) return Fail(ecDuplicateIdentifier, unit);
     usedUnits_.push_back(unit);
@@ -187,7 +187,7 @@ bool Compilation::ReadRoutineParams(TPSParametersDecl& decl, const TPSName& rout
     const std::size_t first = decl.params.size();
     for (;;) {
       if (script_.TokenKind() != tokIdentifier) return Fail(ecIdentifierExpected);
-      TPSName name(script_.RawToken());
+      TPSName name(script_.RawToken(), script_.TokenKey());
       bool duplicate = name.upper == "RESULT" || name.Is(routineName);
       for (const TPSParameterDecl& earlier : decl.params) duplicate = duplicate || earlier.name.Is(name);
       if (forward != nullptr) {
@@ -226,8 +226,8 @@ bool Compilation::ReadRoutineHeader(RoutineHeader& header) {
   header.declared = Here();
   script_.Next();
   if (script_.TokenKind() != tokIdentifier) return Fail(ecIdentifierExpected);
-  header.name = TPSName(script_.RawToken());
-  std::optional<std::uint32_t> listed = FindListedProc(header.name);
+  header.name = TPSName(script_.RawToken(), script_.TokenKey());
+  std::optional<std::uint32_t> listed = FindListedProc(header.name.Key());
   if (listed && procs_[*listed]->IsInternal() && static_cast<TPSInternalProcedure&>(*procs_[*listed]).forward)
     header.forwardNo = listed;
   if (!header.forwardNo && IsDuplicateGlobalName(header.name, true, true, true, true))
@@ -262,7 +262,7 @@ bool Compilation::ReadExternalRoutine(RoutineHeader& header) {
   script_.Next();
   if (script_.TokenKind() != tokString) return Fail(ecStringExpected);
   // The text goes to the host as written between the quotes.
-  const std::string text = script_.Token().substr(1, script_.Token().size() - 2);
+  const std::string text(script_.Token().substr(1, script_.Token().size() - 2));
   script_.Next();
   if (script_.TokenKind() != tokSemicolon) return Fail(ecSemicolonExpected);
   script_.Next();
@@ -336,7 +336,7 @@ bool Compilation::ReadLabelSection(TPSInternalProcedure& routine, std::int32_t /
   if (script_.TokenKind() != tokIdentifier) return Fail(ecIdentifierExpected);
   for (;;) {
     if (script_.TokenKind() != tokIdentifier) return Fail(ecIdentifierExpected);
-    TPSName name(script_.RawToken());
+    TPSName name(script_.RawToken(), script_.TokenKey());
     bool duplicate = name.Is(routine.name) || IsDuplicateGlobalName(name, false, true, true, true);
     for (const TPSParameterDecl& param : routine.decl.params) duplicate = duplicate || param.name.Is(name);
     for (const TPSVar& local : routine.locals) duplicate = duplicate || local.name.Is(name);

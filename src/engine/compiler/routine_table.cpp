@@ -10,30 +10,30 @@ std::string CallDeclaration(const TPSParametersDecl& decl) {
 }
 
 TPSRegProc* Compilation::AppendRegProc(std::unique_ptr<TPSRegProc> proc) {
-  regProcIndex_.Add(proc->name.upper, regProcs_.size());
+  regProcIndex_.Add(proc->name.Key(), regProcs_.size());
   regProcs_.push_back(std::move(proc));
   return regProcs_.back().get();
 }
 
-TPSRegProc* Compilation::FindRegProc(const TPSName& name) const {
-  const std::vector<std::size_t>* found = regProcIndex_.Find(name.upper);
-  return found == nullptr ? nullptr : regProcs_[found->back()].get();
+TPSRegProc* Compilation::FindRegProc(NameKey name) const {
+  const NameIndex::Positions* found = regProcIndex_.Find(name);
+  return found == nullptr ? nullptr : regProcs_[found->last].get();
 }
 
 std::uint32_t Compilation::AppendProc(std::unique_ptr<TPSProcedure> proc) {
   const auto number = static_cast<std::uint32_t>(procs_.size());
-  procIndex_.Add(proc->Name().upper, number);
+  procIndex_.Add(proc->Name().Key(), number);
   procs_.push_back(std::move(proc));
   return number;
 }
 
-std::optional<std::uint32_t> Compilation::FindListedProc(const TPSName& name) const {
-  const std::vector<std::size_t>* found = procIndex_.Find(name.upper);
+std::optional<std::uint32_t> Compilation::FindListedProc(NameKey name) const {
+  const NameIndex::Positions* found = procIndex_.Find(name);
   if (found == nullptr) return std::nullopt;
-  return static_cast<std::uint32_t>(found->back());
+  return static_cast<std::uint32_t>(found->last);
 }
 
-std::optional<std::uint32_t> Compilation::FindProc(const TPSName& name) {
+std::optional<std::uint32_t> Compilation::FindProc(NameKey name) {
   if (std::optional<std::uint32_t> listed = FindListedProc(name)) return listed;
   TPSRegProc* registered = FindRegProc(name);
   if (registered == nullptr) return std::nullopt;

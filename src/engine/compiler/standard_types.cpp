@@ -1,7 +1,7 @@
 #include <array>
 #include <string_view>
 
-#include "engine/compiler/builtin_routines.h"
+#include "engine/library/builtin_routines.h"
 #include "engine/compiler/compilation.h"
 #include "engine/image/var_types.h"
 
@@ -78,16 +78,16 @@ void Compilation::RegisterStandardTypes() {
       case Make::LongBool:
         static_cast<TPSEnumType*>(AddType(row.name, tcEnum))->highest = kLongBoolHighest;
         break;
-      case Make::Alias: AddTypeAlias(row.name, FindType(row.text)); break;
+      case Make::Alias: AddTypeAlias(row.name, FindType(NameKey(row.text))); break;
     }
   }
   for (auto type = types_.rbegin(); type != types_.rend(); ++type) UseType(type->get());
   auto* variantArray = static_cast<TPSArrayType*>(AddType("TVariantArray", tcArray));
-  variantArray->elementType = FindType("VARIANT");
+  variantArray->elementType = FindType(NameKey("VARIANT"));
 }
 
 void Compilation::RegisterRuntimeLibrary() {
-  TPSType* varType = AddTypeAlias("TVarType", FindType("WORD"));
+  TPSType* varType = AddTypeAlias("TVarType", FindType(NameKey("WORD")));
   for (const VarTypeConstant& constant : kVarTypeCodes)
     AddConstant(constant.name, varType)->value.ordinal = constant.code;
   TypeFromDeclaration("TQXException", kExceptionEnumText);
@@ -99,13 +99,14 @@ void Compilation::RegisterRuntimeLibrary() {
   dispatch->exportName = true;
 
   for (const BuiltinRoutine& routine : kBuiltinRoutines) {
+    if (routine.declaration.empty()) continue;  // called by name only, declared below
     TPSRegProc* proc = AddBuiltinRoutine(routine.declaration);
     for (std::size_t i = 0; i < routine.extraCount; ++i) {
       const BuiltinExtraParam& extra = routine.extra[i];
       TPSParameterDecl param;
       param.name = TPSName(extra.name);
       param.mode = static_cast<TPSParameterMode>(extra.mode);
-      param.type = extra.typedS32 ? FindType("LONGINT") : nullptr;
+      param.type = extra.typedS32 ? FindType(NameKey("LONGINT")) : nullptr;
       proc->decl.params.push_back(std::move(param));
     }
     proc->callDeclaration = CallDeclaration(proc->decl);

@@ -1,6 +1,8 @@
 // Statements: the blocks of routine and main bodies, control flow with its jumps, and the
 // labels and gotos of a routine.
 
+#include <array>
+
 #include "engine/compiler/compilation.h"
 #include "engine/image/byte_writer.h"
 
@@ -98,17 +100,17 @@ class LoopScope {
   Compilation& c_;
 };
 
+// Answers the end of the instruction, where its displacement counts from.
 std::int32_t Compilation::EmitJump(Opcode op, std::int32_t target) {
-  Emit(op);
-  const std::int32_t field = CodeLength();
-  EmitU32(static_cast<std::uint32_t>(target - (field + 4)));
-  return field + 4;
+  const std::int32_t end = CodeLength() + 5;
+  EmitWithU32(op, static_cast<std::uint32_t>(target - end));
+  return end;
 }
 
+// Answers the position of the displacement field.
 std::int32_t Compilation::EmitForwardJump(Opcode op) {
-  Emit(op);
-  const std::int32_t field = CodeLength();
-  EmitU32(kJumpPlaceholder);
+  const std::int32_t field = CodeLength() + 1;
+  EmitWithU32(op, kJumpPlaceholder);
   return field;
 }
 
@@ -136,12 +138,13 @@ void Compilation::AddDebugRecord() {
   std::string& out = owner_.debugOutput_;
   AppendU8(out, static_cast<std::uint8_t>(DebugRecord::kStatement));
   AppendBytes(out, fileName);
-  AppendU8(out, kDebugNameMarker);
-  AppendU32(out, static_cast<std::uint32_t>(block_->procNo));
-  AppendU32(out, static_cast<std::uint32_t>(CodeLength()));
-  AppendU32(out, offset);
-  AppendU32(out, row);
-  AppendU32(out, column);
+  // The rest of the record in one append: there is one for every statement.
+  std::array<char, 1 + 5 * 4> fields{kDebugNameMarker};
+  char* at = fields.data() + 1;
+  for (std::uint32_t field : {static_cast<std::uint32_t>(block_->procNo), static_cast<std::uint32_t>(CodeLength()),
+                              offset, row, column})
+    at = PutU32(at, field);
+  AppendBytes(out, std::string_view(fields.data(), fields.size()));
 }
 
 bool Compilation::CompileBlock(TPSBlockInfo& block) {
@@ -224,7 +227,7 @@ bool Compilation::CompileStatement() {
   }
 }
 
-std::optional<std::size_t> Compilation::FindLabel(const TPSName& name) const {
+std::optional<std::size_t> Compilation::FindLabel(NameKey name) const {
   const std::vector<TPSLabel>& labels = block_->proc->labels;
   for (std::size_t i = 0; i < labels.size(); ++i)
     if (labels[i].name.Is(name)) return i;
@@ -260,7 +263,7 @@ bool Compilation::CompileLoopExit(bool isBreak) {
 }
 
 bool Compilation::CompileIdentifierStatement(bool& wasLabel) {
-  const TPSName name(script_.RawToken());
+  const NameKey name = script_.TokenKey();
   if (std::optional<std::size_t> label = FindLabel(name)) {
     wasLabel = true;
     block_->proc->labels[*label].position = CodeLength();
@@ -455,10 +458,10 @@ ValuePtr Compilation::ParseCaseLabels(const TPSValueVar& selector) {
     ValuePtr label = ParseExpression();
     if (label == nullptr) return nullptr;
     const TPSSourcePosition at = label->pos;
-    ValuePtr compare = std::make_unique<TPSBinValueOp>(
-        at, otEqual, std::move(label), std::make_unique<TPSValueVar>(selector.kind, at, selector.index), boolean_);
+    ValuePtr compare = NewNode<TPSBinValueOp>(
+        at, otEqual, std::move(label), NewNode<TPSValueVar>(selector.kind, at, selector.index), boolean_);
     if (test == nullptr) test = std::move(compare);
-    else test = std::make_unique<TPSBinValueOp>(at, otOr, std::move(test), std::move(compare), boolean_);
+    else test = NewNode<TPSBinValueOp>(at, otOr, std::move(test), std::move(compare), boolean_);
     if (test->depth > kMaxExpressionDepth) return Fail(ecNestingTooDeep), nullptr;
     if (script_.TokenKind() == tokColon) break;
     if (script_.TokenKind() != tokComma) return Fail(ecColonExpected), nullptr;
@@ -578,7 +581,7 @@ bool Compilation::CompileWith() {
     ValuePtr place = type->baseType == tcRecord && value->IsVar() ? PointTo(value, type) : CopyOf(value, type);
     if (place == nullptr) return false;
     const TPSSourcePosition at = value->pos;
-    scope.withList.push_back(std::make_unique<TPSValueReplace>(at, std::move(value), std::move(place)));
+    scope.withList.push_back(NewNode<TPSValueReplace>(at, std::move(value), std::move(place)));
     if (script_.TokenKind() == tokDo) break;
     if (script_.TokenKind() != tokComma) return Fail(ecDoExpected);
     script_.Next();
@@ -642,7 +645,7 @@ bool Compilation::CompileGoto() {
   AddDebugRecord();
   script_.Next();
   if (script_.TokenKind() != tokIdentifier) return Fail(ecIdentifierExpected);
-  std::optional<std::size_t> label = FindLabel(TPSName(script_.RawToken()));
+  std::optional<std::size_t> label = FindLabel(script_.TokenKey());
   if (!label) return Fail(ecUnknownIdentifier, script_.RawToken());
   const std::int32_t field = EmitForwardJump(OpGoto);
   block_->proc->gotos.push_back({field + 4, *label});
@@ -688,7 +691,16 @@ bool Compilation::CompileRoutineBody(TPSInternalProcedure& proc, std::int32_t pr
   body.procNo = procNo;
   if (!CompileBlock(body)) return false;
   HintUnusedLocals(proc);
+  ReleaseSpareRoom(proc);
   return ResolveGotos(proc);
+}
+
+// When a body is compiled its temporaries are gone and its code grows no more: the room they
+// took is given back for the routines still to come. A script of many routines would otherwise
+// keep each one's largest set of temporaries, and the spare end of its code, to the end.
+void Compilation::ReleaseSpareRoom(TPSInternalProcedure& proc) {
+  proc.locals.shrink_to_fit();
+  proc.code.shrink_to_fit();
 }
 
 bool Compilation::CompileMainBody() {

@@ -39,7 +39,7 @@ TPSType* Compilation::ValueType(const TPSValue& value) {
   switch (value.kind) {
     case ValueKind::UnOp: return static_cast<const TPSUnValueOp&>(value).resultType;
     case ValueKind::BinOp: return static_cast<const TPSBinValueOp&>(value).resultType;
-    case ValueKind::Array: return FindType("TVARIANTARRAY");
+    case ValueKind::Array: return FindType(NameKey("TVARIANTARRAY"));
     case ValueKind::Data: return static_cast<const TPSValueData&>(value).value.type;
     case ValueKind::ProcNo:
     case ValueKind::ProcVal: {

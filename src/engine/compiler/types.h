@@ -24,10 +24,11 @@ struct TPSName {
 
   TPSName() = default;
   explicit TPSName(std::string_view writtenName);
-  bool Is(std::uint32_t otherHash, std::string_view otherUpper) const {
-    return hash == otherHash && upper == otherUpper;
-  }
-  bool Is(const TPSName& other) const { return Is(other.hash, other.upper); }
+  // A name whose upper-cased form and hash are known already (an identifier token's).
+  TPSName(std::string_view writtenName, NameKey key) : written(writtenName), upper(key.upper), hash(key.hash) {}
+  NameKey Key() const { return {upper, hash}; }
+  bool Is(NameKey other) const { return hash == other.hash && upper == other.upper; }
+  bool Is(const TPSName& other) const { return Is(other.Key()); }
 };
 
 // A typed constant value: the resolved type and the payload its base type uses.
@@ -74,6 +75,7 @@ class TPSType {
   TPSType& operator=(const TPSType&) = delete;
 
   void SetName(std::string_view written);
+  NameKey Key() const { return {name, nameHash}; }
 
   std::uint32_t nameHash = 0;
   std::string name;  // upper-cased; empty for anonymous types

@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "engine/compiler/node_pool.h"
 #include "engine/compiler/types.h"
 
 namespace dravik::engine {
@@ -42,6 +43,12 @@ class TPSValue {
   virtual ~TPSValue() = default;
   TPSValue(const TPSValue&) = delete;
   TPSValue& operator=(const TPSValue&) = delete;
+
+  // A node on the heap lives in its compilation's NodePool (Compilation::NewNode); deleting it
+  // gives its block back to that pool.
+  static void* operator new(std::size_t size, NodePool& pool);
+  static void operator delete(void* node);
+  static void operator delete(void* node, NodePool& pool);  // a constructor that throws
 
   bool IsVar() const { return kind <= ValueKind::AllocatedStackVar; }
 

@@ -208,6 +208,11 @@ class RegisterCode {
   std::uint32_t maxDepth = 0;
   std::int32_t frameBytes = 0;
 
+  // The opcodes (OpcodeBit) that the translation turned into register instructions somewhere,
+  // and those it left to reference steps somewhere.
+  std::uint32_t translatedOpcodes = 0;
+  std::uint32_t referenceOpcodes = 0;
+
   // Owned values of inline constants, referred to by address.
   struct Constant;
   std::vector<std::unique_ptr<Constant>> constants;

@@ -6,6 +6,7 @@
 
 #include "engine/exec/exec.h"
 #include "engine/exec/inline_constant.h"
+#include "engine/exec/opcode_handling.h"
 #include "engine/exec/stack.h"
 #include "engine/values/integer_kinds.h"
 #include "engine/values/pointer_value.h"
@@ -255,7 +256,9 @@ class Translator {
     for (std::size_t i = 0; i < instructions.size(); ++i)
       if (analysis_.Shapes()[i].reached) Translate(static_cast<std::int32_t>(i));
     EmitEndOfCode();
-    if (!analysis_.Usable()) return nullptr;
+    // A call enters at the first group: a procedure whose first instruction cannot be decoded
+    // has none there, and runs from its bytes, which report the fault.
+    if (!analysis_.Usable() || out_->GroupAt(0) < 0) return nullptr;
     ResolveJumps();
     Compact();
     FillSyncPoints();
@@ -835,7 +838,10 @@ class Translator {
   // What the instruction becomes in the current group.
   Plan Select(const CodeInstruction& in, std::int32_t layout) {
     Plan plan;
-    if (!SelectFast(in, layout, plan)) {
+    const bool translated = HandlingOf(in.opcode).registerForm == RegisterHandling::kTranslated &&
+                            SelectFast(in, layout, plan);
+    (translated ? out_->translatedOpcodes : out_->referenceOpcodes) |= OpcodeBit(in.opcode);
+    if (!translated) {
       plan = Plan{};
       RInstr& ref = plan.Add(RegOp::kRef);
       // Back in the register form after the instruction has gone on or jumped, as it should.

@@ -63,11 +63,19 @@ inline constexpr std::array kTypeCodes = {
 inline constexpr std::size_t kTypeCodeCount = 30;
 static_assert(kTypeCodes.size() == kTypeCodeCount);
 
+// Where each byte's entry is in kTypeCodes, or kNoTypeCode: the compiler asks for a code's size
+// for every constant it writes.
+inline constexpr std::uint8_t kNoTypeCode = 0xFF;
+inline constexpr std::array<std::uint8_t, 256> kTypeCodeIndex = [] {
+  std::array<std::uint8_t, 256> index{};
+  for (std::uint8_t& entry : index) entry = kNoTypeCode;
+  for (std::size_t i = 0; i < kTypeCodes.size(); ++i) index[kTypeCodes[i].code] = static_cast<std::uint8_t>(i);
+  return index;
+}();
+
 // The table entry of a code; nullptr for a byte that is no type code (15, 28 to 128, ...).
 constexpr const TypeCodeInfo* FindTypeCode(std::uint8_t code) {
-  for (const TypeCodeInfo& info : kTypeCodes)
-    if (info.code == code) return &info;
-  return nullptr;
+  return kTypeCodeIndex[code] == kNoTypeCode ? nullptr : &kTypeCodes[kTypeCodeIndex[code]];
 }
 
 // "tcU8" ...; empty for a byte that is no type code.
@@ -159,7 +167,9 @@ inline constexpr std::uint32_t kNoNumber = 0xFFFFFFFF;
 // ---------------------------------------------------------------------------------------------
 // Type-table bodies, procedure table, variable table: flags and limits
 
-inline constexpr std::uint32_t kStaticArrayCountLimit = 0x20000000;  // counts must be below
+// Static arrays hold fewer elements than this, so that their size stays countable in 32 bits;
+// the compiler refuses a larger count and the loader a type that has one.
+inline constexpr std::uint32_t kStaticArrayCountLimit = 0x20000000;
 inline constexpr std::uint32_t kMaxSetBits = 256;                    // inclusive
 inline constexpr std::uint32_t kShortTextLimit = 256;  // proc-pointer declaration, class name: below
 inline constexpr std::uint32_t kMaxNameLength = 0x40000000;  // exported names, declarations: inclusive
@@ -229,7 +239,8 @@ inline constexpr OperandSlot I = OperandSlot::kInvertByte;
 inline constexpr OperandSlot K = OperandSlot::kHandlerEndKind;
 }  // namespace shape
 
-// X(name, byte, shape...). Shapes read left to right in the order of the bytes.
+// X(name, byte, shape...). Shapes read left to right in the order of the bytes. Where the
+// executor handles each opcode is mapped in exec/opcode_handling.h, a row per opcode.
 #define DRAVIK_OPCODES(X)                        \
   X(OpAssign, 0, O, O)                           \
   X(OpCalculate, 1, C, O, O)                     \

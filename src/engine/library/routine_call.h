@@ -7,7 +7,7 @@
 #include <optional>
 
 #include "engine/exec/exec.h"
-#include "engine/library/routine_table.h"
+#include "engine/library/builtin_routines.h"
 
 namespace dravik::engine {
 

@@ -2,23 +2,41 @@
 
 #include "engine/exec/exec.h"
 #include "engine/library/array_length.h"
+#include "engine/library/builtin_routines.h"
 #include "engine/library/dispatcher.h"
 #include "engine/library/interface_importer.h"
 #include "engine/library/notification_variant.h"
-#include "engine/library/routine_table.h"
 #include "engine/library/variant_routines.h"
 
 namespace dravik::engine {
 
+namespace {
+
+// The routines whose few lines the register form repeats in place of a call.
+InlineRoutine InlineFor(std::string_view name) {
+  if (name == "LENGTH") return InlineRoutine::kLength;
+  if (name == "STRGET") return InlineRoutine::kStrGet;
+  return InlineRoutine::kNone;
+}
+
+void RegisterBuiltin(TPSExec& exec, const BuiltinRoutine& routine) {
+  switch (routine.handler) {
+    case Handler::kDispatcher:
+      exec.RegisterRoutine(routine.name, DispatchLibraryRoutine, 0, static_cast<std::uintptr_t>(routine.number))
+          .inlineAs = InlineFor(routine.name);
+      return;
+    case Handler::kGetArrayLength: exec.RegisterRoutine(routine.name, GetArrayLengthRoutine, 0, 0); return;
+    case Handler::kSetArrayLength: exec.RegisterRoutine(routine.name, SetArrayLengthRoutine, 0, 0); return;
+    default: exec.RegisterHostFunction(VariantRoutine(routine.handler), routine.name, kRegisterConvention); return;
+  }
+}
+
+}  // namespace
+
 void RegisterRuntimeLibrary(TPSExec& exec) {
-  for (const LibraryRoutine& routine : kLibraryRoutines)
-    exec.RegisterRoutine(routine.name, DispatchLibraryRoutine, 0, static_cast<std::uintptr_t>(routine.number)).inlineAs =
-        routine.inlineAs;
-  exec.RegisterRoutine("GETARRAYLENGTH", GetArrayLengthRoutine, 0, 0);
-  exec.RegisterRoutine("SETARRAYLENGTH", SetArrayLengthRoutine, 0, 0);
+  for (const BuiltinRoutine& routine : kBuiltinRoutines) RegisterBuiltin(exec, routine);
   exec.RegisterRoutine("!NOTIFICATIONVARIANTSET", NotificationVariantSetRoutine, 0, 0);
   exec.RegisterRoutine("!NOTIFICATIONVARIANTGET", NotificationVariantGetRoutine, 0, 0);
-  RegisterVariantRoutines(exec);
   exec.RegisterImporter(kInterfaceDeclarationPrefix, ImportInterfaceMethod, 0);
 }
 

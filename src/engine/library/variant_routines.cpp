@@ -36,16 +36,16 @@ bool InvokeDispatch(TPSExec&, Params, const ScriptValueRef*) { throw HostExcepti
 
 }  // namespace
 
-void RegisterVariantRoutines(TPSExec& exec) {
-  exec.RegisterHostFunction(VariantMaker(FinalizeVariant), "UNASSIGNED", kRegisterConvention);
-  exec.RegisterHostFunction(VariantQuery([](std::uint16_t t) { return std::int32_t{t == varEmpty}; }),
-                            "VARISEMPTY", kRegisterConvention);
-  exec.RegisterHostFunction(VariantMaker(SetVariantNull), "NULL", kRegisterConvention);
-  exec.RegisterHostFunction(VariantQuery([](std::uint16_t t) { return std::int32_t{t == varNull}; }),
-                            "VARISNULL", kRegisterConvention);
-  exec.RegisterHostFunction(VariantQuery([](std::uint16_t t) { return std::int32_t{t}; }), "VARTYPE",
-                            kRegisterConvention);
-  exec.RegisterHostFunction(InvokeDispatch, "IDISPATCHINVOKE", kRegisterConvention);
+HostFunction VariantRoutine(Handler handler) {
+  switch (handler) {
+    case Handler::kUnassigned: return VariantMaker(FinalizeVariant);
+    case Handler::kVarIsEmpty: return VariantQuery([](std::uint16_t t) { return std::int32_t{t == varEmpty}; });
+    case Handler::kNull: return VariantMaker(SetVariantNull);
+    case Handler::kVarIsNull: return VariantQuery([](std::uint16_t t) { return std::int32_t{t == varNull}; });
+    case Handler::kVarType: return VariantQuery([](std::uint16_t t) { return std::int32_t{t}; });
+    case Handler::kIDispatchInvoke:
+    default: return InvokeDispatch;
+  }
 }
 
 }  // namespace dravik::engine

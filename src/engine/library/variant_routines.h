@@ -8,12 +8,15 @@
 // kLateBoundCallsUnavailable, which the script sees as erException.
 
 #include "engine/exec/exec.h"
+#include "engine/library/builtin_routines.h"
 
 namespace dravik::engine {
 
 inline constexpr const char* kLateBoundCallsUnavailable =
     "IDispatchInvoke: late-bound calls are not available on this system";
 
-void RegisterVariantRoutines(TPSExec& exec);
+// The host function behind a variant routine of kBuiltinRoutines (Unassigned, VarIsEmpty, Null,
+// VarIsNull, VarType, IDispatchInvoke).
+HostFunction VariantRoutine(Handler handler);
 
 }  // namespace dravik::engine

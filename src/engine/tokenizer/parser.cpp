@@ -1,5 +1,6 @@
 #include "engine/tokenizer/parser.h"
 
+#include <array>
 #include <limits>
 
 #include "engine/names/names.h"
@@ -8,28 +9,45 @@ namespace dravik::engine {
 
 namespace {
 
-constexpr bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
-constexpr bool IsHexDigit(unsigned char c) {
-  return IsDigit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+// What the scanner asks of a byte, answered for all 256 values by one table.
+enum ByteClass : std::uint8_t {
+  kLetter = 1,  // A-Z, a-z and '_'
+  kDigit = 2,
+  kHexLetter = 4,  // A-F, a-f
+  kSpace = 8,      // space, tab
+  kLineEnd = 16,   // CR, LF
+};
+
+constexpr std::array<std::uint8_t, 256> MakeByteClasses() {
+  std::array<std::uint8_t, 256> classes{};
+  for (int c = 0; c < 256; ++c) {
+    std::uint8_t bits = 0;
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_') bits |= kLetter;
+    if (c >= '0' && c <= '9') bits |= kDigit;
+    if ((c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f')) bits |= kHexLetter;
+    if (c == ' ' || c == '\t') bits |= kSpace;
+    if (c == '\r' || c == '\n') bits |= kLineEnd;
+    classes[static_cast<std::size_t>(c)] = bits;
+  }
+  return classes;
 }
-constexpr bool IsLetter(unsigned char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
-}
-constexpr bool IsWordByte(unsigned char c) { return IsLetter(c) || IsDigit(c); }
-constexpr bool IsLineEnd(unsigned char c) { return c == '\r' || c == '\n'; }
-constexpr bool IsBlank(unsigned char c) { return c == ' ' || c == '\t' || IsLineEnd(c); }
+
+constexpr auto kByteClasses = MakeByteClasses();
+
+constexpr bool HasClass(unsigned char c, std::uint8_t classes) { return (kByteClasses[c] & classes) != 0; }
+constexpr bool IsDigit(unsigned char c) { return HasClass(c, kDigit); }
+constexpr bool IsHexDigit(unsigned char c) { return HasClass(c, kDigit | kHexLetter); }
+constexpr bool IsLetter(unsigned char c) { return HasClass(c, kLetter); }
+constexpr bool IsWordByte(unsigned char c) { return HasClass(c, kLetter | kDigit); }
+constexpr bool IsLineEnd(unsigned char c) { return HasClass(c, kLineEnd); }
+constexpr bool IsBlank(unsigned char c) { return HasClass(c, kSpace | kLineEnd); }
 
 // Offsets are 32-bit; a text is cut short well before they could overflow.
 constexpr std::size_t kMaxTextLength = std::numeric_limits<std::int32_t>::max() - 16;
 
-// Words longer than this cannot be reserved, so the lookup needs no heap copy.
-constexpr std::size_t kLongestReservedWord = 15;
-
-TPSTokenKind ClassifyWord(const char* word, std::size_t length) {
-  if (length > kLongestReservedWord) return tokIdentifier;
-  char upper[kLongestReservedWord];
-  for (std::size_t i = 0; i < length; ++i) upper[i] = UpperAscii(word[i]);
-  return FindReservedWord({upper, length}).value_or(tokIdentifier);
+// A CR LF pair is one line end, a lone CR or LF another: the bytes of the one at s[at].
+std::int32_t LineEndLength(const char* s, std::int32_t at) {
+  return s[at] == '\r' && s[at + 1] == '\n' ? 2 : 1;
 }
 
 TPSTokenKind SingleCharKind(unsigned char c) {
@@ -64,8 +82,9 @@ void TPSPascalParser::SetText(std::string_view text) {
   position_ = 0;
   tokenLength_ = 0;
   kind_ = tokEOF;
-  token_.clear();
-  rawToken_.clear();
+  token_ = {};
+  rawToken_ = {};
+  tokenHash_ = 0;
   row_ = 1;
   lineStart_ = 0;
   Next();
@@ -74,12 +93,8 @@ void TPSPascalParser::SetText(std::string_view text) {
 void TPSPascalParser::Next() {
   if (ended_) return;
   for (;;) {
-    row_ += pendingLines_.lineEnds;
-    if (pendingLines_.lineEnds > 0) lineStart_ = pendingLines_.nextLineStart;
-    pendingLines_ = {};
-    position_ += tokenLength_;
-    tokenLength_ = 0;
-
+    MovePastToken();
+    if (!EnableWhitespaces) SkipBlanks();
     Scanned scan = ScanToken(position_);
     if (scan.error != peNone) return Fail(scan.error);
     tokenLength_ = scan.length;
@@ -91,18 +106,48 @@ void TPSPascalParser::Next() {
   }
 }
 
+// The current token's line ends take effect once the scanner is past it.
+void TPSPascalParser::MovePastToken() {
+  row_ += pendingLines_.lineEnds;
+  if (pendingLines_.lineEnds > 0) lineStart_ = pendingLines_.nextLineStart;
+  pendingLines_ = {};
+  position_ += tokenLength_;
+  tokenLength_ = 0;
+}
+
+// Blanks that no one reads are passed over in place rather than made into a token; their line
+// ends count at once, as a skipped whitespace token's would.
+void TPSPascalParser::SkipBlanks() {
+  const char* s = source_.c_str();
+  std::int32_t i = position_;
+  while (IsBlank(s[i])) {
+    if (!IsLineEnd(s[i])) {
+      ++i;
+      continue;
+    }
+    i += LineEndLength(s, i);
+    ++row_;
+    lineStart_ = i;
+  }
+  position_ = i;
+}
+
 void TPSPascalParser::MakeCurrent(const Scanned& scan) {
   kind_ = scan.kind;
   ended_ = scan.kind == tokEOF;
+  tokenHash_ = 0;
+  const auto at = static_cast<std::size_t>(position_);
+  const auto length = static_cast<std::size_t>(tokenLength_);
   if (kind_ == tokIdentifier) {
-    rawToken_.assign(source_, position_, tokenLength_);
-    token_ = FastUpperCase(rawToken_);
+    rawToken_ = std::string_view(source_).substr(at, length);
+    token_ = std::string_view(upperToken_.data(), length);
+    tokenHash_ = scan.hash;
   } else if (HasText(kind_)) {
-    rawToken_.assign(source_, position_, tokenLength_);
+    rawToken_ = std::string_view(source_).substr(at, length);
     token_ = rawToken_;
   } else {
-    rawToken_.clear();
-    token_.clear();
+    rawToken_ = {};
+    token_ = {};
   }
 }
 
@@ -112,21 +157,21 @@ void TPSPascalParser::Fail(TPSParserErrorKind error) {
   tokenLength_ = 0;
   pendingLines_ = {};
   kind_ = tokEOF;
-  token_.clear();
-  rawToken_.clear();
+  token_ = {};
+  rawToken_ = {};
+  tokenHash_ = 0;
   if (OnParserError) OnParserError(*this, error);
 }
 
-// A CR LF pair is one line end, a lone CR or LF another. Returns the offset after it.
+// Counts the line end at `at` into scan. Returns the offset after it.
 std::int32_t TPSPascalParser::SkipLineEnd(Scanned& scan, std::int32_t at) const {
-  const char* s = source_.c_str();
-  std::int32_t next = (s[at] == '\r' && s[at + 1] == '\n') ? at + 2 : at + 1;
+  const std::int32_t next = at + LineEndLength(source_.c_str(), at);
   scan.lineEnds++;
   scan.nextLineStart = next;
   return next;
 }
 
-TPSPascalParser::Scanned TPSPascalParser::ScanToken(std::int32_t at) const {
+TPSPascalParser::Scanned TPSPascalParser::ScanToken(std::int32_t at) {
   const char* s = source_.c_str();
   const auto c = static_cast<unsigned char>(s[at]);
   const auto c1 = c == 0 ? 0 : static_cast<unsigned char>(s[at + 1]);
@@ -144,9 +189,8 @@ TPSPascalParser::Scanned TPSPascalParser::ScanToken(std::int32_t at) const {
     return take(tokWhitespace, i - at);
   }
   if (IsLetter(c)) {
-    std::int32_t i = at + 1;
-    while (IsWordByte(s[i])) ++i;
-    return take(ClassifyWord(s + at, i - at), i - at);
+    ScanWord(scan, at);
+    return scan;
   }
   if (IsDigit(c)) {
     ScanNumber(scan, at);
@@ -187,6 +231,28 @@ TPSPascalParser::Scanned TPSPascalParser::ScanToken(std::int32_t at) const {
   if (TPSTokenKind single = SingleCharKind(c); single != tokEOF) return take(single, 1);
   scan.error = peSyntaxError;
   return scan;
+}
+
+// word: letter {letter | digit}; a reserved word, or an identifier with the NameHash of its
+// upper-cased text. The upper-cased text goes to upperToken_, worked out with the hash.
+void TPSPascalParser::ScanWord(Scanned& scan, std::int32_t at) {
+  const char* s = source_.c_str();
+  std::int32_t end = at + 1;
+  while (IsWordByte(s[end])) ++end;
+  const auto length = static_cast<std::size_t>(end - at);
+  if (upperToken_.size() < length) upperToken_.resize(length);
+  char* const upper = upperToken_.data();
+  const char* const word = s + at;
+  std::uint32_t hash = 0;
+  for (std::size_t i = 0; i < length; ++i) {
+    upper[i] = UpperAscii(word[i]);
+    hash = NameHashStep(hash, static_cast<unsigned char>(upper[i]));
+  }
+  scan.length = end - at;
+  scan.hash = hash;
+  scan.kind = length <= kLongestReservedWord
+                  ? FindReservedWord({upper, length}, hash).value_or(tokIdentifier)
+                  : tokIdentifier;
 }
 
 // number: digits ['.' digits] [('E'|'e') ['+'|'-'] digits]; "1..5" leaves the dots alone.

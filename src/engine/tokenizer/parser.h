@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/tokenizer/token_kind.h"
 
@@ -24,20 +25,24 @@ class TPSPascalParser {
  public:
   using ErrorEvent = std::function<void(TPSPascalParser&, TPSParserErrorKind)>;
 
-  virtual ~TPSPascalParser() = default;
-
   // Makes the following significant token current. At the end of the text, and after a lexical
   // error (which is reported once), the token stays tokEOF.
-  virtual void Next();
+  void Next();
   // Takes a private copy of the text (a zero byte inside ends it) and makes its first token
   // current.
-  virtual void SetText(std::string_view text);
+  void SetText(std::string_view text);
 
   TPSTokenKind TokenKind() const { return kind_; }
   // Upper-cased for identifiers; raw for literals, comments and whitespace; empty otherwise.
-  const std::string& Token() const { return token_; }
-  // The token's bytes as written; empty where Token is empty.
-  const std::string& RawToken() const { return rawToken_; }
+  // An identifier's Token stays valid until the next Next or SetText; any other view into the
+  // tokenizer's copy of the text until the next SetText.
+  std::string_view Token() const { return token_; }
+  // The token's bytes as written, a view into the copy of the text; empty where Token is empty.
+  std::string_view RawToken() const { return rawToken_; }
+  // NameHash of Token() for an identifier; 0 for any other token.
+  std::uint32_t TokenHash() const { return tokenHash_; }
+  // An identifier as name tables are searched (only an identifier carries its hash).
+  NameKey TokenKey() const { return {token_, tokenHash_}; }
   // 0-based byte offset of the current token.
   std::int32_t Position() const { return position_; }
   // 1-based line of the current token.
@@ -60,9 +65,13 @@ class TPSPascalParser {
     TPSParserErrorKind error = peNone;
     std::int32_t lineEnds = 0;
     std::int32_t nextLineStart = 0;
+    std::uint32_t hash = 0;  // an identifier's NameHash
   };
 
-  Scanned ScanToken(std::int32_t at) const;
+  void MovePastToken();
+  void SkipBlanks();
+  Scanned ScanToken(std::int32_t at);
+  void ScanWord(Scanned& scan, std::int32_t at);
   void ScanNumber(Scanned& scan, std::int32_t at) const;
   void ScanCharCode(Scanned& scan, std::int32_t at) const;
   void ScanString(Scanned& scan, std::int32_t at) const;
@@ -78,8 +87,12 @@ class TPSPascalParser {
   std::int32_t position_ = 0;
   std::int32_t tokenLength_ = 0;
   TPSTokenKind kind_ = tokEOF;
-  std::string token_;
-  std::string rawToken_;
+  std::string_view token_;
+  std::string_view rawToken_;
+  // The last word scanned, upper-cased: an identifier's Token views it. It only grows, so that
+  // scanning a word needs no allocation.
+  std::vector<char> upperToken_;
+  std::uint32_t tokenHash_ = 0;
   std::int32_t row_ = 1;
   std::int32_t lineStart_ = 0;
 };

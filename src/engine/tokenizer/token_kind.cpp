@@ -1,9 +1,6 @@
 #include "engine/tokenizer/token_kind.h"
 
-#include <algorithm>
 #include <array>
-
-#include "engine/names/names.h"
 
 namespace dravik::engine {
 
@@ -28,10 +25,11 @@ constexpr bool CodesMatchPositions() {
 }
 static_assert(CodesMatchPositions(), "token kinds must be listed in code order without gaps");
 
-// A reserved word held upper-case; the longest is IMPLEMENTATION (14 bytes).
+// A reserved word held upper-case with its name hash; the longest is IMPLEMENTATION (14 bytes).
 struct ReservedWord {
-  std::array<char, 16> text{};
+  std::array<char, kLongestReservedWord> text{};
   std::size_t length = 0;
+  std::uint32_t hash = 0;
   TPSTokenKind kind = tokEOF;
 
   constexpr std::string_view view() const { return {text.data(), length}; }
@@ -44,15 +42,37 @@ constexpr std::array<ReservedWord, kReservedWordCount> MakeReservedWords() {
     std::string_view spelled = entry.name.substr(3);  // drop "tok"
     ReservedWord& word = words[i];
     for (char c : spelled) word.text[word.length++] = UpperAscii(c);
+    word.hash = NameHash(word.view());
     word.kind = entry.kind;
   }
-  std::sort(words.begin(), words.end(),
-            [](const ReservedWord& a, const ReservedWord& b) { return a.view() < b.view(); });
   return words;
 }
 
 constexpr auto kReservedWords = MakeReservedWords();
-static_assert(kReservedWords.front().view() == "AND" && kReservedWords.back().view() == "XOR");
+
+// The words by hash in an open-addressed table, a quarter full, so that most words that are not
+// reserved stop at the first empty slot. Each slot holds a word's position in kReservedWords, or
+// kNoWord.
+constexpr unsigned kSlotBits = 8;
+constexpr std::size_t kSlotCount = std::size_t{1} << kSlotBits;
+constexpr std::uint8_t kNoWord = 0xFF;
+static_assert(kReservedWordCount * 4 <= kSlotCount && kReservedWordCount < kNoWord);
+
+constexpr std::size_t FirstSlot(std::uint32_t hash) { return NameSlot(hash, kSlotBits); }
+constexpr std::size_t NextSlot(std::size_t slot) { return (slot + 1) & (kSlotCount - 1); }
+
+constexpr std::array<std::uint8_t, kSlotCount> MakeReservedSlots() {
+  std::array<std::uint8_t, kSlotCount> slots{};
+  for (std::uint8_t& slot : slots) slot = kNoWord;
+  for (std::size_t i = 0; i < kReservedWords.size(); ++i) {
+    std::size_t slot = FirstSlot(kReservedWords[i].hash);
+    while (slots[slot] != kNoWord) slot = NextSlot(slot);
+    slots[slot] = static_cast<std::uint8_t>(i);
+  }
+  return slots;
+}
+
+constexpr auto kReservedSlots = MakeReservedSlots();
 
 }  // namespace
 
@@ -60,12 +80,12 @@ std::string_view TokenKindName(TPSTokenKind kind) {
   return kind < kKinds.size() ? kKinds[kind].name : std::string_view{};
 }
 
-std::optional<TPSTokenKind> FindReservedWord(std::string_view upperWord) {
-  auto it = std::lower_bound(
-      kReservedWords.begin(), kReservedWords.end(), upperWord,
-      [](const ReservedWord& word, std::string_view key) { return word.view() < key; });
-  if (it == kReservedWords.end() || it->view() != upperWord) return std::nullopt;
-  return it->kind;
+std::optional<TPSTokenKind> FindReservedWord(std::string_view upperWord, std::uint32_t hash) {
+  for (std::size_t slot = FirstSlot(hash); kReservedSlots[slot] != kNoWord; slot = NextSlot(slot)) {
+    const ReservedWord& word = kReservedWords[kReservedSlots[slot]];
+    if (word.hash == hash && word.view() == upperWord) return word.kind;
+  }
+  return std::nullopt;
 }
 
 }  // namespace dravik::engine

@@ -1,9 +1,12 @@
 #pragma once
 // Token kinds of the script language. The codes are fixed: the compiler compares against them.
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string_view>
+
+#include "engine/names/names.h"
 
 namespace dravik::engine {
 
@@ -43,8 +46,14 @@ inline constexpr int kReservedWordCount = kTokenKindCount - kFirstReservedWord;
 // The kind's name as written in code ("tokIdentifier", "tokBegin"); empty beyond the table.
 std::string_view TokenKindName(TPSTokenKind kind);
 
-// The reserved word's kind for an upper-cased word, found by binary search over the sorted
-// word table; nothing for any other word.
-std::optional<TPSTokenKind> FindReservedWord(std::string_view upperWord);
+// The longest reserved word is IMPLEMENTATION: a longer word is always an identifier.
+inline constexpr std::size_t kLongestReservedWord = 14;
+
+// The reserved word's kind for an upper-cased word with its NameHash, found in a hash table of
+// the words; nothing for any other word.
+std::optional<TPSTokenKind> FindReservedWord(std::string_view upperWord, std::uint32_t hash);
+inline std::optional<TPSTokenKind> FindReservedWord(std::string_view upperWord) {
+  return FindReservedWord(upperWord, NameHash(upperWord));
+}
 
 }  // namespace dravik::engine

@@ -1,5 +1,7 @@
 #include "engine/values/memory_budget.h"
 
+#include "engine/engine.h"
+
 #include <atomic>
 #include <cstdlib>
 

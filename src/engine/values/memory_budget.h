@@ -11,31 +11,14 @@
 
 namespace dravik::engine {
 
-// 1 GiB on every build: the 32-bit build ends at its address space otherwise, later and less
-// clearly.
-inline constexpr std::uint64_t kDefaultMemoryLimit = std::uint64_t{1} << 30;
-
-void SetMemoryLimit(std::uint64_t bytes);
-std::uint64_t MemoryLimit();
-// The bytes that script values hold now.
-std::uint64_t MemoryInUse();
-
-// A limit for as long as the scope lasts; the one before comes back at its end.
-class MemoryLimitScope {
- public:
-  explicit MemoryLimitScope(std::uint64_t bytes) : saved_(MemoryLimit()) { SetMemoryLimit(bytes); }
-  ~MemoryLimitScope() { SetMemoryLimit(saved_); }
-  MemoryLimitScope(const MemoryLimitScope&) = delete;
-  MemoryLimitScope& operator=(const MemoryLimitScope&) = delete;
-
- private:
-  std::uint64_t saved_;
-};
+// The limit and the count are the engine's public face (engine.h); what follows is how values
+// draw on them.
 
 // malloc, realloc and free that keep the count, failing with erOutOfMemory rather than answering
-// null. Small blocks freed are kept by the thread for the next allocation of their size. The caller passes the size of the block it frees or resizes (each kind of block can tell
-// its own). A shrink the system refuses keeps the larger block, counted at the smaller size that
-// its later free will give back.
+// null. Small blocks freed are kept by the thread for the next allocation of their size. The
+// caller passes the size of the block it frees or resizes (each kind of block can tell its own).
+// A shrink the system refuses keeps the larger block, counted at the smaller size that its later
+// free will give back.
 void* AllocateValueMemory(std::size_t bytes);
 void* ResizeValueMemory(void* block, std::size_t oldBytes, std::size_t newBytes);
 void FreeValueMemory(void* block, std::size_t bytes);

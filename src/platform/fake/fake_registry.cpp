@@ -1,6 +1,6 @@
 #include "platform/fake/fake_registry.h"
 
-#include "engine/names/names.h"
+#include "engine/engine.h"
 
 namespace dravik::platform {
 
@@ -15,7 +15,7 @@ std::string Normalised(std::string_view path) {
     if (end == std::string_view::npos) end = path.size();
     if (end > start) {
       if (!result.empty()) result += '\\';
-      result += engine::FastUpperCase(path.substr(start, end - start));
+      result += engine::AsciiUpperCase(path.substr(start, end - start));
     }
     start = end + 1;
   }
@@ -87,7 +87,7 @@ std::optional<core::RegistryValue> FakeRegistry::ReadValue(Key key, std::string_
 bool FakeRegistry::WriteValue(Key key, std::string_view name, const core::RegistryValue& value) {
   const auto found = open_.find(key);
   if (found == open_.end() || Refused(found->second)) return false;
-  keys_[found->second].values[engine::FastUpperCase(name)] = value;
+  keys_[found->second].values[engine::AsciiUpperCase(name)] = value;
   ++writes_;
   return true;
 }
@@ -95,7 +95,7 @@ bool FakeRegistry::WriteValue(Key key, std::string_view name, const core::Regist
 void FakeRegistry::DeleteValue(Key key, std::string_view name) {
   const auto found = open_.find(key);
   if (found == open_.end() || Refused(found->second)) return;
-  if (KeyData* data = Find(found->second)) data->values.erase(engine::FastUpperCase(name));
+  if (KeyData* data = Find(found->second)) data->values.erase(engine::AsciiUpperCase(name));
 }
 
 bool FakeRegistry::DeleteKeyTree(core::RegistryRoot root, std::string_view path) {
@@ -117,14 +117,14 @@ void FakeRegistry::DeleteKeyIfEmpty(core::RegistryRoot root, std::string_view pa
 void FakeRegistry::Set(core::RegistryRoot root, std::string_view path, std::string_view name, core::RegistryValue value) {
   const Location location{root, Normalised(path)};
   Make(location);
-  keys_[location].values[engine::FastUpperCase(name)] = std::move(value);
+  keys_[location].values[engine::AsciiUpperCase(name)] = std::move(value);
 }
 
 std::optional<core::RegistryValue> FakeRegistry::Get(core::RegistryRoot root, std::string_view path,
                                                      std::string_view name) const {
   const auto key = keys_.find({root, Normalised(path)});
   if (key == keys_.end()) return std::nullopt;
-  const auto value = key->second.values.find(engine::FastUpperCase(name));
+  const auto value = key->second.values.find(engine::AsciiUpperCase(name));
   if (value == key->second.values.end()) return std::nullopt;
   return value->second;
 }

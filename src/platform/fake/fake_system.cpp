@@ -1,6 +1,6 @@
 #include "platform/fake/fake_system.h"
 
-#include "engine/names/names.h"
+#include "engine/engine.h"
 
 namespace dravik::platform {
 
@@ -9,7 +9,7 @@ namespace {
 // The reason the system gives for a file that is not there.
 constexpr std::string_view kFileNotFound = "The system cannot find the file specified";
 
-std::string PathKey(std::string_view path) { return engine::FastUpperCase(path); }
+std::string PathKey(std::string_view path) { return engine::AsciiUpperCase(path); }
 
 }  // namespace
 

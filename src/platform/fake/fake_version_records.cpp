@@ -2,13 +2,13 @@
 
 #include <utility>
 
-#include "engine/names/names.h"
+#include "engine/engine.h"
 
 namespace dravik::platform {
 
 // A loaded record is the key of its table, so that Query finds the table again.
 std::optional<std::string> FakeVersionRecords::Load(std::string_view path) {
-  std::string key = engine::FastUpperCase(path);
+  std::string key = engine::AsciiUpperCase(path);
   if (!records_.contains(key)) return std::nullopt;
   return key;
 }
@@ -22,7 +22,7 @@ std::optional<std::string> FakeVersionRecords::Query(const std::string& record, 
 }
 
 void FakeVersionRecords::Put(std::string_view path, std::map<std::string, std::string> texts) {
-  records_[engine::FastUpperCase(path)] = std::move(texts);
+  records_[engine::AsciiUpperCase(path)] = std::move(texts);
 }
 
 }  // namespace dravik::platform

@@ -3,14 +3,13 @@
 // engine's own Windows-1252 tables.
 
 namespace dravik::engine {
-class TPSExec;
+class Script;
 }
 
 namespace dravik::platform {
 
-// Registers ANSIUPPERCASE and ANSILOWERCASE in exec again, converting with the system's rules.
-// Must come after the executor's creation (which registers the engine's versions) and before
-// LoadImage, which binds the newest registration.
-void RegisterSystemAnsiCase(engine::TPSExec& exec);
+// Binds ANSIUPPERCASE and ANSILOWERCASE in script to versions that convert with the system's
+// rules. Must come before Load, which binds the names.
+void BindSystemAnsiCase(engine::Script& script);
 
 }  // namespace dravik::platform

@@ -9,8 +9,6 @@
 #include "core/main_window/main_window.h"
 #include "core/mount/mounter.h"
 #include "core/script_host/script_host.h"
-#include "engine/compiler/compiler.h"
-#include "engine/compiler/messages.h"
 #include "platform/fake/fake_system.h"
 
 namespace dravik::core {
@@ -32,11 +30,10 @@ Start HostStart(std::string_view folder, std::string_view name, int drive) {
 
 // The messages the compiler gives for text, one per line, as the error box lists them.
 std::string CompilerMessageLines(std::string_view text) {
-  engine::TPSPascalCompiler compiler;
-  compiler.OnUses = DeclareHostRoutines;
-  EXPECT_FALSE(compiler.Compile(text));
+  const engine::CompileResult compilation = CompileWithHostRoutines(text);
+  EXPECT_FALSE(compilation.ok);
   std::string lines;
-  for (std::size_t i = 0; i < compiler.MessageCount(); ++i) lines += compiler.Message(i).FullText() + "\r\n";
+  for (const std::string& message : compilation.messages) lines += message + "\r\n";
   return lines;
 }
 

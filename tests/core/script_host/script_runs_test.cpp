@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "core/script_host/script_runs.h"
-#include "engine/exec/exec.h"
+#include "engine/engine.h"
 #include "platform/fake/fake_system.h"
 
 namespace dravik::core {
@@ -23,7 +23,7 @@ class ScriptRunsTest : public ::testing::Test {
 
   platform::FakePlatform fake;
   ScriptRuns runs{fake.clock, fake.application};
-  engine::TPSExec outer, inner;
+  engine::Script outer, inner;
   int changes = 0;
 };
 
@@ -75,7 +75,7 @@ TEST_F(ScriptRunsTest, StopAllStopsEveryRunningScriptAndThoseStartedMeanwhile) {
     EXPECT_TRUE(inner.StopRequested());
   }
   EXPECT_FALSE(runs.StopRequested());
-  engine::TPSExec next;
+  engine::Script next;
   const ScriptRuns::Running running(runs, next, "b.dk2");
   EXPECT_FALSE(next.StopRequested());
 }

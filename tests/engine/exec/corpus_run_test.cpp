@@ -50,7 +50,7 @@ void RunImage(const std::string& image, const std::string& path, CorpusTally& ta
 void RunCase(const std::string& path, CorpusTally& tally) {
   std::string text;
   ASSERT_TRUE(dk2::golden::ReadWholeFile(path, text)) << path;
-  const dk2::Compilation compilation = dk2::CompileScript(text);
+  const engine::CompileResult compilation = dk2::CompileScript(text);
   if (!compilation.ok) return;
   ++tally.compiled;
   RunImage(compilation.image, path, tally);

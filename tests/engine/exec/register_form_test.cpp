@@ -19,6 +19,7 @@
 #include "../../dk2/golden_corpus.h"
 #include "dk2/script_compilation.h"
 #include "dk2/simulated_host.h"
+#include "engine/engine.h"
 #include "engine/exec/exec.h"
 
 namespace dravik::engine {
@@ -51,16 +52,17 @@ void PrintTo(const Outcome& outcome, std::ostream* out) {
        << outcome.output;
 }
 
-using HostSetup = std::function<void(TPSExec&, dk2::SimulatedHost& host)>;
+using HostSetup = std::function<void(Script&, dk2::SimulatedHost& host)>;
 
 enum class Path { kRegisterForm, kByteCode };
 
 Outcome RunImage(const std::string& image, const HostSetup& setup, Path path, std::uint64_t ticks) {
   Outcome outcome;
   std::ostringstream out;
-  dk2::SimulatedHost host{out, {}};  // outlives the executor
-  TPSExec exec;
-  setup(exec, host);
+  dk2::SimulatedHost host{out};  // outlives the script
+  Script script;
+  setup(script, host);
+  TPSExec& exec = script.Executor();
   if (path == Path::kByteCode) exec.OnRunLine = [](TPSExec&) {};
   exec.LimitTicks(ticks);
   outcome.loaded = exec.LoadImage(image);
@@ -81,7 +83,7 @@ std::string ReadFile(const fs::path& path) {
 }
 
 TEST(RegisterForm, RunsEveryEndToEndScriptAsTheByteCodeDoes) {
-  const HostSetup dk2Host = [](TPSExec& exec, dk2::SimulatedHost& host) { dk2::RegisterSimulatedHost(exec, host); };
+  const HostSetup dk2Host = [](Script& script, dk2::SimulatedHost& host) { dk2::BindSimulatedHost(script, host); };
   std::vector<fs::path> scripts;
   const fs::path root = fs::path(DRAVIK_TEST_DATA_DIR).parent_path() / "e2e";
   for (const auto& entry : fs::recursive_directory_iterator(root))
@@ -89,7 +91,7 @@ TEST(RegisterForm, RunsEveryEndToEndScriptAsTheByteCodeDoes) {
   std::sort(scripts.begin(), scripts.end());
   int compared = 0;
   for (const fs::path& script : scripts) {
-    const dk2::Compilation compilation = dk2::CompileScript(ReadFile(script));
+    const engine::CompileResult compilation = dk2::CompileScript(ReadFile(script));
     if (!compilation.ok) continue;
     SCOPED_TRACE(script.string());
     for (std::uint64_t ticks : kScriptTicks)
@@ -102,9 +104,9 @@ TEST(RegisterForm, RunsEveryEndToEndScriptAsTheByteCodeDoes) {
 }
 
 void CompareOnImage(const std::string& image, const std::string& name, int& compared) {
-  const HostSetup stubs = [](TPSExec& exec, dk2::SimulatedHost&) {
+  const HostSetup stubs = [](Script& script, dk2::SimulatedHost&) {
     for (std::string_view routine : {"EXECUTEFILE", "MOUNTFILE", "WAIT", "CUTEXT", "GETMOUNTEDFILE", "WRITELN", "WRITE"})
-      exec.RegisterHostFunction([](TPSExec&, auto, auto) { return true; }, routine, kRegisterConvention);
+      script.Bind(routine, [](auto, auto) { return true; });
   };
   SCOPED_TRACE(name);
   for (std::uint64_t ticks : kCorpusTicks)
@@ -119,7 +121,7 @@ TEST(RegisterForm, RunsTheCorpusAndTheFuzzImagesAsTheByteCodeDoes) {
     const std::string dir = dk2::golden::CorpusDir(folder);
     for (const std::string& name : dk2::golden::CaseNames(dir)) {
       const std::string path = dk2::golden::CasePath(dir, name, dk2::golden::kScriptExtension);
-      const dk2::Compilation compilation = dk2::CompileScript(ReadFile(path));
+      const engine::CompileResult compilation = dk2::CompileScript(ReadFile(path));
       if (compilation.ok) CompareOnImage(compilation.image, path, compared);
     }
   }

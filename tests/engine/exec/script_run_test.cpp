@@ -4,7 +4,7 @@
 
 #include "script_run.h"
 
-#include "engine/values/memory_budget.h"
+#include "engine/engine.h"
 
 #include <gtest/gtest.h>
 

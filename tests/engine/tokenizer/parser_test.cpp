@@ -47,7 +47,7 @@ Lexed Lex(std::string_view text, bool comments = false, bool whitespace = false)
   };
   parser.SetText(text);
   for (;;) {
-    out.tokens.push_back({parser.TokenKind(), parser.Token(), parser.Row(), parser.Column()});
+    out.tokens.push_back({parser.TokenKind(), std::string(parser.Token()), parser.Row(), parser.Column()});
     if (parser.TokenKind() == tokEOF) break;
     parser.Next();
   }
@@ -293,6 +293,27 @@ TEST(Tokenizer, SetTextStartsAfresh) {
   EXPECT_EQ(parser.Row(), 1);
   EXPECT_EQ(parser.Column(), 1);
   EXPECT_EQ(parser.Token(), "B");
+}
+
+// Name tables are searched by the hash the tokenizer works out, so it must be the one of the
+// upper-cased text, for every letter case and length; and the raw text a token gives must
+// outlive the moves past it.
+TEST(Tokenizer, IdentifiersCarryTheHashOfTheirUpperCasedText) {
+  TPSPascalParser parser;
+  parser.SetText("Step_12 := BEGINx + 'it''s' + aVeryLongIdentifierOfThirtyBytes_ + $1F; end");
+  const std::string_view firstRaw = parser.RawToken();
+  std::vector<std::string> identifiers;
+  for (; parser.TokenKind() != tokEOF; parser.Next()) {
+    if (parser.TokenKind() == tokIdentifier) {
+      identifiers.emplace_back(parser.Token());
+      EXPECT_EQ(parser.TokenHash(), NameHash(parser.Token())) << parser.Token();
+      EXPECT_EQ(parser.TokenKey(), NameKey(parser.Token())) << parser.Token();
+    } else {
+      EXPECT_EQ(parser.TokenHash(), 0u) << parser.RawToken();
+    }
+  }
+  EXPECT_EQ(identifiers, (std::vector<std::string>{"STEP_12", "BEGINX", "AVERYLONGIDENTIFIEROFTHIRTYBYTES_"}));
+  EXPECT_EQ(firstRaw, "Step_12");
 }
 
 TEST(Tokenizer, TenMegabyteTextsTokenizeWhole) {
