@@ -64,7 +64,7 @@ class OutputDigest : public std::streambuf {
 struct Outcome {
   bool loaded = false;
   bool succeeded = false;
-  engine::TQXException error = engine::ErNoError;
+  engine::image::TQXException error = engine::image::ErNoError;
   std::string parameter;
   std::int32_t procNo = -1;
   std::uint32_t position = 0;
@@ -88,8 +88,8 @@ inline void RunOneWay(std::string_view image, Path path, std::uint64_t ticks, Ou
   script.Bind("WAIT", [](std::span<const engine::HostValue> params, const engine::HostValue* result) {
     return params.size() == 1 && result == nullptr;
   });
-  engine::TPSExec& exec = script.Executor();
-  if (path == Path::kByteCode) exec.OnRunLine = [](engine::TPSExec&) {};
+  engine::exec::TPSExec& exec = script.Executor();
+  if (path == Path::kByteCode) exec.OnRunLine = [](engine::exec::TPSExec&) {};
   exec.LimitTicks(ticks);
   outcome.loaded = script.Load(image);
   if (outcome.loaded) outcome.succeeded = script.Run();
@@ -123,7 +123,8 @@ inline constexpr std::uint64_t kMemoryLimit = 256u << 20;
 // still counted after an executor went, printing both outcomes and source (the script the image
 // was compiled from, if any). Answers the error of a failed load (both ways alike, or the run
 // aborted), ErNoError when it loaded.
-inline engine::TQXException RunBothWays(std::string_view image, std::uint64_t ticks, std::string_view source = {}) {
+inline engine::image::TQXException RunBothWays(std::string_view image, std::uint64_t ticks,
+                                               std::string_view source = {}) {
   const engine::MemoryLimitScope limit(kMemoryLimit);
   const std::uint64_t before = engine::MemoryInUse();
   Outcome registerForm, byteCode;
@@ -141,7 +142,7 @@ inline engine::TQXException RunBothWays(std::string_view image, std::uint64_t ti
     std::fprintf(stderr, "The two paths disagree, stopped after %llu ticks\n", static_cast<unsigned long long>(ticks));
     Fail(registerForm, byteCode, source);
   }
-  return registerForm.loaded ? engine::ErNoError : registerForm.error;
+  return registerForm.loaded ? engine::image::ErNoError : registerForm.error;
 }
 
 // The budgets an input runs with: a fixed one large enough for most scripts to end by

@@ -20,10 +20,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const dravik::engine::CompileResult compilation =
       dravik::dk2::CompileScript(std::string_view(reinterpret_cast<const char*>(data), size));
   if (!compilation.ok) return 0;
-  const dravik::engine::TQXException loadError = dravik::fuzz::RunBothWays(compilation.image, dravik::fuzz::kTicks);
-  if (loadError == dravik::engine::ErNoError)
+  const dravik::engine::image::TQXException loadError =
+      dravik::fuzz::RunBothWays(compilation.image, dravik::fuzz::kTicks);
+  if (loadError == dravik::engine::image::ErNoError)
     dravik::fuzz::RunBothWays(compilation.image, dravik::fuzz::SmallTicks({data, size}));
-  else if (loadError != dravik::engine::erCannotImport)
+  else if (loadError != dravik::engine::image::erCannotImport)
     std::abort();
   return 0;
 }

@@ -9,10 +9,10 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-  dravik::engine::Disassemble(bytes);
+  dravik::engine::image::Disassemble(bytes);
   if (size > 1) {
     const std::size_t split = 1 + (data[0] * (size - 1)) / 256;
-    dravik::engine::Disassemble(bytes.substr(1, split - 1), bytes.substr(split));
+    dravik::engine::image::Disassemble(bytes.substr(1, split - 1), bytes.substr(split));
   }
   return 0;
 }

@@ -13,7 +13,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view image(reinterpret_cast<const char*>(data), size);
-  if (dravik::fuzz::RunBothWays(image, dravik::fuzz::kTicks) == dravik::engine::ErNoError)
+  if (dravik::fuzz::RunBothWays(image, dravik::fuzz::kTicks) == dravik::engine::image::ErNoError)
     dravik::fuzz::RunBothWays(image, dravik::fuzz::SmallTicks({data, size}));
   return 0;
 }

@@ -364,7 +364,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string script = ScriptWriter(choices).Script();
   const dravik::engine::CompileResult compilation = dravik::dk2::CompileScript(script);
   if (!compilation.ok) return 0;
-  if (dravik::fuzz::RunBothWays(compilation.image, dravik::fuzz::kTicks, script) == dravik::engine::ErNoError)
+  if (dravik::fuzz::RunBothWays(compilation.image, dravik::fuzz::kTicks, script) == dravik::engine::image::ErNoError)
     dravik::fuzz::RunBothWays(compilation.image, dravik::fuzz::SmallTicks({data, size}), script);
   return 0;
 }

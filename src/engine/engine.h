@@ -19,8 +19,12 @@
 
 namespace dravik::engine {
 
+namespace exec {
 class TPSExec;
+}
+namespace values {
 class TPSTypeRec;
+}
 
 // ---------------------------------------------------------------------------------------------
 // Compiling
@@ -66,11 +70,11 @@ class HostValue {
  private:
   friend class Script;
   HostValue() = default;
-  HostValue(void* data, const TPSTypeRec* type, bool byReference)
+  HostValue(void* data, const values::TPSTypeRec* type, bool byReference)
       : data_(data), type_(type), byReference_(byReference) {}
 
   void* data_ = nullptr;
-  const TPSTypeRec* type_ = nullptr;
+  const values::TPSTypeRec* type_ = nullptr;
   bool byReference_ = false;
 };
 
@@ -109,10 +113,10 @@ class Script {
   RunError LastError() const;
 
   // The executor behind the script, for the engine's own tests and tools (engine/exec/exec.h).
-  TPSExec& Executor() { return *exec_; }
+  exec::TPSExec& Executor() { return *exec_; }
 
  private:
-  std::unique_ptr<TPSExec> exec_;
+  std::unique_ptr<exec::TPSExec> exec_;
   std::vector<std::unique_ptr<HostRoutine>> routines_;
 };
 

@@ -136,10 +136,10 @@ std::string DeclaredName(std::string_view declaration) {
 
 // Whether an example calls name: the name as a whole word, in any letter case.
 bool Calls(const std::vector<Example>& examples, const std::string& name) {
-  const std::string wanted = engine::FastUpperCase(name);
+  const std::string wanted = engine::names::FastUpperCase(name);
   const auto isWordChar = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_'; };
   return std::any_of(examples.begin(), examples.end(), [&](const Example& example) {
-    const std::string text = engine::FastUpperCase(example.script);
+    const std::string text = engine::names::FastUpperCase(example.script);
     for (std::size_t at = text.find(wanted); at != std::string::npos; at = text.find(wanted, at + 1)) {
       const std::size_t after = at + wanted.size();
       if ((at == 0 || !isWordChar(text[at - 1])) && (after == text.size() || !isWordChar(text[after]))) return true;
@@ -162,7 +162,7 @@ TEST(ScriptingGuide, EveryExamplePrintsWhatTheGuideShows) {
 
 TEST(ScriptingGuide, EveryRoutineAScriptCanCallHasAnExample) {
   const std::vector<Example> examples = GuideExamples();
-  for (const engine::BuiltinRoutine& routine : engine::kBuiltinRoutines)
+  for (const engine::library::BuiltinRoutine& routine : engine::library::kBuiltinRoutines)
     EXPECT_TRUE(Calls(examples, DeclaredName(routine.declaration))) << DeclaredName(routine.declaration);
   for (const core::HostRoutineRow& routine : core::kHostRoutines)
     EXPECT_TRUE(Calls(examples, DeclaredName(routine.declaration))) << DeclaredName(routine.declaration);

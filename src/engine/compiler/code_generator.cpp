@@ -8,7 +8,7 @@
 #include "engine/compiler/compilation.h"
 #include "engine/image/byte_writer.h"
 
-namespace dravik::engine {
+namespace dravik::engine::compiler {
 
 namespace {
 
@@ -23,11 +23,11 @@ bool DestinationCarries(const TPSType* destination, const TPSType* node) {
   const bool sameFamily = integerNode ? IsIntegerCode(destination->baseType)
                                       : IsRealCode(destination->baseType);
   return sameFamily &&
-         FindTypeCode(destination->baseType)->valueSize >= FindTypeCode(node->baseType)->valueSize;
+         image::FindTypeCode(destination->baseType)->valueSize >= image::FindTypeCode(node->baseType)->valueSize;
 }
 
-constexpr std::uint32_t kFirstLocalVariable = kFrameBaseVariable + 1;
-constexpr std::uint32_t kFirstParamVariable = kFrameBaseVariable - 1;
+constexpr std::uint32_t kFirstLocalVariable = image::kFrameBaseVariable + 1;
+constexpr std::uint32_t kFirstParamVariable = image::kFrameBaseVariable - 1;
 
 const TPSValue& Unwrapped(const TPSValue& value) {
   if (value.kind == ValueKind::Replace) return Unwrapped(*static_cast<const TPSValueReplace&>(value).newValue);
@@ -118,17 +118,17 @@ bool IsPlainOperand(const TPSValue& value) {
 // wrap-around arithmetic and bitwise operations (shift counts are masked), character steps,
 // appending to a string, union, difference and intersection of sets (the compiler has checked
 // their types). Division, reals (overflow), variants and the rest can.
-bool CannotFail(TPSBinOperator op, TPSTypeCode destination) {
-  if (IsIntegerCode(destination) || destination == tcEnum)
+bool CannotFail(TPSBinOperator op, image::TPSTypeCode destination) {
+  if (IsIntegerCode(destination) || destination == image::tcEnum)
     return op != otDiv && op != otMod && op != otAs;
-  if (destination == tcChar || destination == tcWideChar) return op == otAdd || op == otSub;
-  if (destination == tcSet) return op == otAdd || op == otSub || op == otMul;
-  return op == otAdd && (destination == tcString || destination == tcWideString);
+  if (destination == image::tcChar || destination == image::tcWideChar) return op == otAdd || op == otSub;
+  if (destination == image::tcSet) return op == otAdd || op == otSub || op == otMul;
+  return op == otAdd && (destination == image::tcString || destination == image::tcWideString);
 }
 
 // A bracket list that a set operator takes becomes a set constant, which needs no code.
-bool IsSetList(const TPSValue& value, TPSTypeCode computation) {
-  return value.kind == ValueKind::Array && computation == tcSet;
+bool IsSetList(const TPSValue& value, image::TPSTypeCode computation) {
+  return value.kind == ValueKind::Array && computation == image::tcSet;
 }
 
 // Whether a unary operator in place can never fail: not and negation of integers, enumerations
@@ -136,8 +136,9 @@ bool IsSetList(const TPSValue& value, TPSTypeCode computation) {
 // assignment.
 bool UnaryCannotFail(const TPSUnValueOp& node, const TPSType* operand) {
   if (node.op == otCast) return true;
-  const TPSTypeCode code = operand == nullptr ? tcTypeLink : operand->baseType;
-  return IsIntegerCode(code) || code == tcEnum || code == tcSingle || code == tcDouble || code == tcExtended;
+  const image::TPSTypeCode code = operand == nullptr ? image::tcTypeLink : operand->baseType;
+  return IsIntegerCode(code) || code == image::tcEnum || code == image::tcSingle || code == image::tcDouble ||
+         code == image::tcExtended;
 }
 
 // Whether an integer computation holds a '/' of integers: itself, in an operand of its run, or
@@ -176,18 +177,18 @@ bool IsCall(const TPSValue& value) {
 
 }  // namespace
 
-void Compilation::EmitU32(std::uint32_t value) { AppendU32(Code(), value); }
+void Compilation::EmitU32(std::uint32_t value) { image::AppendU32(Code(), value); }
 
 // An opcode or operand kind with the word that follows it, in one append: the commonest shape
 // of the code.
 void Compilation::EmitWithU32(std::uint8_t byte, std::uint32_t value) {
   std::array<char, 5> bytes{static_cast<char>(byte)};
-  PutU32(bytes.data() + 1, value);
+  image::PutU32(bytes.data() + 1, value);
   Code().append(bytes.data(), bytes.size());
 }
 
 void Compilation::PatchU32(std::int32_t at, std::uint32_t value) {
-  engine::PatchU32(Code(), static_cast<std::size_t>(at), value);
+  engine::image::PatchU32(Code(), static_cast<std::size_t>(at), value);
 }
 
 std::uint32_t Compilation::VariableNumber(const TPSValueVar& var) const {
@@ -200,35 +201,35 @@ std::uint32_t Compilation::VariableNumber(const TPSValueVar& var) const {
 
 bool Compilation::EmitConstantBytes(const TPSTypedValue& value) {
   std::string& code = Code();
-  const TPSTypeCode imageCode = ImageTypeCode(*value.type);
-  switch (ConstantEncodingOf(imageCode)) {
-    case ConstantEncoding::kFixed: {
-      const std::uint32_t width = ConstantWidth(imageCode);
-      if (imageCode == tcSingle || imageCode == tcDouble || imageCode == tcExtended) {
+  const image::TPSTypeCode imageCode = ImageTypeCode(*value.type);
+  switch (image::ConstantEncodingOf(imageCode)) {
+    case image::ConstantEncoding::kFixed: {
+      const std::uint32_t width = image::ConstantWidth(imageCode);
+      if (imageCode == image::tcSingle || imageCode == image::tcDouble || imageCode == image::tcExtended) {
         char bytes[sizeof(long double)] = {};
-        if (imageCode == tcSingle) {
+        if (imageCode == image::tcSingle) {
           const float f = NarrowReal<float>(value.real);
           std::memcpy(bytes, &f, sizeof f);
-        } else if (imageCode == tcDouble) {
+        } else if (imageCode == image::tcDouble) {
           const double d = NarrowReal<double>(value.real);
           std::memcpy(bytes, &d, sizeof d);
         } else {
           std::memcpy(bytes, &value.real, sizeof value.real);
         }
-        AppendBytes(code, std::string_view(bytes, width));
+        image::AppendBytes(code, std::string_view(bytes, width));
         return true;
       }
       std::array<char, sizeof value.ordinal> bytes;
-      PutLittleEndian<sizeof value.ordinal>(bytes.data(), value.ordinal);
-      AppendBytes(code, std::string_view(bytes.data(), width));
+      image::PutLittleEndian<sizeof value.ordinal>(bytes.data(), value.ordinal);
+      image::AppendBytes(code, std::string_view(bytes.data(), width));
       return true;
     }
-    case ConstantEncoding::kByteString: AppendLengthPrefixed(code, value.text); return true;
-    case ConstantEncoding::kWideString:
-      AppendU32(code, static_cast<std::uint32_t>(value.wideText.size()));
-      for (char16_t c : value.wideText) AppendU16(code, c);
+    case image::ConstantEncoding::kByteString: image::AppendLengthPrefixed(code, value.text); return true;
+    case image::ConstantEncoding::kWideString:
+      image::AppendU32(code, static_cast<std::uint32_t>(value.wideText.size()));
+      for (char16_t c : value.wideText) image::AppendU16(code, c);
       return true;
-    case ConstantEncoding::kSetBytes: AppendBytes(code, value.text); return true;
+    case image::ConstantEncoding::kSetBytes: image::AppendBytes(code, value.text); return true;
     default: return false;
   }
 }
@@ -238,26 +239,26 @@ bool Compilation::EmitOperand(const TPSValue& value, bool constantsAllowed) {
   if (v.kind == ValueKind::Data) {
     if (!constantsAllowed) return false;
     const TPSTypedValue& constant = static_cast<const TPSValueData&>(v).value;
-    if (ConstantEncodingOf(ImageTypeCode(*constant.type)) == ConstantEncoding::kNotAllowed) return false;
-    EmitWithU32(static_cast<std::uint8_t>(OperandKind::kConstant),
+    if (image::ConstantEncodingOf(ImageTypeCode(*constant.type)) == image::ConstantEncoding::kNotAllowed) return false;
+    EmitWithU32(static_cast<std::uint8_t>(image::OperandKind::kConstant),
                 static_cast<std::uint32_t>(UseType(constant.type)->typeNumber));
     return EmitConstantBytes(constant);
   }
   if (!v.IsVar()) return false;
   const auto& var = static_cast<const TPSValueVar&>(v);
   if (var.selectors.empty()) {
-    EmitWithU32(static_cast<std::uint8_t>(OperandKind::kVariable), VariableNumber(var));
+    EmitWithU32(static_cast<std::uint8_t>(image::OperandKind::kVariable), VariableNumber(var));
     return true;
   }
   const TPSSubItem& first = *var.selectors.front();
   if (first.IsNumber()) {
-    EmitWithU32(static_cast<std::uint8_t>(OperandKind::kIndexed), VariableNumber(var));
+    EmitWithU32(static_cast<std::uint8_t>(image::OperandKind::kIndexed), VariableNumber(var));
     EmitU32(static_cast<const TPSSubNumber&>(first).number);
     return true;
   }
   const TPSValue& index = Unwrapped(*static_cast<const TPSSubValue&>(first).value);
   if (!IsPlainVar(index)) return false;
-  EmitWithU32(static_cast<std::uint8_t>(OperandKind::kIndexedByVar), VariableNumber(var));
+  EmitWithU32(static_cast<std::uint8_t>(image::OperandKind::kIndexedByVar), VariableNumber(var));
   EmitU32(VariableNumber(static_cast<const TPSValueVar&>(index)));
   return true;
 }
@@ -274,20 +275,20 @@ ValuePtr Compilation::PushTemp(TPSType* type) {
   temp.type = type;
   temp.declarationPosition = script_.Position();
   proc.locals.push_back(std::move(temp));
-  EmitWithU32(OpPushType, static_cast<std::uint32_t>(type->typeNumber));
+  EmitWithU32(image::OpPushType, static_cast<std::uint32_t>(type->typeNumber));
   return NewNode<TPSValueVar>(ValueKind::AllocatedStackVar, Here(),
                                        static_cast<std::uint32_t>(proc.locals.size() - 1));
 }
 
 ValuePtr Compilation::PushPointerTemp(TPSType* pointee) {
-  ValuePtr temp = PushTemp(FindBaseType(tcPointer));
+  ValuePtr temp = PushTemp(FindBaseType(image::tcPointer));
   block_->proc->locals.back().pointee = pointee;
   return temp;
 }
 
 void Compilation::FreeTemp() {
   block_->proc->locals.pop_back();
-  Emit(OpPop);
+  Emit(image::OpPop);
 }
 
 void Compilation::Replace(ValuePtr& value, ValuePtr replacement) {
@@ -298,17 +299,17 @@ void Compilation::Replace(ValuePtr& value, ValuePtr replacement) {
 
 bool Compilation::EmitNil(ValuePtr& variable, TPSSourcePosition nilAt) {
   TPSType* type = ValueType(*variable);
-  const TPSTypeCode code = type == nullptr ? tcTypeLink : type->baseType;
-  if (code == tcProcPtr) return true;
-  if (code != tcString && code != tcPChar) return FailAt(nilAt, ecTypeMismatch);
+  const image::TPSTypeCode code = type == nullptr ? image::tcTypeLink : type->baseType;
+  if (code == image::tcProcPtr) return true;
+  if (code != image::tcString && code != image::tcPChar) return FailAt(nilAt, ecTypeMismatch);
   TPSValueData empty(nilAt, ZeroValue(type));
-  Emit(OpAssign);
+  Emit(image::OpAssign);
   return EmitRequiredOperand(*variable, false) && EmitRequiredOperand(empty, true);
 }
 
 bool Compilation::MakeListAddressable(ValuePtr& value, TPSType* expected) {
   auto& list = static_cast<TPSValueArray&>(*value);
-  if (expected->baseType == tcSet) {
+  if (expected->baseType == image::tcSet) {
     auto& set = static_cast<TPSSetType&>(*expected);
     TPSTypedValue bits = ZeroValue(expected);
     for (const ValuePtr& element : list.elements) {
@@ -321,17 +322,17 @@ bool Compilation::MakeListAddressable(ValuePtr& value, TPSType* expected) {
     Replace(value, NewNode<TPSValueData>(value->pos, std::move(bits)));
     return true;
   }
-  std::optional<std::uint32_t> setLength = FindProc(NameKey("SETARRAYLENGTH"));
+  std::optional<std::uint32_t> setLength = FindProc(names::NameKey("SETARRAYLENGTH"));
   if (!setLength || !IsArrayCode(expected->baseType)) return FailAt(value->pos, ecTypeMismatch);
   ValuePtr array = PushTemp(expected);
-  ValuePtr count = PushTemp(FindBaseType(tcS32));
-  TPSValueData length(list.pos, IntegerValue(tcS32, static_cast<std::int64_t>(list.elements.size())));
-  Emit(OpAssign);
+  ValuePtr count = PushTemp(FindBaseType(image::tcS32));
+  TPSValueData length(list.pos, IntegerValue(image::tcS32, static_cast<std::int64_t>(list.elements.size())));
+  Emit(image::OpAssign);
   if (!EmitRequiredOperand(*count, false) || !EmitRequiredOperand(length, true)) return false;
-  Emit(OpPushVar);
+  Emit(image::OpPushVar);
   EmitRequiredOperand(*array, false);
-  EmitWithU32(OpCall, *setLength);
-  Emit(OpPop);
+  EmitWithU32(image::OpCall, *setLength);
+  Emit(image::OpPop);
   FreeTemp();
   TPSType* elementType = static_cast<TPSArrayType&>(*expected).elementType;
   for (std::size_t i = 0; i < list.elements.size(); ++i) {
@@ -339,7 +340,7 @@ bool Compilation::MakeListAddressable(ValuePtr& value, TPSType* expected) {
     if (!MakeAddressable(element, ValueType(*element))) return false;
     TPSValueVar slot(ValueKind::AllocatedStackVar, element->pos, AsVar(*array).index);
     slot.selectors.push_back(std::make_unique<TPSSubNumber>(elementType, static_cast<std::uint32_t>(i)));
-    Emit(elementType->baseType == tcPointer ? OpSetPointerToCopy : OpAssign);
+    Emit(elementType->baseType == image::tcPointer ? image::OpSetPointerToCopy : image::OpAssign);
     if (!EmitRequiredOperand(slot, false) || !EmitRequiredOperand(*element, true)) return false;
     ReleaseAddressable(element);
   }
@@ -354,20 +355,20 @@ bool Compilation::MakeVarAddressable(ValuePtr& value) {
   if (n == 1 && IsPlainVar(*static_cast<TPSSubValue&>(*var.selectors[0]).value)) return true;
   ValuePtr pointer = PushPointerTemp(ValueType(var));
   TPSValueVar base(var.kind, var.pos, var.index);
-  Emit(OpSetPointer);
+  Emit(image::OpSetPointer);
   if (!EmitRequiredOperand(*pointer, false) || !EmitRequiredOperand(base, false)) return false;
   for (auto& selector : var.selectors) {
     TPSValueVar step(ValueKind::AllocatedStackVar, var.pos, AsVar(*pointer).index);
     if (selector->IsNumber()) {
       step.selectors.push_back(std::make_unique<TPSSubNumber>(selector->type, static_cast<TPSSubNumber&>(*selector).number));
-      Emit(OpSetPointer);
+      Emit(image::OpSetPointer);
       if (!EmitRequiredOperand(*pointer, false) || !EmitRequiredOperand(step, false)) return false;
       continue;
     }
-    ValuePtr index = PushTemp(FindBaseType(tcU32));
+    ValuePtr index = PushTemp(FindBaseType(image::tcU32));
     if (!EmitValueInto(static_cast<TPSSubValue&>(*selector).value, index)) return false;
     step.selectors.push_back(std::make_unique<TPSSubValue>(selector->type, std::move(index)));
-    Emit(OpSetPointer);
+    Emit(image::OpSetPointer);
     if (!EmitRequiredOperand(*pointer, false) || !EmitRequiredOperand(step, false)) return false;
     FreeTemp();
   }
@@ -486,7 +487,7 @@ bool Compilation::EmitValueInto(ValuePtr& value, ValuePtr& destination) {
   }
   // The value's place first, then the destination's, which nothing can move in between.
   if (!MakeAddressable(value, type) || !MakeAddressable(destination, nullptr)) return false;
-  Emit(OpAssign);
+  Emit(image::OpAssign);
   if (!EmitRequiredOperand(*destination, false) || !EmitRequiredOperand(*value, true)) return false;
   ReleaseAddressable(destination);
   ReleaseAddressable(value);
@@ -545,7 +546,7 @@ bool Compilation::RunIsUnseen(TPSBinValueOp& top, const TPSValue& destination) {
   const TPSValue& first = *run.back()->left;
   const bool firstIsDestination = SameLocation(first, destination);
   if (!firstIsDestination && !IsDirectOperand(first)) return false;
-  const TPSTypeCode code = ValueType(destination)->baseType;
+  const image::TPSTypeCode code = ValueType(destination)->baseType;
   const std::size_t afterFirstWrite = firstIsDestination ? run.size() - 1 : run.size();
   for (std::size_t i = 0; i < afterFirstWrite; ++i) {
     const TPSBinValueOp& node = *run[i];
@@ -605,7 +606,7 @@ void Compilation::TakeRealValue(ValuePtr& value, const TPSType* destination) {
   const auto& data = static_cast<const TPSValueData&>(*value);
   if (!data.realValue) return;
   TPSTypedValue real;
-  real.type = FindBaseType(tcExtended);
+  real.type = FindBaseType(image::tcExtended);
   real.real = *data.realValue;
   value = MakeConstant(value->pos, std::move(real));
 }
@@ -629,14 +630,14 @@ bool Compilation::EmitOperator(TPSBinValueOp& node, ValuePtr& destination) {
       owner_.ShortCircuit && (node.op == otAnd || node.op == otOr) && IsBooleanType(node.resultType);
   std::int32_t jumpField = 0;
   if (shortCircuit) {
-    Emit(node.op == otAnd ? OpJumpIfFalse : OpJumpIfTrue);
+    Emit(node.op == otAnd ? image::OpJumpIfFalse : image::OpJumpIfTrue);
     jumpField = CodeLength();
     EmitU32(kJumpPlaceholder);
     if (!EmitRequiredOperand(*destination, false)) return false;
   }
   const std::int32_t jumpEnd = CodeLength();
   if (!MakeOperandAddressable(node.right, ValueType(*destination))) return false;
-  Emit(OpCalculate);
+  Emit(image::OpCalculate);
   Emit(node.op);
   if (!EmitRequiredOperand(*destination, false) || !EmitRequiredOperand(*node.right, true)) return false;
   ReleaseAddressable(node.right);
@@ -673,7 +674,7 @@ bool Compilation::EmitComparison(TPSBinValueOp& node, ValuePtr& destination) {
   if (!MakeAddressable(node.left, rightType) || !MakeAddressable(node.right, leftType) ||
       !MakeAddressable(destination, nullptr))
     return false;
-  Emit(OpCompare);
+  Emit(image::OpCompare);
   Emit(CompareOpOf(node.op));
   if (!EmitRequiredOperand(*destination, false) || !EmitRequiredOperand(*node.left, true) ||
       !EmitRequiredOperand(*node.right, true))
@@ -687,14 +688,14 @@ bool Compilation::EmitComparison(TPSBinValueOp& node, ValuePtr& destination) {
 
 std::uint8_t Compilation::CompareOpOf(TPSBinOperator op) {
   switch (op) {
-    case otGreaterEqual: return static_cast<std::uint8_t>(CompareOp::GreaterEqual);
-    case otLessEqual: return static_cast<std::uint8_t>(CompareOp::LessEqual);
-    case otGreater: return static_cast<std::uint8_t>(CompareOp::Greater);
-    case otLess: return static_cast<std::uint8_t>(CompareOp::Less);
-    case otNotEqual: return static_cast<std::uint8_t>(CompareOp::NotEqual);
-    case otEqual: return static_cast<std::uint8_t>(CompareOp::Equal);
-    case otIn: return static_cast<std::uint8_t>(CompareOp::In);
-    default: return static_cast<std::uint8_t>(CompareOp::Is);
+    case otGreaterEqual: return static_cast<std::uint8_t>(image::CompareOp::GreaterEqual);
+    case otLessEqual: return static_cast<std::uint8_t>(image::CompareOp::LessEqual);
+    case otGreater: return static_cast<std::uint8_t>(image::CompareOp::Greater);
+    case otLess: return static_cast<std::uint8_t>(image::CompareOp::Less);
+    case otNotEqual: return static_cast<std::uint8_t>(image::CompareOp::NotEqual);
+    case otEqual: return static_cast<std::uint8_t>(image::CompareOp::Equal);
+    case otIn: return static_cast<std::uint8_t>(image::CompareOp::In);
+    default: return static_cast<std::uint8_t>(image::CompareOp::Is);
   }
 }
 
@@ -702,22 +703,22 @@ bool Compilation::EmitUnary(TPSUnValueOp& node, ValuePtr& destination) {
   if (!MakeAddressable(destination, nullptr)) return false;
   if (node.op != otCast) {
     if (!SameLocation(*node.operand, *destination) && !EmitValueInto(node.operand, destination)) return false;
-    if (node.op == otNot) Emit(IsBooleanType(node.resultType) ? OpBooleanNot : OpIntegerNot);
-    else Emit(OpNegate);
+    if (node.op == otNot) Emit(IsBooleanType(node.resultType) ? image::OpBooleanNot : image::OpIntegerNot);
+    else Emit(image::OpNegate);
     if (!EmitRequiredOperand(*destination, false)) return false;
     ReleaseAddressable(destination);
     return true;
   }
   // A cast converts into its own type first, so that a wider destination still sees the value
   // the cast made (Byte(300) is 44 in an Integer too); characters always go through it.
-  const TPSTypeCode code = node.resultType->baseType;
+  const image::TPSTypeCode code = node.resultType->baseType;
   const TPSType* destinationType = ValueType(*destination);
-  const bool viaTemp = code == tcChar || code == tcWideChar ||
+  const bool viaTemp = code == image::tcChar || code == image::tcWideChar ||
                        (destinationType != nullptr && destinationType->baseType != code);
   ValuePtr temp = viaTemp ? PushTemp(node.resultType) : nullptr;
   ValuePtr& work = viaTemp ? temp : destination;
   if (!MakeAddressable(node.operand, node.resultType)) return false;
-  Emit(OpAssign);
+  Emit(image::OpAssign);
   if (!EmitRequiredOperand(*work, false) || !EmitRequiredOperand(*node.operand, true)) return false;
   ReleaseAddressable(node.operand);
   if (viaTemp) {
@@ -746,16 +747,16 @@ bool Compilation::EmitCall(TPSValueProc& call, ValuePtr* destination) {
     ++pushed;
   }
   if (slot != nullptr) {
-    Emit(OpPushVar);
+    Emit(image::OpPushVar);
     if (!EmitOperand(**slot, false)) return FailAt(call.pos, ecInternalError, "00015");
   }
   if (call.kind == ValueKind::ProcVal) {
-    Emit(OpCallVar);
+    Emit(image::OpCallVar);
     if (!EmitRequiredOperand(*call.procValue, true)) return false;
   } else {
-    EmitWithU32(OpCall, call.procNo);
+    EmitWithU32(image::OpCall, call.procNo);
   }
-  if (slot != nullptr) Emit(OpPop);
+  if (slot != nullptr) Emit(image::OpPop);
   for (std::size_t i = 0; i < pushed; ++i) FreeTemp();
   if (call.kind == ValueKind::ProcVal) ReleaseAddressable(call.procValue);
   if (slot != nullptr) ReleaseAddressable(*slot);
@@ -773,16 +774,16 @@ bool Compilation::EmitArgument(TPSParameter& argument) {
     if (argument.expectedType == nullptr || type == nullptr) return FailAt(argument.value->pos, ecTypeMismatch);
     ValuePtr pointer = PushPointerTemp(type);
     if (!MakeAddressable(argument.value, nullptr)) return false;
-    Emit(OpSetPointer);
+    Emit(image::OpSetPointer);
     if (!EmitRequiredOperand(*pointer, false) || !EmitRequiredOperand(*argument.value, false)) return false;
     ReleaseAddressable(argument.value);
     return true;
   }
   TPSType* type = argument.expectedType != nullptr ? argument.expectedType : ValueType(*argument.value);
   if (type == nullptr) return FailAt(argument.value->pos, ecTypeMismatch);
-  if (ResolveTypeLink(type)->baseType == tcPChar) type = FindBaseType(tcString);
+  if (ResolveTypeLink(type)->baseType == image::tcPChar) type = FindBaseType(image::tcString);
   ValuePtr temp = PushTemp(type);
   return EmitValueInto(argument.value, temp);
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::compiler

@@ -1,15 +1,15 @@
 #include "engine/compiler/compilation.h"
 
-namespace dravik::engine {
+namespace dravik::engine::compiler {
 
-Compilation::Compilation(TPSPascalCompiler& owner, TPSPascalParser& script)
+Compilation::Compilation(TPSPascalCompiler& owner, tokenizer::TPSPascalParser& script)
     : owner_(owner), script_(script), usedUnits_{"SYSTEM"} {}
 
 // --- messages
 
 // Only the first error is reported: a lexical error ends the token stream, and whatever the
 // parser then meets must not add a second message.
-bool Compilation::Fail(const TPSPascalParser& p, std::uint8_t code, std::string_view detail) {
+bool Compilation::Fail(const tokenizer::TPSPascalParser& p, std::uint8_t code, std::string_view detail) {
   if (&p != &script_ || errorReported_) return false;
   errorReported_ = true;
   owner_.AddError(code, std::string(detail));
@@ -50,7 +50,7 @@ TPSType* Compilation::AppendType(std::unique_ptr<TPSType> type) {
   return added;
 }
 
-TPSType* Compilation::AddType(std::string_view name, TPSTypeCode code) {
+TPSType* Compilation::AddType(std::string_view name, image::TPSTypeCode code) {
   std::unique_ptr<TPSType> type = MakeTypeForCode(code);
   type->SetName(name);
   return AppendType(std::move(type));
@@ -63,19 +63,19 @@ TPSType* Compilation::AddTypeAlias(std::string_view name, TPSType* existing) {
   return AppendType(std::move(link));
 }
 
-TPSType* Compilation::FindType(NameKey name) const {
-  const NameIndex::Positions* found = typeIndex_.Find(name);
+TPSType* Compilation::FindType(names::NameKey name) const {
+  const names::NameIndex::Positions* found = typeIndex_.Find(name);
   return found == nullptr ? nullptr : ResolveTypeLink(types_[found->last].get());
 }
 
-TPSType* Compilation::FindTypeOldest(NameKey name) const {
-  const NameIndex::Positions* found = typeIndex_.Find(name);
+TPSType* Compilation::FindTypeOldest(names::NameKey name) const {
+  const names::NameIndex::Positions* found = typeIndex_.Find(name);
   return found == nullptr ? nullptr : ResolveTypeLink(types_[found->first].get());
 }
 
 // A plain code's type is the first of that code; types are only ever appended, so once found it
 // stays the one and is remembered.
-TPSType* Compilation::FindBaseType(TPSTypeCode code) {
+TPSType* Compilation::FindBaseType(image::TPSTypeCode code) {
   if (!IsPlainTypeCode(code)) return UseType(AppendType(MakeTypeForCode(code)));
   TPSType*& known = baseTypes_[code];
   if (known == nullptr) {
@@ -94,22 +94,22 @@ TPSType* Compilation::UseType(TPSType* type) {
   type = ResolveTypeLink(type);
   if (type == nullptr || type->used) return type;
   switch (type->baseType) {
-    case tcRecord:
+    case image::tcRecord:
       for (TPSRecordFieldTypeDef& field : static_cast<TPSRecordType*>(type)->fields)
         field.type = UseType(field.type);
       break;
-    case tcArray:
-    case tcStaticArray: {
+    case image::tcArray:
+    case image::tcStaticArray: {
       auto* array = static_cast<TPSArrayType*>(type);
       array->elementType = UseType(array->elementType);
       break;
     }
-    case tcSet: {
+    case image::tcSet: {
       auto* set = static_cast<TPSSetType*>(type);
       set->elementType = UseType(set->elementType);
       break;
     }
-    case tcProcPtr: {
+    case image::tcProcPtr: {
       TPSParametersDecl& decl = static_cast<TPSProceduralType*>(type)->decl;
       decl.result = UseType(decl.result);
       for (TPSParameterDecl& param : decl.params) param.type = UseType(param.type);
@@ -131,19 +131,19 @@ TPSConstant* Compilation::AddConstant(std::string_view name, TPSType* type) {
   return constants_.back().get();
 }
 
-TPSConstant* Compilation::FindConstant(NameKey name) const {
-  const NameIndex::Positions* found = constantIndex_.Find(name);
+TPSConstant* Compilation::FindConstant(names::NameKey name) const {
+  const names::NameIndex::Positions* found = constantIndex_.Find(name);
   return found == nullptr ? nullptr : constants_[found->last].get();
 }
 
-std::optional<std::size_t> Compilation::FindGlobal(NameKey name) const {
-  const NameIndex::Positions* found = globalIndex_.Find(name);
+std::optional<std::size_t> Compilation::FindGlobal(names::NameKey name) const {
+  const names::NameIndex::Positions* found = globalIndex_.Find(name);
   if (found == nullptr) return std::nullopt;
   return found->first;
 }
 
 TPSInterfaceType* Compilation::FindInterfaceType(std::string_view name) {
-  const std::string upper = FastUpperCase(name);
+  const std::string upper = names::FastUpperCase(name);
   for (TPSInterfaceType* intf : interfaces_)
     if (intf->name == upper) return intf;
   return nullptr;
@@ -153,7 +153,7 @@ TPSInterfaceType* Compilation::AddInterfaceType(TPSInterfaceType* parent, std::s
                                                 std::string_view name) {
   TPSInterfaceType* intf = FindInterfaceType(name);
   if (intf == nullptr) {
-    intf = static_cast<TPSInterfaceType*>(AddType(name, tcInterface));
+    intf = static_cast<TPSInterfaceType*>(AddType(name, image::tcInterface));
     interfaces_.push_back(intf);
   }
   intf->intf.guid = std::string(guid);
@@ -161,4 +161,4 @@ TPSInterfaceType* Compilation::AddInterfaceType(TPSInterfaceType* parent, std::s
   return intf;
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::compiler

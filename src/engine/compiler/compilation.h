@@ -25,9 +25,9 @@
 #include "engine/compiler/operator_tokens.h"
 #include "engine/compiler/values.h"
 #include "engine/names/name_index.h"
-#include "engine/tokenizer/parser.h"
+#include "engine/tokenizer/tokenizer.h"
 
-namespace dravik::engine {
+namespace dravik::engine::compiler {
 
 // How deeply the parsers may recurse (parentheses, nested statements, nested type
 // expressions) and how tall an expression tree may grow. Beyond either the compilation fails
@@ -85,7 +85,7 @@ using JumpList = std::vector<LoopJump>;
 struct TryContext {
   std::size_t localsAtStart = 0;
   int casesAtStart = 0;
-  HandlerEndKind part = HandlerEndKind::EndTry;
+  image::HandlerEndKind part = image::HandlerEndKind::EndTry;
 };
 
 enum class LookupMode : std::uint8_t { AnyValue = 0, VariableOnly = 1, StatementStart = 2 };
@@ -98,18 +98,18 @@ struct RoutineHeader;
 
 class Compilation {
  public:
-  Compilation(TPSPascalCompiler& owner, TPSPascalParser& script);
+  Compilation(TPSPascalCompiler& owner, tokenizer::TPSPascalParser& script);
 
   // The whole compilation after SetText (program_reader.cpp); true when the image was written.
   bool Run();
   bool ErrorReported() const { return errorReported_; }
   // The script tokenizer's lexical errors arrive here.
-  void ReportLexicalError(TPSParserErrorKind kind);
+  void ReportLexicalError(tokenizer::TPSParserErrorKind kind);
 
   // --- messages (compilation.cpp)
   // Reports an error at the script tokenizer's position when p is the script tokenizer; a
   // private tokenizer only fails. Only the first error of a compilation is kept. Answers false.
-  bool Fail(const TPSPascalParser& p, std::uint8_t code, std::string_view detail = {});
+  bool Fail(const tokenizer::TPSPascalParser& p, std::uint8_t code, std::string_view detail = {});
   bool Fail(std::uint8_t code, std::string_view detail = {}) { return Fail(script_, code, detail); }
   bool FailAt(TPSSourcePosition at, std::uint8_t code, std::string_view detail = {});
   void WarnAt(TPSSourcePosition at, std::uint8_t code, std::string detail);
@@ -117,38 +117,38 @@ class Compilation {
   TPSSourcePosition Here() const;
 
   // --- types and constants (compilation.cpp)
-  TPSType* AddType(std::string_view name, TPSTypeCode code);
+  TPSType* AddType(std::string_view name, image::TPSTypeCode code);
   TPSType* AppendType(std::unique_ptr<TPSType> type);
   TPSType* AddTypeAlias(std::string_view name, TPSType* existing);
   TPSConstant* AddConstant(std::string_view name, TPSType* type);
   TPSInterfaceType* AddInterfaceType(TPSInterfaceType* parent, std::string_view guid, std::string_view name);
   TPSInterfaceType* FindInterfaceType(std::string_view name);
-  TPSType* FindType(NameKey name) const;        // newest first
-  TPSType* FindTypeOldest(NameKey name) const;  // oldest first
-  TPSType* FindBaseType(TPSTypeCode code);
+  TPSType* FindType(names::NameKey name) const;        // newest first
+  TPSType* FindTypeOldest(names::NameKey name) const;  // oldest first
+  TPSType* FindBaseType(image::TPSTypeCode code);
   TPSType* UseType(TPSType* type);
   TPSType* TypeFromDeclaration(std::string_view name, std::string_view declaration);
-  TPSConstant* FindConstant(NameKey name) const;  // newest first
-  std::optional<std::size_t> FindGlobal(NameKey name) const;
+  TPSConstant* FindConstant(names::NameKey name) const;  // newest first
+  std::optional<std::size_t> FindGlobal(names::NameKey name) const;
 
   // --- routines (routine_table.cpp, declaration_texts.cpp)
   TPSRegProc* AppendRegProc(std::unique_ptr<TPSRegProc> proc);
   TPSRegProc* AddHostRoutine(std::string_view declaration);
   TPSRegProc* AddBuiltinRoutine(std::string_view declaration);
-  TPSRegProc* FindRegProc(NameKey name) const;
+  TPSRegProc* FindRegProc(names::NameKey name) const;
   // A routine the script may call, entering a registered one into the routine list.
-  std::optional<std::uint32_t> FindProc(NameKey name);
+  std::optional<std::uint32_t> FindProc(names::NameKey name);
   // A routine already in the routine list (declared or referred to).
-  std::optional<std::uint32_t> FindListedProc(NameKey name) const;
+  std::optional<std::uint32_t> FindListedProc(names::NameKey name) const;
   std::uint32_t AppendProc(std::unique_ptr<TPSProcedure> proc);
   TPSProcedure& Proc(std::uint32_t number) { return *procs_[number]; }
 
   // --- standard types and the runtime library (standard_types.cpp)
   void RegisterStandardTypes();
-  void RegisterRuntimeLibrary();
+  void DeclareBuiltinRoutines();
 
   // --- declarations (declarations.cpp)
-  TPSType* ReadType(TPSPascalParser& p, std::string_view declaredName);
+  TPSType* ReadType(tokenizer::TPSPascalParser& p, std::string_view declaredName);
   // ':' type, as variables, parameters and function results declare it; the type, marked as
   // used, or nothing after a reported error.
   TPSType* ReadTypeAfterColon();
@@ -160,17 +160,17 @@ class Compilation {
   bool IsDuplicateGlobalName(const TPSName& name, bool types, bool routines, bool globals, bool constants) const;
 
   // --- constant expressions of declarations (constant_expression.cpp) and literals (literals.cpp)
-  std::optional<TPSTypedValue> ReadConstant(TPSPascalParser& p);
-  std::optional<TPSTypedValue> ReadIntegerToken(const TPSPascalParser& p);
-  std::optional<TPSTypedValue> ReadRealToken(const TPSPascalParser& p);
-  std::optional<TPSTypedValue> ReadStringLiteral(TPSPascalParser& p);
-  TPSTypedValue IntegerValue(TPSTypeCode code, std::int64_t value);
+  std::optional<TPSTypedValue> ReadConstant(tokenizer::TPSPascalParser& p);
+  std::optional<TPSTypedValue> ReadIntegerToken(const tokenizer::TPSPascalParser& p);
+  std::optional<TPSTypedValue> ReadRealToken(const tokenizer::TPSPascalParser& p);
+  std::optional<TPSTypedValue> ReadStringLiteral(tokenizer::TPSPascalParser& p);
+  TPSTypedValue IntegerValue(image::TPSTypeCode code, std::int64_t value);
   TPSTypedValue BooleanValue(bool value);
 
   // --- constant folding (constant_folding.cpp)
   bool EvalConstBinary(TPSTypedValue& left, const TPSTypedValue& right, TPSBinOperator op,
-                       const TPSPascalParser& p);
-  bool EvalConstUnary(TPSTypedValue& value, TPSUnOperator op, TPSType* resultType, const TPSPascalParser& p);
+                       const tokenizer::TPSPascalParser& p);
+  bool EvalConstUnary(TPSTypedValue& value, TPSUnOperator op, TPSType* resultType, const tokenizer::TPSPascalParser& p);
   // What folding node over its two constants gives in reals, for a node that may carry a '/' of
   // integers into a real (HoldsRealDivision); nothing for any other node.
   std::optional<long double> RealFold(const TPSBinValueOp& node, const TPSValueData& left,
@@ -229,18 +229,18 @@ class Compilation {
   bool Finish();
 
   // declaration_texts.cpp
-  bool ReadProcDeclHeader(TPSPascalParser& p, TPSRegProc& into, std::string& nameRead);
-  TPSType* ReadDeclParamType(TPSPascalParser& p, bool& untyped);
+  bool ReadProcDeclHeader(tokenizer::TPSPascalParser& p, TPSRegProc& into, std::string& nameRead);
+  TPSType* ReadDeclParamType(tokenizer::TPSPascalParser& p, bool& untyped);
   TPSType* OpenArrayType(TPSType* element);
 
   // declarations.cpp
-  TPSType* NewNamedType(TPSPascalParser& p, std::unique_ptr<TPSType> type, std::string_view name);
-  TPSType* ReadEnumType(TPSPascalParser& p, std::string_view declaredName);
-  TPSType* ReadArrayType(TPSPascalParser& p, std::string_view declaredName);
-  TPSType* ReadProceduralType(TPSPascalParser& p, std::string_view declaredName);
-  TPSType* ReadRecordType(TPSPascalParser& p, std::string_view declaredName);
-  TPSType* ReadSetType(TPSPascalParser& p, std::string_view declaredName);
-  std::optional<std::int64_t> ReadArrayBound(TPSPascalParser& p);
+  TPSType* NewNamedType(tokenizer::TPSPascalParser& p, std::unique_ptr<TPSType> type, std::string_view name);
+  TPSType* ReadEnumType(tokenizer::TPSPascalParser& p, std::string_view declaredName);
+  TPSType* ReadArrayType(tokenizer::TPSPascalParser& p, std::string_view declaredName);
+  TPSType* ReadProceduralType(tokenizer::TPSPascalParser& p, std::string_view declaredName);
+  TPSType* ReadRecordType(tokenizer::TPSPascalParser& p, std::string_view declaredName);
+  TPSType* ReadSetType(tokenizer::TPSPascalParser& p, std::string_view declaredName);
+  std::optional<std::int64_t> ReadArrayBound(tokenizer::TPSPascalParser& p);
   bool IsDuplicateVariable(const TPSName& name, const std::vector<TPSName>& group,
                            const TPSInternalProcedure* routine) const;
   void DeclareVariable(TPSVar var, TPSInternalProcedure* routine, std::int32_t procNo);
@@ -264,7 +264,7 @@ class Compilation {
   bool FoldConstants(ValuePtr& value);
 
   // name_resolution.cpp
-  ValuePtr ResolveWithField(NameKey name, TPSSourcePosition at);
+  ValuePtr ResolveWithField(names::NameKey name, TPSSourcePosition at);
   ValuePtr ParseTypeUse(TPSType* type, TPSSourcePosition at);
   TPSType* TypeValueType();
   ValuePtr ParseSuffixes(ValuePtr value);
@@ -329,10 +329,10 @@ class Compilation {
   bool CompileWith();
   bool CompileTry();
   bool CompileGoto();
-  std::optional<std::size_t> FindLabel(NameKey name) const;
-  std::int32_t EmitJump(Opcode op, std::int32_t target);
-  std::int32_t EmitForwardJump(Opcode op);
-  std::int32_t EmitConditionalJump(Opcode op, const TPSValue& operand, std::int32_t& end);
+  std::optional<std::size_t> FindLabel(names::NameKey name) const;
+  std::int32_t EmitJump(image::Opcode op, std::int32_t target);
+  std::int32_t EmitForwardJump(image::Opcode op);
+  std::int32_t EmitConditionalJump(image::Opcode op, const TPSValue& operand, std::int32_t& end);
   void PatchJump(std::int32_t field, std::int32_t instructionEnd, std::int32_t target);
   void PatchLoopExits(const LoopContext& loop, std::int32_t breakTarget, std::int32_t continueTarget);
   bool CheckJumpsInRange(std::int32_t from, std::int32_t to);
@@ -351,18 +351,18 @@ class Compilation {
   // Declared first, so that it goes last, after anything that could hold a node.
   NodePool nodes_;
   TPSPascalCompiler& owner_;
-  TPSPascalParser& script_;
+  tokenizer::TPSPascalParser& script_;
 
   std::vector<std::unique_ptr<TPSType>> types_;  // every type made, in creation order
-  NameIndex typeIndex_;
+  names::NameIndex typeIndex_;
   std::vector<std::unique_ptr<TPSConstant>> constants_;
-  NameIndex constantIndex_;
+  names::NameIndex constantIndex_;
   std::vector<TPSVar> globals_;
-  NameIndex globalIndex_;
+  names::NameIndex globalIndex_;
   std::vector<std::unique_ptr<TPSRegProc>> regProcs_;
-  NameIndex regProcIndex_;
+  names::NameIndex regProcIndex_;
   std::vector<std::unique_ptr<TPSProcedure>> procs_;  // index = routine number
-  NameIndex procIndex_;
+  names::NameIndex procIndex_;
   std::array<TPSType*, 256> baseTypes_{};  // FindBaseType's answers by plain code
   std::vector<TPSInterfaceType*> interfaces_;
   std::vector<std::string> usedUnits_;
@@ -390,10 +390,12 @@ class NestingGuard {
   NestingGuard(const NestingGuard&) = delete;
   NestingGuard& operator=(const NestingGuard&) = delete;
   // False (after reporting through p) when the limit is passed.
-  bool Ok(const TPSPascalParser& p) { return c_.nesting_ <= kMaxNestingDepth || c_.Fail(p, ecNestingTooDeep); }
+  bool Ok(const tokenizer::TPSPascalParser& p) {
+    return c_.nesting_ <= kMaxNestingDepth || c_.Fail(p, ecNestingTooDeep);
+  }
 
  private:
   Compilation& c_;
 };
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::compiler

@@ -2,7 +2,7 @@
 
 #include "engine/compiler/compilation.h"
 
-namespace dravik::engine {
+namespace dravik::engine::compiler {
 
 namespace {
 constexpr std::string_view kOnlyDuringCompilation =
@@ -10,7 +10,7 @@ constexpr std::string_view kOnlyDuringCompilation =
 }  // namespace
 
 TPSPascalCompiler::TPSPascalCompiler() {
-  parser_.OnParserError = [this](TPSPascalParser&, TPSParserErrorKind kind) {
+  parser_.OnParserError = [this](tokenizer::TPSPascalParser&, tokenizer::TPSParserErrorKind kind) {
     if (compilation_ != nullptr) compilation_->ReportLexicalError(kind);
   };
 }
@@ -49,7 +49,7 @@ Compilation& TPSPascalCompiler::Running() {
   return *compilation_;
 }
 
-TPSType* TPSPascalCompiler::AddType(std::string_view name, TPSTypeCode code) {
+TPSType* TPSPascalCompiler::AddType(std::string_view name, image::TPSTypeCode code) {
   return Running().AddType(name, code);
 }
 
@@ -67,7 +67,7 @@ TPSType* TPSPascalCompiler::AddTypeAlias(std::string_view name, TPSType* existin
 
 TPSType* TPSPascalCompiler::AddTypeAlias(std::string_view name, std::string_view existingName) {
   Compilation& c = Running();
-  return AddTypeAlias(name, c.FindType(NameKey(FastUpperCase(existingName))));
+  return AddTypeAlias(name, c.FindType(names::NameKey(names::FastUpperCase(existingName))));
 }
 
 TPSConstant* TPSPascalCompiler::AddConstant(std::string_view name, TPSType* type) {
@@ -78,7 +78,7 @@ TPSConstant* TPSPascalCompiler::AddConstant(std::string_view name, TPSType* type
 
 TPSConstant* TPSPascalCompiler::AddConstant(std::string_view name, std::string_view typeName) {
   Compilation& c = Running();
-  return AddConstant(name, c.FindType(NameKey(FastUpperCase(typeName))));
+  return AddConstant(name, c.FindType(names::NameKey(names::FastUpperCase(typeName))));
 }
 
 TPSInterfaceType* TPSPascalCompiler::AddInterfaceType(TPSInterfaceType* parent, std::string_view guid,
@@ -92,10 +92,10 @@ TPSInterfaceType* TPSPascalCompiler::FindInterfaceType(std::string_view name) {
 
 TPSType* TPSPascalCompiler::FindType(std::string_view name) {
   if (compilation_ == nullptr) return nullptr;
-  return compilation_->FindType(NameKey(FastUpperCase(name)));
+  return compilation_->FindType(names::NameKey(names::FastUpperCase(name)));
 }
 
-TPSType* TPSPascalCompiler::FindBaseType(TPSTypeCode code) { return Running().FindBaseType(code); }
+TPSType* TPSPascalCompiler::FindBaseType(image::TPSTypeCode code) { return Running().FindBaseType(code); }
 
 TPSType* TPSPascalCompiler::UseType(TPSType* type) { return Running().UseType(type); }
 
@@ -125,4 +125,4 @@ TPSPascalCompilerMessage& TPSPascalCompiler::AddWarning(std::uint8_t code, std::
   return Append(std::make_unique<TPSPascalCompilerWarning>(code, std::move(detail)));
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::compiler

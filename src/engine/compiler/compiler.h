@@ -19,9 +19,9 @@
 #include "engine/compiler/messages.h"
 #include "engine/compiler/routines.h"
 #include "engine/compiler/types.h"
-#include "engine/tokenizer/parser.h"
+#include "engine/tokenizer/tokenizer.h"
 
-namespace dravik::engine {
+namespace dravik::engine::compiler {
 
 class Compilation;
 
@@ -76,7 +76,7 @@ class TPSPascalCompiler {
   const TPSPascalCompilerMessage& Message(std::size_t index) const { return *messages_[index]; }
 
   // Registration (see the header comment).
-  TPSType* AddType(std::string_view name, TPSTypeCode code);
+  TPSType* AddType(std::string_view name, image::TPSTypeCode code);
   TPSType* AddTypeFromDeclaration(std::string_view name, std::string_view declaration);
   TPSType* AddTypeAlias(std::string_view name, TPSType* existing);
   TPSType* AddTypeAlias(std::string_view name, std::string_view existingName);
@@ -87,7 +87,7 @@ class TPSPascalCompiler {
   TPSInterfaceType* FindInterfaceType(std::string_view name);
   // Newest first; the target for an alias; none when no compilation runs.
   TPSType* FindType(std::string_view name);
-  TPSType* FindBaseType(TPSTypeCode code);
+  TPSType* FindBaseType(image::TPSTypeCode code);
   TPSType* UseType(TPSType* type);
   TPSRegProc* AddHostRoutine(std::string_view declaration);
   TPSRegProc* AddBuiltinRoutine(std::string_view declaration);
@@ -103,11 +103,11 @@ class TPSPascalCompiler {
   Compilation& Running();
   TPSPascalCompilerMessage& Append(std::unique_ptr<TPSPascalCompilerMessage> message);
 
-  TPSPascalParser parser_;
+  tokenizer::TPSPascalParser parser_;
   std::unique_ptr<Compilation> compilation_;
   std::vector<std::unique_ptr<TPSPascalCompilerMessage>> messages_;
   std::string output_;
   std::string debugOutput_;
 };
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::compiler

@@ -4,7 +4,7 @@
 #include <exception>
 #include <string>
 
-namespace dravik::engine {
+namespace dravik::engine::compiler {
 
 class EPSCompilerException : public std::exception {
  public:
@@ -15,4 +15,4 @@ class EPSCompilerException : public std::exception {
   std::string text_;
 };
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::compiler

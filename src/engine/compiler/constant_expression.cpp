@@ -5,7 +5,7 @@
 #include "engine/compiler/compilation.h"
 #include "engine/compiler/operator_tokens.h"
 
-namespace dravik::engine {
+namespace dravik::engine::compiler {
 
 namespace {
 
@@ -29,7 +29,7 @@ using ConstNodePtr = std::unique_ptr<ConstNode>;
 
 class ConstantReader {
  public:
-  ConstantReader(Compilation& c, TPSPascalParser& p) : c_(c), p_(p) {}
+  ConstantReader(Compilation& c, tokenizer::TPSPascalParser& p) : c_(c), p_(p) {}
 
   // relation: sum {relational-op sum}
   ConstNodePtr Relation() {
@@ -94,43 +94,43 @@ class ConstantReader {
     NestingGuard guard(c_);
     if (!guard.Ok(p_)) return nullptr;
     switch (p_.TokenKind()) {
-      case tokIdentifier: {
+      case tokenizer::tokIdentifier: {
         const TPSConstant* constant = c_.FindConstant(p_.TokenKey());
         if (constant == nullptr) return c_.Fail(p_, ecUnknownIdentifier, p_.RawToken()), nullptr;
         p_.Next();
         return Leaf(constant->value);
       }
-      case tokOpenRound: {
+      case tokenizer::tokOpenRound: {
         p_.Next();
         ConstNodePtr inner = Relation();
         if (!inner) return nullptr;
-        if (p_.TokenKind() != tokCloseRound) return c_.Fail(p_, ecCloseRoundExpected), nullptr;
+        if (p_.TokenKind() != tokenizer::tokCloseRound) return c_.Fail(p_, ecCloseRoundExpected), nullptr;
         p_.Next();
         return inner;
       }
-      case tokMinus:
-      case tokNot: {
-        const bool negate = p_.TokenKind() == tokMinus;
+      case tokenizer::tokMinus:
+      case tokenizer::tokNot: {
+        const bool negate = p_.TokenKind() == tokenizer::tokMinus;
         p_.Next();
         ConstNodePtr operand = negate ? Product() : Factor();
         if (!operand) return nullptr;
         return Join(ConstNode::Kind::Unary, negate ? otMinus : otNot, std::move(operand), nullptr);
       }
-      case tokInteger:
-      case tokHexInteger: {
+      case tokenizer::tokInteger:
+      case tokenizer::tokHexInteger: {
         std::optional<TPSTypedValue> value = c_.ReadIntegerToken(p_);
         if (!value) return nullptr;
         p_.Next();
         return Leaf(std::move(*value));
       }
-      case tokReal: {
+      case tokenizer::tokReal: {
         std::optional<TPSTypedValue> value = c_.ReadRealToken(p_);
         if (!value) return nullptr;
         p_.Next();
         return Leaf(std::move(*value));
       }
-      case tokString:
-      case tokCharCode: {
+      case tokenizer::tokString:
+      case tokenizer::tokCharCode: {
         std::optional<TPSTypedValue> value = c_.ReadStringLiteral(p_);
         if (!value) return nullptr;
         return Leaf(std::move(*value));
@@ -147,10 +147,10 @@ class ConstantReader {
       node.value = std::move(node.left->value);
       return Complement(node.value, static_cast<TPSUnOperator>(node.op));
     }
-    if (node.value.BaseType() == tcString && node.value.text.size() == 1) {
+    if (node.value.BaseType() == image::tcString && node.value.text.size() == 1) {
       const auto ch = static_cast<unsigned char>(node.value.text[0]);
       node.value = TPSTypedValue{};
-      node.value.type = c_.FindBaseType(tcChar);
+      node.value.type = c_.FindBaseType(image::tcChar);
       node.value.ordinal = ch;
     }
     return true;
@@ -163,16 +163,16 @@ class ConstantReader {
   }
 
   Compilation& c_;
-  TPSPascalParser& p_;
+  tokenizer::TPSPascalParser& p_;
 };
 
 }  // namespace
 
-std::optional<TPSTypedValue> Compilation::ReadConstant(TPSPascalParser& p) {
+std::optional<TPSTypedValue> Compilation::ReadConstant(tokenizer::TPSPascalParser& p) {
   ConstantReader reader(*this, p);
   ConstNodePtr tree = reader.Relation();
   if (!tree || !reader.Evaluate(*tree)) return std::nullopt;
   return std::move(tree->value);
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::compiler

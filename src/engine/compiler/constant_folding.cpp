@@ -7,64 +7,65 @@
 
 #include "engine/compiler/compilation.h"
 
-namespace dravik::engine {
+namespace dravik::engine::compiler {
 
 namespace {
 
 constexpr long double kCurrencyScale = 10000.0L;
 
-unsigned WidthBits(TPSTypeCode code) {
+unsigned WidthBits(image::TPSTypeCode code) {
   switch (code) {
-    case tcU8: case tcS8: case tcChar: return 8;
-    case tcU16: case tcS16: case tcWideChar: return 16;
-    case tcS64: case tcCurrency: return 64;
+    case image::tcU8: case image::tcS8: case image::tcChar: return 8;
+    case image::tcU16: case image::tcS16: case image::tcWideChar: return 16;
+    case image::tcS64: case image::tcCurrency: return 64;
     default: return 32;
   }
 }
 
-bool IsSignedCode(TPSTypeCode code) {
-  return code == tcS8 || code == tcS16 || code == tcS32 || code == tcS64 || code == tcCurrency;
+bool IsSignedCode(image::TPSTypeCode code) {
+  return code == image::tcS8 || code == image::tcS16 || code == image::tcS32 || code == image::tcS64 ||
+         code == image::tcCurrency;
 }
 
-std::uint64_t Truncate(TPSTypeCode code, std::uint64_t bits) {
+std::uint64_t Truncate(image::TPSTypeCode code, std::uint64_t bits) {
   const unsigned width = WidthBits(code);
   return width == 64 ? bits : bits & ((std::uint64_t{1} << width) - 1);
 }
 
 // The value as a 64-bit number: sign-extended from the signed types, zero-extended otherwise.
 std::int64_t Extend(const TPSTypedValue& v) {
-  const TPSTypeCode code = v.BaseType();
+  const image::TPSTypeCode code = v.BaseType();
   const unsigned width = WidthBits(code);
   std::uint64_t bits = Truncate(code, v.ordinal);
   if (IsSignedCode(code) && width < 64 && (bits >> (width - 1)) != 0) bits |= ~std::uint64_t{0} << width;
   return static_cast<std::int64_t>(bits);
 }
 
-bool IsOrdinalCode(TPSTypeCode code) {
-  return IsIntegerCode(code) || code == tcEnum || code == tcChar || code == tcWideChar;
+bool IsOrdinalCode(image::TPSTypeCode code) {
+  return IsIntegerCode(code) || code == image::tcEnum || code == image::tcChar || code == image::tcWideChar;
 }
 
 long double RealOf(const TPSTypedValue& v) {
-  const TPSTypeCode code = v.BaseType();
-  if (code == tcCurrency) return static_cast<long double>(Extend(v)) / kCurrencyScale;
+  const image::TPSTypeCode code = v.BaseType();
+  if (code == image::tcCurrency) return static_cast<long double>(Extend(v)) / kCurrencyScale;
   if (IsRealCode(code)) return v.real;
-  if (code == tcU32 || code == tcU8 || code == tcU16)
+  if (code == image::tcU32 || code == image::tcU8 || code == image::tcU16)
     return static_cast<long double>(static_cast<std::uint64_t>(Extend(v)));
   return static_cast<long double>(Extend(v));
 }
 
 // Keeps a real in the precision of its type; beyond the type's range it becomes infinite
 // (converting such a value directly would be undefined).
-long double RoundToType(TPSTypeCode code, long double value) {
-  if (code == tcSingle) return NarrowReal<float>(value);
-  if (code == tcDouble) return NarrowReal<double>(value);
+long double RoundToType(image::TPSTypeCode code, long double value) {
+  if (code == image::tcSingle) return NarrowReal<float>(value);
+  if (code == image::tcDouble) return NarrowReal<double>(value);
   return value;
 }
 
 // The right operand of an integer operation, read as the left's family needs it.
-std::uint64_t RightBits(TPSTypeCode leftCode, const TPSTypedValue& right) {
+std::uint64_t RightBits(image::TPSTypeCode leftCode, const TPSTypedValue& right) {
   const std::int64_t value = Extend(right);
-  if (leftCode == tcS64) return static_cast<std::uint64_t>(value);
+  if (leftCode == image::tcS64) return static_cast<std::uint64_t>(value);
   if (IsSignedCode(leftCode))
     return static_cast<std::uint64_t>(static_cast<std::int64_t>(static_cast<std::int32_t>(value)));
   return static_cast<std::uint64_t>(value) & 0xFFFFFFFFu;
@@ -79,7 +80,7 @@ std::uint64_t SignedDivide(std::int64_t a, std::int64_t b, bool modulo) {
 }
 
 FoldResult IntegerArithmetic(TPSTypedValue& left, const TPSTypedValue& right, TPSBinOperator op) {
-  const TPSTypeCode code = left.BaseType();
+  const image::TPSTypeCode code = left.BaseType();
   const bool isSigned = IsSignedCode(code);
   const std::uint64_t a = static_cast<std::uint64_t>(Extend(left));
   const std::uint64_t b = RightBits(code, right);
@@ -120,10 +121,10 @@ FoldResult RealArithmetic(TPSTypedValue& left, const TPSTypedValue& right, TPSBi
       break;
     default: return FoldResult::TypeMismatch;
   }
-  const TPSTypeCode code = left.BaseType();
+  const image::TPSTypeCode code = left.BaseType();
   r = RoundToType(code, r);
   if (!std::isfinite(r)) return FoldResult::MathError;
-  if (code != tcCurrency) {
+  if (code != image::tcCurrency) {
     left.real = r;
     return FoldResult::Ok;
   }
@@ -137,15 +138,15 @@ FoldResult RealArithmetic(TPSTypedValue& left, const TPSTypedValue& right, TPSBi
 
 std::u16string WideOf(const TPSTypedValue& v) {
   switch (v.BaseType()) {
-    case tcWideString: return v.wideText;
-    case tcWideChar: return std::u16string(1, static_cast<char16_t>(v.ordinal));
-    case tcChar: return std::u16string(1, static_cast<char16_t>(v.ordinal & 0xFF));
+    case image::tcWideString: return v.wideText;
+    case image::tcWideChar: return std::u16string(1, static_cast<char16_t>(v.ordinal));
+    case image::tcChar: return std::u16string(1, static_cast<char16_t>(v.ordinal & 0xFF));
     default: return std::u16string(v.text.begin(), v.text.end());
   }
 }
 
 std::string NarrowOf(const TPSTypedValue& v) {
-  if (v.BaseType() == tcChar) return std::string(1, static_cast<char>(v.ordinal));
+  if (v.BaseType() == image::tcChar) return std::string(1, static_cast<char>(v.ordinal));
   return v.text;
 }
 
@@ -183,12 +184,12 @@ bool Holds(int c, TPSBinOperator op) {
 // Comparison of two constants; nothing when they cannot be compared.
 static std::optional<bool> CompareConstants(const TPSTypedValue& l, const TPSTypedValue& r,
                                             TPSBinOperator op) {
-  const TPSTypeCode lc = l.BaseType(), rc = r.BaseType();
+  const image::TPSTypeCode lc = l.BaseType(), rc = r.BaseType();
   if (op == otIn) {
-    if (rc != tcSet || static_cast<TPSSetType*>(r.type)->elementType != l.type) return std::nullopt;
+    if (rc != image::tcSet || static_cast<TPSSetType*>(r.type)->elementType != l.type) return std::nullopt;
     return SetBit(r.text, static_cast<std::uint64_t>(Extend(l)));
   }
-  if (lc == tcSet && rc == tcSet) {
+  if (lc == image::tcSet && rc == image::tcSet) {
     if (op == otEqual || op == otNotEqual) return (l.text == r.text) == (op == otEqual);
     if (op == otGreaterEqual) return SubsetOf(r.text, l.text);
     if (op == otLessEqual) return SubsetOf(l.text, r.text);
@@ -203,7 +204,7 @@ static std::optional<bool> CompareConstants(const TPSTypedValue& l, const TPSTyp
       (IsTextCode(rc) || IsWideTextCode(rc)))
     return Holds(CompareTexts(WideOf(l), WideOf(r)), op);
   if (IsTextCode(lc) && IsTextCode(rc)) return Holds(CompareTexts(NarrowOf(l), NarrowOf(r)), op);
-  if (lc == tcEnum && l.type == r.type) {
+  if (lc == image::tcEnum && l.type == r.type) {
     const std::uint64_t a = l.ordinal, b = r.ordinal;
     return Holds(a < b ? -1 : a > b ? 1 : 0, op);
   }
@@ -211,26 +212,26 @@ static std::optional<bool> CompareConstants(const TPSTypedValue& l, const TPSTyp
 }
 
 bool Compilation::EvalConstBinary(TPSTypedValue& left, const TPSTypedValue& right,
-                                  TPSBinOperator op, const TPSPascalParser& p) {
+                                  TPSBinOperator op, const tokenizer::TPSPascalParser& p) {
   if (op >= otGreaterEqual) {
     std::optional<bool> holds = CompareConstants(left, right, op);
     if (!holds) return Fail(p, ecTypeMismatch);
     left = BooleanValue(*holds);
     return true;
   }
-  TPSTypeCode lc = left.BaseType();
-  const TPSTypeCode rc = right.BaseType();
+  image::TPSTypeCode lc = left.BaseType();
+  const image::TPSTypeCode rc = right.BaseType();
   if (IsRealCode(rc) && IsIntegerCode(lc)) {
-    if (rc == tcCurrency) left.ordinal = static_cast<std::uint64_t>(Extend(left)) * 10000u;
+    if (rc == image::tcCurrency) left.ordinal = static_cast<std::uint64_t>(Extend(left)) * 10000u;
     else left.real = RealOf(left);
     left.type = right.type;
     lc = rc;
   }
   FoldResult result = FoldResult::TypeMismatch;
-  const bool stepsEnum = lc == tcEnum && (op == otAdd || op == otSub);  // Succ and Pred
+  const bool stepsEnum = lc == image::tcEnum && (op == otAdd || op == otSub);  // Succ and Pred
   if ((IsIntegerCode(lc) || stepsEnum) && IsOrdinalCode(rc)) {
     result = IntegerArithmetic(left, right, op);
-  } else if ((lc == tcEnum || lc == tcChar) && left.type == right.type &&
+  } else if ((lc == image::tcEnum || lc == image::tcChar) && left.type == right.type &&
              (op == otAnd || op == otOr || op == otXor)) {
     result = IntegerArithmetic(left, right, op);
   } else if (IsRealCode(lc) && IsNumericCode(rc)) {
@@ -239,21 +240,21 @@ bool Compilation::EvalConstBinary(TPSTypedValue& left, const TPSTypedValue& righ
              (IsTextCode(rc) || IsWideTextCode(rc))) {
     // The left text is moved, not copied, so that a long run of texts joins in linear time.
     if (IsWideTextCode(lc) || IsWideTextCode(rc)) {
-      std::u16string joined = lc == tcWideString ? std::move(left.wideText) : WideOf(left);
+      std::u16string joined = lc == image::tcWideString ? std::move(left.wideText) : WideOf(left);
       joined += WideOf(right);
       left = TPSTypedValue{};
-      left.type = FindBaseType(tcWideString);
+      left.type = FindBaseType(image::tcWideString);
       left.wideText = std::move(joined);
     } else {
-      std::string joined = lc == tcString ? std::move(left.text) : NarrowOf(left);
+      std::string joined = lc == image::tcString ? std::move(left.text) : NarrowOf(left);
       joined += NarrowOf(right);
-      TPSType* type = lc == tcString ? left.type : FindBaseType(tcString);
+      TPSType* type = lc == image::tcString ? left.type : FindBaseType(image::tcString);
       left = TPSTypedValue{};
       left.type = type;
       left.text = std::move(joined);
     }
     result = FoldResult::Ok;
-  } else if (op == otAdd && lc == tcSet && left.type == right.type) {
+  } else if (op == otAdd && lc == image::tcSet && left.type == right.type) {
     for (std::size_t i = 0; i < left.text.size() && i < right.text.size(); ++i)
       left.text[i] = static_cast<char>(left.text[i] | right.text[i]);
     result = FoldResult::Ok;
@@ -267,8 +268,8 @@ bool Compilation::EvalConstBinary(TPSTypedValue& left, const TPSTypedValue& righ
 }
 
 bool Compilation::EvalConstUnary(TPSTypedValue& value, TPSUnOperator op, TPSType* resultType,
-                                 const TPSPascalParser& p) {
-  const TPSTypeCode code = value.BaseType();
+                                 const tokenizer::TPSPascalParser& p) {
+  const image::TPSTypeCode code = value.BaseType();
   if (op == otNot) {
     if (IsIntegerCode(code)) value.ordinal = Truncate(code, ~value.ordinal);
     else if (IsBooleanType(value.type)) value.ordinal = (~value.ordinal) & 1;
@@ -277,14 +278,14 @@ bool Compilation::EvalConstUnary(TPSTypedValue& value, TPSUnOperator op, TPSType
   }
   if (op == otMinus) {
     if (IsIntegerCode(code)) value.ordinal = Truncate(code, std::uint64_t{0} - value.ordinal);
-    else if (code == tcSingle || code == tcDouble || code == tcExtended) value.real = -value.real;
-    else if (code == tcCurrency) value.ordinal = std::uint64_t{0} - value.ordinal;
+    else if (code == image::tcSingle || code == image::tcDouble || code == image::tcExtended) value.real = -value.real;
+    else if (code == image::tcCurrency) value.ordinal = std::uint64_t{0} - value.ordinal;
     else return Fail(p, ecTypeMismatch);
     return true;
   }
   // Ord, Chr and casts between integers, characters and enumerations (Boolean among them).
-  const TPSTypeCode target = resultType->baseType;
-  if (!(IsIntegerCode(target) || target == tcChar || target == tcEnum) || !IsOrdinalCode(code))
+  const image::TPSTypeCode target = resultType->baseType;
+  if (!(IsIntegerCode(target) || target == image::tcChar || target == image::tcEnum) || !IsOrdinalCode(code))
     return Fail(p, ecTypeMismatch);
   value.ordinal = Truncate(target, static_cast<std::uint64_t>(Extend(value)));
   value.type = resultType;
@@ -304,4 +305,4 @@ std::optional<long double> Compilation::RealFold(const TPSBinValueOp& node, cons
   }
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::compiler

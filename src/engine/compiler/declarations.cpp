@@ -2,13 +2,13 @@
 
 #include "engine/compiler/compilation.h"
 
-namespace dravik::engine {
+namespace dravik::engine::compiler {
 
 namespace {
 
-bool IsOrdinalBoundCode(TPSTypeCode code) {
-  return code == tcU8 || code == tcS8 || code == tcU16 || code == tcS16 || code == tcU32 ||
-         code == tcS32 || code == tcS64;
+bool IsOrdinalBoundCode(image::TPSTypeCode code) {
+  return code == image::tcU8 || code == image::tcS8 || code == image::tcU16 || code == image::tcS16 ||
+         code == image::tcU32 || code == image::tcS32 || code == image::tcS64;
 }
 
 }  // namespace
@@ -22,7 +22,7 @@ bool Compilation::IsDuplicateGlobalName(const TPSName& name, bool types, bool ro
   return constants && constantIndex_.Find(name.Key()) != nullptr;
 }
 
-TPSType* Compilation::NewNamedType(TPSPascalParser& p, std::unique_ptr<TPSType> type,
+TPSType* Compilation::NewNamedType(tokenizer::TPSPascalParser& p, std::unique_ptr<TPSType> type,
                                    std::string_view name) {
   type->SetName(name);
   type->declarationPosition = p.Position();
@@ -33,7 +33,7 @@ TPSType* Compilation::NewNamedType(TPSPascalParser& p, std::unique_ptr<TPSType> 
 
 // type: type-name | enum | array-type | procedural-type | record-type | set-type
 TPSType* Compilation::ReadTypeAfterColon() {
-  if (script_.TokenKind() != tokColon) {
+  if (script_.TokenKind() != tokenizer::tokColon) {
     Fail(ecColonExpected);
     return nullptr;
   }
@@ -41,11 +41,11 @@ TPSType* Compilation::ReadTypeAfterColon() {
   return UseType(ReadType(script_, ""));
 }
 
-TPSType* Compilation::ReadType(TPSPascalParser& p, std::string_view declaredName) {
+TPSType* Compilation::ReadType(tokenizer::TPSPascalParser& p, std::string_view declaredName) {
   NestingGuard guard(*this);
   if (!guard.Ok(p)) return nullptr;
   switch (p.TokenKind()) {
-    case tokIdentifier: {
+    case tokenizer::tokIdentifier: {
       TPSType* found = FindTypeOldest(p.TokenKey());
       if (found == nullptr) {
         Fail(p, ecUnknownType, p.RawToken());
@@ -57,12 +57,12 @@ TPSType* Compilation::ReadType(TPSPascalParser& p, std::string_view declaredName
       link->target = found;
       return NewNamedType(p, std::move(link), declaredName);
     }
-    case tokOpenRound: return ReadEnumType(p, declaredName);
-    case tokArray: return ReadArrayType(p, declaredName);
-    case tokProcedure:
-    case tokFunction: return ReadProceduralType(p, declaredName);
-    case tokRecord: return ReadRecordType(p, declaredName);
-    case tokSet: return ReadSetType(p, declaredName);
+    case tokenizer::tokOpenRound: return ReadEnumType(p, declaredName);
+    case tokenizer::tokArray: return ReadArrayType(p, declaredName);
+    case tokenizer::tokProcedure:
+    case tokenizer::tokFunction: return ReadProceduralType(p, declaredName);
+    case tokenizer::tokRecord: return ReadRecordType(p, declaredName);
+    case tokenizer::tokSet: return ReadSetType(p, declaredName);
     default:
       Fail(p, ecIdentifierExpected);
       return nullptr;
@@ -70,55 +70,55 @@ TPSType* Compilation::ReadType(TPSPascalParser& p, std::string_view declaredName
 }
 
 // enum: '(' name {',' name} ')'
-TPSType* Compilation::ReadEnumType(TPSPascalParser& p, std::string_view declaredName) {
+TPSType* Compilation::ReadEnumType(tokenizer::TPSPascalParser& p, std::string_view declaredName) {
   auto* type = static_cast<TPSEnumType*>(NewNamedType(p, std::make_unique<TPSEnumType>(), declaredName));
   p.Next();
   for (std::uint32_t ordinal = 0;; ++ordinal) {
-    if (p.TokenKind() != tokIdentifier) return Fail(p, ecIdentifierExpected), nullptr;
+    if (p.TokenKind() != tokenizer::tokIdentifier) return Fail(p, ecIdentifierExpected), nullptr;
     if (FindType(p.TokenKey()) != nullptr) return Fail(p, ecDuplicateIdentifier, p.RawToken()), nullptr;
     AddConstant(p.RawToken(), type)->value.ordinal = ordinal;
     p.Next();
-    if (p.TokenKind() == tokCloseRound) {
+    if (p.TokenKind() == tokenizer::tokCloseRound) {
       p.Next();
       type->highest = ordinal;
       return type;
     }
-    if (p.TokenKind() != tokComma) return Fail(p, ecCloseRoundExpected), nullptr;
+    if (p.TokenKind() != tokenizer::tokComma) return Fail(p, ecCloseRoundExpected), nullptr;
     p.Next();
   }
 }
 
 // A static array bound: an integer constant, of which 32 bits count.
-std::optional<std::int64_t> Compilation::ReadArrayBound(TPSPascalParser& p) {
+std::optional<std::int64_t> Compilation::ReadArrayBound(tokenizer::TPSPascalParser& p) {
   std::optional<TPSTypedValue> bound = ReadConstant(p);
   if (!bound) return std::nullopt;
   if (!IsOrdinalBoundCode(bound->BaseType())) return Fail(p, ecTypeMismatch), std::nullopt;
   const std::uint64_t low32 = bound->ordinal & 0xFFFFFFFFu;
-  if (bound->BaseType() == tcU32) return static_cast<std::int64_t>(low32);
+  if (bound->BaseType() == image::tcU32) return static_cast<std::int64_t>(low32);
   return static_cast<std::int64_t>(static_cast<std::int32_t>(static_cast<std::uint32_t>(low32)));
 }
 
 // array-type: ARRAY ['[' constant '..' constant ']'] OF type
-TPSType* Compilation::ReadArrayType(TPSPascalParser& p, std::string_view declaredName) {
+TPSType* Compilation::ReadArrayType(tokenizer::TPSPascalParser& p, std::string_view declaredName) {
   p.Next();
   bool isStatic = false;
   std::int64_t low = 0, count = 0;
-  if (p.TokenKind() == tokOpenBlock) {
+  if (p.TokenKind() == tokenizer::tokOpenBlock) {
     isStatic = true;
     p.Next();
     std::optional<std::int64_t> lowBound = ReadArrayBound(p);
     if (!lowBound) return nullptr;
-    if (p.TokenKind() != tokTwoDots) return Fail(p, ecPeriodExpected), nullptr;
+    if (p.TokenKind() != tokenizer::tokTwoDots) return Fail(p, ecPeriodExpected), nullptr;
     p.Next();
     std::optional<std::int64_t> highBound = ReadArrayBound(p);
     if (!highBound) return nullptr;
     low = static_cast<std::int32_t>(*lowBound);
     count = static_cast<std::int64_t>(static_cast<std::int32_t>(*highBound)) - low + 1;
-    if (count < 0 || count >= kStaticArrayCountLimit) return Fail(p, ecTypeMismatch), nullptr;
-    if (p.TokenKind() != tokCloseBlock) return Fail(p, ecCloseBlockExpected), nullptr;
+    if (count < 0 || count >= image::kStaticArrayCountLimit) return Fail(p, ecTypeMismatch), nullptr;
+    if (p.TokenKind() != tokenizer::tokCloseBlock) return Fail(p, ecCloseBlockExpected), nullptr;
     p.Next();
   }
-  if (p.TokenKind() != tokOf) return Fail(p, ecOfExpected), nullptr;
+  if (p.TokenKind() != tokenizer::tokOf) return Fail(p, ecOfExpected), nullptr;
   p.Next();
   TPSType* element = ReadType(p, "");
   if (element == nullptr) return nullptr;
@@ -131,7 +131,7 @@ TPSType* Compilation::ReadArrayType(TPSPascalParser& p, std::string_view declare
   }
   if (declaredName.empty() && element->used) {
     for (const std::unique_ptr<TPSType>& type : types_) {
-      if (type->baseType == tcArray && static_cast<TPSArrayType&>(*type).elementType == element &&
+      if (type->baseType == image::tcArray && static_cast<TPSArrayType&>(*type).elementType == element &&
           !type->name.starts_with('!'))
         return type.get();
     }
@@ -142,46 +142,47 @@ TPSType* Compilation::ReadArrayType(TPSPascalParser& p, std::string_view declare
 }
 
 // procedural-type: (PROCEDURE | FUNCTION) ['(' group {';' group} ')'] [':' type-name]
-TPSType* Compilation::ReadProceduralType(TPSPascalParser& p, std::string_view declaredName) {
-  const bool function = p.TokenKind() == tokFunction;
+TPSType* Compilation::ReadProceduralType(tokenizer::TPSPascalParser& p, std::string_view declaredName) {
+  const bool function = p.TokenKind() == tokenizer::tokFunction;
   auto procType = std::make_unique<TPSProceduralType>();
   p.Next();
   auto readTypeName = [&]() -> TPSType* {
-    if (p.TokenKind() != tokIdentifier) return Fail(p, ecIdentifierExpected), nullptr;
+    if (p.TokenKind() != tokenizer::tokIdentifier) return Fail(p, ecIdentifierExpected), nullptr;
     TPSType* type = FindType(p.TokenKey());
     if (type == nullptr) return Fail(p, ecUnknownIdentifier, p.RawToken()), nullptr;
     p.Next();
     return type;
   };
-  if (p.TokenKind() == tokOpenRound) {
+  if (p.TokenKind() == tokenizer::tokOpenRound) {
     p.Next();
-    while (p.TokenKind() != tokCloseRound) {
+    while (p.TokenKind() != tokenizer::tokCloseRound) {
       TPSParameterMode mode = pmIn;
-      if (p.TokenKind() == tokConst || p.TokenKind() == tokVar || p.TokenKind() == tokOut) {
-        mode = p.TokenKind() == tokVar ? pmInOut : p.TokenKind() == tokOut ? pmOut : pmIn;
+      if (p.TokenKind() == tokenizer::tokConst || p.TokenKind() == tokenizer::tokVar ||
+          p.TokenKind() == tokenizer::tokOut) {
+        mode = p.TokenKind() == tokenizer::tokVar ? pmInOut : p.TokenKind() == tokenizer::tokOut ? pmOut : pmIn;
         p.Next();
       }
       const std::size_t first = procType->decl.params.size();
       for (;;) {
-        if (p.TokenKind() != tokIdentifier) return Fail(p, ecIdentifierExpected), nullptr;
+        if (p.TokenKind() != tokenizer::tokIdentifier) return Fail(p, ecIdentifierExpected), nullptr;
         procType->decl.params.push_back({TPSName(p.RawToken(), p.TokenKey()), mode, nullptr});
         p.Next();
-        if (p.TokenKind() != tokComma) break;
+        if (p.TokenKind() != tokenizer::tokComma) break;
         p.Next();
       }
-      if (p.TokenKind() != tokColon) return Fail(p, ecColonExpected), nullptr;
+      if (p.TokenKind() != tokenizer::tokColon) return Fail(p, ecColonExpected), nullptr;
       p.Next();
       TPSType* type = readTypeName();
       if (type == nullptr) return nullptr;
       for (std::size_t i = first; i < procType->decl.params.size(); ++i)
         procType->decl.params[i].type = type;
-      if (p.TokenKind() == tokSemicolon) p.Next();
-      else if (p.TokenKind() != tokCloseRound) return Fail(p, ecSemicolonExpected), nullptr;
+      if (p.TokenKind() == tokenizer::tokSemicolon) p.Next();
+      else if (p.TokenKind() != tokenizer::tokCloseRound) return Fail(p, ecSemicolonExpected), nullptr;
     }
     p.Next();
   }
   if (function) {
-    if (p.TokenKind() != tokColon) return Fail(p, ecColonExpected), nullptr;
+    if (p.TokenKind() != tokenizer::tokColon) return Fail(p, ecColonExpected), nullptr;
     p.Next();
     procType->decl.result = readTypeName();
     if (procType->decl.result == nullptr) return nullptr;
@@ -190,45 +191,45 @@ TPSType* Compilation::ReadProceduralType(TPSPascalParser& p, std::string_view de
 }
 
 // record-type: RECORD group {group} END; group: name {',' name} ':' type ';'
-TPSType* Compilation::ReadRecordType(TPSPascalParser& p, std::string_view declaredName) {
+TPSType* Compilation::ReadRecordType(tokenizer::TPSPascalParser& p, std::string_view declaredName) {
   auto record = std::make_unique<TPSRecordType>();
   p.Next();
   do {
     const std::size_t earlier = record->fields.size();
     for (;;) {
-      if (p.TokenKind() != tokIdentifier) return Fail(p, ecIdentifierExpected), nullptr;
+      if (p.TokenKind() != tokenizer::tokIdentifier) return Fail(p, ecIdentifierExpected), nullptr;
       TPSName field(p.RawToken(), p.TokenKey());
       for (std::size_t i = 0; i < earlier; ++i)
         if (record->fields[i].name.Is(field)) return Fail(p, ecDuplicateIdentifier, p.RawToken()), nullptr;
       record->fields.push_back({std::move(field), nullptr});
       p.Next();
-      if (p.TokenKind() != tokComma) break;
+      if (p.TokenKind() != tokenizer::tokComma) break;
       p.Next();
     }
-    if (p.TokenKind() != tokColon) return Fail(p, ecColonExpected), nullptr;
+    if (p.TokenKind() != tokenizer::tokColon) return Fail(p, ecColonExpected), nullptr;
     p.Next();
     TPSType* type = ReadType(p, "");
     if (type == nullptr) return nullptr;
     for (std::size_t i = earlier; i < record->fields.size(); ++i) record->fields[i].type = type;
-    if (p.TokenKind() != tokSemicolon) return Fail(p, ecSemicolonExpected), nullptr;
+    if (p.TokenKind() != tokenizer::tokSemicolon) return Fail(p, ecSemicolonExpected), nullptr;
     p.Next();
-  } while (p.TokenKind() != tokEnd);
+  } while (p.TokenKind() != tokenizer::tokEnd);
   p.Next();
   return NewNamedType(p, std::move(record), declaredName);
 }
 
 // set-type: SET OF type-name
-TPSType* Compilation::ReadSetType(TPSPascalParser& p, std::string_view declaredName) {
+TPSType* Compilation::ReadSetType(tokenizer::TPSPascalParser& p, std::string_view declaredName) {
   p.Next();
-  if (p.TokenKind() != tokOf) return Fail(p, ecOfExpected), nullptr;
+  if (p.TokenKind() != tokenizer::tokOf) return Fail(p, ecOfExpected), nullptr;
   p.Next();
-  if (p.TokenKind() != tokIdentifier) return Fail(p, ecIdentifierExpected), nullptr;
+  if (p.TokenKind() != tokenizer::tokIdentifier) return Fail(p, ecIdentifierExpected), nullptr;
   TPSType* element = FindType(p.TokenKey());
   if (element == nullptr) return Fail(p, ecUnknownIdentifier, p.RawToken()), nullptr;
   // An enumeration set must fit the image's 256-bit limit (LongBool's would not).
-  const bool fits = element->baseType == tcU8 || element->baseType == tcChar ||
-                    (element->baseType == tcEnum &&
-                     static_cast<TPSEnumType*>(element)->highest < kMaxSetBits);
+  const bool fits = element->baseType == image::tcU8 || element->baseType == image::tcChar ||
+                    (element->baseType == image::tcEnum &&
+                     static_cast<TPSEnumType*>(element)->highest < image::kMaxSetBits);
   if (!fits) return Fail(p, ecTypeMismatch), nullptr;
   p.Next();
   auto set = std::make_unique<TPSSetType>();
@@ -240,7 +241,7 @@ TPSType* Compilation::ReadSetType(TPSPascalParser& p, std::string_view declaredN
 // registered here, so every attribute name is unknown.
 bool Compilation::ReadAttributes(TPSAttributes& /*into*/) {
   script_.Next();
-  if (script_.TokenKind() != tokIdentifier) return Fail(ecIdentifierExpected);
+  if (script_.TokenKind() != tokenizer::tokIdentifier) return Fail(ecIdentifierExpected);
   return Fail(ecUnknownIdentifier, script_.RawToken());
 }
 
@@ -249,42 +250,42 @@ bool Compilation::ReadTypeSection() {
   script_.Next();
   for (;;) {
     TPSAttributes attributes;
-    if (script_.TokenKind() == tokOpenBlock && !ReadAttributes(attributes)) return false;
-    if (script_.TokenKind() == tokProcedure || script_.TokenKind() == tokFunction)
+    if (script_.TokenKind() == tokenizer::tokOpenBlock && !ReadAttributes(attributes)) return false;
+    if (script_.TokenKind() == tokenizer::tokProcedure || script_.TokenKind() == tokenizer::tokFunction)
       return ReadRoutineDeclaration(false, std::move(attributes));
-    if (script_.TokenKind() != tokIdentifier) return Fail(ecIdentifierExpected);
+    if (script_.TokenKind() != tokenizer::tokIdentifier) return Fail(ecIdentifierExpected);
     const TPSName name(script_.RawToken(), script_.TokenKey());
     if (IsDuplicateGlobalName(name, true, true, true, false))
       return Fail(ecDuplicateIdentifier, name.written);
     script_.Next();
-    if (script_.TokenKind() != tokEqual) return Fail(ecIsExpected);
+    if (script_.TokenKind() != tokenizer::tokEqual) return Fail(ecIsExpected);
     script_.Next();
     TPSType* type = ReadType(script_, name.written);
     if (type == nullptr) return false;
     type->attributes = std::move(attributes);
-    if (script_.TokenKind() != tokSemicolon) return Fail(ecSemicolonExpected);
+    if (script_.TokenKind() != tokenizer::tokSemicolon) return Fail(ecSemicolonExpected);
     script_.Next();
-    if (script_.TokenKind() != tokIdentifier && script_.TokenKind() != tokOpenBlock) return true;
+    if (script_.TokenKind() != tokenizer::tokIdentifier && script_.TokenKind() != tokenizer::tokOpenBlock) return true;
   }
 }
 
 // const-section: CONST name '=' constant ';' {name '=' constant ';'}
 bool Compilation::ReadConstSection() {
   script_.Next();
-  if (script_.TokenKind() != tokIdentifier) return Fail(ecIdentifierExpected);
+  if (script_.TokenKind() != tokenizer::tokIdentifier) return Fail(ecIdentifierExpected);
   do {
     const TPSName name(script_.RawToken(), script_.TokenKey());
     if (IsDuplicateGlobalName(name, false, true, true, true))
       return Fail(ecDuplicateIdentifier, name.written);
     script_.Next();
-    if (script_.TokenKind() != tokEqual) return Fail(ecIsExpected);
+    if (script_.TokenKind() != tokenizer::tokEqual) return Fail(ecIsExpected);
     script_.Next();
     std::optional<TPSTypedValue> value = ReadConstant(script_);
     if (!value) return false;
-    if (script_.TokenKind() != tokSemicolon) return Fail(ecSemicolonExpected);
+    if (script_.TokenKind() != tokenizer::tokSemicolon) return Fail(ecSemicolonExpected);
     script_.Next();
     AddConstant(name.written, value->type)->value = std::move(*value);
-  } while (script_.TokenKind() == tokIdentifier);
+  } while (script_.TokenKind() == tokenizer::tokIdentifier);
   return true;
 }
 
@@ -327,12 +328,12 @@ bool Compilation::ReadVarSection(TPSInternalProcedure* routine, std::int32_t pro
   do {
     std::vector<TPSName> names;
     for (;;) {
-      if (script_.TokenKind() != tokIdentifier) return Fail(ecIdentifierExpected);
+      if (script_.TokenKind() != tokenizer::tokIdentifier) return Fail(ecIdentifierExpected);
       TPSName name(script_.RawToken(), script_.TokenKey());
       if (IsDuplicateVariable(name, names, routine)) return Fail(ecDuplicateIdentifier, name.written);
       names.push_back(std::move(name));
       script_.Next();
-      if (script_.TokenKind() != tokComma) break;
+      if (script_.TokenKind() != tokenizer::tokComma) break;
       script_.Next();
     }
     TPSType* type = ReadTypeAfterColon();
@@ -341,10 +342,10 @@ bool Compilation::ReadVarSection(TPSInternalProcedure* routine, std::int32_t pro
     for (TPSName& name : names)
       DeclareVariable({std::move(name), type, false, script_.Row(), script_.Position(), script_.Column()},
                       routine, procNo);
-    if (script_.TokenKind() != tokSemicolon) return Fail(ecSemicolonExpected);
+    if (script_.TokenKind() != tokenizer::tokSemicolon) return Fail(ecSemicolonExpected);
     script_.Next();
-  } while (script_.TokenKind() == tokIdentifier);
+  } while (script_.TokenKind() == tokenizer::tokIdentifier);
   return true;
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::compiler

@@ -4,7 +4,7 @@
 #include "engine/compiler/compilation.h"
 #include "engine/compiler/operator_tokens.h"
 
-namespace dravik::engine {
+namespace dravik::engine::compiler {
 
 namespace {
 
@@ -35,7 +35,7 @@ ValuePtr Compilation::ParseLevel(ValuePtr (Compilation::*operand)(), OperatorLev
     std::optional<TPSBinOperator> op = BinaryOperatorAt(level, script_.TokenKind(), false);
     if (!op) break;
     const TPSSourcePosition at = Here();
-    const bool slash = script_.TokenKind() == tokDivide;
+    const bool slash = script_.TokenKind() == tokenizer::tokDivide;
     script_.Next();
     ValuePtr right = (this->*operand)();
     if (right == nullptr) return nullptr;
@@ -85,11 +85,11 @@ ValuePtr Compilation::MakeConstant(TPSSourcePosition at, TPSTypedValue value) {
 // checks the operand there, then takes it.
 ValuePtr Compilation::ParseParenthesized() {
   script_.Next();
-  if (script_.TokenKind() != tokOpenRound) return Fail(ecOpenRoundExpected), nullptr;
+  if (script_.TokenKind() != tokenizer::tokOpenRound) return Fail(ecOpenRoundExpected), nullptr;
   script_.Next();
   ValuePtr operand = ParseExpression();
   if (operand == nullptr) return nullptr;
-  if (script_.TokenKind() != tokCloseRound) return Fail(ecCloseRoundExpected), nullptr;
+  if (script_.TokenKind() != tokenizer::tokCloseRound) return Fail(ecCloseRoundExpected), nullptr;
   return operand;
 }
 
@@ -100,55 +100,55 @@ ValuePtr Compilation::ParseFactor() {
   if (!guard.Ok(script_)) return nullptr;
   const TPSSourcePosition at = Here();
   switch (script_.TokenKind()) {
-    case tokOpenRound: {
+    case tokenizer::tokOpenRound: {
       script_.Next();
       ValuePtr inner = ParseRelation();
       if (inner == nullptr) return nullptr;
-      if (script_.TokenKind() != tokCloseRound) return Fail(ecCloseRoundExpected), nullptr;
+      if (script_.TokenKind() != tokenizer::tokCloseRound) return Fail(ecCloseRoundExpected), nullptr;
       script_.Next();
       return inner;
     }
-    case tokOpenBlock: return ParseBracketList();
-    case tokMinus: {
+    case tokenizer::tokOpenBlock: return ParseBracketList();
+    case tokenizer::tokMinus: {
       script_.Next();
       ValuePtr operand = ParseProduct();
       if (operand == nullptr) return nullptr;
       TPSType* type = ValueType(*operand);
       return MakeUnary(at, otMinus, std::move(operand), type);
     }
-    case tokNot: {
+    case tokenizer::tokNot: {
       script_.Next();
       ValuePtr operand = ParseFactor();
       if (operand == nullptr) return nullptr;
       TPSType* type = ValueType(*operand);
       return MakeUnary(at, otNot, std::move(operand), type);
     }
-    case tokInteger:
-    case tokHexInteger: {
+    case tokenizer::tokInteger:
+    case tokenizer::tokHexInteger: {
       std::optional<TPSTypedValue> value = ReadIntegerToken(script_);
       if (!value) return nullptr;
       script_.Next();
       return MakeConstant(at, std::move(*value));
     }
-    case tokReal: {
+    case tokenizer::tokReal: {
       std::optional<TPSTypedValue> value = ReadRealToken(script_);
       if (!value) return nullptr;
       script_.Next();
       return MakeConstant(at, std::move(*value));
     }
-    case tokString:
-    case tokCharCode: {
+    case tokenizer::tokString:
+    case tokenizer::tokCharCode: {
       std::optional<TPSTypedValue> value = ReadStringLiteral(script_);
       if (!value) return nullptr;
       return MakeConstant(at, std::move(*value));
     }
-    case tokAddressOf: return ParseAddressOf();
-    case tokNil:
+    case tokenizer::tokAddressOf: return ParseAddressOf();
+    case tokenizer::tokNil:
       script_.Next();
       return NewNode<TPSValueNil>(at);
-    case tokChr:
-    case tokOrd: return ParseChrOrd();
-    case tokIdentifier:
+    case tokenizer::tokChr:
+    case tokenizer::tokOrd: return ParseChrOrd();
+    case tokenizer::tokIdentifier:
       if (script_.Token() == "SUCC" || script_.Token() == "PRED") return ParseSuccPred();
       if (script_.Token() == "ASSIGNED") return ParseAssigned();
       return ResolveName(LookupMode::AnyValue);
@@ -161,7 +161,7 @@ ValuePtr Compilation::ParseFactor() {
 ValuePtr Compilation::ParseBracketList() {
   auto list = NewNode<TPSValueArray>(Here());
   script_.Next();
-  if (script_.TokenKind() == tokCloseBlock) {
+  if (script_.TokenKind() == tokenizer::tokCloseBlock) {
     script_.Next();
     return list;
   }
@@ -170,8 +170,8 @@ ValuePtr Compilation::ParseBracketList() {
     if (element == nullptr || !FoldConstants(element)) return nullptr;
     list->depth = std::max(list->depth, element->depth + 1);
     list->elements.push_back(std::move(element));
-    if (script_.TokenKind() == tokCloseBlock) break;
-    if (script_.TokenKind() != tokComma) return Fail(ecCloseBlockExpected), nullptr;
+    if (script_.TokenKind() == tokenizer::tokCloseBlock) break;
+    if (script_.TokenKind() != tokenizer::tokComma) return Fail(ecCloseBlockExpected), nullptr;
     script_.Next();
   }
   script_.Next();
@@ -182,7 +182,7 @@ ValuePtr Compilation::ParseBracketList() {
 ValuePtr Compilation::ParseAddressOf() {
   const TPSSourcePosition at = Here();
   script_.Next();
-  if (script_.TokenKind() != tokIdentifier) return Fail(ecIdentifierExpected), nullptr;
+  if (script_.TokenKind() != tokenizer::tokIdentifier) return Fail(ecIdentifierExpected), nullptr;
   std::optional<std::uint32_t> procNo = FindListedProc(script_.TokenKey());
   if (!procNo || !procs_[*procNo]->IsInternal() || *procNo == 0)
     return Fail(ecUnknownIdentifier, script_.RawToken()), nullptr;
@@ -192,16 +192,16 @@ ValuePtr Compilation::ParseAddressOf() {
 
 ValuePtr Compilation::ParseChrOrd() {
   const TPSSourcePosition at = Here();
-  const bool chr = script_.TokenKind() == tokChr;
+  const bool chr = script_.TokenKind() == tokenizer::tokChr;
   ValuePtr operand = ParseParenthesized();
   if (operand == nullptr) return nullptr;
   TPSType* type = ValueType(*operand);
-  const TPSTypeCode code = type == nullptr ? tcTypeLink : type->baseType;
+  const image::TPSTypeCode code = type == nullptr ? image::tcTypeLink : type->baseType;
   const bool fits = IsIntegerCode(code) ||
-                    (!chr && (code == tcChar || code == tcWideChar || code == tcEnum));
+                    (!chr && (code == image::tcChar || code == image::tcWideChar || code == image::tcEnum));
   if (!fits) return Fail(ecTypeMismatch), nullptr;
   script_.Next();
-  return MakeUnary(at, otCast, std::move(operand), FindBaseType(chr ? tcChar : tcU32));
+  return MakeUnary(at, otCast, std::move(operand), FindBaseType(chr ? image::tcChar : image::tcU32));
 }
 
 ValuePtr Compilation::ParseSuccPred() {
@@ -210,10 +210,10 @@ ValuePtr Compilation::ParseSuccPred() {
   ValuePtr operand = ParseParenthesized();
   if (operand == nullptr) return nullptr;
   TPSType* type = ValueType(*operand);
-  if (type == nullptr || !(IsIntegerCode(type->baseType) || type->baseType == tcEnum))
+  if (type == nullptr || !(IsIntegerCode(type->baseType) || type->baseType == image::tcEnum))
     return Fail(ecTypeMismatch), nullptr;
   script_.Next();
-  ValuePtr one = MakeConstant(at, IntegerValue(tcS32, 1));
+  ValuePtr one = MakeConstant(at, IntegerValue(image::tcS32, 1));
   auto node = NewNode<TPSBinValueOp>(at, op, std::move(operand), std::move(one), type);
   if (node->depth > kMaxExpressionDepth) return Fail(ecNestingTooDeep), nullptr;
   return node;
@@ -223,17 +223,17 @@ ValuePtr Compilation::ParseSuccPred() {
 ValuePtr Compilation::ParseAssigned() {
   const TPSSourcePosition at = Here();
   script_.Next();
-  if (script_.TokenKind() != tokOpenRound) return Fail(ecOpenRoundExpected), nullptr;
+  if (script_.TokenKind() != tokenizer::tokOpenRound) return Fail(ecOpenRoundExpected), nullptr;
   script_.Next();
-  if (script_.TokenKind() != tokIdentifier) return Fail(ecIdentifierExpected), nullptr;
+  if (script_.TokenKind() != tokenizer::tokIdentifier) return Fail(ecIdentifierExpected), nullptr;
   ValuePtr operand = ResolveName(LookupMode::AnyValue);
   if (operand == nullptr) return nullptr;
-  if (script_.TokenKind() != tokCloseRound) return Fail(ecCloseRoundExpected), nullptr;
+  if (script_.TokenKind() != tokenizer::tokCloseRound) return Fail(ecCloseRoundExpected), nullptr;
   TPSType* type = ValueType(*operand);
-  const TPSTypeCode code = type == nullptr ? tcTypeLink : type->baseType;
-  if (code != tcClass && code != tcPChar && code != tcString) return Fail(ecTypeMismatch), nullptr;
+  const image::TPSTypeCode code = type == nullptr ? image::tcTypeLink : type->baseType;
+  if (code != image::tcClass && code != image::tcPChar && code != image::tcString) return Fail(ecTypeMismatch), nullptr;
   script_.Next();
-  std::optional<std::uint32_t> procNo = FindProc(NameKey(kAssignedRoutineName));
+  std::optional<std::uint32_t> procNo = FindProc(names::NameKey(library::kAssignedRoutineName));
   auto call = NewNode<TPSValueProc>(ValueKind::ProcNo, at);
   call->procNo = *procNo;
   call->resultType = boolean_;
@@ -279,4 +279,4 @@ bool Compilation::FoldConstants(ValuePtr& value) {
   return true;
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::compiler

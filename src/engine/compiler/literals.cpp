@@ -9,7 +9,7 @@
 #include "engine/tokenizer/integer_literal.h"
 #include "engine/values/extended_decimal.h"
 
-namespace dravik::engine {
+namespace dravik::engine::compiler {
 
 namespace {
 
@@ -36,7 +36,7 @@ std::optional<std::uint32_t> CharCodeValue(std::string_view token) {
 // the nearest extended real, worked out exactly so that it is the same bytes on every build;
 // infinite beyond the extended range.
 long double ExtendedOf(std::string_view text) {
-  return ParseExactDecimal(text).value_or(std::numeric_limits<long double>::infinity());
+  return values::ParseExactDecimal(text).value_or(std::numeric_limits<long double>::infinity());
 }
 
 // The text between the quotes with each doubled quote reduced to one.
@@ -50,11 +50,11 @@ void AppendQuoted(std::u16string& to, std::string_view token) {
 
 }  // namespace
 
-TPSTypedValue Compilation::IntegerValue(TPSTypeCode code, std::int64_t value) {
+TPSTypedValue Compilation::IntegerValue(image::TPSTypeCode code, std::int64_t value) {
   TPSTypedValue result;
   result.type = FindBaseType(code);
   result.ordinal = static_cast<std::uint64_t>(value);
-  if (code != tcS64) result.ordinal &= 0xFFFFFFFFu;
+  if (code != image::tcS64) result.ordinal &= 0xFFFFFFFFu;
   return result;
 }
 
@@ -65,34 +65,34 @@ TPSTypedValue Compilation::BooleanValue(bool value) {
   return result;
 }
 
-std::optional<TPSTypedValue> Compilation::ReadIntegerToken(const TPSPascalParser& p) {
-  const std::optional<IntegerLiteral> literal = ReadIntegerLiteral(p.Token());
+std::optional<TPSTypedValue> Compilation::ReadIntegerToken(const tokenizer::TPSPascalParser& p) {
+  const std::optional<tokenizer::IntegerLiteral> literal = tokenizer::ReadIntegerLiteral(p.Token());
   if (!literal) return Fail(p, ecIntegerOutOfRange), std::nullopt;
   switch (literal->type) {
-    case IntegerLiteralType::LongInt: return IntegerValue(tcS32, literal->value);
-    case IntegerLiteralType::LongWord: return IntegerValue(tcU32, literal->value);
-    default: return IntegerValue(tcS64, literal->value);
+    case tokenizer::IntegerLiteralType::LongInt: return IntegerValue(image::tcS32, literal->value);
+    case tokenizer::IntegerLiteralType::LongWord: return IntegerValue(image::tcU32, literal->value);
+    default: return IntegerValue(image::tcS64, literal->value);
   }
 }
 
-std::optional<TPSTypedValue> Compilation::ReadRealToken(const TPSPascalParser& p) {
+std::optional<TPSTypedValue> Compilation::ReadRealToken(const tokenizer::TPSPascalParser& p) {
   static_assert(std::numeric_limits<long double>::digits == 64,
                 "Extended constants are kept in the 80-bit extended format");
   TPSTypedValue result;
-  result.type = FindBaseType(tcExtended);
+  result.type = FindBaseType(image::tcExtended);
   result.real = ExtendedOf(p.Token());
   if (!std::isfinite(result.real)) return Fail(p, ecMathError), std::nullopt;
   return result;
 }
 
 // string-literal: {string | char-code}, no two strings directly after each other
-std::optional<TPSTypedValue> Compilation::ReadStringLiteral(TPSPascalParser& p) {
+std::optional<TPSTypedValue> Compilation::ReadStringLiteral(tokenizer::TPSPascalParser& p) {
   std::u16string text;
   bool wide = false;
-  TPSTokenKind previous = tokEOF;
-  while (p.TokenKind() == tokString || p.TokenKind() == tokCharCode) {
-    if (p.TokenKind() == tokString) {
-      if (previous == tokString) return Fail(p, ecSyntaxError), std::nullopt;
+  tokenizer::TPSTokenKind previous = tokenizer::tokEOF;
+  while (p.TokenKind() == tokenizer::tokString || p.TokenKind() == tokenizer::tokCharCode) {
+    if (p.TokenKind() == tokenizer::tokString) {
+      if (previous == tokenizer::tokString) return Fail(p, ecSyntaxError), std::nullopt;
       AppendQuoted(text, p.Token());
     } else {
       std::optional<std::uint32_t> code = CharCodeValue(p.Token());
@@ -105,17 +105,17 @@ std::optional<TPSTypedValue> Compilation::ReadStringLiteral(TPSPascalParser& p) 
   }
   TPSTypedValue result;
   if (wide) {
-    result.type = FindBaseType(text.size() == 1 ? tcWideChar : tcWideString);
+    result.type = FindBaseType(text.size() == 1 ? image::tcWideChar : image::tcWideString);
     if (text.size() == 1) result.ordinal = text[0];
     else result.wideText = std::move(text);
     return result;
   }
   // Narrow literals hold only codes up to 255, which are their own 8-bit bytes.
   std::string narrow(text.begin(), text.end());
-  result.type = FindBaseType(narrow.size() == 1 ? tcChar : tcString);
+  result.type = FindBaseType(narrow.size() == 1 ? image::tcChar : image::tcString);
   if (narrow.size() == 1) result.ordinal = static_cast<unsigned char>(narrow[0]);
   else result.text = std::move(narrow);
   return result;
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::compiler

@@ -2,7 +2,7 @@
 
 #include <array>
 
-namespace dravik::engine {
+namespace dravik::engine::compiler {
 
 namespace {
 
@@ -62,11 +62,11 @@ std::string CompilerWarningText(std::uint8_t code, std::string_view detail) {
   return Render(kWarningTexts, code, detail, "Unknown warning");
 }
 
-TPSCompilerErrorCode ParserErrorCode(TPSParserErrorKind kind) {
+TPSCompilerErrorCode ParserErrorCode(tokenizer::TPSParserErrorKind kind) {
   switch (kind) {
-    case peCommentError: return ecCommentError;
-    case peStringError: return ecStringError;
-    case peCharError: return ecCharError;
+    case tokenizer::peCommentError: return ecCommentError;
+    case tokenizer::peStringError: return ecStringError;
+    case tokenizer::peCharError: return ecCharError;
     default: return ecSyntaxError;
   }
 }
@@ -87,4 +87,4 @@ std::string TPSPascalCompilerMessage::FullText() const {
   return line.append(BodyText());
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::compiler

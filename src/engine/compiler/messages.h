@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "engine/tokenizer/parser.h"
+#include "engine/tokenizer/tokenizer.h"
 
-namespace dravik::engine {
+namespace dravik::engine::compiler {
 
 // The three families of messages, one row each: X(name, code, text). A text is Plain(words),
 // or Around(before, after) with the message's detail between the two. Codes count from 0 in
@@ -86,7 +86,7 @@ std::string CompilerHintText(std::uint8_t code, std::string_view detail);
 std::string CompilerWarningText(std::uint8_t code, std::string_view detail);
 
 // The error a lexical failure of the script tokenizer is reported as.
-TPSCompilerErrorCode ParserErrorCode(TPSParserErrorKind kind);
+TPSCompilerErrorCode ParserErrorCode(tokenizer::TPSParserErrorKind kind);
 
 class TPSPascalCompilerMessage {
  public:
@@ -136,4 +136,4 @@ class TPSPascalCompilerWarning final : public TPSPascalCompilerMessage {
   std::string BodyText() const override { return CompilerWarningText(Code(), Detail()); }
 };
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::compiler

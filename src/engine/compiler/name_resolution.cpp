@@ -3,7 +3,7 @@
 
 #include "engine/compiler/compilation.h"
 
-namespace dravik::engine {
+namespace dravik::engine::compiler {
 
 namespace {
 
@@ -12,7 +12,7 @@ bool IsVariable(const TPSValue& value) {
                            static_cast<const TPSValueReplace&>(value).newValue->IsVar());
 }
 
-const TPSRecordFieldTypeDef* FindField(const TPSRecordType& record, NameKey name,
+const TPSRecordFieldTypeDef* FindField(const TPSRecordType& record, names::NameKey name,
                                        std::uint32_t& number) {
   for (std::size_t i = 0; i < record.fields.size(); ++i) {
     if (record.fields[i].name.Is(name)) {
@@ -33,11 +33,11 @@ void CopySelectors(const TPSValueVar& from, TPSValueVar& to) {
 
 // A field of a with-scope's record (reached through its pointer or its copy), innermost block
 // and last-opened scope first.
-ValuePtr Compilation::ResolveWithField(NameKey name, TPSSourcePosition at) {
+ValuePtr Compilation::ResolveWithField(names::NameKey name, TPSSourcePosition at) {
   for (TPSBlockInfo* block = block_; block != nullptr; block = block->parent) {
     for (auto scope = block->withList.rbegin(); scope != block->withList.rend(); ++scope) {
       TPSType* type = ValueType(*(*scope)->oldValue);
-      if (type == nullptr || type->baseType != tcRecord) continue;
+      if (type == nullptr || type->baseType != image::tcRecord) continue;
       std::uint32_t number = 0;
       const TPSRecordFieldTypeDef* field = FindField(static_cast<TPSRecordType&>(*type), name, number);
       if (field == nullptr) continue;
@@ -53,7 +53,7 @@ ValuePtr Compilation::ResolveWithField(NameKey name, TPSSourcePosition at) {
 
 // The name is a view into the script's text: nothing is copied for a look-up.
 ValuePtr Compilation::ResolveName(LookupMode mode) {
-  const NameKey name = script_.TokenKey();
+  const names::NameKey name = script_.TokenKey();
   const TPSSourcePosition at = Here();
   TPSInternalProcedure& routine = *block_->proc;
   const bool isFunction = routine.decl.result != nullptr;
@@ -114,9 +114,10 @@ ValuePtr Compilation::ResolveName(LookupMode mode) {
 // type-cast: type-name '(' expression ')'; a type name alone is a type value.
 ValuePtr Compilation::ParseTypeUse(TPSType* type, TPSSourcePosition at) {
   script_.Next();
-  if (script_.TokenKind() == tokPeriod && type->baseType != tcClass) return Fail(ecClassTypeExpected), nullptr;
-  if (script_.TokenKind() != tokOpenRound) {
-    if (script_.TokenKind() == tokPeriod) return Fail(ecTypeMismatch), nullptr;
+  if (script_.TokenKind() == tokenizer::tokPeriod && type->baseType != image::tcClass)
+    return Fail(ecClassTypeExpected), nullptr;
+  if (script_.TokenKind() != tokenizer::tokOpenRound) {
+    if (script_.TokenKind() == tokenizer::tokPeriod) return Fail(ecTypeMismatch), nullptr;
     TPSTypedValue value;
     value.type = TypeValueType();
     value.typeValue = type;
@@ -125,7 +126,7 @@ ValuePtr Compilation::ParseTypeUse(TPSType* type, TPSSourcePosition at) {
   script_.Next();
   ValuePtr operand = ParseExpression();
   if (operand == nullptr) return nullptr;
-  if (script_.TokenKind() != tokCloseRound) return Fail(ecCloseRoundExpected), nullptr;
+  if (script_.TokenKind() != tokenizer::tokCloseRound) return Fail(ecCloseRoundExpected), nullptr;
   script_.Next();
   if (!AssignCompatible(type, ValueType(*operand), true)) return Fail(ecTypeMismatch), nullptr;
   ValuePtr cast = MakeUnary(at, otCast, std::move(operand), type);
@@ -144,31 +145,32 @@ ValuePtr Compilation::ParseSuffixes(ValuePtr value) {
     NestingGuard guard(*this);
     if (!guard.Ok(script_)) return nullptr;
     TPSType* type = ValueType(*value);
-    const TPSTypeCode code = type == nullptr ? tcTypeLink : type->baseType;
-    const TPSTokenKind token = script_.TokenKind();
-    if (token == tokPeriod || token == tokOpenBlock) {
+    const image::TPSTypeCode code = type == nullptr ? image::tcTypeLink : type->baseType;
+    const tokenizer::TPSTokenKind token = script_.TokenKind();
+    if (token == tokenizer::tokPeriod || token == tokenizer::tokOpenBlock) {
       const bool isCall = value->kind == ValueKind::ProcNo || value->kind == ValueKind::ProcVal;
       if (!value->IsVar() && !isCall) return value;
       TPSSelectors& selectors =
           isCall ? static_cast<TPSValueProc&>(*value).selectors : AsVar(*value).selectors;
-      if (IsVariantCode(code) || code == tcClass || code == tcInterface || code == tcUndefinedClass)
+      if (IsVariantCode(code) || code == image::tcClass || code == image::tcInterface ||
+          code == image::tcUndefinedClass)
         return value;
-      if (token == tokPeriod) {
-        if (code != tcRecord) return Fail(ecSemicolonExpected), nullptr;
+      if (token == tokenizer::tokPeriod) {
+        if (code != image::tcRecord) return Fail(ecSemicolonExpected), nullptr;
         if (!SelectField(selectors, static_cast<TPSRecordType&>(*type))) return nullptr;
         continue;
       }
-      if (code == tcString) return ParseStringIndex(std::move(value));
+      if (code == image::tcString) return ParseStringIndex(std::move(value));
       if (!IsArrayCode(code)) return Fail(ecSemicolonExpected), nullptr;
       if (!SelectElement(selectors, static_cast<TPSArrayType&>(*type))) return nullptr;
       continue;
     }
-    if (code == tcProcPtr && (token == tokOpenRound || token == tokCaret)) {
+    if (code == image::tcProcPtr && (token == tokenizer::tokOpenRound || token == tokenizer::tokCaret)) {
       value = ParseProceduralCall(std::move(value), static_cast<TPSProceduralType&>(*type));
       if (value == nullptr) return nullptr;
       continue;
     }
-    if (token == tokOpenRound && value->IsVar()) return Fail(ecTypeMismatch), nullptr;
+    if (token == tokenizer::tokOpenRound && value->IsVar()) return Fail(ecTypeMismatch), nullptr;
     return value;
   }
 }
@@ -176,7 +178,7 @@ ValuePtr Compilation::ParseSuffixes(ValuePtr value) {
 // '.' field-name
 bool Compilation::SelectField(TPSSelectors& selectors, TPSRecordType& record) {
   script_.Next();
-  if (script_.TokenKind() != tokIdentifier) return Fail(ecIdentifierExpected);
+  if (script_.TokenKind() != tokenizer::tokIdentifier) return Fail(ecIdentifierExpected);
   std::uint32_t number = 0;
   const TPSRecordFieldTypeDef* field = FindField(record, script_.TokenKey(), number);
   if (field == nullptr) return Fail(ecUnknownIdentifier, script_.RawToken());
@@ -192,9 +194,9 @@ bool Compilation::SelectElement(TPSSelectors& selectors, TPSArrayType& array) {
   if (index == nullptr) return false;
   TPSType* indexType = ValueType(*index);
   if (indexType == nullptr || !IsIntegerCode(indexType->baseType)) return Fail(ecTypeMismatch);
-  if (script_.TokenKind() != tokCloseBlock) return Fail(ecCloseBlockExpected);
+  if (script_.TokenKind() != tokenizer::tokCloseBlock) return Fail(ecCloseBlockExpected);
   script_.Next();
-  const bool isStatic = array.baseType == tcStaticArray;
+  const bool isStatic = array.baseType == image::tcStaticArray;
   const std::int32_t low = isStatic ? static_cast<TPSStaticArrayType&>(array).startIndex : 0;
   if (index->kind == ValueKind::Data) {
     const std::uint64_t n = static_cast<TPSValueData&>(*index).value.ordinal;
@@ -204,8 +206,8 @@ bool Compilation::SelectElement(TPSSelectors& selectors, TPSArrayType& array) {
   }
   if (isStatic) {
     const TPSSourcePosition at = index->pos;
-    ValuePtr lowValue = MakeConstant(at, IntegerValue(tcS32, low));
-    index = NewNode<TPSBinValueOp>(at, otSub, std::move(index), std::move(lowValue), FindBaseType(tcS32));
+    ValuePtr lowValue = MakeConstant(at, IntegerValue(image::tcS32, low));
+    index = NewNode<TPSBinValueOp>(at, otSub, std::move(index), std::move(lowValue), FindBaseType(image::tcS32));
     if (index->depth > kMaxExpressionDepth) return Fail(ecNestingTooDeep);
   }
   selectors.push_back(std::make_unique<TPSSubValue>(array.elementType, std::move(index)));
@@ -220,28 +222,28 @@ ValuePtr Compilation::ParseStringIndex(ValuePtr text) {
   if (index == nullptr) return nullptr;
   TPSType* indexType = ValueType(*index);
   if (indexType == nullptr || !IsIntegerCode(indexType->baseType)) return Fail(ecTypeMismatch), nullptr;
-  if (script_.TokenKind() != tokCloseBlock) return Fail(ecCloseBlockExpected), nullptr;
+  if (script_.TokenKind() != tokenizer::tokCloseBlock) return Fail(ecCloseBlockExpected), nullptr;
   script_.Next();
   auto call = NewNode<TPSValueProc>(ValueKind::ProcNo, at);
   TPSType* stringType = ValueType(*text);
-  if (script_.TokenKind() == tokAssign) {
-    std::optional<std::uint32_t> procNo = FindProc(NameKey("STRSET"));
+  if (script_.TokenKind() == tokenizer::tokAssign) {
+    std::optional<std::uint32_t> procNo = FindProc(names::NameKey("STRSET"));
     if (!procNo) return Fail(ecUnknownIdentifier, "StrSet"), nullptr;
     script_.Next();
     ValuePtr character = ParseExpression();
     if (character == nullptr) return nullptr;
     TPSType* charType = ValueType(*character);
-    if (charType == nullptr || charType->baseType != tcChar) return Fail(ecTypeMismatch), nullptr;
+    if (charType == nullptr || charType->baseType != image::tcChar) return Fail(ecTypeMismatch), nullptr;
     call->procNo = *procNo;
     call->arguments.push_back({std::move(character), pmIn, charType});
     call->arguments.push_back({std::move(index), pmIn, indexType});
     call->arguments.push_back({std::move(text), pmInOut, stringType});
     return call;
   }
-  std::optional<std::uint32_t> procNo = FindProc(NameKey("STRGET"));
+  std::optional<std::uint32_t> procNo = FindProc(names::NameKey("STRGET"));
   if (!procNo) return Fail(ecUnknownIdentifier, "StrGet"), nullptr;
   call->procNo = *procNo;
-  call->resultType = FindBaseType(tcChar);
+  call->resultType = FindBaseType(image::tcChar);
   const TPSParameterMode mode = IsVariable(*text) ? pmInOut : pmIn;
   call->arguments.push_back({std::move(text), mode, stringType});
   call->arguments.push_back({std::move(index), pmIn, indexType});
@@ -251,7 +253,7 @@ ValuePtr Compilation::ParseStringIndex(ValuePtr text) {
 // procedural-call: ['^'] arguments
 ValuePtr Compilation::ParseProceduralCall(ValuePtr procValue, TPSProceduralType& type) {
   const TPSSourcePosition at = procValue->pos;
-  if (script_.TokenKind() == tokCaret) script_.Next();
+  if (script_.TokenKind() == tokenizer::tokCaret) script_.Next();
   auto call = NewNode<TPSValueProc>(ValueKind::ProcVal, at);
   call->procValue = std::move(procValue);
   call->resultType = type.decl.result;
@@ -261,9 +263,9 @@ ValuePtr Compilation::ParseProceduralCall(ValuePtr procValue, TPSProceduralType&
 
 // arguments: ['(' [expression {',' expression}] ')']
 bool Compilation::ParseArguments(TPSValueProc& call) {
-  if (script_.TokenKind() != tokOpenRound) return true;
+  if (script_.TokenKind() != tokenizer::tokOpenRound) return true;
   script_.Next();
-  if (script_.TokenKind() == tokCloseRound) {
+  if (script_.TokenKind() == tokenizer::tokCloseRound) {
     script_.Next();
     return true;
   }
@@ -272,8 +274,8 @@ bool Compilation::ParseArguments(TPSValueProc& call) {
     if (argument == nullptr) return false;
     call.depth = std::max(call.depth, argument->depth + 1);
     call.arguments.push_back({std::move(argument), pmIn, nullptr});
-    if (script_.TokenKind() == tokCloseRound) break;
-    if (script_.TokenKind() != tokComma) return Fail(ecCommaExpected);
+    if (script_.TokenKind() == tokenizer::tokCloseRound) break;
+    if (script_.TokenKind() != tokenizer::tokComma) return Fail(ecCommaExpected);
     script_.Next();
   }
   script_.Next();
@@ -286,7 +288,7 @@ TPSType* Compilation::ByReferenceType(const TPSParameterDecl& param, TPSValue& a
   TPSType* paramType = ResolveTypeLink(param.type);
   if (paramType == nullptr) return argType;
   if (argType == paramType) return paramType;
-  if (paramType->baseType == tcArray && argType != nullptr && IsArrayCode(argType->baseType) &&
+  if (paramType->baseType == image::tcArray && argType != nullptr && IsArrayCode(argType->baseType) &&
       static_cast<TPSArrayType*>(argType)->elementType == static_cast<TPSArrayType*>(paramType)->elementType)
     return argType;
   return nullptr;
@@ -310,4 +312,4 @@ bool Compilation::MatchArguments(TPSValueProc& call, const TPSParametersDecl& de
   return true;
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::compiler

@@ -5,7 +5,7 @@
 
 #include "engine/compiler/values.h"
 
-namespace dravik::engine {
+namespace dravik::engine::compiler {
 
 NodePool::~NodePool() {
   for (void* chunk : chunks_) ::operator delete(chunk, std::align_val_t{kAlignment});
@@ -69,4 +69,4 @@ void TPSValue::operator delete(void* node) {
 
 void TPSValue::operator delete(void* node, NodePool&) { TPSValue::operator delete(node); }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::compiler

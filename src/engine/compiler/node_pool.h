@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <vector>
 
-namespace dravik::engine {
+namespace dravik::engine::compiler {
 
 class NodePool {
  public:
@@ -43,4 +43,4 @@ class NodePool {
   std::size_t left_ = 0;
 };
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::compiler

@@ -3,7 +3,7 @@
 
 #include "engine/compiler/compilation.h"
 
-namespace dravik::engine {
+namespace dravik::engine::compiler {
 
 namespace {
 
@@ -43,10 +43,10 @@ bool Compilation::Run() {
   auto main = std::make_unique<TPSInternalProcedure>();
   main->name = TPSName("Main Proc");
   main->name.upper = "!MAIN";
-  main->name.hash = NameHash(main->name.upper);
+  main->name.hash = names::NameHash(main->name.upper);
   AppendProc(std::move(main));
   RegisterStandardTypes();
-  RegisterRuntimeLibrary();
+  DeclareBuiltinRoutines();
   if (owner_.OnUses) {
     try {
       if (!owner_.OnUses(owner_, "SYSTEM")) return false;
@@ -62,66 +62,66 @@ bool Compilation::ReadTopLevel() {
   TopState state = TopState::Nothing;
   for (;;) {
     switch (script_.TokenKind()) {
-      case tokEOF:
+      case tokenizer::tokEOF:
         if (owner_.AllowNoEnd) return true;
         return Fail(ecUnexpectedEndOfFile);
-      case tokProgram:
-      case tokUnit: {
-        const bool unit = script_.TokenKind() == tokUnit;
+      case tokenizer::tokProgram:
+      case tokenizer::tokUnit: {
+        const bool unit = script_.TokenKind() == tokenizer::tokUnit;
         if (state != TopState::Nothing || (unit && !owner_.AllowUnit)) return Fail(ecBeginExpected);
         unitFlag_ = unit;
         script_.Next();
-        if (script_.TokenKind() != tokIdentifier) return Fail(ecIdentifierExpected);
+        if (script_.TokenKind() != tokenizer::tokIdentifier) return Fail(ecIdentifierExpected);
         script_.Next();
-        if (script_.TokenKind() != tokSemicolon) return Fail(ecSemicolonExpected);
+        if (script_.TokenKind() != tokenizer::tokSemicolon) return Fail(ecSemicolonExpected);
         script_.Next();
         state = unit ? TopState::UnitHeader : TopState::ProgramHeader;
         break;
       }
-      case tokInterface:
+      case tokenizer::tokInterface:
         if (state != TopState::UnitHeader) return Fail(ecBeginExpected);
         script_.Next();
         state = TopState::Interface;
         break;
-      case tokImplementation:
+      case tokenizer::tokImplementation:
         if (!InInterfacePart(state)) return Fail(ecBeginExpected);
         script_.Next();
         state = TopState::Implementation;
         break;
-      case tokUses:
+      case tokenizer::tokUses:
         if (state != TopState::Nothing && state != TopState::ProgramHeader &&
             state != TopState::UnitHeader && state != TopState::Interface)
           return Fail(ecBeginExpected);
         if (!ReadUses()) return false;
         state = state == TopState::Interface ? TopState::InterfaceUses : TopState::Declarations;
         break;
-      case tokProcedure:
-      case tokFunction:
-      case tokOpenBlock: {
+      case tokenizer::tokProcedure:
+      case tokenizer::tokFunction:
+      case tokenizer::tokOpenBlock: {
         TPSAttributes attributes;
-        if (script_.TokenKind() == tokOpenBlock && !ReadAttributes(attributes)) return false;
+        if (script_.TokenKind() == tokenizer::tokOpenBlock && !ReadAttributes(attributes)) return false;
         if (!ReadRoutineDeclaration(InInterfacePart(state), std::move(attributes))) return false;
         if (!InInterfacePart(state)) state = TopState::Declarations;
         break;
       }
-      case tokConst:
+      case tokenizer::tokConst:
         if (!ReadConstSection()) return false;
         state = TopState::Declarations;
         break;
-      case tokType:
+      case tokenizer::tokType:
         if (!ReadTypeSection()) return false;
         state = TopState::Declarations;
         break;
-      case tokVar:
+      case tokenizer::tokVar:
         if (!ReadVarSection(nullptr, -1)) return false;
         state = TopState::Declarations;
         break;
-      case tokLabel:
+      case tokenizer::tokLabel:
         if (!ReadLabelSection(static_cast<TPSInternalProcedure&>(*procs_[0]), 0)) return false;
         state = TopState::Declarations;
         break;
-      case tokBegin: return CompileMainBody();
-      case tokEnd:
+      case tokenizer::tokBegin: return CompileMainBody();
+      case tokenizer::tokEnd:
         if (!owner_.AllowNoBegin && !unitFlag_) return Fail(ecBeginExpected);
         script_.Next();
         return TakeFinalPeriod();
@@ -134,13 +134,13 @@ bool Compilation::ReadTopLevel() {
 // Text after the final '.' is not compiled: stepping past the '.' may meet anything there, and
 // a lexical fault in it is no error of the script.
 bool Compilation::TakeFinalPeriod() {
-  if (script_.TokenKind() != tokPeriod) return Fail(ecPeriodExpected);
+  if (script_.TokenKind() != tokenizer::tokPeriod) return Fail(ecPeriodExpected);
   lexicalErrorsIgnored_ = true;
   script_.Next();
   return true;
 }
 
-void Compilation::ReportLexicalError(TPSParserErrorKind kind) {
+void Compilation::ReportLexicalError(tokenizer::TPSParserErrorKind kind) {
   if (!lexicalErrorsIgnored_) Fail(ParserErrorCode(kind));
 }
 
@@ -148,7 +148,7 @@ void Compilation::ReportLexicalError(TPSParserErrorKind kind) {
 bool Compilation::ReadUses() {
   script_.Next();
   for (;;) {
-    if (script_.TokenKind() != tokIdentifier) return Fail(ecIdentifierExpected);
+    if (script_.TokenKind() != tokenizer::tokIdentifier) return Fail(ecIdentifierExpected);
     const std::string unit(script_.Token());
     for (const std::string& used : usedUnits_)
       if (used == unit) return Fail(ecDuplicateIdentifier, unit);
@@ -161,8 +161,8 @@ bool Compilation::ReadUses() {
       }
     }
     script_.Next();
-    if (script_.TokenKind() == tokSemicolon) break;
-    if (script_.TokenKind() != tokComma) return Fail(ecSemicolonExpected);
+    if (script_.TokenKind() == tokenizer::tokSemicolon) break;
+    if (script_.TokenKind() != tokenizer::tokComma) return Fail(ecSemicolonExpected);
     script_.Next();
   }
   script_.Next();
@@ -172,21 +172,24 @@ bool Compilation::ReadUses() {
 // params: ['(' [group {';' group}] ')']; group: [CONST | OUT | VAR] name {',' name} ':' type
 bool Compilation::ReadRoutineParams(TPSParametersDecl& decl, const TPSName& routineName,
                                     const TPSInternalProcedure* forward) {
-  if (script_.TokenKind() != tokOpenRound) return true;
+  if (script_.TokenKind() != tokenizer::tokOpenRound) return true;
   script_.Next();
-  if (script_.TokenKind() == tokCloseRound) {
+  if (script_.TokenKind() == tokenizer::tokCloseRound) {
     script_.Next();
     return true;
   }
   for (;;) {
     TPSParameterMode mode = pmIn;
-    if (script_.TokenKind() == tokConst || script_.TokenKind() == tokOut || script_.TokenKind() == tokVar) {
-      mode = script_.TokenKind() == tokVar ? pmInOut : script_.TokenKind() == tokOut ? pmOut : pmIn;
+    if (script_.TokenKind() == tokenizer::tokConst || script_.TokenKind() == tokenizer::tokOut ||
+        script_.TokenKind() == tokenizer::tokVar) {
+      mode = script_.TokenKind() == tokenizer::tokVar   ? pmInOut
+             : script_.TokenKind() == tokenizer::tokOut ? pmOut
+                                                        : pmIn;
       script_.Next();
     }
     const std::size_t first = decl.params.size();
     for (;;) {
-      if (script_.TokenKind() != tokIdentifier) return Fail(ecIdentifierExpected);
+      if (script_.TokenKind() != tokenizer::tokIdentifier) return Fail(ecIdentifierExpected);
       TPSName name(script_.RawToken(), script_.TokenKey());
       bool duplicate = name.upper == "RESULT" || name.Is(routineName);
       for (const TPSParameterDecl& earlier : decl.params) duplicate = duplicate || earlier.name.Is(name);
@@ -197,14 +200,14 @@ bool Compilation::ReadRoutineParams(TPSParametersDecl& decl, const TPSName& rout
       if (duplicate) return Fail(ecDuplicateIdentifier, name.written);
       decl.params.push_back({std::move(name), mode, nullptr});
       script_.Next();
-      if (script_.TokenKind() != tokComma) break;
+      if (script_.TokenKind() != tokenizer::tokComma) break;
       script_.Next();
     }
     TPSType* type = ReadTypeAfterColon();
     if (type == nullptr) return false;
     for (std::size_t i = first; i < decl.params.size(); ++i) decl.params[i].type = type;
-    if (script_.TokenKind() == tokCloseRound) break;
-    if (script_.TokenKind() != tokSemicolon) return Fail(ecSemicolonExpected);
+    if (script_.TokenKind() == tokenizer::tokCloseRound) break;
+    if (script_.TokenKind() != tokenizer::tokSemicolon) return Fail(ecSemicolonExpected);
     script_.Next();
   }
   script_.Next();
@@ -222,10 +225,10 @@ struct RoutineHeader {
 
 // header: (PROCEDURE | FUNCTION) name params [':' type] ';'
 bool Compilation::ReadRoutineHeader(RoutineHeader& header) {
-  const bool function = script_.TokenKind() != tokProcedure;
+  const bool function = script_.TokenKind() != tokenizer::tokProcedure;
   header.declared = Here();
   script_.Next();
-  if (script_.TokenKind() != tokIdentifier) return Fail(ecIdentifierExpected);
+  if (script_.TokenKind() != tokenizer::tokIdentifier) return Fail(ecIdentifierExpected);
   header.name = TPSName(script_.RawToken(), script_.TokenKey());
   std::optional<std::uint32_t> listed = FindListedProc(header.name.Key());
   if (listed && procs_[*listed]->IsInternal() && static_cast<TPSInternalProcedure&>(*procs_[*listed]).forward)
@@ -240,7 +243,7 @@ bool Compilation::ReadRoutineHeader(RoutineHeader& header) {
     header.decl.result = ReadTypeAfterColon();
     if (header.decl.result == nullptr) return false;
   }
-  if (script_.TokenKind() != tokSemicolon) return Fail(ecSemicolonExpected);
+  if (script_.TokenKind() != tokenizer::tokSemicolon) return Fail(ecSemicolonExpected);
   script_.Next();
   return true;
 }
@@ -260,11 +263,11 @@ std::uint32_t Compilation::AppendScriptRoutine(RoutineHeader& header, bool isFor
 // external: EXTERNAL string ';', handed to the host's OnExternalDeclaration
 bool Compilation::ReadExternalRoutine(RoutineHeader& header) {
   script_.Next();
-  if (script_.TokenKind() != tokString) return Fail(ecStringExpected);
+  if (script_.TokenKind() != tokenizer::tokString) return Fail(ecStringExpected);
   // The text goes to the host as written between the quotes.
   const std::string text(script_.Token().substr(1, script_.Token().size() - 2));
   script_.Next();
-  if (script_.TokenKind() != tokSemicolon) return Fail(ecSemicolonExpected);
+  if (script_.TokenKind() != tokenizer::tokSemicolon) return Fail(ecSemicolonExpected);
   script_.Next();
   if (!owner_.OnExternalDeclaration) return Fail(ecSemicolonExpected);
   TPSRegProc* external = owner_.OnExternalDeclaration(owner_, header.decl, header.name.upper, text);
@@ -280,7 +283,7 @@ bool Compilation::DeclareForward(RoutineHeader& header, bool headerOnly) {
   if (header.forwardNo) return Fail(ecBeginExpected);
   if (!headerOnly) {
     script_.Next();
-    if (script_.TokenKind() != tokSemicolon) return Fail(ecSemicolonExpected);
+    if (script_.TokenKind() != tokenizer::tokSemicolon) return Fail(ecSemicolonExpected);
     script_.Next();
   }
   AppendScriptRoutine(header, true);
@@ -292,8 +295,8 @@ bool Compilation::ReadRoutineDeclaration(bool headerOnly, TPSAttributes attribut
   RoutineHeader header;
   header.attributes = std::move(attributes);
   if (!ReadRoutineHeader(header)) return false;
-  if (script_.TokenKind() == tokExternal && !header.forwardNo) return ReadExternalRoutine(header);
-  if (script_.TokenKind() == tokForward || headerOnly) return DeclareForward(header, headerOnly);
+  if (script_.TokenKind() == tokenizer::tokExternal && !header.forwardNo) return ReadExternalRoutine(header);
+  if (script_.TokenKind() == tokenizer::tokForward || headerOnly) return DeclareForward(header, headerOnly);
   std::uint32_t procNo;
   if (header.forwardNo) {
     auto& forward = static_cast<TPSInternalProcedure&>(*procs_[*header.forwardNo]);
@@ -311,20 +314,20 @@ bool Compilation::ReadRoutineDeclaration(bool headerOnly, TPSAttributes attribut
 
 // prelude: [EXPORT ';'] {var-section | label-section} BEGIN
 bool Compilation::ReadRoutineBodyPrelude(TPSInternalProcedure& proc, std::int32_t procNo) {
-  if (script_.TokenKind() == tokExport) {
+  if (script_.TokenKind() == tokenizer::tokExport) {
     script_.Next();
-    if (script_.TokenKind() != tokSemicolon) return Fail(ecSemicolonExpected);
+    if (script_.TokenKind() != tokenizer::tokSemicolon) return Fail(ecSemicolonExpected);
     script_.Next();
   }
   for (;;) {
     switch (script_.TokenKind()) {
-      case tokVar:
+      case tokenizer::tokVar:
         if (!ReadVarSection(&proc, procNo)) return false;
         break;
-      case tokLabel:
+      case tokenizer::tokLabel:
         if (!ReadLabelSection(proc, procNo)) return false;
         break;
-      case tokBegin: return true;
+      case tokenizer::tokBegin: return true;
       default: return Fail(ecBeginExpected);
     }
   }
@@ -333,9 +336,9 @@ bool Compilation::ReadRoutineBodyPrelude(TPSInternalProcedure& proc, std::int32_
 // label-section: LABEL name {',' name} ';'
 bool Compilation::ReadLabelSection(TPSInternalProcedure& routine, std::int32_t /*procNo*/) {
   script_.Next();
-  if (script_.TokenKind() != tokIdentifier) return Fail(ecIdentifierExpected);
+  if (script_.TokenKind() != tokenizer::tokIdentifier) return Fail(ecIdentifierExpected);
   for (;;) {
-    if (script_.TokenKind() != tokIdentifier) return Fail(ecIdentifierExpected);
+    if (script_.TokenKind() != tokenizer::tokIdentifier) return Fail(ecIdentifierExpected);
     TPSName name(script_.RawToken(), script_.TokenKey());
     bool duplicate = name.Is(routine.name) || IsDuplicateGlobalName(name, false, true, true, true);
     for (const TPSParameterDecl& param : routine.decl.params) duplicate = duplicate || param.name.Is(name);
@@ -344,8 +347,8 @@ bool Compilation::ReadLabelSection(TPSInternalProcedure& routine, std::int32_t /
     if (duplicate) return Fail(ecDuplicateIdentifier, name.upper);
     routine.labels.push_back({std::move(name), -1});
     script_.Next();
-    if (script_.TokenKind() == tokSemicolon) break;
-    if (script_.TokenKind() != tokComma) return Fail(ecCommaExpected);
+    if (script_.TokenKind() == tokenizer::tokSemicolon) break;
+    if (script_.TokenKind() != tokenizer::tokComma) return Fail(ecCommaExpected);
     script_.Next();
   }
   script_.Next();
@@ -391,4 +394,4 @@ bool Compilation::Finish() {
   return WriteImage();
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::compiler

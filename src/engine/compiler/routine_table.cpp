@@ -1,11 +1,11 @@
 #include "engine/compiler/compilation.h"
 
-namespace dravik::engine {
+namespace dravik::engine::compiler {
 
 std::string CallDeclaration(const TPSParametersDecl& decl) {
-  std::string bytes(1, decl.result != nullptr ? kCallDeclFunction : kCallDeclProcedure);
+  std::string bytes(1, decl.result != nullptr ? image::kCallDeclFunction : image::kCallDeclProcedure);
   for (const TPSParameterDecl& param : decl.params)
-    bytes += param.ByReference() ? kCallDeclByReference : kCallDeclByValue;
+    bytes += param.ByReference() ? image::kCallDeclByReference : image::kCallDeclByValue;
   return bytes;
 }
 
@@ -15,8 +15,8 @@ TPSRegProc* Compilation::AppendRegProc(std::unique_ptr<TPSRegProc> proc) {
   return regProcs_.back().get();
 }
 
-TPSRegProc* Compilation::FindRegProc(NameKey name) const {
-  const NameIndex::Positions* found = regProcIndex_.Find(name);
+TPSRegProc* Compilation::FindRegProc(names::NameKey name) const {
+  const names::NameIndex::Positions* found = regProcIndex_.Find(name);
   return found == nullptr ? nullptr : regProcs_[found->last].get();
 }
 
@@ -27,17 +27,17 @@ std::uint32_t Compilation::AppendProc(std::unique_ptr<TPSProcedure> proc) {
   return number;
 }
 
-std::optional<std::uint32_t> Compilation::FindListedProc(NameKey name) const {
-  const NameIndex::Positions* found = procIndex_.Find(name);
+std::optional<std::uint32_t> Compilation::FindListedProc(names::NameKey name) const {
+  const names::NameIndex::Positions* found = procIndex_.Find(name);
   if (found == nullptr) return std::nullopt;
   return static_cast<std::uint32_t>(found->last);
 }
 
-std::optional<std::uint32_t> Compilation::FindProc(NameKey name) {
+std::optional<std::uint32_t> Compilation::FindProc(names::NameKey name) {
   if (std::optional<std::uint32_t> listed = FindListedProc(name)) return listed;
   TPSRegProc* registered = FindRegProc(name);
   if (registered == nullptr) return std::nullopt;
   return AppendProc(std::make_unique<TPSExternalProcedure>(registered));
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::compiler

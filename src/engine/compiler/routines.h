@@ -10,7 +10,7 @@
 
 #include "engine/compiler/types.h"
 
-namespace dravik::engine {
+namespace dravik::engine::compiler {
 
 // A routine declared by a declaration text: host routines, built-ins, externals.
 struct TPSRegProc {
@@ -76,4 +76,4 @@ class TPSExternalProcedure final : public TPSProcedure {
   TPSRegProc* regProc;
 };
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::compiler

@@ -5,7 +5,7 @@
 #include "engine/compiler/compilation.h"
 #include "engine/image/var_types.h"
 
-namespace dravik::engine {
+namespace dravik::engine::compiler {
 
 namespace {
 
@@ -15,36 +15,36 @@ enum class Make : std::uint8_t { Code, Enum, LongBool, Alias, UsedAtOnce };
 struct StandardType {
   std::string_view name;
   Make make;
-  TPSTypeCode code = tcU8;
+  image::TPSTypeCode code = image::tcU8;
   std::string_view text = {};  // enumeration text, or the alias target
 };
 
 // In registration order: later rows may refer to earlier ones, and the order fixes the type
 // numbers every image starts with.
 constexpr std::array kStandardTypes = {
-    StandardType{"Byte", Make::Code, tcU8},
-    StandardType{"Boolean", Make::Enum, tcEnum, "(False, True)"},
-    StandardType{"LongBool", Make::LongBool, tcEnum},
-    StandardType{"Char", Make::Code, tcChar},
-    StandardType{"WideChar", Make::Code, tcWideChar},
-    StandardType{"WideString", Make::Code, tcWideString},
-    StandardType{"ShortInt", Make::Code, tcS8},
-    StandardType{"Word", Make::Code, tcU16},
-    StandardType{"SmallInt", Make::Code, tcS16},
-    StandardType{"LongInt", Make::Code, tcS32},
-    StandardType{"Pointer", Make::UsedAtOnce, tcPointer},
-    StandardType{"LongWord", Make::Code, tcU32},
-    StandardType{"Integer", Make::Alias, tcTypeLink, "LONGINT"},
-    StandardType{"Cardinal", Make::Alias, tcTypeLink, "LONGWORD"},
-    StandardType{"string", Make::Code, tcString},
-    StandardType{"Int64", Make::Code, tcS64},
-    StandardType{"Single", Make::Code, tcSingle},
-    StandardType{"Double", Make::Code, tcDouble},
-    StandardType{"Extended", Make::Code, tcExtended},
-    StandardType{"Currency", Make::Code, tcCurrency},
-    StandardType{"PChar", Make::Code, tcPChar},
-    StandardType{"Variant", Make::Code, tcVariant},
-    StandardType{"!NotificationVariant", Make::Code, tcNotificationVariant},
+    StandardType{"Byte", Make::Code, image::tcU8},
+    StandardType{"Boolean", Make::Enum, image::tcEnum, "(False, True)"},
+    StandardType{"LongBool", Make::LongBool, image::tcEnum},
+    StandardType{"Char", Make::Code, image::tcChar},
+    StandardType{"WideChar", Make::Code, image::tcWideChar},
+    StandardType{"WideString", Make::Code, image::tcWideString},
+    StandardType{"ShortInt", Make::Code, image::tcS8},
+    StandardType{"Word", Make::Code, image::tcU16},
+    StandardType{"SmallInt", Make::Code, image::tcS16},
+    StandardType{"LongInt", Make::Code, image::tcS32},
+    StandardType{"Pointer", Make::UsedAtOnce, image::tcPointer},
+    StandardType{"LongWord", Make::Code, image::tcU32},
+    StandardType{"Integer", Make::Alias, image::tcTypeLink, "LONGINT"},
+    StandardType{"Cardinal", Make::Alias, image::tcTypeLink, "LONGWORD"},
+    StandardType{"string", Make::Code, image::tcString},
+    StandardType{"Int64", Make::Code, image::tcS64},
+    StandardType{"Single", Make::Code, image::tcSingle},
+    StandardType{"Double", Make::Code, image::tcDouble},
+    StandardType{"Extended", Make::Code, image::tcExtended},
+    StandardType{"Currency", Make::Code, image::tcCurrency},
+    StandardType{"PChar", Make::Code, image::tcPChar},
+    StandardType{"Variant", Make::Code, image::tcVariant},
+    StandardType{"!NotificationVariant", Make::Code, image::tcNotificationVariant},
 };
 
 constexpr std::uint32_t kLongBoolHighest = 2147483647;
@@ -76,19 +76,19 @@ void Compilation::RegisterStandardTypes() {
         boolean_->exportName = true;
         break;
       case Make::LongBool:
-        static_cast<TPSEnumType*>(AddType(row.name, tcEnum))->highest = kLongBoolHighest;
+        static_cast<TPSEnumType*>(AddType(row.name, image::tcEnum))->highest = kLongBoolHighest;
         break;
-      case Make::Alias: AddTypeAlias(row.name, FindType(NameKey(row.text))); break;
+      case Make::Alias: AddTypeAlias(row.name, FindType(names::NameKey(row.text))); break;
     }
   }
   for (auto type = types_.rbegin(); type != types_.rend(); ++type) UseType(type->get());
-  auto* variantArray = static_cast<TPSArrayType*>(AddType("TVariantArray", tcArray));
-  variantArray->elementType = FindType(NameKey("VARIANT"));
+  auto* variantArray = static_cast<TPSArrayType*>(AddType("TVariantArray", image::tcArray));
+  variantArray->elementType = FindType(names::NameKey("VARIANT"));
 }
 
-void Compilation::RegisterRuntimeLibrary() {
-  TPSType* varType = AddTypeAlias("TVarType", FindType(NameKey("WORD")));
-  for (const VarTypeConstant& constant : kVarTypeCodes)
+void Compilation::DeclareBuiltinRoutines() {
+  TPSType* varType = AddTypeAlias("TVarType", FindType(names::NameKey("WORD")));
+  for (const image::VarTypeConstant& constant : image::kVarTypeCodes)
     AddConstant(constant.name, varType)->value.ordinal = constant.code;
   TypeFromDeclaration("TQXException", kExceptionEnumText);
 
@@ -98,26 +98,26 @@ void Compilation::RegisterRuntimeLibrary() {
   dispatch->intf.methodCount = kIUnknownMethods + kIDispatchOwnMethods;
   dispatch->exportName = true;
 
-  for (const BuiltinRoutine& routine : kBuiltinRoutines) {
+  for (const library::BuiltinRoutine& routine : library::kBuiltinRoutines) {
     if (routine.declaration.empty()) continue;  // called by name only, declared below
     TPSRegProc* proc = AddBuiltinRoutine(routine.declaration);
     for (std::size_t i = 0; i < routine.extraCount; ++i) {
-      const BuiltinExtraParam& extra = routine.extra[i];
+      const library::BuiltinExtraParam& extra = routine.extra[i];
       TPSParameterDecl param;
       param.name = TPSName(extra.name);
       param.mode = static_cast<TPSParameterMode>(extra.mode);
-      param.type = extra.typedS32 ? FindType(NameKey("LONGINT")) : nullptr;
+      param.type = extra.typedS32 ? FindType(names::NameKey("LONGINT")) : nullptr;
       proc->decl.params.push_back(std::move(param));
     }
     proc->callDeclaration = CallDeclaration(proc->decl);
   }
 
   auto assigned = std::make_unique<TPSRegProc>();
-  assigned->name = TPSName(kAssignedRoutineName);
+  assigned->name = TPSName(library::kAssignedRoutineName);
   assigned->decl.params.push_back(TPSParameterDecl{TPSName("Value"), pmIn, nullptr});
   assigned->decl.result = boolean_;
   assigned->callDeclaration = CallDeclaration(assigned->decl);
   AppendRegProc(std::move(assigned));
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::compiler

@@ -6,7 +6,7 @@
 #include "engine/compiler/compilation.h"
 #include "engine/image/byte_writer.h"
 
-namespace dravik::engine {
+namespace dravik::engine::compiler {
 
 // Makes a block the innermost one for as long as it lives.
 class BlockScope {
@@ -34,32 +34,33 @@ bool EndsAfterOneStatement(BlockKind kind) {
   return kind == BlockKind::OneStatement || kind == BlockKind::OneStatementElse;
 }
 
-bool IsForVariableCode(TPSTypeCode code) {
-  return code == tcU8 || code == tcS8 || code == tcU16 || code == tcS16 || code == tcU32 || code == tcS32;
+bool IsForVariableCode(image::TPSTypeCode code) {
+  return code == image::tcU8 || code == image::tcS8 || code == image::tcU16 || code == image::tcS16 ||
+         code == image::tcU32 || code == image::tcS32;
 }
 
 // The last value a for variable of this kind can take: the highest for `to`, the lowest for
 // `downto`. One more step would wrap it around to a value the loop test lets through again.
-std::int64_t LastOfKind(TPSTypeCode code, bool up) {
+std::int64_t LastOfKind(image::TPSTypeCode code, bool up) {
   switch (code) {
-    case tcU8: return up ? 0xFF : 0;
-    case tcS8: return up ? 0x7F : -0x80;
-    case tcU16: return up ? 0xFFFF : 0;
-    case tcS16: return up ? 0x7FFF : -0x8000;
-    case tcU32: return up ? 0xFFFFFFFF : 0;
+    case image::tcU8: return up ? 0xFF : 0;
+    case image::tcS8: return up ? 0x7F : -0x80;
+    case image::tcU16: return up ? 0xFFFF : 0;
+    case image::tcS16: return up ? 0x7FFF : -0x8000;
+    case image::tcU32: return up ? 0xFFFFFFFF : 0;
     default: return up ? 0x7FFFFFFF : -0x80000000LL;
   }
 }
 
 // True when the finish is a constant inside the variable's range short of its last value, so
 // that the loop test ends the loop before the variable could wrap around.
-bool EndsBeforeWrapping(const TPSValue& finish, TPSTypeCode code, bool up) {
+bool EndsBeforeWrapping(const TPSValue& finish, image::TPSTypeCode code, bool up) {
   if (finish.kind != ValueKind::Data) return false;
   const TPSTypedValue& value = static_cast<const TPSValueData&>(finish).value;
-  const TPSTypeCode finishCode = value.BaseType();
+  const image::TPSTypeCode finishCode = value.BaseType();
   std::int64_t number = 0;
-  if (finishCode == tcS64) number = static_cast<std::int64_t>(value.ordinal);
-  else if (finishCode == tcS8 || finishCode == tcS16 || finishCode == tcS32)
+  if (finishCode == image::tcS64) number = static_cast<std::int64_t>(value.ordinal);
+  else if (finishCode == image::tcS8 || finishCode == image::tcS16 || finishCode == image::tcS32)
     number = static_cast<std::int32_t>(static_cast<std::uint32_t>(value.ordinal));
   else if (IsForVariableCode(finishCode)) number = static_cast<std::int64_t>(value.ordinal & 0xFFFFFFFFu);
   else return false;
@@ -101,14 +102,14 @@ class LoopScope {
 };
 
 // Answers the end of the instruction, where its displacement counts from.
-std::int32_t Compilation::EmitJump(Opcode op, std::int32_t target) {
+std::int32_t Compilation::EmitJump(image::Opcode op, std::int32_t target) {
   const std::int32_t end = CodeLength() + 5;
   EmitWithU32(op, static_cast<std::uint32_t>(target - end));
   return end;
 }
 
 // Answers the position of the displacement field.
-std::int32_t Compilation::EmitForwardJump(Opcode op) {
+std::int32_t Compilation::EmitForwardJump(image::Opcode op) {
   const std::int32_t field = CodeLength() + 1;
   EmitWithU32(op, kJumpPlaceholder);
   return field;
@@ -120,7 +121,7 @@ void Compilation::PatchJump(std::int32_t field, std::int32_t instructionEnd, std
 
 // A conditional jump on a temporary; answers the displacement field, or -1 when the operand
 // cannot be written.
-std::int32_t Compilation::EmitConditionalJump(Opcode op, const TPSValue& operand, std::int32_t& end) {
+std::int32_t Compilation::EmitConditionalJump(image::Opcode op, const TPSValue& operand, std::int32_t& end) {
   const std::int32_t field = EmitForwardJump(op);
   if (!EmitOperand(operand, false)) return -1;
   end = CodeLength();
@@ -136,15 +137,15 @@ void Compilation::AddDebugRecord() {
   std::string fileName;
   if (owner_.OnWritePosition) owner_.OnWritePosition(owner_, offset, row, fileName, column);
   std::string& out = owner_.debugOutput_;
-  AppendU8(out, static_cast<std::uint8_t>(DebugRecord::kStatement));
-  AppendBytes(out, fileName);
+  image::AppendU8(out, static_cast<std::uint8_t>(image::DebugRecord::kStatement));
+  image::AppendBytes(out, fileName);
   // The rest of the record in one append: there is one for every statement.
-  std::array<char, 1 + 5 * 4> fields{kDebugNameMarker};
+  std::array<char, 1 + 5 * 4> fields{image::kDebugNameMarker};
   char* at = fields.data() + 1;
   for (std::uint32_t field : {static_cast<std::uint32_t>(block_->procNo), static_cast<std::uint32_t>(CodeLength()),
                               offset, row, column})
-    at = PutU32(at, field);
-  AppendBytes(out, std::string_view(fields.data(), fields.size()));
+    at = image::PutU32(at, field);
+  image::AppendBytes(out, std::string_view(fields.data(), fields.size()));
 }
 
 bool Compilation::CompileBlock(TPSBlockInfo& block) {
@@ -156,32 +157,32 @@ bool Compilation::CompileBlock(TPSBlockInfo& block) {
     script_.Next();
   for (;;) {
     switch (script_.TokenKind()) {
-      case tokEOF: return Fail(ecUnexpectedEndOfFile);
-      case tokSemicolon:
+      case tokenizer::tokEOF: return Fail(ecUnexpectedEndOfFile);
+      case tokenizer::tokSemicolon:
         script_.Next();
         if (EndsAfterOneStatement(kind)) return true;
         continue;
-      case tokExit:
+      case tokenizer::tokExit:
         AddDebugRecord();
-        Emit(OpReturn);
+        Emit(image::OpReturn);
         script_.Next();
         continue;
-      case tokElse:
+      case tokenizer::tokElse:
         if (kind == BlockKind::OneStatementElse) return true;
         return Fail(ecIdentifierExpected);
-      case tokEnd:
+      case tokenizer::tokEnd:
         if (kind == BlockKind::MainBody || kind == BlockKind::RoutineBody) return CloseBody(kind);
         if (kind <= BlockKind::OneStatementElse || kind == BlockKind::HandlerPart) return true;
         return Fail(ecIdentifierExpected);
-      case tokUntil:
+      case tokenizer::tokUntil:
         AddDebugRecord();
         if (kind == BlockKind::Repeat) return true;
         return Fail(ecIdentifierExpected);
-      case tokExcept:
-      case tokFinally:
+      case tokenizer::tokExcept:
+      case tokenizer::tokFinally:
         if (kind == BlockKind::TryPart || kind == BlockKind::HandlerPart) return true;
         return Fail(ecEndExpected);
-      case tokIdentifier: {
+      case tokenizer::tokIdentifier: {
         bool wasLabel = false;
         if (!CompileIdentifierStatement(wasLabel)) return false;
         if (wasLabel) continue;
@@ -198,36 +199,36 @@ bool Compilation::CompileBlock(TPSBlockInfo& block) {
 // The end of a main or routine body: its return, then the closing '.' or ';'.
 bool Compilation::CloseBody(BlockKind kind) {
   AddDebugRecord();
-  Emit(OpReturn);
+  Emit(image::OpReturn);
   script_.Next();
   if (kind == BlockKind::MainBody) return TakeFinalPeriod();
-  if (script_.TokenKind() != tokSemicolon) return Fail(ecSemicolonExpected);
+  if (script_.TokenKind() != tokenizer::tokSemicolon) return Fail(ecSemicolonExpected);
   script_.Next();
   return true;
 }
 
 bool Compilation::CompileStatement() {
   switch (script_.TokenKind()) {
-    case tokBegin: {
+    case tokenizer::tokBegin: {
       TPSBlockInfo inner;
       inner.kind = BlockKind::BeginEnd;
       if (!CompileBlock(inner)) return false;
       script_.Next();
       return true;
     }
-    case tokIf: return CompileIf();
-    case tokWhile: return CompileWhile();
-    case tokRepeat: return CompileRepeat();
-    case tokFor: return CompileFor();
-    case tokCase: return CompileCase();
-    case tokWith: return CompileWith();
-    case tokTry: return CompileTry();
-    case tokGoto: return CompileGoto();
+    case tokenizer::tokIf: return CompileIf();
+    case tokenizer::tokWhile: return CompileWhile();
+    case tokenizer::tokRepeat: return CompileRepeat();
+    case tokenizer::tokFor: return CompileFor();
+    case tokenizer::tokCase: return CompileCase();
+    case tokenizer::tokWith: return CompileWith();
+    case tokenizer::tokTry: return CompileTry();
+    case tokenizer::tokGoto: return CompileGoto();
     default: return Fail(ecIdentifierExpected);
   }
 }
 
-std::optional<std::size_t> Compilation::FindLabel(NameKey name) const {
+std::optional<std::size_t> Compilation::FindLabel(names::NameKey name) const {
   const std::vector<TPSLabel>& labels = block_->proc->labels;
   for (std::size_t i = 0; i < labels.size(); ++i)
     if (labels[i].name.Is(name)) return i;
@@ -244,8 +245,8 @@ bool Compilation::CompileLoopExit(bool isBreak) {
   std::size_t level = block_->proc->locals.size();
   int cases = openCases_;
   for (std::size_t i = tries_.size(); i-- > loop_->triesAtStart;) {
-    Emit(OpPopHandler);
-    Emit(static_cast<std::uint8_t>(kHandlerLeaveByJump + static_cast<std::uint8_t>(tries_[i].part)));
+    Emit(image::OpPopHandler);
+    Emit(static_cast<std::uint8_t>(image::kHandlerLeaveByJump + static_cast<std::uint8_t>(tries_[i].part)));
     level = tries_[i].localsAtStart;
     cases = tries_[i].casesAtStart;
   }
@@ -255,20 +256,20 @@ bool Compilation::CompileLoopExit(bool isBreak) {
     extra -= 2;
     caseDepth = cases;
   }
-  for (std::size_t i = 0; i < extra; ++i) Emit(OpPop);
-  const std::int32_t field = EmitForwardJump(OpGoto);
+  for (std::size_t i = 0; i < extra; ++i) Emit(image::OpPop);
+  const std::int32_t field = EmitForwardJump(image::OpGoto);
   (isBreak ? loop_->breaks : loop_->continues).push_back({field + 4, caseDepth});
   script_.Next();
   return true;
 }
 
 bool Compilation::CompileIdentifierStatement(bool& wasLabel) {
-  const NameKey name = script_.TokenKey();
+  const names::NameKey name = script_.TokenKey();
   if (std::optional<std::size_t> label = FindLabel(name)) {
     wasLabel = true;
     block_->proc->labels[*label].position = CodeLength();
     script_.Next();
-    if (script_.TokenKind() != tokColon) return Fail(ecColonExpected);
+    if (script_.TokenKind() != tokenizer::tokColon) return Fail(ecColonExpected);
     script_.Next();
     return true;
   }
@@ -280,7 +281,7 @@ bool Compilation::CompileIdentifierStatement(bool& wasLabel) {
   if (target->kind == ValueKind::ProcNo || target->kind == ValueKind::ProcVal)
     return EmitCall(static_cast<TPSValueProc&>(*target), nullptr);
   if (!target->IsVar()) return Fail(ecInternalError, "20");
-  if (script_.TokenKind() != tokAssign) return Fail(ecAssignmentExpected);
+  if (script_.TokenKind() != tokenizer::tokAssign) return Fail(ecAssignmentExpected);
   script_.Next();
   ValuePtr value = ParseExpression();
   return value != nullptr && EmitValueInto(value, target);
@@ -292,23 +293,23 @@ bool Compilation::CompileIf() {
   script_.Next();
   ValuePtr condition = ParseExpression();
   if (condition == nullptr) return false;
-  if (script_.TokenKind() != tokThen) return Fail(ecThenExpected);
+  if (script_.TokenKind() != tokenizer::tokThen) return Fail(ecThenExpected);
   ValuePtr flag = PushTemp(boolean_);
   if (!EmitValueInto(condition, flag)) return false;
-  Emit(OpSetFlag);
+  Emit(image::OpSetFlag);
   if (!EmitOperand(*flag, false)) return Fail(ecInternalError, "00018");
   Emit(1);
   FreeTemp();
-  const std::int32_t skipThen = EmitForwardJump(OpJumpIfFlag);
+  const std::int32_t skipThen = EmitForwardJump(image::OpJumpIfFlag);
   script_.Next();
   TPSBlockInfo thenPart;
   thenPart.kind = BlockKind::OneStatementElse;
   if (!CompileBlock(thenPart)) return false;
-  if (script_.TokenKind() != tokElse) {
+  if (script_.TokenKind() != tokenizer::tokElse) {
     PatchJump(skipThen, skipThen + 4, CodeLength());
     return true;
   }
-  const std::int32_t skipElse = EmitForwardJump(OpGoto);
+  const std::int32_t skipElse = EmitForwardJump(image::OpGoto);
   PatchJump(skipThen, skipThen + 4, CodeLength());
   script_.Next();
   TPSBlockInfo elsePart;
@@ -329,7 +330,7 @@ bool Compilation::CompileWhile() {
   script_.Next();
   ValuePtr condition = ParseExpression();
   if (condition == nullptr) return false;
-  if (script_.TokenKind() != tokDo) return Fail(ecDoExpected);
+  if (script_.TokenKind() != tokenizer::tokDo) return Fail(ecDoExpected);
   ValuePtr flag = PushTemp(boolean_);
   const std::int32_t loopStart = CodeLength();
   std::int32_t exitEnd = 0;
@@ -337,13 +338,13 @@ bool Compilation::CompileWhile() {
     LoopScope scope(*this);
     if (!EmitValueInto(condition, flag)) return false;
     script_.Next();
-    const std::int32_t exitField = EmitConditionalJump(OpJumpIfFalse, *flag, exitEnd);
+    const std::int32_t exitField = EmitConditionalJump(image::OpJumpIfFalse, *flag, exitEnd);
     if (exitField < 0) return Fail(ecInternalError, "00017");
     TPSBlockInfo body;
     body.kind = BlockKind::OneStatement;
     if (!CompileBlock(body)) return false;
     AddDebugRecord();
-    EmitJump(OpGoto, loopStart);
+    EmitJump(image::OpGoto, loopStart);
     const std::int32_t loopEnd = CodeLength();
     PatchJump(exitField, exitEnd, loopEnd);
     PatchLoopExits(scope.loop, loopEnd, loopStart);
@@ -370,7 +371,7 @@ bool Compilation::CompileRepeat() {
     if (condition == nullptr) return false;
     const std::int32_t continueTarget = CodeLength();
     if (!EmitValueInto(condition, flag)) return false;
-    Emit(OpJumpIfFalse);
+    Emit(image::OpJumpIfFalse);
     const std::int32_t field = CodeLength();
     EmitU32(kJumpPlaceholder);
     if (!EmitOperand(*flag, false)) return Fail(ecInternalError, "00016");
@@ -385,36 +386,36 @@ bool Compilation::CompileRepeat() {
 bool Compilation::CompileFor() {
   AddDebugRecord();
   script_.Next();
-  if (script_.TokenKind() != tokIdentifier) return Fail(ecIdentifierExpected);
+  if (script_.TokenKind() != tokenizer::tokIdentifier) return Fail(ecIdentifierExpected);
   ValuePtr variable = ResolveName(LookupMode::VariableOnly);
   if (variable == nullptr) return false;
   TPSType* type = ValueType(*variable);
   if (type == nullptr || !IsForVariableCode(type->baseType)) return Fail(ecTypeMismatch);
-  if (script_.TokenKind() != tokAssign) return Fail(ecAssignmentExpected);
+  if (script_.TokenKind() != tokenizer::tokAssign) return Fail(ecAssignmentExpected);
   script_.Next();
   ValuePtr start = ParseExpression();
   if (start == nullptr) return false;
-  if (script_.TokenKind() != tokTo && script_.TokenKind() != tokDownto) return Fail(ecToExpected);
-  const bool up = script_.TokenKind() == tokTo;
+  if (script_.TokenKind() != tokenizer::tokTo && script_.TokenKind() != tokenizer::tokDownto) return Fail(ecToExpected);
+  const bool up = script_.TokenKind() == tokenizer::tokTo;
   script_.Next();
   ValuePtr finish = ParseExpression();
   if (finish == nullptr) return false;
-  if (script_.TokenKind() != tokDo) return Fail(ecDoExpected);
+  if (script_.TokenKind() != tokenizer::tokDo) return Fail(ecDoExpected);
   script_.Next();
   const bool endsBeforeWrapping = EndsBeforeWrapping(*finish, type->baseType, up);
   if (!EmitValueInto(start, variable)) return false;
   ValuePtr flag = PushTemp(boolean_);
   const std::int32_t loopStart = CodeLength();
   if (!MakeAddressable(variable, nullptr) || !MakeAddressable(finish, type)) return false;
-  Emit(OpCompare);
-  Emit(static_cast<std::uint8_t>(up ? CompareOp::LessEqual : CompareOp::GreaterEqual));
+  Emit(image::OpCompare);
+  Emit(static_cast<std::uint8_t>(up ? image::CompareOp::LessEqual : image::CompareOp::GreaterEqual));
   if (!EmitRequiredOperand(*flag, false) || !EmitRequiredOperand(*variable, false) ||
       !EmitRequiredOperand(*finish, true))
     return false;
   ReleaseAddressable(finish);
   ReleaseAddressable(variable);
   std::int32_t exitEnd = 0;
-  const std::int32_t exitField = EmitConditionalJump(OpJumpIfFalse, *flag, exitEnd);
+  const std::int32_t exitField = EmitConditionalJump(image::OpJumpIfFalse, *flag, exitEnd);
   if (exitField < 0) return Fail(ecInternalError, "00017");
   {
     LoopScope scope(*this);
@@ -428,20 +429,20 @@ bool Compilation::CompileFor() {
       // The variable's last value ends the loop here, before the step wraps it around.
       if (!MakeAddressable(variable, nullptr)) return false;
       ValuePtr last = MakeConstant(variable->pos, IntegerValue(type->baseType, LastOfKind(type->baseType, up)));
-      Emit(OpCompare);
-      Emit(static_cast<std::uint8_t>(CompareOp::Equal));
+      Emit(image::OpCompare);
+      Emit(static_cast<std::uint8_t>(image::CompareOp::Equal));
       if (!EmitRequiredOperand(*flag, false) || !EmitRequiredOperand(*variable, false) ||
           !EmitRequiredOperand(*last, true))
         return false;
       ReleaseAddressable(variable);
-      lastField = EmitConditionalJump(OpJumpIfTrue, *flag, lastEnd);
+      lastField = EmitConditionalJump(image::OpJumpIfTrue, *flag, lastEnd);
       if (lastField < 0) return Fail(ecInternalError, "00017");
     }
     if (!MakeAddressable(variable, nullptr)) return false;
-    Emit(up ? OpIncrement : OpDecrement);
+    Emit(up ? image::OpIncrement : image::OpDecrement);
     if (!EmitRequiredOperand(*variable, false)) return false;
     ReleaseAddressable(variable);
-    EmitJump(OpGoto, loopStart);
+    EmitJump(image::OpGoto, loopStart);
     const std::int32_t loopEnd = CodeLength();
     PatchJump(exitField, exitEnd, loopEnd);
     if (lastField >= 0) PatchJump(lastField, lastEnd, loopEnd);
@@ -463,8 +464,8 @@ ValuePtr Compilation::ParseCaseLabels(const TPSValueVar& selector) {
     if (test == nullptr) test = std::move(compare);
     else test = NewNode<TPSBinValueOp>(at, otOr, std::move(test), std::move(compare), boolean_);
     if (test->depth > kMaxExpressionDepth) return Fail(ecNestingTooDeep), nullptr;
-    if (script_.TokenKind() == tokColon) break;
-    if (script_.TokenKind() != tokComma) return Fail(ecColonExpected), nullptr;
+    if (script_.TokenKind() == tokenizer::tokColon) break;
+    if (script_.TokenKind() != tokenizer::tokComma) return Fail(ecColonExpected), nullptr;
     script_.Next();
   }
   script_.Next();
@@ -477,14 +478,14 @@ bool Compilation::CompileCaseBranch(const TPSValueVar& selector, ValuePtr& flag,
   ValuePtr test = ParseCaseLabels(selector);
   if (test == nullptr || !EmitValueInto(test, flag)) return false;
   std::int32_t nextEnd = 0;
-  const std::int32_t nextField = EmitConditionalJump(OpJumpIfFalse, *flag, nextEnd);
+  const std::int32_t nextField = EmitConditionalJump(image::OpJumpIfFalse, *flag, nextEnd);
   if (nextField < 0) return Fail(ecInternalError, "00017");
   TPSBlockInfo branch;
   branch.kind = BlockKind::OneStatementElse;
   if (!CompileBlock(branch)) return false;
-  toEnd.push_back(EmitForwardJump(OpGoto));
+  toEnd.push_back(EmitForwardJump(image::OpGoto));
   PatchJump(nextField, nextEnd, CodeLength());
-  if (script_.TokenKind() == tokSemicolon) script_.Next();
+  if (script_.TokenKind() == tokenizer::tokSemicolon) script_.Next();
   return true;
 }
 
@@ -494,8 +495,8 @@ bool Compilation::CompileCaseElse() {
   TPSBlockInfo elsePart;
   elsePart.kind = BlockKind::OneStatement;
   if (!CompileBlock(elsePart)) return false;
-  if (script_.TokenKind() == tokSemicolon) script_.Next();
-  return script_.TokenKind() == tokEnd || Fail(ecEndExpected);
+  if (script_.TokenKind() == tokenizer::tokSemicolon) script_.Next();
+  return script_.TokenKind() == tokenizer::tokEnd || Fail(ecEndExpected);
 }
 
 // A break or continue inside the case statement leaves its two temporaries on the stack; its
@@ -504,7 +505,8 @@ void Compilation::PopCaseTemporariesOnLoopExits() {
   if (loop_ == nullptr) return;
   for (JumpList* list : {&loop_->breaks, &loop_->continues}) {
     for (const LoopJump& jump : *list) {
-      if (jump.caseDepth == openCases_) Code()[static_cast<std::size_t>(jump.end - 5)] = static_cast<char>(OpPop2Jump);
+      if (jump.caseDepth == openCases_)
+        Code()[static_cast<std::size_t>(jump.end - 5)] = static_cast<char>(image::OpPop2Jump);
     }
   }
 }
@@ -515,7 +517,7 @@ bool Compilation::CompileCase() {
   script_.Next();
   ValuePtr selectorValue = ParseExpression();
   if (selectorValue == nullptr) return false;
-  if (script_.TokenKind() != tokOf) return Fail(ecOfExpected);
+  if (script_.TokenKind() != tokenizer::tokOf) return Fail(ecOfExpected);
   script_.Next();
   TPSType* selectorType = ValueType(*selectorValue);
   if (selectorType == nullptr) return FailAt(selectorValue->pos, ecTypeMismatch);
@@ -529,8 +531,8 @@ bool Compilation::CompileCase() {
     int& n;
     ~CaseCount() { --n; }
   } caseCount{openCases_};
-  while (script_.TokenKind() != tokEnd) {
-    if (script_.TokenKind() == tokElse) {
+  while (script_.TokenKind() != tokenizer::tokEnd) {
+    if (script_.TokenKind() == tokenizer::tokElse) {
       if (!CompileCaseElse()) return false;
       break;
     }
@@ -550,7 +552,7 @@ bool Compilation::CompileCase() {
 ValuePtr Compilation::PointTo(ValuePtr& value, TPSType* type) {
   ValuePtr pointer = PushPointerTemp(type);
   if (!MakeAddressable(value, nullptr)) return nullptr;
-  Emit(OpSetPointer);
+  Emit(image::OpSetPointer);
   if (!EmitRequiredOperand(*pointer, false) || !EmitRequiredOperand(*value, false)) return nullptr;
   ReleaseAddressable(value);
   return pointer;
@@ -572,18 +574,18 @@ bool Compilation::CompileWith() {
   BlockScope open(*this, scope);
   script_.Next();
   for (;;) {
-    if (script_.TokenKind() != tokIdentifier) return Fail(ecIdentifierExpected);
+    if (script_.TokenKind() != tokenizer::tokIdentifier) return Fail(ecIdentifierExpected);
     ValuePtr value = ResolveName(LookupMode::AnyValue);
     if (value == nullptr) return false;
     TPSType* type = ValueType(*value);
-    if (type == nullptr || (type->baseType != tcRecord && type->baseType != tcClass))
+    if (type == nullptr || (type->baseType != image::tcRecord && type->baseType != image::tcClass))
       return Fail(ecClassTypeExpected);
-    ValuePtr place = type->baseType == tcRecord && value->IsVar() ? PointTo(value, type) : CopyOf(value, type);
+    ValuePtr place = type->baseType == image::tcRecord && value->IsVar() ? PointTo(value, type) : CopyOf(value, type);
     if (place == nullptr) return false;
     const TPSSourcePosition at = value->pos;
     scope.withList.push_back(NewNode<TPSValueReplace>(at, std::move(value), std::move(place)));
-    if (script_.TokenKind() == tokDo) break;
-    if (script_.TokenKind() != tokComma) return Fail(ecDoExpected);
+    if (script_.TokenKind() == tokenizer::tokDo) break;
+    if (script_.TokenKind() != tokenizer::tokComma) return Fail(ecDoExpected);
     script_.Next();
   }
   script_.Next();
@@ -598,40 +600,41 @@ bool Compilation::CompileWith() {
 //                                | FINALLY statements [EXCEPT statements]) END
 bool Compilation::CompileTry() {
   script_.Next();
-  Emit(OpPushHandler);
+  Emit(image::OpPushHandler);
   const std::int32_t fields = CodeLength();
-  for (int i = 0; i < 4; ++i) AppendI32(Code(), -1);
+  for (int i = 0; i < 4; ++i) image::AppendI32(Code(), -1);
   const std::int32_t base = CodeLength();
   struct TryScope {
     std::vector<TryContext>& tries;
     ~TryScope() { tries.pop_back(); }
   } scope{tries_};
-  tries_.push_back({block_->proc->locals.size(), openCases_, HandlerEndKind::EndTry});
+  tries_.push_back({block_->proc->locals.size(), openCases_, image::HandlerEndKind::EndTry});
   auto setField = [&](int index) { PatchU32(fields + 4 * index, static_cast<std::uint32_t>(CodeLength() - base)); };
-  auto handlerPart = [&](int field, HandlerEndKind end) {
+  auto handlerPart = [&](int field, image::HandlerEndKind end) {
     setField(field);
     tries_.back().part = end;
     script_.Next();
     TPSBlockInfo part;
     part.kind = BlockKind::HandlerPart;
     if (!CompileBlock(part)) return false;
-    Emit(OpPopHandler);
+    Emit(image::OpPopHandler);
     Emit(static_cast<std::uint8_t>(end));
     return true;
   };
   TPSBlockInfo tryPart;
   tryPart.kind = BlockKind::TryPart;
   if (!CompileBlock(tryPart)) return false;
-  Emit(OpPopHandler);
-  Emit(static_cast<std::uint8_t>(HandlerEndKind::EndTry));
-  if (script_.TokenKind() == tokExcept) {
-    if (!handlerPart(1, HandlerEndKind::EndExcept)) return false;
-    if (script_.TokenKind() == tokFinally && !handlerPart(2, HandlerEndKind::EndSecondFinally)) return false;
+  Emit(image::OpPopHandler);
+  Emit(static_cast<std::uint8_t>(image::HandlerEndKind::EndTry));
+  if (script_.TokenKind() == tokenizer::tokExcept) {
+    if (!handlerPart(1, image::HandlerEndKind::EndExcept)) return false;
+    if (script_.TokenKind() == tokenizer::tokFinally && !handlerPart(2, image::HandlerEndKind::EndSecondFinally))
+      return false;
   } else {
-    if (!handlerPart(0, HandlerEndKind::EndFinally)) return false;
-    if (script_.TokenKind() == tokExcept && !handlerPart(1, HandlerEndKind::EndExcept)) return false;
+    if (!handlerPart(0, image::HandlerEndKind::EndFinally)) return false;
+    if (script_.TokenKind() == tokenizer::tokExcept && !handlerPart(1, image::HandlerEndKind::EndExcept)) return false;
   }
-  if (script_.TokenKind() != tokEnd) return Fail(ecEndExpected);
+  if (script_.TokenKind() != tokenizer::tokEnd) return Fail(ecEndExpected);
   script_.Next();
   setField(3);
   // A goto may not enter or leave a try statement: its handler frame would be missing or left.
@@ -644,10 +647,10 @@ bool Compilation::CompileTry() {
 bool Compilation::CompileGoto() {
   AddDebugRecord();
   script_.Next();
-  if (script_.TokenKind() != tokIdentifier) return Fail(ecIdentifierExpected);
+  if (script_.TokenKind() != tokenizer::tokIdentifier) return Fail(ecIdentifierExpected);
   std::optional<std::size_t> label = FindLabel(script_.TokenKey());
   if (!label) return Fail(ecUnknownIdentifier, script_.RawToken());
-  const std::int32_t field = EmitForwardJump(OpGoto);
+  const std::int32_t field = EmitForwardJump(image::OpGoto);
   block_->proc->gotos.push_back({field + 4, *label});
   script_.Next();
   return true;
@@ -674,7 +677,7 @@ bool Compilation::ResolveGotos(TPSInternalProcedure& proc) {
   for (const auto& [from, to] : proc.jumpRanges)
     if (!GotosStayInRange(proc, from, to)) return Fail(ecInvalidJump);
   for (const TPSGoto& jump : proc.gotos)
-    engine::PatchU32(proc.code, static_cast<std::size_t>(jump.position - 4),
+    engine::image::PatchU32(proc.code, static_cast<std::size_t>(jump.position - 4),
                      static_cast<std::uint32_t>(proc.labels[jump.label].position - jump.position));
   return true;
 }
@@ -682,8 +685,8 @@ bool Compilation::ResolveGotos(TPSInternalProcedure& proc) {
 bool Compilation::CompileRoutineBody(TPSInternalProcedure& proc, std::int32_t procNo) {
   WriteRoutineDebugRecord(proc, static_cast<std::uint32_t>(procNo));
   for (std::size_t i = 0; i < proc.declaredLocals; ++i) {
-    AppendU8(proc.code, OpPushType);
-    AppendU32(proc.code, static_cast<std::uint32_t>(UseType(proc.locals[i].type)->typeNumber));
+    image::AppendU8(proc.code, image::OpPushType);
+    image::AppendU32(proc.code, static_cast<std::uint32_t>(UseType(proc.locals[i].type)->typeNumber));
   }
   TPSBlockInfo body;
   body.kind = BlockKind::RoutineBody;
@@ -715,4 +718,4 @@ bool Compilation::CompileMainBody() {
   return CompileBlock(body) && ResolveGotos(main);
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::compiler

@@ -3,11 +3,11 @@
 
 #include "engine/compiler/compilation.h"
 
-namespace dravik::engine {
+namespace dravik::engine::compiler {
 
 namespace {
 
-TPSTypeCode CodeOf(const TPSType* type) { return type == nullptr ? tcTypeLink : type->baseType; }
+image::TPSTypeCode CodeOf(const TPSType* type) { return type == nullptr ? image::tcTypeLink : type->baseType; }
 
 bool IsV(const TPSType* t) { return t != nullptr && IsVariantCode(t->baseType); }
 bool IsL(const TPSType* t) { return t != nullptr && IsTextCode(t->baseType); }
@@ -15,11 +15,11 @@ bool IsW(const TPSType* t) { return t != nullptr && IsWideTextCode(t->baseType);
 bool IsInt(const TPSType* t) { return t != nullptr && IsIntegerCode(t->baseType); }
 bool IsReal(const TPSType* t) { return t != nullptr && IsRealCode(t->baseType); }
 bool IsNum(const TPSType* t) { return t != nullptr && IsNumericCode(t->baseType); }
-bool IsSet(const TPSType* t) { return CodeOf(t) == tcSet; }
+bool IsSet(const TPSType* t) { return CodeOf(t) == image::tcSet; }
 
 bool IsOrderedText(const TPSType* t) {
-  const TPSTypeCode c = CodeOf(t);
-  return c == tcString || c == tcChar || c == tcWideString || c == tcWideChar;
+  const image::TPSTypeCode c = CodeOf(t);
+  return c == image::tcString || c == image::tcChar || c == image::tcWideString || c == image::tcWideChar;
 }
 
 // The real operand's type of two numeric operands (the left when both are real).
@@ -32,14 +32,14 @@ TPSType* NumericResult(TPSType* lt, TPSType* rt) {
 }  // namespace
 
 bool Compilation::IsBooleanType(const TPSType* type) const {
-  return type != nullptr && (type == boolean_ || (type->baseType == tcEnum && type->name == "LONGBOOL"));
+  return type != nullptr && (type == boolean_ || (type->baseType == image::tcEnum && type->name == "LONGBOOL"));
 }
 
 TPSType* Compilation::ValueType(const TPSValue& value) {
   switch (value.kind) {
     case ValueKind::UnOp: return static_cast<const TPSUnValueOp&>(value).resultType;
     case ValueKind::BinOp: return static_cast<const TPSBinValueOp&>(value).resultType;
-    case ValueKind::Array: return FindType(NameKey("TVARIANTARRAY"));
+    case ValueKind::Array: return FindType(names::NameKey("TVARIANTARRAY"));
     case ValueKind::Data: return static_cast<const TPSValueData&>(value).value.type;
     case ValueKind::ProcNo:
     case ValueKind::ProcVal: {
@@ -76,9 +76,10 @@ TPSType* Compilation::BinaryResultType(TPSValue& left, TPSValue& right, TPSBinOp
     // Only comparisons with nil: any other operator on nil has no meaningful result.
     const bool leftNil = left.kind == ValueKind::Nil, rightNil = right.kind == ValueKind::Nil;
     TPSType* other = leftNil ? rt : lt;
-    const TPSTypeCode c = CodeOf(other);
+    const image::TPSTypeCode c = CodeOf(other);
     if (isComparison && leftNil != rightNil && other != nullptr &&
-        (c == tcString || c == tcPChar || c == tcProcPtr || c == tcClass || c == tcInterface))
+        (c == image::tcString || c == image::tcPChar || c == image::tcProcPtr || c == image::tcClass ||
+         c == image::tcInterface))
       return boolean_;
     return nullptr;
   }
@@ -93,8 +94,8 @@ TPSType* Compilation::BinaryResultType(TPSValue& left, TPSValue& right, TPSBinOp
       if (sameSets || (IsInt(lt) && IsInt(rt))) return lt;
       if (IsNum(lt) && IsNum(rt)) return NumericResult(lt, rt);
       if (setWithList) return setOfList;
-      if (IsL(lt) && IsL(rt)) return FindBaseType(tcString);
-      if ((IsL(lt) || IsW(lt)) && (IsL(rt) || IsW(rt))) return FindBaseType(tcWideString);
+      if (IsL(lt) && IsL(rt)) return FindBaseType(image::tcString);
+      if ((IsL(lt) || IsW(lt)) && (IsL(rt) || IsW(rt))) return FindBaseType(image::tcWideString);
       return nullptr;
     case otSub:
     case otMul:
@@ -129,8 +130,8 @@ TPSType* Compilation::BinaryResultType(TPSValue& left, TPSValue& right, TPSBinOp
       if (relational) return boolean_;
       const bool equality = op == otEqual || op == otNotEqual;
       if (sameSets && (equality || op == otGreaterEqual || op == otLessEqual)) return boolean_;
-      if (equality && (setWithList || (CodeOf(lt) == tcEnum && lt == rt) ||
-                       (CodeOf(lt) == tcClass && CodeOf(rt) == tcClass)))
+      if (equality && (setWithList || (CodeOf(lt) == image::tcEnum && lt == rt) ||
+                       (CodeOf(lt) == image::tcClass && CodeOf(rt) == image::tcClass)))
         return boolean_;
       return nullptr;
     }
@@ -147,20 +148,20 @@ bool Compilation::AssignCompatible(TPSType* target, TPSType* source, bool cast) 
   target = ResolveTypeLink(target);
   source = ResolveTypeLink(source);
   if (target == nullptr || source == nullptr) return false;
-  const TPSTypeCode t = target->baseType, s = source->baseType;
-  if ((t == tcProcPtr && target == source) || t == tcPointer || s == tcPointer) return true;
+  const image::TPSTypeCode t = target->baseType, s = source->baseType;
+  if ((t == image::tcProcPtr && target == source) || t == image::tcPointer || s == image::tcPointer) return true;
   if (IsVariantCode(t) || IsVariantCode(s)) return true;
   if ((IsIntegerCode(t) && IsIntegerCode(s)) || (IsRealCode(t) && IsNumericCode(s))) return true;
-  if ((t == tcString || t == tcPChar) && (IsTextCode(s) || IsWideTextCode(s))) return true;
+  if ((t == image::tcString || t == image::tcPChar) && (IsTextCode(s) || IsWideTextCode(s))) return true;
   if (IsArrayCode(t) && IsArrayCode(s))
     return AssignCompatible(static_cast<TPSArrayType*>(target)->elementType,
                             static_cast<TPSArrayType*>(source)->elementType, false);
-  if (t == tcChar && s == tcChar) return true;
-  if (t == tcWideChar && (s == tcChar || s == tcWideChar)) return true;
-  if (t == tcWideString && (IsTextCode(s) || IsWideTextCode(s))) return true;
-  if (t == s && (t == tcSet || t == tcRecord || t == tcEnum)) return true;
-  if (cast && ((IsIntegerCode(t) && s == tcEnum) || (t == tcEnum && IsIntegerCode(s)))) return true;
-  return (t == tcClass || t == tcInterface) && target == source;
+  if (t == image::tcChar && s == image::tcChar) return true;
+  if (t == image::tcWideChar && (s == image::tcChar || s == image::tcWideChar)) return true;
+  if (t == image::tcWideString && (IsTextCode(s) || IsWideTextCode(s))) return true;
+  if (t == s && (t == image::tcSet || t == image::tcRecord || t == image::tcEnum)) return true;
+  if (cast && ((IsIntegerCode(t) && s == image::tcEnum) || (t == image::tcEnum && IsIntegerCode(s)))) return true;
+  return (t == image::tcClass || t == image::tcInterface) && target == source;
 }
 
 namespace {
@@ -184,13 +185,15 @@ bool Compilation::ValueAssignable(TPSValue& target, TPSValue& source) {
   if (tt != nullptr && st != nullptr) return AssignCompatible(tt, st, false);
   const bool nilSide = target.kind == ValueKind::Nil || source.kind == ValueKind::Nil;
   TPSType* other = target.kind == ValueKind::Nil ? st : tt;
-  const TPSTypeCode c = CodeOf(other);
-  if (nilSide && (c == tcProcPtr || c == tcClass || c == tcInterface || c == tcUndefinedClass)) return true;
-  if (source.kind == ValueKind::ProcPtr && c == tcProcPtr) {
+  const image::TPSTypeCode c = CodeOf(other);
+  if (nilSide &&
+      (c == image::tcProcPtr || c == image::tcClass || c == image::tcInterface || c == image::tcUndefinedClass))
+    return true;
+  if (source.kind == ValueKind::ProcPtr && c == image::tcProcPtr) {
     const TPSProcedure& proc = Proc(static_cast<TPSValueProcPtr&>(source).procNo);
     return SignatureMatches(proc.Decl(), static_cast<TPSProceduralType*>(tt)->decl);
   }
   return false;
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::compiler

@@ -1,100 +1,118 @@
 #include "engine/compiler/types.h"
 
-namespace dravik::engine {
+namespace dravik::engine::compiler {
 
 TPSName::TPSName(std::string_view writtenName)
-    : written(writtenName), upper(FastUpperCase(writtenName)), hash(NameHash(upper)) {}
+    : written(writtenName), upper(names::FastUpperCase(writtenName)), hash(names::NameHash(upper)) {}
 
-TPSTypeCode TPSTypedValue::BaseType() const { return type == nullptr ? tcTypeLink : type->baseType; }
+image::TPSTypeCode TPSTypedValue::BaseType() const { return type == nullptr ? image::tcTypeLink : type->baseType; }
 
 TPSTypedValue ZeroValue(TPSType* type) {
   TPSTypedValue value;
   value.type = ResolveTypeLink(type);
-  if (value.type != nullptr && value.type->baseType == tcSet)
+  if (value.type != nullptr && value.type->baseType == image::tcSet)
     value.text.assign(static_cast<TPSSetType*>(value.type)->ByteSize(), '\0');
   return value;
 }
 
 void TPSType::SetName(std::string_view written) {
   writtenName = written;
-  name = FastUpperCase(written);
-  nameHash = NameHash(name);
+  name = names::FastUpperCase(written);
+  nameHash = names::NameHash(name);
 }
 
 std::uint32_t TPSSetType::BitCount() const {
-  if (elementType != nullptr && elementType->baseType == tcEnum)
+  if (elementType != nullptr && elementType->baseType == image::tcEnum)
     return static_cast<const TPSEnumType*>(elementType)->highest + 1;
-  return kMaxSetBits;
+  return image::kMaxSetBits;
 }
 
-bool IsPlainTypeCode(TPSTypeCode code) {
+bool IsPlainTypeCode(image::TPSTypeCode code) {
   switch (code) {
-    case tcRecord: case tcArray: case tcStaticArray: case tcSet: case tcTypeLink: case tcEnum:
-    case tcProcPtr: case tcClass: case tcUndefinedClass: case tcInterface: case tcVariant:
-    case tcNotificationVariant:
+    case image::tcRecord:
+    case image::tcArray:
+    case image::tcStaticArray:
+    case image::tcSet:
+    case image::tcTypeLink:
+    case image::tcEnum:
+    case image::tcProcPtr:
+    case image::tcClass:
+    case image::tcUndefinedClass:
+    case image::tcInterface:
+    case image::tcVariant:
+    case image::tcNotificationVariant:
       return false;
     default:
       return true;
   }
 }
 
-std::unique_ptr<TPSType> MakeTypeForCode(TPSTypeCode code) {
+std::unique_ptr<TPSType> MakeTypeForCode(image::TPSTypeCode code) {
   switch (code) {
-    case tcRecord: return std::make_unique<TPSRecordType>();
-    case tcArray: return std::make_unique<TPSArrayType>();
-    case tcStaticArray: return std::make_unique<TPSStaticArrayType>();
-    case tcSet: return std::make_unique<TPSSetType>();
-    case tcTypeLink: return std::make_unique<TPSTypeLink>();
-    case tcEnum: return std::make_unique<TPSEnumType>();
-    case tcProcPtr: return std::make_unique<TPSProceduralType>();
-    case tcClass: return std::make_unique<TPSClassType>();
-    case tcUndefinedClass: return std::make_unique<TPSUndefinedClassType>();
-    case tcInterface: return std::make_unique<TPSInterfaceType>();
-    case tcVariant:
-    case tcNotificationVariant: return std::make_unique<TPSVariantType>(code);
+    case image::tcRecord: return std::make_unique<TPSRecordType>();
+    case image::tcArray: return std::make_unique<TPSArrayType>();
+    case image::tcStaticArray: return std::make_unique<TPSStaticArrayType>();
+    case image::tcSet: return std::make_unique<TPSSetType>();
+    case image::tcTypeLink: return std::make_unique<TPSTypeLink>();
+    case image::tcEnum: return std::make_unique<TPSEnumType>();
+    case image::tcProcPtr: return std::make_unique<TPSProceduralType>();
+    case image::tcClass: return std::make_unique<TPSClassType>();
+    case image::tcUndefinedClass: return std::make_unique<TPSUndefinedClassType>();
+    case image::tcInterface: return std::make_unique<TPSInterfaceType>();
+    case image::tcVariant:
+    case image::tcNotificationVariant: return std::make_unique<TPSVariantType>(code);
     default: return std::make_unique<TPSType>(code);
   }
 }
 
 TPSType* ResolveTypeLink(TPSType* type) {
   // Links are made only to resolved targets, so one step is enough.
-  if (type != nullptr && type->baseType == tcTypeLink) return static_cast<TPSTypeLink*>(type)->target;
+  if (type != nullptr && type->baseType == image::tcTypeLink) return static_cast<TPSTypeLink*>(type)->target;
   return type;
 }
 
 // Enumerations take the narrowest unsigned code that holds their highest ordinal. (Bounds of 256
 // and 65536 would put the last member of a 257-member enumeration into a byte that cannot hold it.)
-TPSTypeCode ImageTypeCode(const TPSType& type) {
+image::TPSTypeCode ImageTypeCode(const TPSType& type) {
   switch (type.baseType) {
-    case tcEnum: {
+    case image::tcEnum: {
       const std::uint32_t highest = static_cast<const TPSEnumType&>(type).highest;
-      if (highest <= 0xFF) return tcU8;
-      if (highest <= 0xFFFF) return tcU16;
-      return tcU32;
+      if (highest <= 0xFF) return image::tcU8;
+      if (highest <= 0xFFFF) return image::tcU16;
+      return image::tcU32;
     }
-    case tcNotificationVariant:
-    case tcUndefinedClass: return tcU32;
+    case image::tcNotificationVariant:
+    case image::tcUndefinedClass: return image::tcU32;
     default: return type.baseType;
   }
 }
 
-bool IsIntegerCode(TPSTypeCode code) {
+bool IsIntegerCode(image::TPSTypeCode code) {
   switch (code) {
-    case tcU8: case tcS8: case tcU16: case tcS16: case tcU32: case tcS32: case tcS64: return true;
+    case image::tcU8:
+    case image::tcS8:
+    case image::tcU16:
+    case image::tcS16:
+    case image::tcU32:
+    case image::tcS32:
+    case image::tcS64:
+      return true;
     default: return false;
   }
 }
 
-bool IsRealCode(TPSTypeCode code) {
-  return code == tcSingle || code == tcDouble || code == tcExtended || code == tcCurrency;
+bool IsRealCode(image::TPSTypeCode code) {
+  return code == image::tcSingle || code == image::tcDouble || code == image::tcExtended || code == image::tcCurrency;
 }
 
-bool IsVariantCode(TPSTypeCode code) { return code == tcVariant || code == tcNotificationVariant; }
+bool IsVariantCode(image::TPSTypeCode code) { return code == image::tcVariant || code == image::tcNotificationVariant; }
 
-bool IsTextCode(TPSTypeCode code) { return code == tcString || code == tcPChar || code == tcChar; }
+bool IsTextCode(image::TPSTypeCode code) {
+  return code == image::tcString || code == image::tcPChar || code == image::tcChar;
+}
 
-bool IsWideTextCode(TPSTypeCode code) { return code == tcWideString || code == tcWideChar; }
+bool IsWideTextCode(image::TPSTypeCode code) { return code == image::tcWideString || code == image::tcWideChar; }
 
-bool IsArrayCode(TPSTypeCode code) { return code == tcArray || code == tcStaticArray; }
+bool IsArrayCode(image::TPSTypeCode code) { return code == image::tcArray || code == image::tcStaticArray; }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::compiler

@@ -12,7 +12,7 @@
 #include "engine/image/format.h"
 #include "engine/names/names.h"
 
-namespace dravik::engine {
+namespace dravik::engine::compiler {
 
 class TPSType;
 
@@ -25,9 +25,9 @@ struct TPSName {
   TPSName() = default;
   explicit TPSName(std::string_view writtenName);
   // A name whose upper-cased form and hash are known already (an identifier token's).
-  TPSName(std::string_view writtenName, NameKey key) : written(writtenName), upper(key.upper), hash(key.hash) {}
-  NameKey Key() const { return {upper, hash}; }
-  bool Is(NameKey other) const { return hash == other.hash && upper == other.upper; }
+  TPSName(std::string_view writtenName, names::NameKey key) : written(writtenName), upper(key.upper), hash(key.hash) {}
+  names::NameKey Key() const { return {upper, hash}; }
+  bool Is(names::NameKey other) const { return hash == other.hash && upper == other.upper; }
   bool Is(const TPSName& other) const { return Is(other.Key()); }
 };
 
@@ -40,7 +40,7 @@ struct TPSTypedValue {
   std::u16string wideText;    // wide string
   TPSType* typeValue = nullptr;  // the type a type value (code 130) names
 
-  TPSTypeCode BaseType() const;
+  image::TPSTypeCode BaseType() const;
 };
 
 // The zero value of a type (a set: all bytes 0).
@@ -69,17 +69,17 @@ struct TPSParametersDecl {
 
 class TPSType {
  public:
-  explicit TPSType(TPSTypeCode code) : baseType(code) {}
+  explicit TPSType(image::TPSTypeCode code) : baseType(code) {}
   virtual ~TPSType() = default;
   TPSType(const TPSType&) = delete;
   TPSType& operator=(const TPSType&) = delete;
 
   void SetName(std::string_view written);
-  NameKey Key() const { return {name, nameHash}; }
+  names::NameKey Key() const { return {name, nameHash}; }
 
   std::uint32_t nameHash = 0;
   std::string name;  // upper-cased; empty for anonymous types
-  TPSTypeCode baseType;
+  image::TPSTypeCode baseType;
   std::int32_t declarationPosition = -1;
   bool used = false;
   bool exportName = false;
@@ -97,26 +97,26 @@ struct TPSRecordFieldTypeDef {
 
 class TPSRecordType final : public TPSType {
  public:
-  TPSRecordType() : TPSType(tcRecord) {}
+  TPSRecordType() : TPSType(image::tcRecord) {}
   std::vector<TPSRecordFieldTypeDef> fields;
 };
 
 class TPSArrayType : public TPSType {
  public:
-  explicit TPSArrayType(TPSTypeCode code = tcArray) : TPSType(code) {}
+  explicit TPSArrayType(image::TPSTypeCode code = image::tcArray) : TPSType(code) {}
   TPSType* elementType = nullptr;
 };
 
 class TPSStaticArrayType final : public TPSArrayType {
  public:
-  TPSStaticArrayType() : TPSArrayType(tcStaticArray) {}
+  TPSStaticArrayType() : TPSArrayType(image::tcStaticArray) {}
   std::int32_t startIndex = 0;
   std::int32_t count = 0;
 };
 
 class TPSSetType final : public TPSType {
  public:
-  TPSSetType() : TPSType(tcSet) {}
+  TPSSetType() : TPSType(image::tcSet) {}
   std::uint32_t BitCount() const;
   std::uint32_t ByteSize() const { return (BitCount() + 7) / 8; }
   TPSType* elementType = nullptr;
@@ -124,30 +124,30 @@ class TPSSetType final : public TPSType {
 
 class TPSTypeLink final : public TPSType {
  public:
-  TPSTypeLink() : TPSType(tcTypeLink) {}
+  TPSTypeLink() : TPSType(image::tcTypeLink) {}
   TPSType* target = nullptr;
 };
 
 class TPSEnumType final : public TPSType {
  public:
-  TPSEnumType() : TPSType(tcEnum) {}
+  TPSEnumType() : TPSType(image::tcEnum) {}
   std::uint32_t highest = 0;
 };
 
 class TPSProceduralType final : public TPSType {
  public:
-  TPSProceduralType() : TPSType(tcProcPtr) {}
+  TPSProceduralType() : TPSType(image::tcProcPtr) {}
   TPSParametersDecl decl;
 };
 
 class TPSClassType final : public TPSType {
  public:
-  TPSClassType() : TPSType(tcClass) {}
+  TPSClassType() : TPSType(image::tcClass) {}
 };
 
 class TPSUndefinedClassType final : public TPSType {
  public:
-  TPSUndefinedClassType() : TPSType(tcUndefinedClass) {}
+  TPSUndefinedClassType() : TPSType(image::tcUndefinedClass) {}
 };
 
 struct TPSInterface {
@@ -158,13 +158,13 @@ struct TPSInterface {
 
 class TPSInterfaceType final : public TPSType {
  public:
-  TPSInterfaceType() : TPSType(tcInterface) {}
+  TPSInterfaceType() : TPSType(image::tcInterface) {}
   TPSInterface intf;
 };
 
 class TPSVariantType final : public TPSType {
  public:
-  explicit TPSVariantType(TPSTypeCode code) : TPSType(code) {}
+  explicit TPSVariantType(image::TPSTypeCode code) : TPSType(code) {}
 };
 
 // A real in a narrower format: infinite beyond its range, where a plain conversion would be
@@ -178,24 +178,24 @@ Real NarrowReal(long double value) {
 }
 
 // Creates the class that a base-type code stands for.
-std::unique_ptr<TPSType> MakeTypeForCode(TPSTypeCode code);
+std::unique_ptr<TPSType> MakeTypeForCode(image::TPSTypeCode code);
 // True for the plain TPSType codes (no subclass).
-bool IsPlainTypeCode(TPSTypeCode code);
+bool IsPlainTypeCode(image::TPSTypeCode code);
 
 // A link yields its target; anything else itself.
 TPSType* ResolveTypeLink(TPSType* type);
 
 // The code the image stores for a type (enumerations by size, and so on).
-TPSTypeCode ImageTypeCode(const TPSType& type);
+image::TPSTypeCode ImageTypeCode(const TPSType& type);
 
 // Families of base types used by the type rules.
-bool IsIntegerCode(TPSTypeCode code);
-bool IsRealCode(TPSTypeCode code);
-inline bool IsNumericCode(TPSTypeCode code) { return IsIntegerCode(code) || IsRealCode(code); }
-bool IsVariantCode(TPSTypeCode code);
-bool IsTextCode(TPSTypeCode code);      // String, PChar, Char
-bool IsWideTextCode(TPSTypeCode code);  // WideString, WideChar
-bool IsArrayCode(TPSTypeCode code);
+bool IsIntegerCode(image::TPSTypeCode code);
+bool IsRealCode(image::TPSTypeCode code);
+inline bool IsNumericCode(image::TPSTypeCode code) { return IsIntegerCode(code) || IsRealCode(code); }
+bool IsVariantCode(image::TPSTypeCode code);
+bool IsTextCode(image::TPSTypeCode code);      // String, PChar, Char
+bool IsWideTextCode(image::TPSTypeCode code);  // WideString, WideChar
+bool IsArrayCode(image::TPSTypeCode code);
 
 struct TPSConstant {
   TPSName name;
@@ -213,4 +213,4 @@ struct TPSVar {
   TPSType* pointee = nullptr;  // for pointer temporaries: the type they refer to
 };
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::compiler

@@ -11,7 +11,7 @@
 #include "engine/compiler/node_pool.h"
 #include "engine/compiler/types.h"
 
-namespace dravik::engine {
+namespace dravik::engine::compiler {
 
 enum class ValueKind : std::uint8_t {
   GlobalVar, LocalVar, ParamVar, AllocatedStackVar,  // TPSValueVar
@@ -191,4 +191,4 @@ class TPSValueArray final : public TPSValue {
 
 inline TPSValueVar& AsVar(TPSValue& v) { return static_cast<TPSValueVar&>(v); }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::compiler

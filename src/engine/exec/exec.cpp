@@ -10,7 +10,7 @@
 #include "engine/values/script_fault.h"
 #include "engine/values/value_memory.h"
 
-namespace dravik::engine {
+namespace dravik::engine::exec {
 
 namespace {
 
@@ -19,7 +19,7 @@ constexpr std::size_t kMaxRoutineNameLength = 255;
 // the script, which calls the host routine again, must end before that stack does.
 constexpr int kMaxCallProcDepth = 64;
 
-std::unique_ptr<TPSTypeRec> MakeOwnType(std::unique_ptr<TPSTypeRec> type) {
+std::unique_ptr<values::TPSTypeRec> MakeOwnType(std::unique_ptr<values::TPSTypeRec> type) {
   type->CalcSize();
   return type;
 }
@@ -27,10 +27,10 @@ std::unique_ptr<TPSTypeRec> MakeOwnType(std::unique_ptr<TPSTypeRec> type) {
 }  // namespace
 
 TPSExec::TPSExec()
-    : returnAddressType_(MakeOwnType(std::make_unique<TPSTypeRec>(tcReturnAddress))),
-      variantType_(MakeOwnType(std::make_unique<TPSTypeRec>(tcVariant))),
-      variantArrayType_(MakeOwnType(std::make_unique<TPSTypeRec_Array>(variantType_.get()))) {
-  RegisterRuntimeLibrary(*this);
+    : returnAddressType_(MakeOwnType(std::make_unique<values::TPSTypeRec>(image::tcReturnAddress))),
+      variantType_(MakeOwnType(std::make_unique<values::TPSTypeRec>(image::tcVariant))),
+      variantArrayType_(MakeOwnType(std::make_unique<values::TPSTypeRec_Array>(variantType_.get()))) {
+  library::RegisterRuntimeLibrary(*this);
 }
 
 TPSExec::~TPSExec() { Unload(); }
@@ -60,7 +60,7 @@ void TPSExec::ResetGlobals() {
   if (status_ != ExecStatus::kLoaded) return;
   stack_.Clear();
   constants_.Clear();
-  for (std::size_t i = 0; i < globals_.Count(); ++i) FinalizeValue(globals_.ValueAt(i), globals_.TypeAt(i));
+  for (std::size_t i = 0; i < globals_.Count(); ++i) values::FinalizeValue(globals_.ValueAt(i), globals_.TypeAt(i));
 }
 
 void TPSExec::Halt() {
@@ -90,7 +90,7 @@ void TPSExec::ReleaseResources() {
 
 // --- Tables --------------------------------------------------------------------------------
 
-const TPSTypeRec* TPSExec::TypeByNumber(std::uint32_t number) const {
+const values::TPSTypeRec* TPSExec::TypeByNumber(std::uint32_t number) const {
   return number < types_.size() ? types_[number].get() : nullptr;
 }
 
@@ -100,9 +100,9 @@ bool TPSExec::IsObjectOfClass(const void*, std::string_view) const {
 
 std::int32_t TPSExec::ProcNoOf(const TPSProcRec* proc) const { return proc == nullptr ? -1 : proc->number; }
 
-ValueRef TPSExec::FindExportedVariable(std::string_view name) const {
-  const std::string upper = FastUpperCase(name);
-  const std::uint32_t hash = NameHash(upper);
+values::ValueRef TPSExec::FindExportedVariable(std::string_view name) const {
+  const std::string upper = names::FastUpperCase(name);
+  const std::uint32_t hash = names::NameHash(upper);
   for (const ExportedVariable& variable : exportedVariables_)
     if (variable.nameHash == hash && variable.name == upper) return globals_.At(variable.index);
   return {};
@@ -112,7 +112,7 @@ ValueRef TPSExec::FindExportedVariable(std::string_view name) const {
 
 void TPSExec::ClearError() { lastError_ = ErrorRecord{}; }
 
-void TPSExec::ReportError(TQXException code, std::string_view parameter, std::exception_ptr errorObject) {
+void TPSExec::ReportError(image::TQXException code, std::string_view parameter, std::exception_ptr errorObject) {
   const std::int32_t procNo = ProcNoOf(currentProc_);
   NotifyException(code, parameter, position_, procNo, errorObject);
   HandleError(procNo, position_, std::move(errorObject), parameter, code);
@@ -120,7 +120,7 @@ void TPSExec::ReportError(TQXException code, std::string_view parameter, std::ex
 
 // Tells OnException. What the event throws is dropped: it cannot be reported while an error is
 // being reported, and it must not leave the executor.
-void TPSExec::NotifyException(TQXException code, std::string_view parameter, std::uint32_t position,
+void TPSExec::NotifyException(image::TQXException code, std::string_view parameter, std::uint32_t position,
                               std::int32_t procNo, const std::exception_ptr& errorObject) {
   if (!OnException) return;
   try {
@@ -134,17 +134,17 @@ void TPSExec::NotifyException(TQXException code, std::string_view parameter, std
 void TPSExec::ReportCaughtException(std::exception_ptr caught) {
   try {
     std::rethrow_exception(caught);
-  } catch (const ScriptFault& fault) {
+  } catch (const values::ScriptFault& fault) {
     ReportError(fault.Code(), fault.Parameter());
-  } catch (const EPSException& exception) {
-    NotifyException(erCustomError, exception.what(), exception.Position(), exception.ProcNo(), caught);
-    HandleError(exception.ProcNo(), exception.Position(), caught, exception.what(), erCustomError);
+  } catch (const values::EPSException& exception) {
+    NotifyException(image::erCustomError, exception.what(), exception.Position(), exception.ProcNo(), caught);
+    HandleError(exception.ProcNo(), exception.Position(), caught, exception.what(), image::erCustomError);
   } catch (const std::bad_alloc&) {
-    ReportError(erOutOfMemory, {});
+    ReportError(image::erOutOfMemory, {});
   } catch (const std::exception& exception) {
-    ReportError(erException, exception.what(), caught);
+    ReportError(image::erException, exception.what(), caught);
   } catch (...) {
-    ReportError(erException, {}, caught);
+    ReportError(image::erException, {}, caught);
   }
 }
 
@@ -152,7 +152,7 @@ void TPSExec::RaiseLastError() { Reraise(lastError_); }
 
 void TPSExec::StopRun() {
   handlers_.clear();
-  ReportError(erCustomError, kStopMessage);
+  ReportError(image::erCustomError, kStopMessage);
 }
 
 // --- Running -------------------------------------------------------------------------------
@@ -160,10 +160,10 @@ void TPSExec::StopRun() {
 // Pushes the return address (returnProc, the current position and frame base) and enters proc.
 void TPSExec::CallScriptProc(const TPSInternalProcRec& proc, const TPSInternalProcRec* returnProc) {
   void* slot = stack_.Push(*returnAddressType_);
-  Store(static_cast<std::uint8_t*>(slot) + ReturnAddressLayout::kProc, returnProc);
-  Store(static_cast<std::uint8_t*>(slot) + ReturnAddressLayout::kPosition, position_);
-  Store(static_cast<std::uint8_t*>(slot) + ReturnAddressLayout::kFrameBase, frameBase_);
-  Store(static_cast<std::uint8_t*>(slot) + ReturnAddressLayout::kResume, std::int32_t{-1});
+  values::Store(static_cast<std::uint8_t*>(slot) + values::ReturnAddressLayout::kProc, returnProc);
+  values::Store(static_cast<std::uint8_t*>(slot) + values::ReturnAddressLayout::kPosition, position_);
+  values::Store(static_cast<std::uint8_t*>(slot) + values::ReturnAddressLayout::kFrameBase, frameBase_);
+  values::Store(static_cast<std::uint8_t*>(slot) + values::ReturnAddressLayout::kResume, std::int32_t{-1});
   frameBase_ = static_cast<std::int32_t>(stack_.Count() - 1);
   EnterProc(proc, 0);
 }
@@ -179,18 +179,18 @@ bool TPSExec::CallHostProc(TPSExternalProcRec& proc) {
     ReportCaughtException(std::current_exception());
     return false;
   }
-  if (!ok && errorsReported_ == reportedBefore) ReportError(erCouldNotCallProc, {});
+  if (!ok && errorsReported_ == reportedBefore) ReportError(image::erCouldNotCallProc, {});
   return ok;
 }
 
-bool TPSExec::CallProc(std::span<const ValueRef> params, std::uint32_t procNo) {
+bool TPSExec::CallProc(std::span<const values::ValueRef> params, std::uint32_t procNo) {
   if (status_ == ExecStatus::kNotLoaded) return false;
   if (procNo >= procs_.size()) {
-    ReportError(erOutOfProcRange, {});
+    ReportError(image::erOutOfProcRange, {});
     return false;
   }
   if (callProcDepth_ >= kMaxCallProcDepth || firstPointerType_ == nullptr) {
-    ReportError(callProcDepth_ >= kMaxCallProcDepth ? erOutOfStackRange : erInvalidType, {});
+    ReportError(callProcDepth_ >= kMaxCallProcDepth ? image::erOutOfStackRange : image::erInvalidType, {});
     return false;
   }
   const std::size_t stackBefore = stack_.Count();
@@ -202,7 +202,8 @@ bool TPSExec::CallProc(std::span<const ValueRef> params, std::uint32_t procNo) {
   ++callProcDepth_;
   bool result = false;
   try {
-    for (const ValueRef& param : params) SetPointerAt(stack_.Push(*firstPointerType_), PointerTo(param));
+    for (const values::ValueRef& param : params)
+      values::SetPointerAt(stack_.Push(*firstPointerType_), values::PointerTo(param));
     TPSProcRec& proc = *procs_[procNo];
     if (proc.IsExternal()) {
       result = CallHostProc(static_cast<TPSExternalProcRec&>(proc));
@@ -228,7 +229,7 @@ bool TPSExec::CallProc(std::span<const ValueRef> params, std::uint32_t procNo) {
     if (procBefore != nullptr) EnterProc(*procBefore, positionBefore);
     frameBase_ = frameBaseBefore;
   }
-  return result && lastError_.code == ErNoError;
+  return result && lastError_.code == image::ErNoError;
 }
 
 // --- Host routines -------------------------------------------------------------------------
@@ -236,8 +237,8 @@ bool TPSExec::CallProc(std::span<const ValueRef> params, std::uint32_t procNo) {
 RegisteredRoutine& TPSExec::RegisterRoutine(std::string_view name, ProcHandler handler, std::uintptr_t extra1,
                                             std::uintptr_t extra2) {
   RegisteredRoutine routine;
-  routine.name = FastUpperCase(name.substr(0, std::min(name.size(), kMaxRoutineNameLength)));
-  routine.nameHash = NameHash(routine.name);
+  routine.name = names::FastUpperCase(name.substr(0, std::min(name.size(), kMaxRoutineNameLength)));
+  routine.nameHash = names::NameHash(routine.name);
   routine.handler = handler;
   routine.extra1 = extra1;
   routine.extra2 = extra2;
@@ -246,12 +247,12 @@ RegisteredRoutine& TPSExec::RegisterRoutine(std::string_view name, ProcHandler h
 }
 
 void TPSExec::RegisterImporter(std::string_view declarationPrefix, ImporterRoutine importer, std::uintptr_t tag) {
-  importers_.push_back({std::string(declarationPrefix), NameHash(declarationPrefix), importer, tag});
+  importers_.push_back({std::string(declarationPrefix), names::NameHash(declarationPrefix), importer, tag});
 }
 
 bool TPSExec::ResolveExternal(std::string_view name, TPSExternalProcRec& proc) {
   if (!name.empty()) {
-    const std::uint32_t hash = NameHash(name);
+    const std::uint32_t hash = names::NameHash(name);
     for (auto it = routines_.rbegin(); it != routines_.rend(); ++it) {
       if (it->nameHash != hash || it->name != name) continue;
       proc.handler = it->handler;
@@ -265,7 +266,7 @@ bool TPSExec::ResolveExternal(std::string_view name, TPSExternalProcRec& proc) {
   const std::string_view declaration = proc.declaration;
   const std::size_t colon = declaration.find(':');
   const std::string_view prefix = colon == std::string_view::npos ? std::string_view{} : declaration.substr(0, colon);
-  const std::uint32_t hash = NameHash(prefix);
+  const std::uint32_t hash = names::NameHash(prefix);
   for (auto it = importers_.rbegin(); it != importers_.rend(); ++it) {
     const bool matches = it->prefix.empty() || (it->prefixHash == hash && it->prefix == prefix);
     if (matches && it->routine(*this, proc, it->tag)) return true;
@@ -273,4 +274,4 @@ bool TPSExec::ResolveExternal(std::string_view name, TPSExternalProcRec& proc) {
   return false;
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::exec

@@ -5,7 +5,7 @@
 // main stack of value slots shared by all active calls, a constant area for the inline constants
 // of the instruction being executed, and the handler frames of the active try blocks. Every
 // fault becomes a runtime error code that goes to the innermost script handler or, when none is
-// left, suspends the run; no exception ever leaves Run, LoadImage or CallProc.
+// left, suspends the run; no exception ever leaves Run, Load or CallProc.
 
 #include <atomic>
 #include <cstddef>
@@ -27,14 +27,14 @@
 #include "engine/values/operators.h"
 #include "engine/values/type_records.h"
 
-namespace dravik::engine {
+namespace dravik::engine::exec {
 
 enum class ExecStatus : std::uint8_t { kNotLoaded = 0, kLoaded = 1, kRunning = 2, kSuspended = 3 };
 
 // One parameter or the result of a host function, in the callable form: the value (a var
 // parameter's pointer already followed to the caller's variable) and how it was passed.
 struct ScriptValueRef {
-  ValueRef value;
+  values::ValueRef value;
   bool byReference = false;
 };
 
@@ -66,7 +66,7 @@ struct ExportedVariable {
 
 // A reported runtime error: what the host and the script's except parts can read.
 struct ErrorRecord {
-  TQXException code = ErNoError;
+  image::TQXException code = image::ErNoError;
   std::string parameter;
   std::int32_t procNo = -1;
   std::uint32_t position = 0;
@@ -93,7 +93,7 @@ struct HandlerFrame {
   std::optional<ErrorRecord> error;
 };
 
-class TPSExec : public ValueEnvironment {
+class TPSExec : public values::ValueEnvironment {
  public:
   TPSExec();
   ~TPSExec() override;
@@ -101,7 +101,7 @@ class TPSExec : public ValueEnvironment {
   TPSExec& operator=(const TPSExec&) = delete;
 
   // --- Loading and running ---------------------------------------------------------------
-  virtual bool LoadImage(std::string_view image);
+  virtual bool Load(std::string_view image);
   virtual void Unload();
   virtual void ResetGlobals();
   virtual void Halt();
@@ -109,14 +109,14 @@ class TPSExec : public ValueEnvironment {
   bool Run();
   // Calls procedure procNo with the given values as parameters (each passed as a pointer to
   // it, in list order). The values must outlive the call.
-  bool CallProc(std::span<const ValueRef> params, std::uint32_t procNo);
+  bool CallProc(std::span<const values::ValueRef> params, std::uint32_t procNo);
 
   ExecStatus Status() const { return status_; }
 
   // Asks a running script to stop; safe to call from any thread. The machine honours the request
   // at the next backward jump or call: the run ends at once as an unhandled error does (no
   // handler of the script takes it), with erCustomError and kStopMessage. The request stays until
-  // the next LoadImage, so a script that a stopped one was nested in stops as well.
+  // the next Load, so a script that a stopped one was nested in stops as well.
   void RequestStop() noexcept { stopRequested_.store(true, std::memory_order_relaxed); }
   bool StopRequested() const noexcept { return stopRequested_.load(std::memory_order_relaxed); }
   // Stops the runs that follow, as a stop request does, once they have made this many backward
@@ -140,11 +140,11 @@ class TPSExec : public ValueEnvironment {
 
   // --- Errors ---------------------------------------------------------------------------------
   // The single error path: OnException, then HandleError at the current procedure and position.
-  void ReportError(TQXException code, std::string_view parameter, std::exception_ptr errorObject = nullptr);
+  void ReportError(image::TQXException code, std::string_view parameter, std::exception_ptr errorObject = nullptr);
   // Stores the error as the last one; with a non-zero code unwinds to the innermost handler.
   virtual void HandleError(std::int32_t procNo, std::uint32_t position, std::exception_ptr errorObject,
-                           std::string_view parameter, TQXException code);
-  TQXException LastError() const { return lastError_.code; }
+                           std::string_view parameter, image::TQXException code);
+  image::TQXException LastError() const { return lastError_.code; }
   const ErrorRecord& LastErrorRecord() const { return lastError_; }
   const std::string& LastErrorParameter() const { return lastError_.parameter; }
   std::int32_t LastErrorProcNo() const { return lastError_.procNo; }
@@ -154,14 +154,14 @@ class TPSExec : public ValueEnvironment {
   void RaiseLastError();
 
   std::function<void(TPSExec&)> OnRunLine;
-  std::function<void(TPSExec&, TQXException code, std::string_view parameter, std::uint32_t position,
+  std::function<void(TPSExec&, image::TQXException code, std::string_view parameter, std::uint32_t position,
                      std::int32_t procNo, const std::exception_ptr& errorObject)>
       OnException;
   // A script's notification variant is written (Set: its name and the new value, a variant) or
   // read (Get: its name and a fresh unassigned variant to fill in, which becomes the value read).
   // Unset, such a write or read fails with erCouldNotCallProc.
-  std::function<void(TPSExec&, std::string_view name, ValueRef value)> OnNotificationVariantSet;
-  std::function<void(TPSExec&, std::string_view name, ValueRef value)> OnNotificationVariantGet;
+  std::function<void(TPSExec&, std::string_view name, values::ValueRef value)> OnNotificationVariantSet;
+  std::function<void(TPSExec&, std::string_view name, values::ValueRef value)> OnNotificationVariantGet;
 
   // --- Host routines ----------------------------------------------------------------------
   // The record stays where it is for the executor's life: later registrations do not move it.
@@ -178,27 +178,27 @@ class TPSExec : public ValueEnvironment {
   void AddResource(const void* owner, void* pointer, void (*release)(TPSExec&, void*));
 
   // --- Tables of the loaded image ---------------------------------------------------------
-  const std::vector<std::unique_ptr<TPSTypeRec>>& Types() const { return types_; }
+  const std::vector<std::unique_ptr<values::TPSTypeRec>>& Types() const { return types_; }
   const std::vector<std::unique_ptr<TPSProcRec>>& Procs() const { return procs_; }
   TPSStack& Globals() { return globals_; }
   std::size_t GlobalCount() const { return globals_.Count(); }
-  ValueRef GlobalAt(std::size_t index) const { return globals_.At(index); }
+  values::ValueRef GlobalAt(std::size_t index) const { return globals_.At(index); }
   // The first tcPointer type of the image: the type of the slots OpPushVar and CallProc push.
-  const TPSTypeRec* FirstPointerType() const { return firstPointerType_; }
+  const values::TPSTypeRec* FirstPointerType() const { return firstPointerType_; }
   TPSStack& MainStack() { return stack_; }
   std::int32_t MainProcNo() const { return mainProcNo_; }
   const std::vector<ExportedVariable>& ExportedVariables() const { return exportedVariables_; }
   // The global exported under that name (compared case-insensitively); null when none.
-  ValueRef FindExportedVariable(std::string_view name) const;
+  values::ValueRef FindExportedVariable(std::string_view name) const;
   // The number of a procedure record in the procedure list; -1 for none.
   std::int32_t ProcNoOf(const TPSProcRec* proc) const;
 
   // The record the executor itself uses for variants, return addresses and variant arrays.
-  const TPSTypeRec& VariantType() const override { return *variantType_; }
-  const TPSTypeRec& ReturnAddressType() const { return *returnAddressType_; }
-  const TPSTypeRec& VariantArrayType() const { return *variantArrayType_; }
+  const values::TPSTypeRec& VariantType() const override { return *variantType_; }
+  const values::TPSTypeRec& ReturnAddressType() const { return *returnAddressType_; }
+  const values::TPSTypeRec& VariantArrayType() const { return *variantArrayType_; }
 
-  const TPSTypeRec* TypeByNumber(std::uint32_t number) const override;
+  const values::TPSTypeRec* TypeByNumber(std::uint32_t number) const override;
   bool IsObjectOfClass(const void* object, std::string_view className) const override;
 
   // The current procedure and position, for host routines that report where they were called.
@@ -249,8 +249,8 @@ class TPSExec : public ValueEnvironment {
   void CallScriptProc(const TPSInternalProcRec& proc, const TPSInternalProcRec* returnProc);
   bool CallHostProc(TPSExternalProcRec& proc);
   void ReportCaughtException(std::exception_ptr caught);
-  void NotifyException(TQXException code, std::string_view parameter, std::uint32_t position, std::int32_t procNo,
-                       const std::exception_ptr& errorObject);
+  void NotifyException(image::TQXException code, std::string_view parameter, std::uint32_t position,
+                       std::int32_t procNo, const std::exception_ptr& errorObject);
   void ReleaseResources();
   void ClearError();
   // Ends the run for a stop request: every handler frame goes, then the error is reported.
@@ -259,8 +259,8 @@ class TPSExec : public ValueEnvironment {
   ExecStatus status_ = ExecStatus::kNotLoaded;
   ExecStatus returnStatus_ = ExecStatus::kLoaded;  // what a finished Run goes back to
   std::int32_t mainProcNo_ = -1;
-  std::vector<std::unique_ptr<TPSTypeRec>> types_;
-  const TPSTypeRec* firstPointerType_ = nullptr;
+  std::vector<std::unique_ptr<values::TPSTypeRec>> types_;
+  const values::TPSTypeRec* firstPointerType_ = nullptr;
   std::vector<std::unique_ptr<TPSProcRec>> procs_;
   TPSStack globals_;
   TPSStack stack_;
@@ -290,9 +290,9 @@ class TPSExec : public ValueEnvironment {
   FrameMode mainFrameMode_ = FrameMode::kUnchecked;
   std::uint8_t* mainFrameStart_ = nullptr;
 
-  std::unique_ptr<TPSTypeRec> returnAddressType_;
-  std::unique_ptr<TPSTypeRec> variantType_;
-  std::unique_ptr<TPSTypeRec> variantArrayType_;
+  std::unique_ptr<values::TPSTypeRec> returnAddressType_;
+  std::unique_ptr<values::TPSTypeRec> variantType_;
+  std::unique_ptr<values::TPSTypeRec> variantArrayType_;
 };
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::exec

@@ -4,7 +4,7 @@
 #include "engine/exec/stack.h"
 #include "engine/values/value_memory.h"
 
-namespace dravik::engine {
+namespace dravik::engine::exec {
 
 // --- Layouts -------------------------------------------------------------------------------
 
@@ -14,7 +14,7 @@ std::int32_t LayoutPool::EndOffset(std::int32_t top) const {
   return node.offset + static_cast<std::int32_t>(TPSStack::SlotBytes(node.type->memSize));
 }
 
-std::int32_t LayoutPool::Push(std::int32_t top, const TPSTypeRec& type) {
+std::int32_t LayoutPool::Push(std::int32_t top, const values::TPSTypeRec& type) {
   const auto key = std::make_pair(top, &type);
   if (const auto known = known_.find(key); known != known_.end()) return known->second;
   const auto node = static_cast<std::int32_t>(nodes_.size());
@@ -54,80 +54,83 @@ void FrameAnalysis::Decode(const TPSInternalProcRec& proc) {
 }
 
 bool FrameAnalysis::DecodeInstruction(CodeInstruction& instruction) {
-  const OpcodeInfo* info = FindOpcode(code_[at_++]);
+  const image::OpcodeInfo* info = image::FindOpcode(code_[at_++]);
   if (info == nullptr) return false;
   instruction.opcode = info->opcode;
   int handler = 0;
-  for (OperandSlot slot : info->shape) {
-    if (slot == OperandSlot::kNone) break;
-    if (slot == OperandSlot::kOperand) {
+  for (image::OperandSlot slot : info->shape) {
+    if (slot == image::OperandSlot::kNone) break;
+    if (slot == image::OperandSlot::kOperand) {
       if (!DecodeOperand(instruction.operands[instruction.operandCount++])) return false;
       continue;
     }
-    const bool wide = slot == OperandSlot::kProcNumber || slot == OperandSlot::kTypeNumber ||
-                      slot == OperandSlot::kDisplacement || slot == OperandSlot::kHandlerPosition;
+    const bool wide = slot == image::OperandSlot::kProcNumber || slot == image::OperandSlot::kTypeNumber ||
+                      slot == image::OperandSlot::kDisplacement || slot == image::OperandSlot::kHandlerPosition;
     if (size_ - at_ < (wide ? 4u : 1u)) return false;
     if (!wide) {
       instruction.byte = code_[at_++];
       continue;
     }
-    const auto value = Load<std::uint32_t>(code_ + at_);
+    const auto value = values::Load<std::uint32_t>(code_ + at_);
     at_ += 4;
-    if (slot == OperandSlot::kDisplacement) {
+    if (slot == image::OperandSlot::kDisplacement) {
       instruction.jumpTarget = static_cast<std::int32_t>(value);  // from the end, added below
-    } else if (slot == OperandSlot::kHandlerPosition) {
+    } else if (slot == image::OperandSlot::kHandlerPosition) {
       instruction.handlerTargets[handler++] = static_cast<std::int32_t>(value);
     } else {
       instruction.number = value;
     }
   }
   instruction.end = static_cast<std::uint32_t>(at_);
-  if (info->shape[0] == OperandSlot::kDisplacement) instruction.jumpTarget += instruction.end;
+  if (info->shape[0] == image::OperandSlot::kDisplacement) instruction.jumpTarget += instruction.end;
   for (std::int64_t& target : instruction.handlerTargets)
     target = target == HandlerFrame::kNoPosition ? -1 : target + instruction.end;
   return true;
 }
 
 bool FrameAnalysis::DecodeOperand(CodeOperand& operand) {
-  if (size_ - at_ < kMinOperandSize) return false;
+  if (size_ - at_ < image::kMinOperandSize) return false;
   const std::uint8_t kind = code_[at_++];
-  if (kind >= kOperandKindCount) return false;
-  operand.kind = static_cast<OperandKind>(kind);
-  operand.variable = Load<std::uint32_t>(code_ + at_);
+  if (kind >= image::kOperandKindCount) return false;
+  operand.kind = static_cast<image::OperandKind>(kind);
+  operand.variable = values::Load<std::uint32_t>(code_ + at_);
   at_ += 4;
   switch (operand.kind) {
-    case OperandKind::kVariable:
+    case image::OperandKind::kVariable:
       NoteParam(operand.variable);
       return true;
-    case OperandKind::kIndexed:
-    case OperandKind::kIndexedByVar:
+    case image::OperandKind::kIndexed:
+    case image::OperandKind::kIndexedByVar:
       if (size_ - at_ < 4) return false;
-      operand.index = Load<std::uint32_t>(code_ + at_);
+      operand.index = values::Load<std::uint32_t>(code_ + at_);
       at_ += 4;
       NoteParam(operand.variable);
-      if (operand.kind == OperandKind::kIndexedByVar) NoteParam(operand.index);
+      if (operand.kind == image::OperandKind::kIndexedByVar) NoteParam(operand.index);
       return true;
-    case OperandKind::kConstant:
+    case image::OperandKind::kConstant:
       break;
   }
-  const TPSTypeRec* type = exec_.TypeByNumber(operand.variable);
+  const values::TPSTypeRec* type = exec_.TypeByNumber(operand.variable);
   if (type == nullptr) return false;
   operand.constantType = type;
   std::uint64_t bytes = 0;
-  switch (ConstantEncodingOf(type->baseType)) {
-    case ConstantEncoding::kFixed: operand.constantCount = ConstantWidth(type->baseType); break;
-    case ConstantEncoding::kSetBytes: operand.constantCount = static_cast<const TPSTypeRec_Set&>(*type).byteSize; break;
-    case ConstantEncoding::kByteString:
-    case ConstantEncoding::kWideString:
+  switch (image::ConstantEncodingOf(type->baseType)) {
+    case image::ConstantEncoding::kFixed: operand.constantCount = image::ConstantWidth(type->baseType); break;
+    case image::ConstantEncoding::kSetBytes:
+      operand.constantCount = static_cast<const values::TPSTypeRec_Set&>(*type).byteSize;
+      break;
+    case image::ConstantEncoding::kByteString:
+    case image::ConstantEncoding::kWideString:
       if (size_ - at_ < 4) return false;
-      operand.constantCount = Load<std::uint32_t>(code_ + at_);
+      operand.constantCount = values::Load<std::uint32_t>(code_ + at_);
       at_ += 4;
       break;
-    case ConstantEncoding::kNotAllowed:
+    case image::ConstantEncoding::kNotAllowed:
       return false;
   }
-  bytes = ConstantEncodingOf(type->baseType) == ConstantEncoding::kWideString ? 2 * std::uint64_t{operand.constantCount}
-                                                                             : operand.constantCount;
+  bytes = image::ConstantEncodingOf(type->baseType) == image::ConstantEncoding::kWideString
+              ? 2 * std::uint64_t{operand.constantCount}
+              : operand.constantCount;
   if (size_ - at_ < bytes) return false;
   operand.constantBytes = code_ + at_;
   at_ += static_cast<std::size_t>(bytes);
@@ -135,8 +138,8 @@ bool FrameAnalysis::DecodeOperand(CodeOperand& operand) {
 }
 
 void FrameAnalysis::NoteParam(std::uint32_t variable) {
-  if (variable >= kFirstFrameVariable && variable < kFrameBaseVariable)
-    paramCount_ = std::max(paramCount_, kFrameBaseVariable - variable);
+  if (variable >= image::kFirstFrameVariable && variable < image::kFrameBaseVariable)
+    paramCount_ = std::max(paramCount_, image::kFrameBaseVariable - variable);
 }
 
 // --- Following the paths -------------------------------------------------------------------
@@ -169,24 +172,25 @@ std::int32_t FrameAnalysis::FallThrough(std::int32_t index) {
   const CodeInstruction& in = instructions_[static_cast<std::size_t>(index)];
   const std::int32_t layout = shapes_[static_cast<std::size_t>(index)].layout;
   switch (in.opcode) {
-    case OpPushType:
-    case OpPushVar: {
-      const TPSTypeRec* type = in.opcode == OpPushType ? exec_.TypeByNumber(in.number) : exec_.FirstPointerType();
+    case image::OpPushType:
+    case image::OpPushVar: {
+      const values::TPSTypeRec* type =
+          in.opcode == image::OpPushType ? exec_.TypeByNumber(in.number) : exec_.FirstPointerType();
       if (type == nullptr) return kNoFallThrough;  // faults
       const std::int32_t pushed = layouts_.Push(layout, *type);
       if (layouts_.EndOffset(pushed) > kMaxFrameBytes) usable_ = false;
       return pushed;
     }
-    case OpPop:
+    case image::OpPop:
       return layout == kEmptyLayout ? kNoFallThrough : layouts_.Below(layout);
-    case OpPush:
+    case image::OpPush:
       // The type of the copy is that of its source, which the code does not fix.
       usable_ = false;
       return kNoFallThrough;
-    case OpPopJump:
-    case OpPop2Jump:
-    case OpGoto:
-    case OpReturn:
+    case image::OpPopJump:
+    case image::OpPop2Jump:
+    case image::OpGoto:
+    case image::OpReturn:
       return kNoFallThrough;
     default:
       return layout;
@@ -197,4 +201,4 @@ void FrameAnalysis::Step(std::int32_t index, std::vector<std::int32_t>& work) {
   ForEachSuccessor(index, [&](std::int64_t position, std::int32_t layout) { Reach(position, layout, work); });
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::exec

@@ -20,14 +20,14 @@
 #include "engine/image/format.h"
 #include "engine/values/type_records.h"
 
-namespace dravik::engine {
+namespace dravik::engine::exec {
 
 class TPSExec;
 class TPSInternalProcRec;
 
 // One slot of a layout: its type and where it starts, from the frame's first local on.
 struct LayoutNode {
-  const TPSTypeRec* type;
+  const values::TPSTypeRec* type;
   std::int32_t offset;
   std::int32_t below;  // the node of the slot under it, or kEmptyLayout
   std::uint32_t depth;  // slots up to and including this one
@@ -38,7 +38,7 @@ inline constexpr std::int32_t kEmptyLayout = -1;
 class LayoutPool {
  public:
   // The layout with one slot of the type pushed on top.
-  std::int32_t Push(std::int32_t top, const TPSTypeRec& type);
+  std::int32_t Push(std::int32_t top, const values::TPSTypeRec& type);
   std::int32_t Below(std::int32_t top) const { return top == kEmptyLayout ? kEmptyLayout : nodes_[top].below; }
   std::uint32_t Depth(std::int32_t top) const { return top == kEmptyLayout ? 0 : nodes_[top].depth; }
   // Bytes the frame's slots take up to and including the top one.
@@ -49,21 +49,21 @@ class LayoutPool {
 
  private:
   std::vector<LayoutNode> nodes_;
-  std::map<std::pair<std::int32_t, const TPSTypeRec*>, std::int32_t> known_;
+  std::map<std::pair<std::int32_t, const values::TPSTypeRec*>, std::int32_t> known_;
 };
 
 // An operand as the byte code writes it, with its inline constant undecoded.
 struct CodeOperand {
-  OperandKind kind = OperandKind::kVariable;
+  image::OperandKind kind = image::OperandKind::kVariable;
   std::uint32_t variable = 0;  // kVariable, kIndexed, kIndexedByVar; kConstant: the type number
   std::uint32_t index = 0;     // kIndexed: element or field; kIndexedByVar: index variable
-  const TPSTypeRec* constantType = nullptr;
+  const values::TPSTypeRec* constantType = nullptr;
   const std::uint8_t* constantBytes = nullptr;
   std::uint32_t constantCount = 0;  // bytes, or characters of a wide string
 };
 
 struct CodeInstruction {
-  Opcode opcode = OpNop;
+  image::Opcode opcode = image::OpNop;
   std::uint32_t start = 0;  // position of the opcode byte
   std::uint32_t end = 0;    // position of the next one
   std::uint8_t byte = 0;    // CalcOp, CompareOp, invert byte or handler end kind
@@ -108,21 +108,21 @@ class FrameAnalysis {
     const CodeInstruction& in = instructions_[static_cast<std::size_t>(index)];
     std::int32_t layout = shapes_[static_cast<std::size_t>(index)].layout;
     switch (in.opcode) {
-      case OpPopJump:
-      case OpPop2Jump:
-        for (int pops = in.opcode == OpPopJump ? 1 : 2; pops > 0; --pops) {
+      case image::OpPopJump:
+      case image::OpPop2Jump:
+        for (int pops = in.opcode == image::OpPopJump ? 1 : 2; pops > 0; --pops) {
           if (layout == kEmptyLayout) return;
           layout = layouts_.Below(layout);
         }
         visit(in.jumpTarget, layout);
         break;
-      case OpGoto:
-      case OpJumpIfTrue:
-      case OpJumpIfFalse:
-      case OpJumpIfFlag:
+      case image::OpGoto:
+      case image::OpJumpIfTrue:
+      case image::OpJumpIfFalse:
+      case image::OpJumpIfFlag:
         visit(in.jumpTarget, layout);
         break;
-      case OpPushHandler:
+      case image::OpPushHandler:
         for (std::int64_t target : in.handlerTargets) visit(target, layout);
         break;
       default:
@@ -156,4 +156,4 @@ class FrameAnalysis {
   bool usable_ = true;
 };
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::exec

@@ -20,12 +20,12 @@
 #include "engine/values/script_fault.h"
 #include "engine/values/value_memory.h"
 
-namespace dravik::engine {
+namespace dravik::engine::exec {
 
 namespace {
 
-constexpr std::uint8_t kLeaveByJump = kHandlerLeaveByJump;
-constexpr std::uint8_t kLastHandlerEndKind = kLeaveByJump + kHandlerEndKindCount - 1;
+constexpr std::uint8_t kLeaveByJump = image::kHandlerLeaveByJump;
+constexpr std::uint8_t kLastHandlerEndKind = kLeaveByJump + image::kHandlerEndKindCount - 1;
 
 bool IsSet(std::int32_t position) { return position >= 0; }
 
@@ -71,10 +71,10 @@ bool TPSExec::JumpToFinallyPart(HandlerFrame& frame) {
 }
 
 void TPSExec::HandleError(std::int32_t procNo, std::uint32_t position, std::exception_ptr errorObject,
-                          std::string_view parameter, TQXException code) {
+                          std::string_view parameter, image::TQXException code) {
   lastError_ = ErrorRecord{code, std::string(parameter), procNo, position, std::move(errorObject)};
   ++errorsReported_;
-  if (code == ErNoError) return;
+  if (code == image::ErNoError) return;
   while (!handlers_.empty()) {
     HandlerFrame& frame = handlers_.back();
     if (frame.proc == nullptr) {
@@ -111,31 +111,31 @@ void TPSExec::LeaveBlock() {
 
 void TPSExec::PopHandler(std::uint8_t kind) {
   if (kind > kLastHandlerEndKind) return;
-  if (handlers_.empty()) FailWith(ErOutOfRange);
+  if (handlers_.empty()) values::FailWith(image::ErOutOfRange);
   HandlerFrame& frame = handlers_.back();
   if (kind >= kLeaveByJump) {
     frame.pendingPos = static_cast<std::int32_t>(position_);
     stack_.PopTo(std::min(stack_.Count(), frame.stackCount));
     kind -= kLeaveByJump;
   }
-  switch (static_cast<HandlerEndKind>(kind)) {
-    case HandlerEndKind::EndTry:
+  switch (static_cast<image::HandlerEndKind>(kind)) {
+    case image::HandlerEndKind::EndTry:
       if (!JumpToFinallyPart(frame)) LeaveBlock();
       return;
-    case HandlerEndKind::EndFinally:
+    case image::HandlerEndKind::EndFinally:
       if (frame.error && IsSet(frame.exceptPos)) {
         lastError_ = *frame.error;  // what the except part reads, even if the finally part cleared it
         return EnterExceptPart(frame);
       }
       if (!IsSet(frame.secondFinallyPos)) return LeaveBlock();
       return JumpToPart(frame.secondFinallyPos);
-    case HandlerEndKind::EndExcept:
+    case image::HandlerEndKind::EndExcept:
       frame.error.reset();
       frame.exceptPos = HandlerFrame::kNoPosition;
       RestoreOuterError();
       if (!IsSet(frame.secondFinallyPos)) return LeaveBlock();
       return JumpToPart(frame.secondFinallyPos);
-    case HandlerEndKind::EndSecondFinally:
+    case image::HandlerEndKind::EndSecondFinally:
       return LeaveBlock();
   }
 }
@@ -194,12 +194,12 @@ void TPSExec::ReturnFromProc(std::uint32_t returnPosition) {
     return;
   }
   const auto base = static_cast<std::size_t>(frameBase_);
-  if (!IsReturnAddressSlot(base)) FailWith(erOutOfStackRange);
+  if (!IsReturnAddressSlot(base)) values::FailWith(image::erOutOfStackRange);
   stack_.PopTo(base + 1);
   const auto* slot = static_cast<const std::uint8_t*>(stack_.ValueAt(base));
-  const auto* proc = Load<const TPSInternalProcRec*>(slot + ReturnAddressLayout::kProc);
-  const auto position = Load<std::uint32_t>(slot + ReturnAddressLayout::kPosition);
-  const auto frameBase = Load<std::int32_t>(slot + ReturnAddressLayout::kFrameBase);
+  const auto* proc = values::Load<const TPSInternalProcRec*>(slot + values::ReturnAddressLayout::kProc);
+  const auto position = values::Load<std::uint32_t>(slot + values::ReturnAddressLayout::kPosition);
+  const auto frameBase = values::Load<std::int32_t>(slot + values::ReturnAddressLayout::kFrameBase);
   stack_.Pop();
   frameBase_ = frameBase;
   if (proc == nullptr) {
@@ -210,4 +210,4 @@ void TPSExec::ReturnFromProc(std::uint32_t returnPosition) {
   EnterProc(*proc, position);
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::exec

@@ -9,27 +9,29 @@
 #include "engine/exec/exec.h"
 #include "engine/values/pointer_value.h"
 
-namespace dravik::engine {
+namespace dravik::engine::exec {
 
 namespace {
 
 // Base types a host function cannot take by reference: the call answers false.
-constexpr std::array kNotByReference = {tcReturnAddress, tcPointer, tcPChar, tcChar, tcProcPtr, tcCurrency};
+constexpr std::array kNotByReference = {image::tcReturnAddress, image::tcPointer, image::tcPChar,
+                                        image::tcChar,          image::tcProcPtr, image::tcCurrency};
 
 // Base types a host function can give back; any other result type makes the call answer false.
-constexpr std::array kResultTypes = {tcU8,     tcS8,       tcU16,   tcS16,     tcU32,        tcS32,
-                                     tcChar,   tcWideChar, tcClass, tcSingle,  tcDouble,     tcExtended,
-                                     tcS64,    tcPChar,    tcString, tcRecord, tcArray,      tcVariant,
-                                     tcWideString, tcInterface};
+constexpr std::array kResultTypes = {image::tcU8,    image::tcS8,      image::tcU16,        image::tcS16,
+                                     image::tcU32,   image::tcS32,     image::tcChar,       image::tcWideChar,
+                                     image::tcClass, image::tcSingle,  image::tcDouble,     image::tcExtended,
+                                     image::tcS64,   image::tcPChar,   image::tcString,     image::tcRecord,
+                                     image::tcArray, image::tcVariant, image::tcWideString, image::tcInterface};
 
 template <std::size_t N>
-bool Holds(const std::array<TPSTypeCode, N>& codes, TPSTypeCode code) {
+bool Holds(const std::array<image::TPSTypeCode, N>& codes, image::TPSTypeCode code) {
   return std::find(codes.begin(), codes.end(), code) != codes.end();
 }
 
 // A parameter slot's value as the host sees it: a pointer slot stands for its target.
-ScriptValueRef ParameterRef(ValueRef slot, bool byReference) {
-  return {FollowPointer(slot), byReference};
+ScriptValueRef ParameterRef(values::ValueRef slot, bool byReference) {
+  return {values::FollowPointer(slot), byReference};
 }
 
 bool CanPass(const ScriptValueRef& param) {
@@ -39,7 +41,7 @@ bool CanPass(const ScriptValueRef& param) {
 bool CallHostFunction(TPSExec& exec, TPSExternalProcRec& proc, TPSStack&, TPSStack& stack) {
   const std::string& declaration = proc.declaration;
   if (declaration.empty()) return false;
-  const bool hasResult = declaration[0] != kCallDeclProcedure;
+  const bool hasResult = declaration[0] != image::kCallDeclProcedure;
   const std::size_t paramCount = declaration.size() - 1;
   if (stack.Count() < paramCount + (hasResult ? 1 : 0)) return false;
   const std::ptrdiff_t firstParam = hasResult ? -2 : -1;
@@ -47,7 +49,7 @@ bool CallHostFunction(TPSExec& exec, TPSExternalProcRec& proc, TPSStack&, TPSSta
   params.reserve(paramCount);
   for (std::size_t i = 0; i < paramCount; ++i) {
     ScriptValueRef param = ParameterRef(stack.FromTop(firstParam - static_cast<std::ptrdiff_t>(i)),
-                                        declaration[i + 1] != kCallDeclByValue);
+                                        declaration[i + 1] != image::kCallDeclByValue);
     if (!CanPass(param)) return false;
     params.push_back(param);
   }
@@ -68,4 +70,4 @@ void TPSExec::RegisterHostFunction(HostFunction function, std::string_view name,
   RegisterRoutine(name, CallHostFunction, reinterpret_cast<std::uintptr_t>(hostFunctions_.back().get()), 0);
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::exec

@@ -7,17 +7,17 @@
 #include "engine/image/format.h"
 #include "engine/values/value_memory.h"
 
-namespace dravik::engine {
+namespace dravik::engine::exec {
 
-void WriteInlineConstant(void* value, const TPSTypeRec& type, const std::uint8_t* bytes, std::uint32_t count) {
-  switch (ConstantEncodingOf(type.baseType)) {
-    case ConstantEncoding::kByteString:
-      SetTextAt(value, type.baseType, std::string_view(reinterpret_cast<const char*>(bytes), count));
+void WriteInlineConstant(void* value, const values::TPSTypeRec& type, const std::uint8_t* bytes, std::uint32_t count) {
+  switch (image::ConstantEncodingOf(type.baseType)) {
+    case image::ConstantEncoding::kByteString:
+      values::SetTextAt(value, type.baseType, std::string_view(reinterpret_cast<const char*>(bytes), count));
       return;
-    case ConstantEncoding::kWideString: {
+    case image::ConstantEncoding::kWideString: {
       std::u16string text(count, u'\0');
-      for (std::uint32_t i = 0; i < count; ++i) text[i] = Load<char16_t>(bytes + 2 * std::size_t{i});
-      SetWideStringAt(value, text);
+      for (std::uint32_t i = 0; i < count; ++i) text[i] = values::Load<char16_t>(bytes + 2 * std::size_t{i});
+      values::SetWideStringAt(value, text);
       return;
     }
     default:
@@ -25,4 +25,4 @@ void WriteInlineConstant(void* value, const TPSTypeRec& type, const std::uint8_t
   }
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::exec

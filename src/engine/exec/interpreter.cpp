@@ -11,9 +11,9 @@
 #include "engine/exec/inline_constant.h"
 #include "engine/values/operators.h"
 
-namespace dravik::engine {
+namespace dravik::engine::exec {
 
-void* Interpreter::Scratch(const TPSTypeRec& type) {
+void* Interpreter::Scratch(const values::TPSTypeRec& type) {
   if (scratchUsed_ == kScratchSlots || type.memSize > kScratchSize || type.needsFinalization)
     return x_.constants_.Push(type);
   void* value = scratch_[scratchUsed_++];
@@ -24,19 +24,19 @@ void* Interpreter::Scratch(const TPSTypeRec& type) {
 // --- Operands ----------------------------------------------------------------------------------
 
 Place Interpreter::Followed(Place place) {
-  if (!FollowPlace(place)) FailWith(erNullPointerException);
+  if (!FollowPlace(place)) values::FailWith(image::erNullPointerException);
   return place;
 }
 
-Place Interpreter::VariablePlace(std::uint32_t number, TQXException frameFault) {
+Place Interpreter::VariablePlace(std::uint32_t number, image::TQXException frameFault) {
   Place place;
-  if (number < kFirstFrameVariable) {
-    if (number >= x_.globals_.Count()) FailWith(erOutOfGlobalVarsRange);
+  if (number < image::kFirstFrameVariable) {
+    if (number >= x_.globals_.Count()) values::FailWith(image::erOutOfGlobalVarsRange);
     place.ref = x_.globals_.At(number);
     return place;
   }
-  const std::int64_t slot = std::int64_t{x_.frameBase_} + (std::int64_t{number} - kFrameBaseVariable);
-  if (slot < 0 || static_cast<std::uint64_t>(slot) >= x_.stack_.Count()) FailWith(frameFault);
+  const std::int64_t slot = std::int64_t{x_.frameBase_} + (std::int64_t{number} - image::kFrameBaseVariable);
+  if (slot < 0 || static_cast<std::uint64_t>(slot) >= x_.stack_.Count()) values::FailWith(frameFault);
   place.ref = x_.stack_.At(static_cast<std::size_t>(slot));
   place.stackIndex = static_cast<std::uint32_t>(slot);
   return place;
@@ -44,12 +44,12 @@ Place Interpreter::VariablePlace(std::uint32_t number, TQXException frameFault) 
 
 void Interpreter::SelectElement(Place& place, std::uint32_t index) {
   place = Followed(place);
-  ArrayBlock* block = nullptr;
-  const TQXException fault = SelectElementOf(place.ref, index, block);
-  if (fault != ErNoError) FailWith(fault);
+  values::ArrayBlock* block = nullptr;
+  const image::TQXException fault = SelectElementOf(place.ref, index, block);
+  if (fault != image::ErNoError) values::FailWith(fault);
   if (block != nullptr) {
-    place.stackIndex = kNotOnStack;
-    place.keeper = {KeeperKind::kArrayBlock, block, place.ref.type};
+    place.stackIndex = values::kNotOnStack;
+    place.keeper = {values::KeeperKind::kArrayBlock, block, place.ref.type};
   }
 }
 
@@ -57,33 +57,34 @@ void Interpreter::SelectElement(Place& place, std::uint32_t index) {
 // procedural value (whose procedure number is used).
 std::uint32_t Interpreter::ReadIndexVariable() {
   const std::uint32_t number = ReadU32();
-  Place place = VariablePlace(number, erOutOfStackRange);
-  TPSTypeCode code = place.ref.type->baseType;
-  if (code == tcPointer) {
+  Place place = VariablePlace(number, image::erOutOfStackRange);
+  image::TPSTypeCode code = place.ref.type->baseType;
+  if (code == image::tcPointer) {
     place = Followed(place);
     code = place.ref.type->baseType;
-    if (code == tcProcPtr) return Load<std::uint32_t>(static_cast<std::uint8_t*>(place.ref.data) + ProcPtrLayout::kProcNo);
+    if (code == image::tcProcPtr)
+      return values::Load<std::uint32_t>(static_cast<std::uint8_t*>(place.ref.data) + values::ProcPtrLayout::kProcNo);
   }
-  if (!IsSmallIntegerCode(code)) FailWith(ErTypeMismatch);
+  if (!IsSmallIntegerCode(code)) values::FailWith(image::ErTypeMismatch);
   return static_cast<std::uint32_t>(SmallIntegerValue(place.ref));
 }
 
 Place Interpreter::ReadConstant() {
-  const TPSTypeRec* type = x_.TypeByNumber(ReadU32());
-  if (type == nullptr) FailWith(erInvalidType);
-  const TPSTypeCode code = type->baseType;
+  const values::TPSTypeRec* type = x_.TypeByNumber(ReadU32());
+  if (type == nullptr) values::FailWith(image::erInvalidType);
+  const image::TPSTypeCode code = type->baseType;
   Place place;
   place.constant = true;
-  switch (ConstantEncodingOf(code)) {
-    case ConstantEncoding::kFixed: {
-      const std::uint32_t width = ConstantWidth(code);
+  switch (image::ConstantEncodingOf(code)) {
+    case image::ConstantEncoding::kFixed: {
+      const std::uint32_t width = image::ConstantWidth(code);
       const std::uint8_t* bytes = Need(width);
       void* value = Scratch(*type);
       WriteInlineConstant(value, *type, bytes, width);
       place.ref = {value, type};
       return place;
     }
-    case ConstantEncoding::kByteString: {
+    case image::ConstantEncoding::kByteString: {
       const std::uint32_t length = ReadU32();
       const std::uint8_t* bytes = Need(length);
       void* value = x_.constants_.Push(*type);
@@ -91,65 +92,65 @@ Place Interpreter::ReadConstant() {
       place.ref = {value, type};
       return place;
     }
-    case ConstantEncoding::kWideString: {
+    case image::ConstantEncoding::kWideString: {
       const std::uint32_t count = ReadU32();
-      if (count > (x_.codeLength_ - x_.position_) / 2) FailWith(ErOutOfRange);
+      if (count > (x_.codeLength_ - x_.position_) / 2) values::FailWith(image::ErOutOfRange);
       const std::uint8_t* bytes = Need(count * 2);
       void* value = x_.constants_.Push(*type);
       WriteInlineConstant(value, *type, bytes, count);
       place.ref = {value, type};
       return place;
     }
-    case ConstantEncoding::kSetBytes: {
-      const auto& set = static_cast<const TPSTypeRec_Set&>(*type);
+    case image::ConstantEncoding::kSetBytes: {
+      const auto& set = static_cast<const values::TPSTypeRec_Set&>(*type);
       const std::uint8_t* bytes = Need(set.byteSize);
       void* value = Scratch(*type);
       WriteInlineConstant(value, *type, bytes, set.byteSize);
       place.ref = {value, type};
       return place;
     }
-    case ConstantEncoding::kNotAllowed:
+    case image::ConstantEncoding::kNotAllowed:
       break;
   }
-  FailWith(erInvalidType);
+  values::FailWith(image::erInvalidType);
 }
 
 Place Interpreter::ReadPlace() {
-  if (x_.codeLength_ - x_.position_ < kMinOperandSize) FailWith(ErOutOfRange);
-  const auto kind = static_cast<OperandKind>(ReadByte());
+  if (x_.codeLength_ - x_.position_ < image::kMinOperandSize) values::FailWith(image::ErOutOfRange);
+  const auto kind = static_cast<image::OperandKind>(ReadByte());
   switch (kind) {
-    case OperandKind::kVariable:
-      return VariablePlace(ReadU32(), erOutOfGlobalVarsRange);
-    case OperandKind::kConstant:
+    case image::OperandKind::kVariable:
+      return VariablePlace(ReadU32(), image::erOutOfGlobalVarsRange);
+    case image::OperandKind::kConstant:
       return ReadConstant();
-    case OperandKind::kIndexed: {
-      Place place = VariablePlace(ReadU32(), erOutOfStackRange);
+    case image::OperandKind::kIndexed: {
+      Place place = VariablePlace(ReadU32(), image::erOutOfStackRange);
       SelectElement(place, ReadU32());
       return place;
     }
-    case OperandKind::kIndexedByVar: {
-      Place place = VariablePlace(ReadU32(), erOutOfStackRange);
+    case image::OperandKind::kIndexedByVar: {
+      Place place = VariablePlace(ReadU32(), image::erOutOfStackRange);
       SelectElement(place, ReadIndexVariable());
       return place;
     }
   }
-  FailWith(erInvalidOpcodeParameter);
+  values::FailWith(image::erInvalidOpcodeParameter);
 }
 
 // --- Instructions ------------------------------------------------------------------------------
 
-const TPSTypeRec& Interpreter::PointerType() const {
-  if (x_.firstPointerType_ == nullptr) FailWith(erInvalidType);
+const values::TPSTypeRec& Interpreter::PointerType() const {
+  if (x_.firstPointerType_ == nullptr) values::FailWith(image::erInvalidType);
   return *x_.firstPointerType_;
 }
 
 void Interpreter::Push() { PushCopy(ReadSource()); }
 
-void Interpreter::PushCopy(ValueRef source) {
-  if (source.type->baseType == tcReturnAddress) FailWith(ErTypeMismatch);
+void Interpreter::PushCopy(values::ValueRef source) {
+  if (source.type->baseType == image::tcReturnAddress) values::FailWith(image::ErTypeMismatch);
   void* slot = x_.stack_.Push(*source.type);
   try {
-    CopyValue(slot, source.data, *source.type);
+    values::CopyValue(slot, source.data, *source.type);
   } catch (...) {
     x_.stack_.Pop();
     throw;
@@ -159,18 +160,18 @@ void Interpreter::PushCopy(ValueRef source) {
 // Pushes a pointer to the operand; a pointer operand hands over its target, even a null one.
 void Interpreter::PushVar() {
   const Place place = ReadPlace();
-  if (place.constant) FailWith(erInvalidOpcodeParameter);
-  SetPointerAt(x_.stack_.Push(PointerType()), PointerTo(place.ref, place.stackIndex, place.keeper));
+  if (place.constant) values::FailWith(image::erInvalidOpcodeParameter);
+  values::SetPointerAt(x_.stack_.Push(PointerType()), values::PointerTo(place.ref, place.stackIndex, place.keeper));
 }
 
 void Interpreter::PopChecked() {
-  if (!CanPop()) FailWith(erOutOfStackRange);
+  if (!CanPop()) values::FailWith(image::erOutOfStackRange);
   x_.stack_.Pop();
 }
 
 void Interpreter::Call(std::uint32_t procNo) {
   if (x_.TickStops()) return x_.StopRun();
-  if (procNo >= x_.procs_.size()) FailWith(erOutOfProcRange);
+  if (procNo >= x_.procs_.size()) values::FailWith(image::erOutOfProcRange);
   TPSProcRec& proc = *x_.procs_[procNo];
   if (proc.IsExternal()) {
     x_.CallHostProc(static_cast<TPSExternalProcRec&>(proc));
@@ -180,26 +181,26 @@ void Interpreter::Call(std::uint32_t procNo) {
 }
 
 void Interpreter::CallVar() {
-  const ValueRef value = ReadSource();
-  if (value.type->baseType != tcProcPtr) FailWith(ErTypeMismatch);
+  const values::ValueRef value = ReadSource();
+  if (value.type->baseType != image::tcProcPtr) values::FailWith(image::ErTypeMismatch);
   const auto* data = static_cast<const std::uint8_t*>(value.data);
-  const auto procNo = Load<std::uint32_t>(data + ProcPtrLayout::kProcNo);
-  const auto code = Load<const void*>(data + ProcPtrLayout::kCode);
+  const auto procNo = values::Load<std::uint32_t>(data + values::ProcPtrLayout::kProcNo);
+  const auto code = values::Load<const void*>(data + values::ProcPtrLayout::kCode);
   // A native method (number 0 with a code address) has nothing to run in this system.
-  if (procNo == 0 && code != nullptr) FailWith(erCouldNotCallProc);
+  if (procNo == 0 && code != nullptr) values::FailWith(image::erCouldNotCallProc);
   if (procNo >= x_.procs_.size() || static_cast<std::int32_t>(procNo) == x_.mainProcNo_)
-    FailWith(erOutOfProcRange);
+    values::FailWith(image::erOutOfProcRange);
   Call(procNo);
 }
 
 void Interpreter::Compare() {
   const std::uint8_t op = ReadByte();
-  if (op >= kCompareOpCount) FailWith(erInvalidOpcodeParameter);
-  const ValueRef dest = ReadDestination();
-  const ValueRef left = ReadSource();
-  const ValueRef right = ReadSource();
-  if (!IsSmallIntegerCode(dest.type->baseType)) FailWith(ErTypeMismatch);
-  const bool result = CompareValues(static_cast<CompareOp>(op), left, right, x_);
+  if (op >= image::kCompareOpCount) values::FailWith(image::erInvalidOpcodeParameter);
+  const values::ValueRef dest = ReadDestination();
+  const values::ValueRef left = ReadSource();
+  const values::ValueRef right = ReadSource();
+  if (!IsSmallIntegerCode(dest.type->baseType)) values::FailWith(image::ErTypeMismatch);
+  const bool result = values::CompareValues(static_cast<image::CompareOp>(op), left, right, x_);
   StoreTruth(dest, result);
 }
 
@@ -208,28 +209,28 @@ void Interpreter::Compare() {
 // is popped first.
 void Interpreter::SetPointer() {
   const Place dest = ReadPlace();
-  if (dest.constant || dest.ref.type->baseType != tcPointer) FailWith(erInvalidOpcodeParameter);
+  if (dest.constant || dest.ref.type->baseType != image::tcPointer) values::FailWith(image::erInvalidOpcodeParameter);
   Place source = ReadPlace();
-  if (source.constant) FailWith(erInvalidOpcodeParameter);
-  const PointerValue pointer = PointerTo(source.ref, source.stackIndex, source.keeper);
-  if (!MayPointTo(dest.stackIndex, pointer)) FailWith(erOutOfStackRange);
-  SetPointerAt(dest.ref.data, pointer);
+  if (source.constant) values::FailWith(image::erInvalidOpcodeParameter);
+  const values::PointerValue pointer = values::PointerTo(source.ref, source.stackIndex, source.keeper);
+  if (!MayPointTo(dest.stackIndex, pointer)) values::FailWith(image::erOutOfStackRange);
+  values::SetPointerAt(dest.ref.data, pointer);
 }
 
 void Interpreter::SetPointerToCopy() {
   const Place dest = ReadPlace();
-  if (dest.constant || dest.ref.type->baseType != tcPointer) FailWith(erInvalidOpcodeParameter);
+  if (dest.constant || dest.ref.type->baseType != image::tcPointer) values::FailWith(image::erInvalidOpcodeParameter);
   const Place source = ReadPlace();
-  PointerValue copy;
+  values::PointerValue copy;
   try {
-    const PointerValue target = PointerTo(source.ref);
-    copy = CopyIntoOwnedPointer(target.target, target.targetType);
-  } catch (const ScriptFault& fault) {
-    if (fault.Code() == erOutOfMemory) throw;
-    FailWith(ErTypeMismatch);
+    const values::PointerValue target = values::PointerTo(source.ref);
+    copy = values::CopyIntoOwnedPointer(target.target, target.targetType);
+  } catch (const values::ScriptFault& fault) {
+    if (fault.Code() == image::erOutOfMemory) throw;
+    values::FailWith(image::ErTypeMismatch);
   }
-  SetPointerAt(dest.ref.data, copy);
-  ReleaseKeeper(copy.keeper);  // SetPointerAt took its own reference
+  values::SetPointerAt(dest.ref.data, copy);
+  values::ReleaseKeeper(copy.keeper);  // SetPointerAt took its own reference
 }
 
 void Interpreter::PushHandler() {
@@ -244,7 +245,7 @@ void Interpreter::PushHandler() {
   for (int i = 0; i < 4; ++i) {
     if (positions[i] == HandlerFrame::kNoPosition) continue;
     const std::int64_t absolute = std::int64_t{end} + positions[i];
-    if (absolute < 0 || absolute >= x_.codeLength_) FailWith(ErOutOfRange);
+    if (absolute < 0 || absolute >= x_.codeLength_) values::FailWith(image::ErOutOfRange);
     *fields[i] = static_cast<std::int32_t>(absolute);
   }
   x_.handlers_.push_back(std::move(frame));
@@ -252,71 +253,71 @@ void Interpreter::PushHandler() {
 
 void Interpreter::Execute(std::uint8_t opcode) {
   switch (opcode) {
-    case OpAssign: {
-      const ValueRef dest = ReadDestination();
-      AssignValue(dest, ReadSource(), x_);
+    case image::OpAssign: {
+      const values::ValueRef dest = ReadDestination();
+      values::AssignValue(dest, ReadSource(), x_);
       return;
     }
-    case OpCalculate: {
+    case image::OpCalculate: {
       const std::uint8_t op = ReadByte();
-      if (op >= kCalcOpCount) FailWith(erInvalidOpcodeParameter);
-      const ValueRef dest = ReadDestination();
-      CalculateValue(static_cast<CalcOp>(op), dest, ReadSource(), x_);
+      if (op >= image::kCalcOpCount) values::FailWith(image::erInvalidOpcodeParameter);
+      const values::ValueRef dest = ReadDestination();
+      values::CalculateValue(static_cast<image::CalcOp>(op), dest, ReadSource(), x_);
       return;
     }
-    case OpPush: return Push();
-    case OpPushVar: return PushVar();
-    case OpPop: return PopChecked();
-    case OpCall: return Call(ReadU32());
-    case OpGoto: return Jump(ReadI32());
-    case OpJumpIfTrue:
-    case OpJumpIfFalse: {
+    case image::OpPush: return Push();
+    case image::OpPushVar: return PushVar();
+    case image::OpPop: return PopChecked();
+    case image::OpCall: return Call(ReadU32());
+    case image::OpGoto: return Jump(ReadI32());
+    case image::OpJumpIfTrue:
+    case image::OpJumpIfFalse: {
       const std::int32_t displacement = ReadI32();
-      const ValueRef value = ReadSource();
-      if (!IsSmallIntegerCode(value.type->baseType)) FailWith(erInvalidType);
+      const values::ValueRef value = ReadSource();
+      if (!IsSmallIntegerCode(value.type->baseType)) values::FailWith(image::erInvalidType);
       const bool set = SmallIntegerValue(value) != 0;
-      if (set == (opcode == OpJumpIfTrue)) Jump(displacement);
+      if (set == (opcode == image::OpJumpIfTrue)) Jump(displacement);
       return;
     }
-    case OpReturn: return x_.ReturnFromProc(x_.position_ - 1);
-    case OpPushType: {
-      const TPSTypeRec* type = x_.TypeByNumber(ReadU32());
-      if (type == nullptr) FailWith(erInvalidType);
+    case image::OpReturn: return x_.ReturnFromProc(x_.position_ - 1);
+    case image::OpPushType: {
+      const values::TPSTypeRec* type = x_.TypeByNumber(ReadU32());
+      if (type == nullptr) values::FailWith(image::erInvalidType);
       x_.stack_.Push(*type);
       return;
     }
-    case OpCompare: return Compare();
-    case OpCallVar: return CallVar();
-    case OpSetPointer: return SetPointer();
-    case OpBooleanNot: return BooleanNotValue(ReadDestination());
-    case OpNegate: return NegateValue(ReadDestination());
-    case OpSetFlag: {
-      const ValueRef value = ReadSource();
-      if (!IsSmallIntegerCode(value.type->baseType)) FailWith(erInvalidType);
+    case image::OpCompare: return Compare();
+    case image::OpCallVar: return CallVar();
+    case image::OpSetPointer: return SetPointer();
+    case image::OpBooleanNot: return values::BooleanNotValue(ReadDestination());
+    case image::OpNegate: return values::NegateValue(ReadDestination());
+    case image::OpSetFlag: {
+      const values::ValueRef value = ReadSource();
+      if (!IsSmallIntegerCode(value.type->baseType)) values::FailWith(image::erInvalidType);
       const bool invert = ReadByte() != 0;
       x_.flag_ = (SmallIntegerValue(value) != 0) != invert;
       return;
     }
-    case OpJumpIfFlag: {
+    case image::OpJumpIfFlag: {
       const std::int32_t displacement = ReadI32();
       if (x_.flag_) Jump(displacement);
       return;
     }
-    case OpPushHandler: return PushHandler();
-    case OpPopHandler: return x_.PopHandler(ReadByte());
-    case OpIntegerNot: return IntegerNotValue(ReadDestination());
-    case OpSetPointerToCopy: return SetPointerToCopy();
-    case OpIncrement: return IncrementValue(ReadDestination());
-    case OpDecrement: return DecrementValue(ReadDestination());
-    case OpPopJump:
-    case OpPop2Jump: {
+    case image::OpPushHandler: return PushHandler();
+    case image::OpPopHandler: return x_.PopHandler(ReadByte());
+    case image::OpIntegerNot: return values::IntegerNotValue(ReadDestination());
+    case image::OpSetPointerToCopy: return SetPointerToCopy();
+    case image::OpIncrement: return values::IncrementValue(ReadDestination());
+    case image::OpDecrement: return values::DecrementValue(ReadDestination());
+    case image::OpPopJump:
+    case image::OpPop2Jump: {
       const std::int32_t displacement = ReadI32();
       PopChecked();
-      if (opcode == OpPop2Jump) PopChecked();
+      if (opcode == image::OpPop2Jump) PopChecked();
       return Jump(displacement);
     }
-    case OpNop: return;
-    default: FailWith(erInvalidOpcode);
+    case image::OpNop: return;
+    default: values::FailWith(image::erInvalidOpcode);
   }
 }
 
@@ -348,7 +349,7 @@ void Interpreter::RunFromBytes(bool hook) {
 void Interpreter::StepFromBytes() {
   if (!x_.constants_.Empty()) x_.constants_.PopTo(0);
   scratchUsed_ = 0;
-  if (x_.position_ >= x_.codeLength_) FailWith(ErOutOfRange);
+  if (x_.position_ >= x_.codeLength_) values::FailWith(image::ErOutOfRange);
   Execute(x_.code_[x_.position_++]);
 }
 
@@ -363,7 +364,7 @@ bool TPSExec::Run() {
     TPSProcRec& main = *procs_[static_cast<std::size_t>(mainProcNo_)];
     if (main.IsExternal()) {
       currentProc_ = nullptr;
-      ReportError(erNoMainProc, {});
+      ReportError(image::erNoMainProc, {});
       status_ = ExecStatus::kLoaded;
       returnStatus_ = outerReturnStatus;
       return false;
@@ -387,7 +388,7 @@ bool TPSExec::Run() {
     if (resetGlobalsAfterRun) ResetGlobals();
   }
   returnStatus_ = outerReturnStatus;
-  return lastError_.code == ErNoError;
+  return lastError_.code == image::ErNoError;
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::exec

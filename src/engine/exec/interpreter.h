@@ -13,24 +13,24 @@
 #include "engine/values/script_fault.h"
 #include "engine/values/value_memory.h"
 
-namespace dravik::engine {
+namespace dravik::engine::exec {
 
-inline bool IsSmallIntegerCode(TPSTypeCode code) { return code >= tcU8 && code <= tcS32; }
+inline bool IsSmallIntegerCode(image::TPSTypeCode code) { return code >= image::tcU8 && code <= image::tcS32; }
 
 // Where an operand lives: its value and type, and (for OpPushVar and OpSetPointer) what keeps
 // it alive (pointer_value.h).
 struct Place {
-  ValueRef ref;
-  std::uint32_t stackIndex = kNotOnStack;
-  Keeper keeper;
+  values::ValueRef ref;
+  std::uint32_t stackIndex = values::kNotOnStack;
+  values::Keeper keeper;
   bool constant = false;
 };
 
 // A place that holds a pointer becomes the pointer's target, which keeps its own stack index
 // and keeper; false for a null pointer.
 inline bool FollowPlace(Place& place) {
-  if (place.ref.type->baseType != tcPointer) return true;
-  const PointerValue pointer = LoadPointer(place.ref.data);
+  if (place.ref.type->baseType != image::tcPointer) return true;
+  const values::PointerValue pointer = values::LoadPointer(place.ref.data);
   if (pointer.target == nullptr) return false;
   place.ref = {pointer.target, pointer.targetType};
   place.stackIndex = pointer.stackIndex;
@@ -39,62 +39,62 @@ inline bool FollowPlace(Place& place) {
 }
 
 // Stores value into a tcU8 ... tcS32 destination: its low bytes, as every integer store does.
-inline void StoreSmallInteger(ValueRef dest, std::uint32_t value) {
+inline void StoreSmallInteger(values::ValueRef dest, std::uint32_t value) {
   switch (dest.type->memSize) {
-    case 1: Store(dest.data, static_cast<std::uint8_t>(value)); return;
-    case 2: Store(dest.data, static_cast<std::uint16_t>(value)); return;
-    default: Store(dest.data, value); return;
+    case 1: values::Store(dest.data, static_cast<std::uint8_t>(value)); return;
+    case 2: values::Store(dest.data, static_cast<std::uint16_t>(value)); return;
+    default: values::Store(dest.data, value); return;
   }
 }
 
 // A comparison's result in a small integer destination: 1 or 0.
-inline void StoreTruth(ValueRef dest, bool truth) { StoreSmallInteger(dest, truth ? 1 : 0); }
+inline void StoreTruth(values::ValueRef dest, bool truth) { StoreSmallInteger(dest, truth ? 1 : 0); }
 
 // A pointer stored at destIndex (kNotOnStack: off the main stack) may refer to a target on the
 // main stack only from above it, so that it is popped before its target.
-inline bool MayPointTo(std::uint32_t destIndex, const PointerValue& pointer) {
-  return pointer.target == nullptr || pointer.stackIndex == kNotOnStack ||
-         (destIndex != kNotOnStack && destIndex > pointer.stackIndex);
+inline bool MayPointTo(std::uint32_t destIndex, const values::PointerValue& pointer) {
+  return pointer.target == nullptr || pointer.stackIndex == values::kNotOnStack ||
+         (destIndex != values::kNotOnStack && destIndex > pointer.stackIndex);
 }
 
 // Narrows ref to its field or element number index; block is set to the dynamic array that
 // holds the element, if it is one. The fault when there is no such element.
-inline TQXException SelectElementOf(ValueRef& ref, std::uint32_t index, ArrayBlock*& block) {
+inline image::TQXException SelectElementOf(values::ValueRef& ref, std::uint32_t index, values::ArrayBlock*& block) {
   auto* data = static_cast<std::uint8_t*>(ref.data);
   switch (ref.type->baseType) {
-    case tcRecord: {
-      const auto& record = static_cast<const TPSTypeRec_Record&>(*ref.type);
-      if (index >= record.fields.size()) return ErOutOfRange;
+    case image::tcRecord: {
+      const auto& record = static_cast<const values::TPSTypeRec_Record&>(*ref.type);
+      if (index >= record.fields.size()) return image::ErOutOfRange;
       ref = {data + record.fieldMemOffsets[index], record.fields[index]};
-      return ErNoError;
+      return image::ErNoError;
     }
-    case tcStaticArray: {
-      const auto& array = static_cast<const TPSTypeRec_StaticArray&>(*ref.type);
-      if (index >= array.count) return ErOutOfRange;
+    case image::tcStaticArray: {
+      const auto& array = static_cast<const values::TPSTypeRec_StaticArray&>(*ref.type);
+      if (index >= array.count) return image::ErOutOfRange;
       ref = {data + std::size_t{index} * array.element->memSize, array.element};
-      return ErNoError;
+      return image::ErNoError;
     }
-    case tcArray: {
-      const auto& array = static_cast<const TPSTypeRec_Array&>(*ref.type);
-      block = ArrayAt(data);
-      if (block == nullptr || index >= block->length) return ErOutOfRange;
+    case image::tcArray: {
+      const auto& array = static_cast<const values::TPSTypeRec_Array&>(*ref.type);
+      block = values::ArrayAt(data);
+      if (block == nullptr || index >= block->length) return image::ErOutOfRange;
       ref = {block->Elements() + std::size_t{index} * array.element->memSize, array.element};
-      return ErNoError;
+      return image::ErNoError;
     }
     default:
-      return erInvalidType;
+      return image::erInvalidType;
   }
 }
 
 // The value of a tcU8 ... tcS32 operand (the caller has checked the code).
-inline std::int64_t SmallIntegerValue(ValueRef value) {
+inline std::int64_t SmallIntegerValue(values::ValueRef value) {
   switch (value.type->baseType) {
-    case tcU8: return Load<std::uint8_t>(value.data);
-    case tcS8: return Load<std::int8_t>(value.data);
-    case tcU16: return Load<std::uint16_t>(value.data);
-    case tcS16: return Load<std::int16_t>(value.data);
-    case tcU32: return Load<std::uint32_t>(value.data);
-    default: return Load<std::int32_t>(value.data);
+    case image::tcU8: return values::Load<std::uint8_t>(value.data);
+    case image::tcS8: return values::Load<std::int8_t>(value.data);
+    case image::tcU16: return values::Load<std::uint16_t>(value.data);
+    case image::tcS16: return values::Load<std::int16_t>(value.data);
+    case image::tcU32: return values::Load<std::uint32_t>(value.data);
+    default: return values::Load<std::int32_t>(value.data);
   }
 }
 
@@ -122,7 +122,7 @@ class Interpreter {
   void StepInFrame();
   void Sync(const RegisterCode& code, std::int32_t sync, std::uint8_t* fp, std::int32_t frameBase);
   void WriteEntries(const RegisterCode& code, const SyncPoint& sync, std::uint8_t* fp, std::int32_t frameBase);
-  bool ResolveLoc(const RLoc& loc, std::uint8_t* fp, ValueRef& ref) const;
+  bool ResolveLoc(const RLoc& loc, std::uint8_t* fp, values::ValueRef& ref) const;
   enum class Outcome : std::uint8_t { kDone, kDeopt, kFault };
   Outcome RunValueOperation(const RegisterCode& code, const RInstr& in, std::uint8_t* fp);
   enum Truth : std::uint8_t { kFalse, kTrue, kNotSmallInteger };
@@ -148,27 +148,27 @@ class Interpreter {
 
   // --- Decoding ------------------------------------------------------------------------------
   const std::uint8_t* Need(std::uint32_t bytes) {
-    if (x_.codeLength_ - x_.position_ < bytes) FailWith(ErOutOfRange);
+    if (x_.codeLength_ - x_.position_ < bytes) values::FailWith(image::ErOutOfRange);
     const std::uint8_t* at = x_.code_ + x_.position_;
     x_.position_ += bytes;
     return at;
   }
   std::uint8_t ReadByte() { return *Need(1); }
-  std::uint32_t ReadU32() { return Load<std::uint32_t>(Need(4)); }
-  std::int32_t ReadI32() { return Load<std::int32_t>(Need(4)); }
+  std::uint32_t ReadU32() { return values::Load<std::uint32_t>(Need(4)); }
+  std::int32_t ReadI32() { return values::Load<std::int32_t>(Need(4)); }
 
   Place ReadPlace();
   Place ReadConstant();
-  Place VariablePlace(std::uint32_t number, TQXException frameFault);
+  Place VariablePlace(std::uint32_t number, image::TQXException frameFault);
   void SelectElement(Place& place, std::uint32_t index);
   std::uint32_t ReadIndexVariable();
 
   // A source operand: pointers followed.
-  ValueRef ReadSource() { return Followed(ReadPlace()).ref; }
+  values::ValueRef ReadSource() { return Followed(ReadPlace()).ref; }
   // A destination that must be a variable: pointers followed.
-  ValueRef ReadDestination() {
+  values::ValueRef ReadDestination() {
     Place place = ReadPlace();
-    if (place.constant) FailWith(erInvalidOpcodeParameter);
+    if (place.constant) values::FailWith(image::erInvalidOpcodeParameter);
     return Followed(place).ref;
   }
   static Place Followed(Place place);
@@ -180,7 +180,7 @@ class Interpreter {
     if (displacement < 0 && x_.TickStops()) x_.StopRun();
   }
   void Push();
-  void PushCopy(ValueRef source);
+  void PushCopy(values::ValueRef source);
   void PushVar();
   void PopChecked();
   // The top slot exists and is not a return address.
@@ -193,13 +193,13 @@ class Interpreter {
   void SetPointer();
   void SetPointerToCopy();
   void PushHandler();
-  const TPSTypeRec& PointerType() const;
+  const values::TPSTypeRec& PointerType() const;
 
   // Plain inline constants (numbers, characters, sets: nothing to release) are decoded into
   // these slots instead of the constant area; an instruction has at most three operands.
   static constexpr int kScratchSlots = 3;
   static constexpr std::size_t kScratchSize = 32;  // the largest set
-  void* Scratch(const TPSTypeRec& type);
+  void* Scratch(const values::TPSTypeRec& type);
 
   TPSExec& x_;
   alignas(8) std::uint8_t scratch_[kScratchSlots][kScratchSize];
@@ -210,4 +210,4 @@ class Interpreter {
   bool verify_ = true;
 };
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::exec

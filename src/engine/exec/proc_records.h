@@ -8,7 +8,7 @@
 
 #include "engine/values/type_records.h"
 
-namespace dravik::engine {
+namespace dravik::engine::exec {
 
 class TPSExec;
 class TPSStack;
@@ -36,7 +36,7 @@ class TPSProcRec {
 
   TPSExec& owner;
   std::int32_t number = -1;  // place in the procedure list
-  TPSRuntimeAttributes attributes;
+  values::TPSRuntimeAttributes attributes;
 };
 
 class TPSInternalProcRec : public TPSProcRec {
@@ -67,4 +67,4 @@ class TPSExternalProcRec : public TPSProcRec {
   InlineRoutine inlineAs = InlineRoutine::kNone;
 };
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::exec

@@ -27,7 +27,7 @@
 #include "engine/exec/frame_layout.h"
 #include "engine/values/type_records.h"
 
-namespace dravik::engine {
+namespace dravik::engine::exec {
 
 class TPSProcRec;
 class RegisterCode;
@@ -116,11 +116,11 @@ struct RLoc {
   Select select = Select::kWhole;
   bool follow = true;  // a source or destination: a pointer stands for its target
   std::intptr_t at = 0;  // frame offset or address of the variable
-  const TPSTypeRec* type = nullptr;  // of the variable
+  const values::TPSTypeRec* type = nullptr;  // of the variable
   std::uint32_t index = 0;            // kIndex
   Base indexBase = Base::kFrame;      // kIndexVariable: where the index variable lives
   std::intptr_t indexAt = 0;
-  const TPSTypeRec* indexType = nullptr;
+  const values::TPSTypeRec* indexType = nullptr;
 };
 
 // A place the byte code reaches through a chain of OpSetPointer instructions: a variable (a frame
@@ -135,13 +135,13 @@ struct RPlace {
   bool dynamicArray = false;  // the variable holds a dynamic array: the element lies in its block
   std::intptr_t at = 0;       // the variable: frame offset, address, or the pointer slot's offset
   // kPointer: the type the pointer's target must have; otherwise the variable's type.
-  const TPSTypeRec* baseType = nullptr;
+  const values::TPSTypeRec* baseType = nullptr;
   std::intptr_t indexAt = 0;     // frame offset, address or the index itself
   std::uint32_t count = 0;       // static arrays: the element count
   std::uint32_t elementSize = 0;
-  const TPSTypeRec* element = nullptr;  // dynamic arrays: what a pointer to an element keeps
+  const values::TPSTypeRec* element = nullptr;  // dynamic arrays: what a pointer to an element keeps
   std::int32_t offset = 0;       // into the element (or the variable)
-  const TPSTypeRec* type = nullptr;  // of the value at the place
+  const values::TPSTypeRec* type = nullptr;  // of the value at the place
   std::int32_t relative = 0;     // kFrame: the variable's slot index from the frame base
 };
 
@@ -175,7 +175,7 @@ struct SyncPoint {
 // A slot entry to write at a sync point: its index in the frame, type and offset.
 struct SyncEntry {
   std::uint32_t index;
-  const TPSTypeRec* type;
+  const values::TPSTypeRec* type;
   std::int32_t offset;
 };
 
@@ -202,7 +202,7 @@ class RegisterCode {
 
   // The parameters the translation was made for, P1 first: their types and where their values
   // start, as negative offsets from the first local.
-  std::vector<const TPSTypeRec*> paramTypes;
+  std::vector<const values::TPSTypeRec*> paramTypes;
   std::vector<std::int32_t> paramOffsets;
   // The most slots and bytes the frame takes (a call's return address included).
   std::uint32_t maxDepth = 0;
@@ -232,4 +232,4 @@ class RegisterCode {
   }
 };
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::exec

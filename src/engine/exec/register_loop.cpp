@@ -18,12 +18,12 @@
 #include "engine/exec/translator.h"
 #include "engine/values/operators.h"
 
-namespace dravik::engine {
+namespace dravik::engine::exec {
 
 namespace {
 
 // The bytes a return address takes on the stack.
-constexpr std::size_t kReturnAddressBytes = TPSStack::SlotBytes(ReturnAddressLayout::kSize);
+constexpr std::size_t kReturnAddressBytes = TPSStack::SlotBytes(values::ReturnAddressLayout::kSize);
 
 // 32-bit division as the arithmetic rules have it; false for a zero divisor.
 inline bool DivideS32(std::uint32_t a, std::uint32_t b, std::uint32_t& r) {
@@ -55,41 +55,48 @@ inline bool Holds(std::uint8_t mask, T a, T b) {
   return ((mask >> (r + 1)) & 1) != 0;
 }
 
-inline bool IsInteger32(TPSTypeCode code) { return code == tcS32 || code == tcU32; }
-inline bool IsByteSized(TPSTypeCode code) { return code == tcU8 || code == tcS8 || code == tcChar; }
+inline bool IsInteger32(image::TPSTypeCode code) { return code == image::tcS32 || code == image::tcU32; }
+inline bool IsByteSized(image::TPSTypeCode code) {
+  return code == image::tcU8 || code == image::tcS8 || code == image::tcChar;
+}
 
 // A pointer slot's target when its type is the one expected (any the instruction takes when
 // none is): null otherwise, and for a null pointer.
 template <class Accepts>
 inline std::uint8_t* Target(const std::uint8_t* pointer, std::uint8_t expected, Accepts accepts) {
-  auto* target = Load<std::uint8_t*>(pointer + PointerLayout::kTarget);
+  auto* target = values::Load<std::uint8_t*>(pointer + values::PointerLayout::kTarget);
   if (target == nullptr) return nullptr;
-  const TPSTypeCode code = Load<const TPSTypeRec*>(pointer + PointerLayout::kType)->baseType;
+  const image::TPSTypeCode code =
+      values::Load<const values::TPSTypeRec*>(pointer + values::PointerLayout::kType)->baseType;
   return (expected != 0 ? code == expected : accepts(code)) ? target : nullptr;
 }
 
 // Where a place is, and the array block it lies in when it is an element of a dynamic array;
 // null when the byte code would report a fault on the way (a null pointer, an index out of
 // range, a pointer's target of another type than the place was found for).
-inline std::uint8_t* PlaceAddress(const RPlace& place, std::uint8_t* fp, ArrayBlock** block = nullptr) {
+inline std::uint8_t* PlaceAddress(const RPlace& place, std::uint8_t* fp, values::ArrayBlock** block = nullptr) {
   std::uint8_t* base = nullptr;
   switch (place.base) {
     case RPlace::Base::kFrame: base = fp + place.at; break;
     case RPlace::Base::kAddress: base = reinterpret_cast<std::uint8_t*>(place.at); break;
     case RPlace::Base::kPointer:
-      base = Load<std::uint8_t*>(fp + place.at + PointerLayout::kTarget);
-      if (base == nullptr || Load<const TPSTypeRec*>(fp + place.at + PointerLayout::kType) != place.baseType) return nullptr;
+      base = values::Load<std::uint8_t*>(fp + place.at + values::PointerLayout::kTarget);
+      if (base == nullptr ||
+          values::Load<const values::TPSTypeRec*>(fp + place.at + values::PointerLayout::kType) != place.baseType)
+        return nullptr;
       break;
   }
   std::uint32_t index = 0;
   switch (place.index) {
     case RPlace::Index::kNone: return base + place.offset;
-    case RPlace::Index::kFrame: index = Load<std::uint32_t>(fp + place.indexAt); break;
-    case RPlace::Index::kAddress: index = Load<std::uint32_t>(reinterpret_cast<std::uint8_t*>(place.indexAt)); break;
+    case RPlace::Index::kFrame: index = values::Load<std::uint32_t>(fp + place.indexAt); break;
+    case RPlace::Index::kAddress:
+      index = values::Load<std::uint32_t>(reinterpret_cast<std::uint8_t*>(place.indexAt));
+      break;
     case RPlace::Index::kImmediate: index = static_cast<std::uint32_t>(place.indexAt); break;
   }
   if (place.dynamicArray) {
-    ArrayBlock* array = ArrayAt(base);
+    values::ArrayBlock* array = values::ArrayAt(base);
     if (array == nullptr || index >= array->length) return nullptr;
     if (block != nullptr) *block = array;
     return array->Elements() + std::size_t{index} * place.elementSize + place.offset;
@@ -105,7 +112,7 @@ inline std::uint8_t* At(std::uint8_t* fp, std::intptr_t value, bool address) {
 
 // The second operand of a byte operation: a frame slot, or the byte itself.
 inline std::uint8_t ByteSource(const RInstr& in, const std::uint8_t* fp) {
-  return in.sub != 0 ? static_cast<std::uint8_t>(in.c) : Load<std::uint8_t>(fp + in.c);
+  return in.sub != 0 ? static_cast<std::uint8_t>(in.c) : values::Load<std::uint8_t>(fp + in.c);
 }
 
 }  // namespace
@@ -116,8 +123,8 @@ FrameMode Interpreter::ModeOf(std::int32_t frameBase) const {
   if (frameBase < 0) return x_.mainFrameMode_;
   const auto index = static_cast<std::size_t>(frameBase);
   if (!x_.IsReturnAddressSlot(index)) return FrameMode::kByteCode;
-  return static_cast<FrameMode>(Load<std::uint8_t>(static_cast<std::uint8_t*>(x_.stack_.ValueAt(index)) +
-                                                   ReturnAddressLayout::kFrameMode));
+  return static_cast<FrameMode>(values::Load<std::uint8_t>(static_cast<std::uint8_t*>(x_.stack_.ValueAt(index)) +
+                                                   values::ReturnAddressLayout::kFrameMode));
 }
 
 void Interpreter::SetMode(std::int32_t frameBase, FrameMode mode) {
@@ -127,7 +134,7 @@ void Interpreter::SetMode(std::int32_t frameBase, FrameMode mode) {
   }
   const auto index = static_cast<std::size_t>(frameBase);
   if (x_.IsReturnAddressSlot(index))
-    Store(static_cast<std::uint8_t*>(x_.stack_.ValueAt(index)) + ReturnAddressLayout::kFrameMode,
+    values::Store(static_cast<std::uint8_t*>(x_.stack_.ValueAt(index)) + values::ReturnAddressLayout::kFrameMode,
           static_cast<std::uint8_t>(mode));
 }
 
@@ -259,21 +266,22 @@ void Interpreter::RunRegisterForm() {
 
 // An operand of a generic instruction, as the byte code resolves it; false when the byte code
 // would report a fault.
-bool Interpreter::ResolveLoc(const RLoc& loc, std::uint8_t* fp, ValueRef& ref) const {
+bool Interpreter::ResolveLoc(const RLoc& loc, std::uint8_t* fp, values::ValueRef& ref) const {
   ref = {loc.base == RLoc::Base::kFrame ? fp + loc.at : reinterpret_cast<std::uint8_t*>(loc.at), loc.type};
   if (loc.select != RLoc::Select::kWhole) {
-    if (ref.type->baseType == tcPointer && (ref = FollowPointer(ref)).data == nullptr) return false;
+    if (ref.type->baseType == image::tcPointer && (ref = values::FollowPointer(ref)).data == nullptr) return false;
     std::uint32_t index = loc.index;
     if (loc.select == RLoc::Select::kIndexVariable) {
-      const ValueRef indexValue{loc.indexBase == RLoc::Base::kFrame ? fp + loc.indexAt
+      const values::ValueRef indexValue{loc.indexBase == RLoc::Base::kFrame ? fp + loc.indexAt
                                                                     : reinterpret_cast<std::uint8_t*>(loc.indexAt),
                                 loc.indexType};
       index = static_cast<std::uint32_t>(SmallIntegerValue(indexValue));
     }
-    ArrayBlock* block = nullptr;
-    if (SelectElementOf(ref, index, block) != ErNoError) return false;
+    values::ArrayBlock* block = nullptr;
+    if (SelectElementOf(ref, index, block) != image::ErNoError) return false;
   }
-  if (loc.follow && ref.type->baseType == tcPointer && (ref = FollowPointer(ref)).data == nullptr) return false;
+  if (loc.follow && ref.type->baseType == image::tcPointer && (ref = values::FollowPointer(ref)).data == nullptr)
+    return false;
   return true;
 }
 
@@ -281,48 +289,56 @@ bool Interpreter::ResolveLoc(const RLoc& loc, std::uint8_t* fp, ValueRef& ref) c
 // slot, or a variable; as OpSetPointer does it, but the new pointer takes no reference (it is
 // borrowed). False when the byte code would report a fault.
 bool Interpreter::PointToElement(const RInstr& in, std::uint8_t* fp, std::int32_t frameBase, std::uint32_t index) {
-  PointerValue base;
+  values::PointerValue base;
   switch (in.sub) {
-    case 0: base = LoadPointer(fp + in.b); break;
-    case 1: base = {fp + in.b, static_cast<const TPSTypeRec*>(in.p), static_cast<std::uint32_t>(frameBase + in.target), {}}; break;
-    default: base = {reinterpret_cast<void*>(in.b), static_cast<const TPSTypeRec*>(in.p), kNotOnStack, {}}; break;
+    case 0: base = values::LoadPointer(fp + in.b); break;
+    case 1:
+      base = {fp + in.b,
+              static_cast<const values::TPSTypeRec*>(in.p),
+              static_cast<std::uint32_t>(frameBase + in.target),
+              {}};
+      break;
+    default:
+      base = {reinterpret_cast<void*>(in.b), static_cast<const values::TPSTypeRec*>(in.p), values::kNotOnStack, {}};
+      break;
   }
   if (base.target == nullptr) return false;
-  ValueRef ref{base.target, base.targetType};
-  ArrayBlock* block = nullptr;
-  if (SelectElementOf(ref, index, block) != ErNoError) return false;
-  PointerValue pointer{ref.data, ref.type, base.stackIndex, base.keeper};
-  if (block != nullptr) pointer = {ref.data, ref.type, kNotOnStack, {KeeperKind::kArrayBlock, block, ref.type}};
+  values::ValueRef ref{base.target, base.targetType};
+  values::ArrayBlock* block = nullptr;
+  if (SelectElementOf(ref, index, block) != image::ErNoError) return false;
+  values::PointerValue pointer{ref.data, ref.type, base.stackIndex, base.keeper};
+  if (block != nullptr)
+    pointer = {ref.data, ref.type, values::kNotOnStack, {values::KeeperKind::kArrayBlock, block, ref.type}};
   if (!MayPointTo(static_cast<std::uint32_t>(frameBase + in.d), pointer)) return false;
-  StorePointer(fp + in.a, pointer);
+  values::StorePointer(fp + in.a, pointer);
   return true;
 }
 
 // A borrowed pointer made for a place, as the chain of OpSetPointer instructions would have made
 // it; false when the byte code would report a fault on the way.
 bool Interpreter::PointToPlace(const RPlace& place, std::uint8_t* fp, std::int32_t frameBase, const RInstr& in) {
-  ArrayBlock* block = nullptr;
+  values::ArrayBlock* block = nullptr;
   std::uint8_t* at = PlaceAddress(place, fp, &block);
   if (at == nullptr) return false;
-  PointerValue pointer{at, place.type, kNotOnStack, {}};
+  values::PointerValue pointer{at, place.type, values::kNotOnStack, {}};
   if (block != nullptr) {
-    pointer.keeper = {KeeperKind::kArrayBlock, block, place.element};
+    pointer.keeper = {values::KeeperKind::kArrayBlock, block, place.element};
   } else if (place.base == RPlace::Base::kPointer) {
-    const PointerValue base = LoadPointer(fp + place.at);
+    const values::PointerValue base = values::LoadPointer(fp + place.at);
     pointer.stackIndex = base.stackIndex;
     pointer.keeper = base.keeper;
   } else if (place.base == RPlace::Base::kFrame) {
     pointer.stackIndex = static_cast<std::uint32_t>(frameBase + place.relative);
   }
   if (!MayPointTo(static_cast<std::uint32_t>(frameBase + in.d), pointer)) return false;
-  StorePointer(fp + in.a, pointer);
+  values::StorePointer(fp + in.a, pointer);
   return true;
 }
 
 // A generic instruction by the value operations, its operands resolved first; what the byte
 // code would report on the way is left to it (kDeopt).
 Interpreter::Outcome Interpreter::RunValueOperation(const RegisterCode& code, const RInstr& in, std::uint8_t* fp) {
-  ValueRef operands[3];
+  values::ValueRef operands[3];
   const int count = in.op == RegOp::kCompare ? 3 : in.op == RegOp::kIncrement || in.op == RegOp::kDecrement ? 1 : 2;
   const std::intptr_t locs[3] = {in.a, in.b, in.c};
   for (int i = 0; i < count; ++i)
@@ -330,12 +346,14 @@ Interpreter::Outcome Interpreter::RunValueOperation(const RegisterCode& code, co
   if (in.op == RegOp::kCompare && !IsSmallIntegerCode(operands[0].type->baseType)) return Outcome::kDeopt;
   const bool done = Guarded([&] {
     switch (in.op) {
-      case RegOp::kAssign: return AssignValue(operands[0], operands[1], x_);
-      case RegOp::kCalculate: return CalculateValue(static_cast<CalcOp>(in.sub), operands[0], operands[1], x_);
+      case RegOp::kAssign: return values::AssignValue(operands[0], operands[1], x_);
+      case RegOp::kCalculate:
+        return values::CalculateValue(static_cast<image::CalcOp>(in.sub), operands[0], operands[1], x_);
       case RegOp::kCompare:
-        return StoreTruth(operands[0], CompareValues(static_cast<CompareOp>(in.sub), operands[1], operands[2], x_));
-      case RegOp::kIncrement: return IncrementValue(operands[0]);
-      default: return DecrementValue(operands[0]);
+        return StoreTruth(operands[0],
+                          values::CompareValues(static_cast<image::CompareOp>(in.sub), operands[1], operands[2], x_));
+      case RegOp::kIncrement: return values::IncrementValue(operands[0]);
+      default: return values::DecrementValue(operands[0]);
     }
   });
   return done ? Outcome::kDone : Outcome::kFault;
@@ -343,7 +361,7 @@ Interpreter::Outcome Interpreter::RunValueOperation(const RegisterCode& code, co
 
 // The value of a generic condition operand.
 Interpreter::Truth Interpreter::SmallIntegerAt(const RegisterCode& code, const RInstr& in, std::uint8_t* fp) const {
-  ValueRef value;
+  values::ValueRef value;
   if (!ResolveLoc(code.locs[static_cast<std::size_t>(in.a)], fp, value) || !IsSmallIntegerCode(value.type->baseType))
     return kNotSmallInteger;
   return SmallIntegerValue(value) != 0 ? kTrue : kFalse;
@@ -353,7 +371,8 @@ void Interpreter::ReleaseFrameSlots(const RegisterCode& code, const RInstr& ret,
   const SyncEntry* entry = code.entries.data() + ret.a;
   for (std::intptr_t i = 0; i < ret.b; ++i, ++entry) {
     std::uint8_t* value = fp + entry->offset;
-    if (!(entry->type->baseType == tcPointer && KeepsNothing(value))) FinalizeValue(value, *entry->type);
+    if (!(entry->type->baseType == image::tcPointer && values::KeepsNothing(value)))
+      values::FinalizeValue(value, *entry->type);
   }
 }
 
@@ -397,11 +416,11 @@ void Interpreter::ReleaseFrameSlots(const RegisterCode& code, const RInstr& ret,
 
 #define REG_F(x) (fp + (x))
 #define REG_G(x) (reinterpret_cast<std::uint8_t*>(x))
-#define REG_LOAD32_F(x) Load<std::uint32_t>(REG_F(x))
-#define REG_LOAD32_G(x) Load<std::uint32_t>(REG_G(x))
+#define REG_LOAD32_F(x) values::Load<std::uint32_t>(REG_F(x))
+#define REG_LOAD32_G(x) values::Load<std::uint32_t>(REG_G(x))
 #define REG_LOAD32_K(x) static_cast<std::uint32_t>(x)
-#define REG_LOAD8_F(x) Load<std::uint8_t>(REG_F(x))
-#define REG_LOAD8_G(x) Load<std::uint8_t>(REG_G(x))
+#define REG_LOAD8_F(x) values::Load<std::uint8_t>(REG_F(x))
+#define REG_LOAD8_G(x) values::Load<std::uint8_t>(REG_G(x))
 #define REG_LOAD8_K(x) static_cast<std::uint8_t>(x)
 
 // dest := a op b for the eight source modes.
@@ -410,7 +429,7 @@ void Interpreter::ReleaseFrameSlots(const RegisterCode& code, const RInstr& ret,
     const std::uint32_t a = REG_LOAD32_##MA(ip->b), b = REG_LOAD32_##MB(ip->c);   \
     std::uint32_t r;                                                               \
     COMPUTE;                                                                       \
-    Store(REG_F(ip->a), r);                                                        \
+    values::Store(REG_F(ip->a), r);                                                        \
     REG_NEXT();                                                                    \
   }
 #define REG_BINARY_ALL(NAME, COMPUTE)                                                                   \
@@ -421,14 +440,14 @@ void Interpreter::ReleaseFrameSlots(const RegisterCode& code, const RInstr& ret,
 // Comparisons: into a byte, or a jump when the condition holds.
 #define REG_COMPARE(NAME, MA, MB, T)                                                                   \
   REG_CASE(NAME##MA##MB) {                                                                             \
-    Store(REG_F(ip->a), static_cast<std::uint8_t>(                                                     \
+    values::Store(REG_F(ip->a), static_cast<std::uint8_t>(                                                     \
                             Holds(ip->sub, static_cast<T>(REG_LOAD32_##MA(ip->b)), static_cast<T>(REG_LOAD32_##MB(ip->c))))); \
     REG_NEXT();                                                                                        \
   }
 #define REG_COMPARE_JUMP(NAME, MA, MB, T, LOAD)                                                        \
   REG_CASE(NAME##MA##MB) {                                                                               \
     const bool truth = Holds(ip->sub, static_cast<T>(LOAD##MA(ip->b)), static_cast<T>(LOAD##MB(ip->c)));  \
-    Store(REG_F(ip->a), static_cast<std::uint8_t>(truth));                                               \
+    values::Store(REG_F(ip->a), static_cast<std::uint8_t>(truth));                                               \
     const bool taken = truth != ((ip->size & 1) != 0);                                                  \
     if ((ip->size & 2) != 0) x_.flag_ = taken;                                                           \
     if (taken) REG_JUMP(ip->target);                                                                     \
@@ -436,7 +455,8 @@ void Interpreter::ReleaseFrameSlots(const RegisterCode& code, const RInstr& ret,
   }
 #define REG_COMPARE_BYTES(NAME, MA, MB, T)                                                                  \
   REG_CASE(NAME##MA##MB) {                                                                                  \
-    Store(REG_F(ip->a), static_cast<std::uint8_t>(Holds(ip->sub, REG_LOAD8_##MA(ip->b), REG_LOAD8_##MB(ip->c)))); \
+    values::Store(REG_F(ip->a),                                                                             \
+                  static_cast<std::uint8_t>(Holds(ip->sub, REG_LOAD8_##MA(ip->b), REG_LOAD8_##MB(ip->c)))); \
     REG_NEXT();                                                                                             \
   }
 #define REG_COMPARE_JUMP32(NAME, MA, MB, T) REG_COMPARE_JUMP(NAME, MA, MB, T, REG_LOAD32_)
@@ -503,19 +523,19 @@ dispatch:
     REG_NEXT();
   }
   REG_CASE(JumpIfZero8) {
-    if (Load<std::uint8_t>(REG_F(ip->a)) == 0) REG_JUMP(ip->target);
+    if (values::Load<std::uint8_t>(REG_F(ip->a)) == 0) REG_JUMP(ip->target);
     REG_NEXT();
   }
   REG_CASE(JumpIfNotZero8) {
-    if (Load<std::uint8_t>(REG_F(ip->a)) != 0) REG_JUMP(ip->target);
+    if (values::Load<std::uint8_t>(REG_F(ip->a)) != 0) REG_JUMP(ip->target);
     REG_NEXT();
   }
   REG_CASE(JumpIfZero32) {
-    if (Load<std::uint32_t>(REG_F(ip->a)) == 0) REG_JUMP(ip->target);
+    if (values::Load<std::uint32_t>(REG_F(ip->a)) == 0) REG_JUMP(ip->target);
     REG_NEXT();
   }
   REG_CASE(JumpIfNotZero32) {
-    if (Load<std::uint32_t>(REG_F(ip->a)) != 0) REG_JUMP(ip->target);
+    if (values::Load<std::uint32_t>(REG_F(ip->a)) != 0) REG_JUMP(ip->target);
     REG_NEXT();
   }
   REG_MODES_ALL(REG_COMPARE_JUMP32, CmpJumpS, std::int32_t)
@@ -537,20 +557,20 @@ dispatch:
     std::uint8_t* ra = REG_F(ip->a);
     const auto& callee = *static_cast<const TPSInternalProcRec*>(ip->p);
     stack.Slots()[index] = {&x_.ReturnAddressType(), ra};
-    Store(ra + ReturnAddressLayout::kProc, x_.currentProc_);
-    Store(ra + ReturnAddressLayout::kPosition, static_cast<std::uint32_t>(ip->c));
-    Store(ra + ReturnAddressLayout::kFrameBase, fb);
-    Store(ra + ReturnAddressLayout::kResume, static_cast<std::int32_t>(ip - base + 1));
+    values::Store(ra + values::ReturnAddressLayout::kProc, x_.currentProc_);
+    values::Store(ra + values::ReturnAddressLayout::kPosition, static_cast<std::uint32_t>(ip->c));
+    values::Store(ra + values::ReturnAddressLayout::kFrameBase, fb);
+    values::Store(ra + values::ReturnAddressLayout::kResume, static_cast<std::int32_t>(ip - base + 1));
     x_.EnterProc(callee, 0);
     x_.frameBase_ = fb = static_cast<std::int32_t>(index);
     const RegisterCode* calleeCode = ip->callee;
     if (calleeCode != nullptr && stack.Fits(ra + raBytes, static_cast<std::size_t>(calleeCode->frameBytes), index + 1,
                                             calleeCode->maxDepth)) {
       // Checked before from here: the arguments are where and what the callee's form wants.
-      Store(ra + ReturnAddressLayout::kFrameMode, static_cast<std::uint8_t>(FrameMode::kRegister));
+      values::Store(ra + values::ReturnAddressLayout::kFrameMode, static_cast<std::uint8_t>(FrameMode::kRegister));
       fp = ra + raBytes;
     } else {
-      Store(ra + ReturnAddressLayout::kFrameMode, static_cast<std::uint8_t>(FrameMode::kUnchecked));
+      values::Store(ra + values::ReturnAddressLayout::kFrameMode, static_cast<std::uint8_t>(FrameMode::kUnchecked));
       stack.SetTop(index + 1, ra + raBytes);
       fp = EnterFrame(callee, fb);
       if (fp == nullptr) return Exit::kLeft;
@@ -590,10 +610,10 @@ dispatch:
     }
     if (ip->b != 0) ReleaseFrameSlots(*code, *ip, fp);
     std::uint8_t* ra = fp - raBytes;
-    const auto* proc = Load<const TPSInternalProcRec*>(ra + ReturnAddressLayout::kProc);
-    const auto position = Load<std::uint32_t>(ra + ReturnAddressLayout::kPosition);
-    const auto callerBase = Load<std::int32_t>(ra + ReturnAddressLayout::kFrameBase);
-    const auto resume = Load<std::int32_t>(ra + ReturnAddressLayout::kResume);
+    const auto* proc = values::Load<const TPSInternalProcRec*>(ra + values::ReturnAddressLayout::kProc);
+    const auto position = values::Load<std::uint32_t>(ra + values::ReturnAddressLayout::kPosition);
+    const auto callerBase = values::Load<std::int32_t>(ra + values::ReturnAddressLayout::kFrameBase);
+    const auto resume = values::Load<std::int32_t>(ra + values::ReturnAddressLayout::kResume);
     // A caller in the register form brings the table's top up to date itself where it matters.
     if (resume < 0 || proc == nullptr) stack.SetTop(static_cast<std::size_t>(fb), ra);
     x_.frameBase_ = fb = callerBase;
@@ -614,11 +634,11 @@ dispatch:
   // --- Slots -----------------------------------------------------------------------------
 
   REG_CASE(Clear8) {
-    Store(REG_F(ip->a), std::uint64_t{0});
+    values::Store(REG_F(ip->a), std::uint64_t{0});
     REG_NEXT();
   }
   REG_CASE(ClearPointer) {
-    StorePointer(REG_F(ip->a), PointerValue{});
+    values::StorePointer(REG_F(ip->a), values::PointerValue{});
     REG_NEXT();
   }
   REG_CASE(ClearN) {
@@ -627,26 +647,26 @@ dispatch:
   }
   REG_CASE(Release) {
     std::uint8_t* value = REG_F(ip->a);
-    const auto& type = *static_cast<const TPSTypeRec*>(ip->p);
-    if (!(type.baseType == tcPointer && KeepsNothing(value))) FinalizeValue(value, type);
+    const auto& type = *static_cast<const values::TPSTypeRec*>(ip->p);
+    if (!(type.baseType == image::tcPointer && values::KeepsNothing(value))) values::FinalizeValue(value, type);
     REG_NEXT();
   }
   REG_CASE(PointToVar) {
     // A pointer to a variable: nothing keeps it alive but the variable itself.
     void* target = ip->sub == 0 ? static_cast<void*>(REG_F(ip->b)) : reinterpret_cast<void*>(ip->b);
     const std::uint32_t stackIndex =
-        ip->sub == 0 ? static_cast<std::uint32_t>(fb + ip->c) : static_cast<std::uint32_t>(kNotOnStack);
-    StorePointer(REG_F(ip->a), {target, static_cast<const TPSTypeRec*>(ip->p), stackIndex, {}});
+        ip->sub == 0 ? static_cast<std::uint32_t>(fb + ip->c) : static_cast<std::uint32_t>(values::kNotOnStack);
+    values::StorePointer(REG_F(ip->a), {target, static_cast<const values::TPSTypeRec*>(ip->p), stackIndex, {}});
     REG_NEXT();
   }
   REG_CASE(PointToCopy) {
-    const PointerValue pointer = LoadPointer(REG_F(ip->b));
+    const values::PointerValue pointer = values::LoadPointer(REG_F(ip->b));
     if (!MayPointTo(static_cast<std::uint32_t>(fb + ip->d), pointer)) goto deopt;
-    StorePointer(REG_F(ip->a), pointer);
+    values::StorePointer(REG_F(ip->a), pointer);
     REG_NEXT();
   }
   REG_CASE(PointToElemF) {
-    if (!PointToElement(*ip, fp, fb, Load<std::uint32_t>(REG_F(ip->c)))) goto deopt;
+    if (!PointToElement(*ip, fp, fb, values::Load<std::uint32_t>(REG_F(ip->c)))) goto deopt;
     REG_NEXT();
   }
   REG_CASE(PointToElemK) {
@@ -654,64 +674,64 @@ dispatch:
     REG_NEXT();
   }
   REG_CASE(Own) {
-    RetainKeeper(LoadPointer(REG_F(ip->a)).keeper);
+    values::RetainKeeper(values::LoadPointer(REG_F(ip->a)).keeper);
     REG_NEXT();
   }
   REG_CASE(PushPointerCopy) {
-    const PointerValue pointer = LoadPointer(REG_F(ip->b));
-    RetainKeeper(pointer.keeper);
-    StorePointer(REG_F(ip->a), pointer);
+    const values::PointerValue pointer = values::LoadPointer(REG_F(ip->b));
+    values::RetainKeeper(pointer.keeper);
+    values::StorePointer(REG_F(ip->a), pointer);
     REG_NEXT();
   }
 
   // --- 32-bit integers -------------------------------------------------------------------
 
   REG_CASE(Mov32FF) {
-    Store(REG_F(ip->a), REG_LOAD32_F(ip->b));
+    values::Store(REG_F(ip->a), REG_LOAD32_F(ip->b));
     REG_NEXT();
   }
   REG_CASE(Mov32FG) {
-    Store(REG_F(ip->a), REG_LOAD32_G(ip->b));
+    values::Store(REG_F(ip->a), REG_LOAD32_G(ip->b));
     REG_NEXT();
   }
   REG_CASE(Mov32FK) {
-    Store(REG_F(ip->a), REG_LOAD32_K(ip->b));
+    values::Store(REG_F(ip->a), REG_LOAD32_K(ip->b));
     REG_NEXT();
   }
   REG_CASE(Mov32GF) {
-    Store(REG_G(ip->a), REG_LOAD32_F(ip->b));
+    values::Store(REG_G(ip->a), REG_LOAD32_F(ip->b));
     REG_NEXT();
   }
   REG_CASE(Mov32GG) {
-    Store(REG_G(ip->a), REG_LOAD32_G(ip->b));
+    values::Store(REG_G(ip->a), REG_LOAD32_G(ip->b));
     REG_NEXT();
   }
   REG_CASE(Mov32GK) {
-    Store(REG_G(ip->a), REG_LOAD32_K(ip->b));
+    values::Store(REG_G(ip->a), REG_LOAD32_K(ip->b));
     REG_NEXT();
   }
   REG_CASE(Mov8FF) {
-    Store(REG_F(ip->a), REG_LOAD8_F(ip->b));
+    values::Store(REG_F(ip->a), REG_LOAD8_F(ip->b));
     REG_NEXT();
   }
   REG_CASE(Mov8FG) {
-    Store(REG_F(ip->a), REG_LOAD8_G(ip->b));
+    values::Store(REG_F(ip->a), REG_LOAD8_G(ip->b));
     REG_NEXT();
   }
   REG_CASE(Mov8FK) {
-    Store(REG_F(ip->a), REG_LOAD8_K(ip->b));
+    values::Store(REG_F(ip->a), REG_LOAD8_K(ip->b));
     REG_NEXT();
   }
   REG_CASE(Mov8GF) {
-    Store(REG_G(ip->a), REG_LOAD8_F(ip->b));
+    values::Store(REG_G(ip->a), REG_LOAD8_F(ip->b));
     REG_NEXT();
   }
   REG_CASE(Mov8GG) {
-    Store(REG_G(ip->a), REG_LOAD8_G(ip->b));
+    values::Store(REG_G(ip->a), REG_LOAD8_G(ip->b));
     REG_NEXT();
   }
   REG_CASE(Mov8GK) {
-    Store(REG_G(ip->a), REG_LOAD8_K(ip->b));
+    values::Store(REG_G(ip->a), REG_LOAD8_K(ip->b));
     REG_NEXT();
   }
 
@@ -730,19 +750,19 @@ dispatch:
   REG_BINARY_ALL(ModU, if (!ModuloU32(a, b, r)) goto deopt)
 
   REG_CASE(Inc32F) {
-    Store(REG_F(ip->a), REG_LOAD32_F(ip->a) + 1u);
+    values::Store(REG_F(ip->a), REG_LOAD32_F(ip->a) + 1u);
     REG_NEXT();
   }
   REG_CASE(Dec32F) {
-    Store(REG_F(ip->a), REG_LOAD32_F(ip->a) - 1u);
+    values::Store(REG_F(ip->a), REG_LOAD32_F(ip->a) - 1u);
     REG_NEXT();
   }
   REG_CASE(Inc32G) {
-    Store(REG_G(ip->a), REG_LOAD32_G(ip->a) + 1u);
+    values::Store(REG_G(ip->a), REG_LOAD32_G(ip->a) + 1u);
     REG_NEXT();
   }
   REG_CASE(Dec32G) {
-    Store(REG_G(ip->a), REG_LOAD32_G(ip->a) - 1u);
+    values::Store(REG_G(ip->a), REG_LOAD32_G(ip->a) - 1u);
     REG_NEXT();
   }
 
@@ -750,48 +770,48 @@ dispatch:
   REG_MODES_ALL(REG_COMPARE, CmpU, std::uint32_t)
 
   REG_CASE(SetFlag8) {
-    x_.flag_ = (Load<std::uint8_t>(REG_F(ip->a)) != 0) != (ip->sub != 0);
+    x_.flag_ = (values::Load<std::uint8_t>(REG_F(ip->a)) != 0) != (ip->sub != 0);
     REG_NEXT();
   }
   REG_CASE(SetFlag32) {
-    x_.flag_ = (Load<std::uint32_t>(REG_F(ip->a)) != 0) != (ip->sub != 0);
+    x_.flag_ = (values::Load<std::uint32_t>(REG_F(ip->a)) != 0) != (ip->sub != 0);
     REG_NEXT();
   }
 
   REG_CASE(LoadVia32) {
     const std::uint8_t* target = Target(REG_F(ip->b), ip->sub, IsInteger32);
     if (target == nullptr) goto deopt;
-    Store(REG_F(ip->a), Load<std::uint32_t>(target));
+    values::Store(REG_F(ip->a), values::Load<std::uint32_t>(target));
     REG_NEXT();
   }
   REG_CASE(StoreVia32F) {
     std::uint8_t* target = Target(REG_F(ip->a), 0, IsInteger32);
     if (target == nullptr) goto deopt;
-    Store(target, REG_LOAD32_F(ip->b));
+    values::Store(target, REG_LOAD32_F(ip->b));
     REG_NEXT();
   }
   REG_CASE(StoreVia32K) {
     std::uint8_t* target = Target(REG_F(ip->a), 0, IsInteger32);
     if (target == nullptr) goto deopt;
-    Store(target, REG_LOAD32_K(ip->b));
+    values::Store(target, REG_LOAD32_K(ip->b));
     REG_NEXT();
   }
   REG_CASE(LoadVia8) {
     const std::uint8_t* target = Target(REG_F(ip->b), ip->sub, IsByteSized);
     if (target == nullptr) goto deopt;
-    Store(REG_F(ip->a), Load<std::uint8_t>(target));
+    values::Store(REG_F(ip->a), values::Load<std::uint8_t>(target));
     REG_NEXT();
   }
   REG_CASE(StoreVia8F) {
     std::uint8_t* target = Target(REG_F(ip->a), 0, IsByteSized);
     if (target == nullptr) goto deopt;
-    Store(target, Load<std::uint8_t>(REG_F(ip->b)));
+    values::Store(target, values::Load<std::uint8_t>(REG_F(ip->b)));
     REG_NEXT();
   }
   REG_CASE(StoreVia8K) {
     std::uint8_t* target = Target(REG_F(ip->a), 0, IsByteSized);
     if (target == nullptr) goto deopt;
-    Store(target, static_cast<std::uint8_t>(ip->b));
+    values::Store(target, static_cast<std::uint8_t>(ip->b));
     REG_NEXT();
   }
 
@@ -800,37 +820,37 @@ dispatch:
   REG_CASE(LoadPlace32) {
     const std::uint8_t* at = PlaceAddress(code->places[static_cast<std::size_t>(ip->b)], fp);
     if (at == nullptr) goto deopt;
-    Store(REG_F(ip->a), Load<std::uint32_t>(at));
+    values::Store(REG_F(ip->a), values::Load<std::uint32_t>(at));
     REG_NEXT();
   }
   REG_CASE(StorePlace32F) {
     std::uint8_t* at = PlaceAddress(code->places[static_cast<std::size_t>(ip->a)], fp);
     if (at == nullptr) goto deopt;
-    Store(at, REG_LOAD32_F(ip->b));
+    values::Store(at, REG_LOAD32_F(ip->b));
     REG_NEXT();
   }
   REG_CASE(StorePlace32K) {
     std::uint8_t* at = PlaceAddress(code->places[static_cast<std::size_t>(ip->a)], fp);
     if (at == nullptr) goto deopt;
-    Store(at, REG_LOAD32_K(ip->b));
+    values::Store(at, REG_LOAD32_K(ip->b));
     REG_NEXT();
   }
   REG_CASE(LoadPlace8) {
     const std::uint8_t* at = PlaceAddress(code->places[static_cast<std::size_t>(ip->b)], fp);
     if (at == nullptr) goto deopt;
-    Store(REG_F(ip->a), Load<std::uint8_t>(at));
+    values::Store(REG_F(ip->a), values::Load<std::uint8_t>(at));
     REG_NEXT();
   }
   REG_CASE(StorePlace8F) {
     std::uint8_t* at = PlaceAddress(code->places[static_cast<std::size_t>(ip->a)], fp);
     if (at == nullptr) goto deopt;
-    Store(at, Load<std::uint8_t>(REG_F(ip->b)));
+    values::Store(at, values::Load<std::uint8_t>(REG_F(ip->b)));
     REG_NEXT();
   }
   REG_CASE(StorePlace8K) {
     std::uint8_t* at = PlaceAddress(code->places[static_cast<std::size_t>(ip->a)], fp);
     if (at == nullptr) goto deopt;
-    Store(at, static_cast<std::uint8_t>(ip->b));
+    values::Store(at, static_cast<std::uint8_t>(ip->b));
     REG_NEXT();
   }
   REG_CASE(CheckPlace) {
@@ -846,15 +866,18 @@ dispatch:
 
   REG_MODES_ALL(REG_COMPARE_BYTES, CmpB, std::uint8_t)
   REG_CASE(AndB) {
-    Store(REG_F(ip->a), static_cast<std::uint8_t>(Load<std::uint8_t>(REG_F(ip->a)) & ByteSource(*ip, fp)));
+    values::Store(REG_F(ip->a),
+                  static_cast<std::uint8_t>(values::Load<std::uint8_t>(REG_F(ip->a)) & ByteSource(*ip, fp)));
     REG_NEXT();
   }
   REG_CASE(OrB) {
-    Store(REG_F(ip->a), static_cast<std::uint8_t>(Load<std::uint8_t>(REG_F(ip->a)) | ByteSource(*ip, fp)));
+    values::Store(REG_F(ip->a),
+                  static_cast<std::uint8_t>(values::Load<std::uint8_t>(REG_F(ip->a)) | ByteSource(*ip, fp)));
     REG_NEXT();
   }
   REG_CASE(XorB) {
-    Store(REG_F(ip->a), static_cast<std::uint8_t>(Load<std::uint8_t>(REG_F(ip->a)) ^ ByteSource(*ip, fp)));
+    values::Store(REG_F(ip->a),
+                  static_cast<std::uint8_t>(values::Load<std::uint8_t>(REG_F(ip->a)) ^ ByteSource(*ip, fp)));
     REG_NEXT();
   }
 
@@ -863,47 +886,48 @@ dispatch:
   REG_CASE(MovStr) {
     // dest := source for two strings: the block is shared, as a copy of the value shares it.
     std::uint8_t* dest = At(fp, ip->a, (ip->sub & 1) != 0);
-    auto* shared = Load<StringBlock*>(At(fp, ip->b, (ip->sub & 2) != 0));
-    auto* old = Load<StringBlock*>(dest);
-    RetainString(shared);
-    Store(dest, shared);
-    ReleaseString(old);
+    auto* shared = values::Load<values::StringBlock*>(At(fp, ip->b, (ip->sub & 2) != 0));
+    auto* old = values::Load<values::StringBlock*>(dest);
+    values::RetainString(shared);
+    values::Store(dest, shared);
+    values::ReleaseString(old);
     REG_NEXT();
   }
   REG_CASE(CmpStr) {
-    const std::string_view left = StringAt(At(fp, ip->b, (ip->size & 1) != 0));
-    const std::string_view right = StringAt(At(fp, ip->c, (ip->size & 2) != 0));
+    const std::string_view left = values::StringAt(At(fp, ip->b, (ip->size & 1) != 0));
+    const std::string_view right = values::StringAt(At(fp, ip->c, (ip->size & 2) != 0));
     const int order = left.compare(right);
-    Store(REG_F(ip->a), static_cast<std::uint8_t>(Holds(ip->sub, order, 0)));
+    values::Store(REG_F(ip->a), static_cast<std::uint8_t>(Holds(ip->sub, order, 0)));
     REG_NEXT();
   }
   REG_CASE(AppendChar) {
     std::uint8_t* dest = nullptr;
     if (ip->sub == 2) {
-      dest = Target(REG_F(ip->a), tcString, IsInteger32);
+      dest = Target(REG_F(ip->a), image::tcString, IsInteger32);
       if (dest == nullptr) goto deopt;
     } else {
       dest = At(fp, ip->a, ip->sub == 1);
     }
     const auto character = static_cast<char>(ip->size == 2 ? static_cast<std::uint8_t>(ip->b)
-                                                           : Load<std::uint8_t>(At(fp, ip->b, ip->size == 1)));
-    if (!Guarded([dest, character] { AppendStringAt(dest, std::string_view(&character, 1)); })) goto fault;
+                                                           : values::Load<std::uint8_t>(At(fp, ip->b, ip->size == 1)));
+    if (!Guarded([dest, character] { values::AppendStringAt(dest, std::string_view(&character, 1)); })) goto fault;
     REG_NEXT();
   }
   REG_CASE(StrLen) {
     // In place of a call, and counted as one; where the call would stop, the byte code makes it.
     if (x_.NextTickStops()) goto deopt;
     x_.TakeTick();
-    Store(At(fp, ip->a, (ip->sub & 1) != 0), static_cast<std::uint32_t>(StringAt(REG_F(ip->b)).size()));
+    values::Store(At(fp, ip->a, (ip->sub & 1) != 0), static_cast<std::uint32_t>(values::StringAt(REG_F(ip->b)).size()));
     REG_NEXT();
   }
   REG_CASE(StrGet) {
     if (x_.NextTickStops()) goto deopt;
-    const std::string_view text = StringAt(At(fp, ip->b, (ip->sub & 2) != 0));
-    const auto index = static_cast<std::int32_t>(Load<std::uint32_t>(REG_F(ip->c)));
+    const std::string_view text = values::StringAt(At(fp, ip->b, (ip->sub & 2) != 0));
+    const auto index = static_cast<std::int32_t>(values::Load<std::uint32_t>(REG_F(ip->c)));
     if (index < 1 || static_cast<std::size_t>(index) > text.size()) goto deopt;
     x_.TakeTick();
-    Store(At(fp, ip->a, (ip->sub & 1) != 0), static_cast<std::uint8_t>(text[static_cast<std::size_t>(index) - 1]));
+    values::Store(At(fp, ip->a, (ip->sub & 1) != 0),
+                  static_cast<std::uint8_t>(text[static_cast<std::size_t>(index) - 1]));
     REG_NEXT();
   }
 
@@ -964,4 +988,4 @@ stop_at_jump:
   return Exit::kLeft;
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::exec

@@ -6,7 +6,7 @@
 #include "engine/values/script_fault.h"
 #include "engine/values/value_memory.h"
 
-namespace dravik::engine {
+namespace dravik::engine::exec {
 
 namespace {
 
@@ -50,9 +50,9 @@ std::uint8_t* TPSStack::Allocate(std::size_t size) {
   if (index == segments_.size()) {
     Segment segment;
     segment.capacity = RoundUp(std::max(size, kMinSegmentSize), kGrowthStep);
-    if (Capacity() + segment.capacity > kMaxBytes) FailWith(erOutOfMemory);
+    if (Capacity() + segment.capacity > kMaxBytes) values::FailWith(image::erOutOfMemory);
     segment.bytes.reset(new (std::nothrow) std::uint8_t[segment.capacity]);
-    if (segment.bytes == nullptr) FailWith(erOutOfMemory);
+    if (segment.bytes == nullptr) values::FailWith(image::erOutOfMemory);
     segments_.push_back(std::move(segment));
   }
   current_ = index;
@@ -62,12 +62,12 @@ std::uint8_t* TPSStack::Allocate(std::size_t size) {
   return at;
 }
 
-void* TPSStack::PushSlow(const TPSTypeRec& type) {
-  if (count_ >= slotLimit_) FailWith(erOutOfStackRange);
-  if (type.memSize > kMaxValueMemSize) FailWith(erOutOfMemory);
-  if (!GrowSlots(count_ + 1)) FailWith(erOutOfMemory);
+void* TPSStack::PushSlow(const values::TPSTypeRec& type) {
+  if (count_ >= slotLimit_) values::FailWith(image::erOutOfStackRange);
+  if (type.memSize > values::kMaxValueMemSize) values::FailWith(image::erOutOfMemory);
+  if (!GrowSlots(count_ + 1)) values::FailWith(image::erOutOfMemory);
   std::uint8_t* value = Allocate(SlotBytes(type.memSize));
-  InitializeValue(value, type);
+  values::InitializeValue(value, type);
   slots_[count_++] = {&type, value};
   return value;
 }
@@ -113,4 +113,4 @@ std::uint8_t* TPSStack::FrameAccess::Reserve(std::size_t bytes, std::size_t slot
   return segment.bytes.get() + segment.used;
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::exec

@@ -24,7 +24,7 @@
 #include "engine/values/type_records.h"
 #include "engine/values/value_memory.h"
 
-namespace dravik::engine {
+namespace dravik::engine::exec {
 
 class TPSStack {
  public:
@@ -49,7 +49,7 @@ class TPSStack {
   // Pushes a default-initialised value of the type and answers its bytes. A push beyond the
   // slot limit throws ScriptFault(erOutOfStackRange); one that cannot get memory
   // ScriptFault(erOutOfMemory).
-  void* Push(const TPSTypeRec& type) {
+  void* Push(const values::TPSTypeRec& type) {
     // Most pushes are small values with room in the current segment; they are done here,
     // everything else (a new segment, the limits, a larger slot table) by PushSlow.
     if (type.memSize <= kSmallSlot && count_ < slotCapacity_ && count_ < slotLimit_ && current_ < segments_.size()) {
@@ -70,8 +70,8 @@ class TPSStack {
     const Slot slot = slots_[--count_];
     Segment& segment = segments_[current_];
     segment.used = static_cast<std::size_t>(slot.value - segment.bytes.get());
-    if (slot.type->needsFinalization && !(slot.type->baseType == tcPointer && KeepsNothing(slot.value)))
-      FinalizeValue(slot.value, *slot.type);
+    if (slot.type->needsFinalization && !(slot.type->baseType == image::tcPointer && values::KeepsNothing(slot.value)))
+      values::FinalizeValue(slot.value, *slot.type);
     // Only a pop that empties a segment can leave more spare segments than before.
     if (segment.used == 0 && current_ > 0) {
       --current_;
@@ -83,11 +83,11 @@ class TPSStack {
   // Finalises every slot and releases the memory.
   void Clear();
 
-  const TPSTypeRec& TypeAt(std::size_t index) const { return *slots_[index].type; }
+  const values::TPSTypeRec& TypeAt(std::size_t index) const { return *slots_[index].type; }
   void* ValueAt(std::size_t index) const { return slots_[index].value; }
-  ValueRef At(std::size_t index) const { return {slots_[index].value, slots_[index].type}; }
+  values::ValueRef At(std::size_t index) const { return {slots_[index].value, slots_[index].type}; }
   // -1 is the top slot, -2 the one below, ...; nothing is checked.
-  ValueRef FromTop(std::ptrdiff_t offset) const {
+  values::ValueRef FromTop(std::ptrdiff_t offset) const {
     return At(static_cast<std::size_t>(static_cast<std::ptrdiff_t>(count_) + offset));
   }
 
@@ -104,7 +104,7 @@ class TPSStack {
   std::size_t Capacity() const;
 
   struct Slot {
-    const TPSTypeRec* type;
+    const values::TPSTypeRec* type;
     std::uint8_t* value;
   };
 
@@ -153,7 +153,7 @@ class TPSStack {
 
   static constexpr std::size_t kSmallSlot = 64;
 
-  void* PushSlow(const TPSTypeRec& type);
+  void* PushSlow(const values::TPSTypeRec& type);
   std::uint8_t* Allocate(std::size_t size);
   bool GrowSlots(std::size_t needed);
   void ReleaseSpareSegments();
@@ -168,4 +168,4 @@ class TPSStack {
   std::size_t slotLimit_ = kDefaultSlotLimit;
 };
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::exec

@@ -12,16 +12,16 @@
 #include "engine/values/pointer_value.h"
 #include "engine/values/value_memory.h"
 
-namespace dravik::engine {
+namespace dravik::engine::exec {
 
 struct RegisterCode::Constant {
-  explicit Constant(const TPSTypeRec& type) : storage(new std::uint64_t[type.memSize / 8 + 2]()), type(type) {}
-  ~Constant() { FinalizeValue(storage.get(), type); }
+  explicit Constant(const values::TPSTypeRec& type) : storage(new std::uint64_t[type.memSize / 8 + 2]()), type(type) {}
+  ~Constant() { values::FinalizeValue(storage.get(), type); }
   Constant(const Constant&) = delete;
   Constant& operator=(const Constant&) = delete;
 
   std::unique_ptr<std::uint64_t[]> storage;
-  const TPSTypeRec& type;
+  const values::TPSTypeRec& type;
 };
 
 RegisterCode::RegisterCode() = default;
@@ -29,18 +29,20 @@ RegisterCode::~RegisterCode() = default;
 
 namespace {
 
-bool Is32(const TPSTypeRec* type) { return type != nullptr && (type->baseType == tcS32 || type->baseType == tcU32); }
-bool IsByteCode(TPSTypeCode code) { return code == tcU8 || code == tcS8 || code == tcChar; }
-bool IsByte(const TPSTypeRec* type) { return type != nullptr && IsByteCode(type->baseType); }
-bool IsSmallInteger(const TPSTypeRec* type) {
-  return type != nullptr && type->baseType >= tcU8 && type->baseType <= tcS32;
+bool Is32(const values::TPSTypeRec* type) {
+  return type != nullptr && (type->baseType == image::tcS32 || type->baseType == image::tcU32);
+}
+bool IsByteCode(image::TPSTypeCode code) { return code == image::tcU8 || code == image::tcS8 || code == image::tcChar; }
+bool IsByte(const values::TPSTypeRec* type) { return type != nullptr && IsByteCode(type->baseType); }
+bool IsSmallInteger(const values::TPSTypeRec* type) {
+  return type != nullptr && type->baseType >= image::tcU8 && type->baseType <= image::tcS32;
 }
 
 // A variable of an operand as the translation knows it.
 struct StaticVar {
   RLoc::Base base = RLoc::Base::kFrame;
   std::intptr_t at = 0;
-  const TPSTypeRec* type = nullptr;
+  const values::TPSTypeRec* type = nullptr;
   // Frame slots: the slot's index from the frame base (a local j is j + 1, a parameter k is -k).
   std::int32_t relative = 0;
   bool IsFrame() const { return base == RLoc::Base::kFrame; }
@@ -54,7 +56,7 @@ enum class Mode : std::uint8_t { F, G, K };
 struct Source {
   Mode mode = Mode::K;
   std::intptr_t value = 0;
-  TPSTypeCode code = tcS32;  // the variable's or the constant's base type
+  image::TPSTypeCode code = image::tcS32;  // the variable's or the constant's base type
 };
 
 // Mode suffixes of the two-source instructions, in DRAVIK_REG_AB_MODES order; -1 for two
@@ -66,25 +68,25 @@ int ModeIndex(Mode a, Mode b) {
 
 RegOp Offset(RegOp first, int by) { return static_cast<RegOp>(static_cast<int>(first) + by); }
 
-RegOp BinaryFamily(CalcOp op, bool isSigned) {
+RegOp BinaryFamily(image::CalcOp op, bool isSigned) {
   switch (op) {
-    case CalcOp::Add: return RegOp::kAddFF;
-    case CalcOp::Subtract: return RegOp::kSubFF;
-    case CalcOp::Multiply: return RegOp::kMulFF;
-    case CalcOp::And: return RegOp::kAndFF;
-    case CalcOp::Or: return RegOp::kOrFF;
-    case CalcOp::Xor: return RegOp::kXorFF;
-    case CalcOp::ShiftLeft: return RegOp::kShlFF;
-    case CalcOp::ShiftRight: return isSigned ? RegOp::kShrSFF : RegOp::kShrUFF;
-    case CalcOp::Divide: return isSigned ? RegOp::kDivSFF : RegOp::kDivUFF;
-    case CalcOp::Modulo: return isSigned ? RegOp::kModSFF : RegOp::kModUFF;
+    case image::CalcOp::Add: return RegOp::kAddFF;
+    case image::CalcOp::Subtract: return RegOp::kSubFF;
+    case image::CalcOp::Multiply: return RegOp::kMulFF;
+    case image::CalcOp::And: return RegOp::kAndFF;
+    case image::CalcOp::Or: return RegOp::kOrFF;
+    case image::CalcOp::Xor: return RegOp::kXorFF;
+    case image::CalcOp::ShiftLeft: return RegOp::kShlFF;
+    case image::CalcOp::ShiftRight: return isSigned ? RegOp::kShrSFF : RegOp::kShrUFF;
+    case image::CalcOp::Divide: return isSigned ? RegOp::kDivSFF : RegOp::kDivUFF;
+    case image::CalcOp::Modulo: return isSigned ? RegOp::kModSFF : RegOp::kModUFF;
     default: return RegOp::kCount;
   }
 }
 
 // A division whose divisor is a constant other than 0 cannot fail (-1 wraps instead).
-bool MayFail(CalcOp op, const Source& divisor) {
-  if (op != CalcOp::Divide && op != CalcOp::Modulo) return false;
+bool MayFail(image::CalcOp op, const Source& divisor) {
+  if (op != image::CalcOp::Divide && op != image::CalcOp::Modulo) return false;
   return divisor.mode != Mode::K || divisor.value == 0;
 }
 
@@ -282,15 +284,15 @@ class Translator {
     if (frameBase_ < static_cast<std::int32_t>(count)) return false;
     std::int32_t offset = -static_cast<std::int32_t>(TPSStack::SlotBytes(exec_.ReturnAddressType().memSize));
     for (std::uint32_t k = 1; k <= count; ++k) {
-      const TPSTypeRec& type = stack_.TypeAt(static_cast<std::size_t>(frameBase_) - k);
-      if (type.baseType == tcReturnAddress) return false;
+      const values::TPSTypeRec& type = stack_.TypeAt(static_cast<std::size_t>(frameBase_) - k);
+      if (type.baseType == image::tcReturnAddress) return false;
       offset -= static_cast<std::int32_t>(TPSStack::SlotBytes(type.memSize));
       paramTypes_.push_back(&type);
       paramOffsets_.push_back(offset);
       // What a var parameter points at now is what it is taken to point at (checked where used).
-      const TPSTypeRec* target = nullptr;
-      if (type.baseType == tcPointer)
-        target = LoadPointer(stack_.ValueAt(static_cast<std::size_t>(frameBase_) - k)).targetType;
+      const values::TPSTypeRec* target = nullptr;
+      if (type.baseType == image::tcPointer)
+        target = values::LoadPointer(stack_.ValueAt(static_cast<std::size_t>(frameBase_) - k)).targetType;
       paramTargets_.push_back(target);
     }
     return true;
@@ -305,8 +307,8 @@ class Translator {
       above = std::max(above, static_cast<std::int32_t>(TPSStack::SlotBytes(exec_.FirstPointerType()->memSize)));
     for (std::size_t i = 0; i < analysis_.Instructions().size(); ++i) {
       const CodeInstruction& in = analysis_.Instructions()[i];
-      if (in.opcode != OpPushType || !analysis_.Shapes()[i].reached) continue;
-      if (const TPSTypeRec* type = exec_.TypeByNumber(in.number))
+      if (in.opcode != image::OpPushType || !analysis_.Shapes()[i].reached) continue;
+      if (const values::TPSTypeRec* type = exec_.TypeByNumber(in.number))
         above = std::max(above, static_cast<std::int32_t>(TPSStack::SlotBytes(type->memSize)));
     }
     for (const InstructionShape& shape : analysis_.Shapes()) {
@@ -331,7 +333,7 @@ class Translator {
         transfers = true;
         MarkBlockStart(position);
       });
-      if (transfers || in.opcode == OpCall || in.opcode == OpCallVar) MarkBlockStart(in.end);
+      if (transfers || in.opcode == image::OpCall || in.opcode == image::OpCallVar) MarkBlockStart(in.end);
     }
   }
 
@@ -344,16 +346,16 @@ class Translator {
   // The variable a number names at an instruction whose frame is `layout`.
   std::optional<StaticVar> Variable(std::uint32_t number, std::int32_t layout) const {
     StaticVar var;
-    if (number < kFirstFrameVariable) {
+    if (number < image::kFirstFrameVariable) {
       if (number >= exec_.GlobalCount()) return std::nullopt;
-      const ValueRef global = exec_.GlobalAt(number);
+      const values::ValueRef global = exec_.GlobalAt(number);
       var.base = RLoc::Base::kAddress;
       var.at = reinterpret_cast<std::intptr_t>(global.data);
       var.type = global.type;
       return var;
     }
-    if (number > kFrameBaseVariable) {
-      const std::uint32_t local = number - kFrameBaseVariable - 1;
+    if (number > image::kFrameBaseVariable) {
+      const std::uint32_t local = number - image::kFrameBaseVariable - 1;
       const LayoutPool& layouts = analysis_.Layouts();
       if (local >= layouts.Depth(layout)) return std::nullopt;
       const LayoutNode& node = layouts[layouts.At(layout, local)];
@@ -362,7 +364,7 @@ class Translator {
       var.relative = static_cast<std::int32_t>(local) + 1;
       return var;
     }
-    const std::uint32_t param = kFrameBaseVariable - number;
+    const std::uint32_t param = image::kFrameBaseVariable - number;
     if (param == 0 || param > paramTypes_.size()) return std::nullopt;
     var.at = paramOffsets_[param - 1];
     var.type = paramTypes_[param - 1];
@@ -383,19 +385,20 @@ class Translator {
 
   // A whole variable that is no pointer: the operand itself.
   std::optional<StaticVar> PlainVariable(const CodeOperand& operand, std::int32_t layout) const {
-    if (operand.kind != OperandKind::kVariable) return std::nullopt;
+    if (operand.kind != image::OperandKind::kVariable) return std::nullopt;
     std::optional<StaticVar> var = Variable(operand.variable, layout);
-    if (!var || var->type->baseType == tcPointer || var->type->baseType == tcReturnAddress) return std::nullopt;
+    if (!var || var->type->baseType == image::tcPointer || var->type->baseType == image::tcReturnAddress)
+      return std::nullopt;
     return var;
   }
 
   // A source of the 32-bit instructions: a plain variable of a 32-bit type, or an integer
   // constant of at most 32 bits (taken as an assignment to a 32-bit integer would take it).
   std::optional<Source> Source32(const CodeOperand& operand, std::int32_t layout) const {
-    if (operand.kind == OperandKind::kConstant) {
-      const std::optional<IntegerKind> kind = IntegerKindOf(operand.constantType->baseType);
+    if (operand.kind == image::OperandKind::kConstant) {
+      const std::optional<values::IntegerKind> kind = values::IntegerKindOf(operand.constantType->baseType);
       if (!kind || kind->bits > 32) return std::nullopt;
-      const auto value = static_cast<std::uint32_t>(LoadInteger(operand.constantBytes, *kind));
+      const auto value = static_cast<std::uint32_t>(values::LoadInteger(operand.constantBytes, *kind));
       return Source{Mode::K, static_cast<std::intptr_t>(static_cast<std::int32_t>(value)), operand.constantType->baseType};
     }
     const std::optional<StaticVar> var = PlainVariable(operand, layout);
@@ -406,7 +409,7 @@ class Translator {
   // A source of the byte instructions: a plain byte-sized variable (U8, S8, Char) or a
   // constant of one of those types.
   std::optional<Source> SourceByte(const CodeOperand& operand, std::int32_t layout) const {
-    if (operand.kind == OperandKind::kConstant) {
+    if (operand.kind == image::OperandKind::kConstant) {
       if (!IsByte(operand.constantType)) return std::nullopt;
       return Source{Mode::K, operand.constantBytes[0], operand.constantType->baseType};
     }
@@ -417,9 +420,9 @@ class Translator {
 
   // A whole frame variable that holds a pointer.
   std::optional<StaticVar> PointerSlot(const CodeOperand& operand, std::int32_t layout) const {
-    if (operand.kind != OperandKind::kVariable) return std::nullopt;
+    if (operand.kind != image::OperandKind::kVariable) return std::nullopt;
     std::optional<StaticVar> var = Variable(operand.variable, layout);
-    if (!var || !var->IsFrame() || var->type->baseType != tcPointer) return std::nullopt;
+    if (!var || !var->IsFrame() || var->type->baseType != image::tcPointer) return std::nullopt;
     return var;
   }
 
@@ -427,21 +430,21 @@ class Translator {
   // has here (the byte code reports that).
   std::intptr_t Loc(const CodeOperand& operand, std::int32_t layout) {
     RLoc loc;
-    if (operand.kind == OperandKind::kConstant) {
+    if (operand.kind == image::OperandKind::kConstant) {
       loc.base = RLoc::Base::kAddress;
       loc.at = reinterpret_cast<std::intptr_t>(ConstantValue(operand));
       loc.type = operand.constantType;
       return AddLoc(loc);
     }
     const std::optional<StaticVar> var = Variable(operand.variable, layout);
-    if (!var || var->type->baseType == tcReturnAddress) return -1;
+    if (!var || var->type->baseType == image::tcReturnAddress) return -1;
     loc.base = var->base;
     loc.at = var->at;
     loc.type = var->type;
-    if (operand.kind == OperandKind::kIndexed) {
+    if (operand.kind == image::OperandKind::kIndexed) {
       loc.select = RLoc::Select::kIndex;
       loc.index = operand.index;
-    } else if (operand.kind == OperandKind::kIndexedByVar) {
+    } else if (operand.kind == image::OperandKind::kIndexedByVar) {
       const std::optional<StaticVar> index = Variable(operand.index, layout);
       if (!index || !IsSmallInteger(index->type)) return -1;
       loc.select = RLoc::Select::kIndexVariable;
@@ -471,7 +474,7 @@ class Translator {
     const std::int32_t layout = analysis_.Shapes()[static_cast<std::size_t>(index)].layout;
     // After a change outside, the next push starts a group: the temporaries of what follows
     // (the next statement, say) belong to it, so that it can still go back to its start.
-    const bool endAfterChange = wroteOutside_ && (in.opcode == OpPushType || in.opcode == OpPushVar);
+    const bool endAfterChange = wroteOutside_ && (in.opcode == image::OpPushType || in.opcode == image::OpPushVar);
     if (blockStart_[static_cast<std::size_t>(index)] || groupClosed_ || endAfterChange) OpenGroup(in.start, layout);
     Disturb(in, layout);
     Plan plan = Select(in, layout);
@@ -530,11 +533,20 @@ class Translator {
   // pointer while its inputs are still what they were, and a copy is forgotten.
   void Disturb(const CodeInstruction& in, std::int32_t layout) {
     switch (in.opcode) {
-      case OpAssign: case OpCalculate: case OpCompare: case OpIncrement: case OpDecrement:
-      case OpBooleanNot: case OpNegate: case OpIntegerNot: case OpSetPointer: case OpSetPointerToCopy:
-        if (in.operands[0].kind == OperandKind::kVariable) DisturbWrite(in.operands[0].variable, in.opcode, layout);
+      case image::OpAssign:
+      case image::OpCalculate:
+      case image::OpCompare:
+      case image::OpIncrement:
+      case image::OpDecrement:
+      case image::OpBooleanNot:
+      case image::OpNegate:
+      case image::OpIntegerNot:
+      case image::OpSetPointer:
+      case image::OpSetPointerToCopy:
+        if (in.operands[0].kind == image::OperandKind::kVariable)
+          DisturbWrite(in.operands[0].variable, in.opcode, layout);
         break;
-      case OpPop:
+      case image::OpPop:
         if (layout != kEmptyLayout) DisturbSlot(analysis_.Layouts()[layout].depth - 1, layout);
         break;
       default:
@@ -542,14 +554,14 @@ class Translator {
     }
   }
 
-  void DisturbWrite(std::uint32_t number, Opcode opcode, std::int32_t layout) {
+  void DisturbWrite(std::uint32_t number, image::Opcode opcode, std::int32_t layout) {
     const std::optional<StaticVar> var = Variable(number, layout);
     if (!var) return;
-    if (var->type->baseType != tcPointer) {
+    if (var->type->baseType != image::tcPointer) {
       DisturbLocation(var->base, var->at, layout);
       return;
     }
-    if (opcode == OpSetPointer) {
+    if (opcode == image::OpSetPointer) {
       pointsAt_.erase(static_cast<std::uint32_t>(var->Local()));
       // A pointer the places read their variable through gets another target.
       for (auto it = places_.begin(); it != places_.end();) {
@@ -603,7 +615,7 @@ class Translator {
       // A whole variable: a plain pointer to it.
       point.op = RegOp::kPointToVar;
       point.b = place.at;
-      point.c = place.base == RPlace::Base::kFrame ? place.relative : static_cast<std::intptr_t>(kNotOnStack);
+      point.c = place.base == RPlace::Base::kFrame ? place.relative : static_cast<std::intptr_t>(values::kNotOnStack);
       point.sub = place.base == RPlace::Base::kFrame ? 0 : 1;
       point.p = place.type;
     } else {
@@ -854,29 +866,29 @@ class Translator {
 
   bool SelectFast(const CodeInstruction& in, std::int32_t layout, Plan& plan) {
     switch (in.opcode) {
-      case OpPushType: return SelectPushType(in, layout, plan);
-      case OpPop: return SelectPop(layout, plan);
-      case OpPushVar: return SelectPushVar(in, layout, plan);
-      case OpSetPointer: return SelectSetPointer(in, layout, plan);
-      case OpAssign: return SelectAssign(in, layout, plan);
-      case OpCalculate: return SelectCalculate(in, layout, plan);
-      case OpCompare: return SelectCompare(in, layout, plan);
-      case OpIncrement:
-      case OpDecrement: return SelectStep(in, layout, plan);
-      case OpGoto:
+      case image::OpPushType: return SelectPushType(in, layout, plan);
+      case image::OpPop: return SelectPop(layout, plan);
+      case image::OpPushVar: return SelectPushVar(in, layout, plan);
+      case image::OpSetPointer: return SelectSetPointer(in, layout, plan);
+      case image::OpAssign: return SelectAssign(in, layout, plan);
+      case image::OpCalculate: return SelectCalculate(in, layout, plan);
+      case image::OpCompare: return SelectCompare(in, layout, plan);
+      case image::OpIncrement:
+      case image::OpDecrement: return SelectStep(in, layout, plan);
+      case image::OpGoto:
         if (!IsTarget(in.jumpTarget)) return false;
         plan.Jump(RegOp::kGoto, in.jumpTarget);
         plan.endsGroup = true;
         return true;
-      case OpJumpIfTrue:
-      case OpJumpIfFalse: return SelectConditionalJump(in, layout, plan);
-      case OpJumpIfFlag:
+      case image::OpJumpIfTrue:
+      case image::OpJumpIfFalse: return SelectConditionalJump(in, layout, plan);
+      case image::OpJumpIfFlag:
         if (!IsTarget(in.jumpTarget)) return false;
         plan.Jump(RegOp::kJumpIfFlag, in.jumpTarget);
         plan.endsGroup = true;
         return true;
-      case OpSetFlag: return SelectSetFlag(in, layout, plan);
-      case OpCall: {
+      case image::OpSetFlag: return SelectSetFlag(in, layout, plan);
+      case image::OpCall: {
         if (in.number >= exec_.Procs().size()) return false;
         TPSProcRec& callee = *exec_.Procs()[in.number];
         if (callee.IsExternal() && SelectInline(static_cast<const TPSExternalProcRec&>(callee), layout, plan)) return true;
@@ -888,7 +900,7 @@ class Translator {
         plan.ref = plan.ownGroup = plan.endsGroup = true;
         return true;
       }
-      case OpReturn: {
+      case image::OpReturn: {
         RInstr& ret = plan.Add(RegOp::kReturn);
         ret.a = static_cast<std::intptr_t>(out_->entries.size());
         const LayoutPool& layouts = analysis_.Layouts();
@@ -899,7 +911,7 @@ class Translator {
         plan.ownGroup = plan.endsGroup = true;
         return true;
       }
-      case OpNop:
+      case image::OpNop:
         return true;
       default:
         return false;
@@ -915,10 +927,10 @@ class Translator {
   std::uint32_t PushedIndex(std::int32_t layout) const { return analysis_.Layouts().Depth(layout); }
 
   bool SelectPushType(const CodeInstruction& in, std::int32_t layout, Plan& plan) {
-    const TPSTypeRec* type = exec_.TypeByNumber(in.number);
+    const values::TPSTypeRec* type = exec_.TypeByNumber(in.number);
     if (type == nullptr) return false;
     const auto bytes = static_cast<std::int32_t>(TPSStack::SlotBytes(type->memSize));
-    RInstr& clear = plan.Add(type->baseType == tcPointer ? RegOp::kClearPointer
+    RInstr& clear = plan.Add(type->baseType == image::tcPointer ? RegOp::kClearPointer
                              : bytes == 8             ? RegOp::kClear8
                                                       : RegOp::kClearN);
     clear.a = analysis_.Layouts().EndOffset(layout);
@@ -928,7 +940,7 @@ class Translator {
     const std::uint32_t index = PushedIndex(layout);
     plan.writesOutside = index < groupDepth_;
     // A fresh pointer slot is null: it holds no reference, so it starts out borrowed.
-    if (type->baseType == tcPointer && !plan.writesOutside) plan.borrows = index;
+    if (type->baseType == image::tcPointer && !plan.writesOutside) plan.borrows = index;
     return true;
   }
 
@@ -985,7 +997,7 @@ class Translator {
     RInstr& point = plan.Add(RegOp::kPointToVar);
     point.a = slot;
     point.b = var.at;
-    point.c = var.IsFrame() ? var.relative : static_cast<std::intptr_t>(kNotOnStack);
+    point.c = var.IsFrame() ? var.relative : static_cast<std::intptr_t>(values::kNotOnStack);
     point.sub = var.IsFrame() ? 0 : 1;
     point.p = var.type;
   }
@@ -999,16 +1011,16 @@ class Translator {
     const std::optional<StaticVar> dest = PointerSlot(in.operands[0], layout);
     if (!dest || !Borrowed(*dest)) return false;
     const CodeOperand& source = in.operands[1];
-    if (source.kind == OperandKind::kConstant) return false;
+    if (source.kind == image::OperandKind::kConstant) return false;
     const std::optional<StaticVar> base = Variable(source.variable, layout);
-    if (!base || base->type->baseType == tcReturnAddress) return false;
-    const bool pointerBase = base->type->baseType == tcPointer;
+    if (!base || base->type->baseType == image::tcReturnAddress) return false;
+    const bool pointerBase = base->type->baseType == image::tcPointer;
     if (pointerBase && (!base->IsFrame() || (base->relative >= dest->relative && base->relative != dest->relative)))
       return false;
     // A variable on the stack above the pointer, or the pointer itself, cannot be its target
     // (an element of a dynamic array lives in the array's block instead).
-    const bool selects = source.kind != OperandKind::kVariable;
-    const bool targetOnStack = !pointerBase && base->IsFrame() && !(selects && base->type->baseType == tcArray);
+    const bool selects = source.kind != image::OperandKind::kVariable;
+    const bool targetOnStack = !pointerBase && base->IsFrame() && !(selects && base->type->baseType == image::tcArray);
     if (targetOnStack && base->relative >= dest->relative) return false;
     plan.placeSlot = dest->Local();
     // A chain of these may end in an element whose index the byte code checks: after a change
@@ -1037,7 +1049,7 @@ class Translator {
       return true;
     }
     RInstr* select = nullptr;
-    if (source.kind == OperandKind::kIndexed) {
+    if (source.kind == image::OperandKind::kIndexed) {
       select = &plan.Add(RegOp::kPointToElemK);
       select->c = source.index;
     } else {
@@ -1070,7 +1082,7 @@ class Translator {
   std::optional<PlaceSym> PlaceOfPointer(const StaticVar& pointer) const {
     if (const PlaceSym* known = PlaceAt(pointer)) return *known;
     if (pointer.relative >= 0) return std::nullopt;
-    const TPSTypeRec* target = paramTargets_[static_cast<std::size_t>(-pointer.relative - 1)];
+    const values::TPSTypeRec* target = paramTargets_[static_cast<std::size_t>(-pointer.relative - 1)];
     if (target == nullptr) return std::nullopt;
     PlaceSym sym;
     sym.place.base = RPlace::Base::kPointer;
@@ -1083,32 +1095,32 @@ class Translator {
   // form does not follow that (the pointer is made instead).
   bool Narrow(PlaceSym& sym, const CodeOperand& source, std::int32_t layout) const {
     RPlace& place = sym.place;
-    const TPSTypeRec& type = *place.type;
-    if (source.kind == OperandKind::kIndexed) {
+    const values::TPSTypeRec& type = *place.type;
+    if (source.kind == image::OperandKind::kIndexed) {
       const std::uint32_t k = source.index;
-      if (type.baseType == tcRecord) {
-        const auto& record = static_cast<const TPSTypeRec_Record&>(type);
+      if (type.baseType == image::tcRecord) {
+        const auto& record = static_cast<const values::TPSTypeRec_Record&>(type);
         if (k >= record.fields.size()) return false;
         place.offset += static_cast<std::int32_t>(record.fieldMemOffsets[k]);
         place.type = record.fields[k];
         return true;
       }
-      if (type.baseType == tcStaticArray) {
-        const auto& array = static_cast<const TPSTypeRec_StaticArray&>(type);
+      if (type.baseType == image::tcStaticArray) {
+        const auto& array = static_cast<const values::TPSTypeRec_StaticArray&>(type);
         if (k >= array.count || std::uint64_t{k} * array.element->memSize > FrameAnalysis::kMaxFrameBytes) return false;
         place.offset += static_cast<std::int32_t>(k * array.element->memSize);
         place.type = array.element;
         return true;
       }
-      if (type.baseType != tcArray) return false;
-    } else if (type.baseType != tcArray && type.baseType != tcStaticArray) {
+      if (type.baseType != image::tcArray) return false;
+    } else if (type.baseType != image::tcArray && type.baseType != image::tcStaticArray) {
       return false;
     }
     // One index per place, on the variable itself (a dynamic array) or inline (a static array).
-    const bool dynamic = type.baseType == tcArray;
+    const bool dynamic = type.baseType == image::tcArray;
     if (place.index != RPlace::Index::kNone || (dynamic && place.offset != 0)) return false;
-    const auto& array = static_cast<const TPSTypeRec_Array&>(type);
-    if (source.kind == OperandKind::kIndexed) {
+    const auto& array = static_cast<const values::TPSTypeRec_Array&>(type);
+    if (source.kind == image::OperandKind::kIndexed) {
       place.index = RPlace::Index::kImmediate;
       place.indexAt = source.index;
     } else {
@@ -1128,7 +1140,7 @@ class Translator {
       }
     }
     place.dynamicArray = dynamic;
-    place.count = dynamic ? 0 : static_cast<const TPSTypeRec_StaticArray&>(type).count;
+    place.count = dynamic ? 0 : static_cast<const values::TPSTypeRec_StaticArray&>(type).count;
     place.elementSize = static_cast<std::uint32_t>(array.element->memSize);
     place.element = array.element;
     place.type = array.element;
@@ -1138,11 +1150,12 @@ class Translator {
   // The place an element or field operand (kinds 2 and 3) names, when the register form follows
   // it: an element of a variable, or of a pointer's target.
   std::optional<PlaceSym> PlaceOfOperand(const CodeOperand& operand, std::int32_t layout) const {
-    if (operand.kind != OperandKind::kIndexed && operand.kind != OperandKind::kIndexedByVar) return std::nullopt;
+    if (operand.kind != image::OperandKind::kIndexed && operand.kind != image::OperandKind::kIndexedByVar)
+      return std::nullopt;
     const std::optional<StaticVar> base = Variable(operand.variable, layout);
-    if (!base || base->type->baseType == tcReturnAddress) return std::nullopt;
+    if (!base || base->type->baseType == image::tcReturnAddress) return std::nullopt;
     std::optional<PlaceSym> place;
-    if (base->type->baseType != tcPointer) {
+    if (base->type->baseType != image::tcPointer) {
       place = PlaceOfVariable(*base);
     } else if (base->IsFrame()) {
       place = PlaceOfPointer(*base);
@@ -1189,7 +1202,7 @@ class Translator {
       plan.checkedPlaces.push_back(static_cast<std::uint32_t>(pointer->Local()));
       return Source{Mode::F, into, sym->place.type->baseType};
     }
-    const TPSTypeCode expected = ExpectedTarget(*pointer, wide);
+    const image::TPSTypeCode expected = ExpectedTarget(*pointer, wide);
     RInstr& load = plan.Add(wide ? RegOp::kLoadVia32 : RegOp::kLoadVia8);
     load.a = into;
     load.b = pointer->at;
@@ -1200,12 +1213,12 @@ class Translator {
 
   // The type a pointer slot's target is taken to have: for a parameter, what it was when the
   // procedure was first entered; otherwise the usual Longint or Byte (checked where used).
-  TPSTypeCode ExpectedTarget(const StaticVar& pointer, bool wide) const {
+  image::TPSTypeCode ExpectedTarget(const StaticVar& pointer, bool wide) const {
     if (pointer.relative < 0) {
-      const TPSTypeRec* target = paramTargets_[static_cast<std::size_t>(-pointer.relative - 1)];
+      const values::TPSTypeRec* target = paramTargets_[static_cast<std::size_t>(-pointer.relative - 1)];
       if (target != nullptr && (wide ? Is32(target) : IsByte(target))) return target->baseType;
     }
-    return wide ? tcS32 : tcU8;
+    return wide ? image::tcS32 : image::tcU8;
   }
 
   // Where a result goes.
@@ -1214,14 +1227,14 @@ class Translator {
     Kind kind = Kind::kFrame;
     std::intptr_t at = 0;      // frame offset, address, or the pointer slot's offset
     std::intptr_t place = -1;  // kPlace
-    TPSTypeCode code = tcS32;
+    image::TPSTypeCode code = image::tcS32;
     bool outside = true;
     std::uint32_t slot = kNoPointerSlot;  // kPlace: the pointer slot, if the place is one's target
   };
   static constexpr std::uint32_t kNoPointerSlot = UINT32_MAX;
 
   std::optional<Dest> Destination(const CodeOperand& operand, std::int32_t layout, bool wide) {
-    const auto accepts = [wide](const TPSTypeRec* type) { return wide ? Is32(type) : IsByte(type); };
+    const auto accepts = [wide](const values::TPSTypeRec* type) { return wide ? Is32(type) : IsByte(type); };
     if (const std::optional<StaticVar> var = PlainVariable(operand, layout)) {
       if (!accepts(var->type)) return std::nullopt;
       return Dest{var->IsFrame() ? Dest::Kind::kFrame : Dest::Kind::kAddress, var->at, -1, var->type->baseType,
@@ -1332,8 +1345,8 @@ class Translator {
   }
 
   bool SelectCalculate(const CodeInstruction& in, std::int32_t layout, Plan& plan) {
-    if (in.byte >= kCalcOpCount) return false;
-    const auto op = static_cast<CalcOp>(in.byte);
+    if (in.byte >= image::kCalcOpCount) return false;
+    const auto op = static_cast<image::CalcOp>(in.byte);
     if (const std::optional<Dest> dest = Destination(in.operands[0], layout, true)) {
       const std::intptr_t work = dest->kind == Dest::Kind::kFrame ? dest->at : scratch_;
       LoadDestination(*dest, plan, work);
@@ -1351,9 +1364,12 @@ class Translator {
       plan = Plan{};
     }
     const std::optional<StaticVar> dest = PlainVariable(in.operands[0], layout);
-    if (dest && IsByte(dest->type) && dest->IsFrame() && (op == CalcOp::And || op == CalcOp::Or || op == CalcOp::Xor)) {
+    if (dest && IsByte(dest->type) && dest->IsFrame() &&
+        (op == image::CalcOp::And || op == image::CalcOp::Or || op == image::CalcOp::Xor)) {
       if (const std::optional<Source> byte = SourceByte(in.operands[1], layout); byte && byte->mode != Mode::G) {
-        RInstr& calc = plan.Add(op == CalcOp::And ? RegOp::kAndB : op == CalcOp::Or ? RegOp::kOrB : RegOp::kXorB);
+        RInstr& calc = plan.Add(op == image::CalcOp::And  ? RegOp::kAndB
+                                : op == image::CalcOp::Or ? RegOp::kOrB
+                                                          : RegOp::kXorB);
         calc.a = dest->at;
         calc.c = byte->value;
         calc.sub = byte->mode == Mode::K ? 1 : 0;
@@ -1368,10 +1384,10 @@ class Translator {
   }
 
   bool SelectCompare(const CodeInstruction& in, std::int32_t layout, Plan& plan) {
-    if (in.byte >= kCompareOpCount) return false;
+    if (in.byte >= image::kCompareOpCount) return false;
     const std::optional<StaticVar> dest = PlainVariable(in.operands[0], layout);
-    const bool ordering = in.byte <= static_cast<std::uint8_t>(CompareOp::Equal);
-    if (dest && IsByte(dest->type) && dest->type->baseType != tcChar && dest->IsFrame() && ordering) {
+    const bool ordering = in.byte <= static_cast<std::uint8_t>(image::CompareOp::Equal);
+    if (dest && IsByte(dest->type) && dest->type->baseType != image::tcChar && dest->IsFrame() && ordering) {
       const std::optional<Source> left = Read(in.operands[1], layout, plan, scratch_, true);
       const std::optional<Source> right = left ? Read(in.operands[2], layout, plan, scratch_ + 8, true) : std::nullopt;
       const int modes = left && right ? ModeIndex(left->mode, right->mode) : -1;
@@ -1386,8 +1402,8 @@ class Translator {
           leftByte ? Read(in.operands[2], layout, plan, scratch_ + 8, false) : std::nullopt;
       const int byteModes = leftByte && rightByte ? ModeIndex(leftByte->mode, rightByte->mode) : -1;
       // Characters compare as bytes only with characters; U8 with either.
-      if (byteModes >= 0 && leftByte->code != tcS8 && rightByte->code != tcS8 &&
-          (leftByte->code == tcU8 || rightByte->code == tcChar)) {
+      if (byteModes >= 0 && leftByte->code != image::tcS8 && rightByte->code != image::tcS8 &&
+          (leftByte->code == image::tcU8 || rightByte->code == image::tcChar)) {
         AddCompare(plan, Offset(RegOp::kCmpBFF, byteModes), in.byte, *dest, leftByte->value, rightByte->value);
         return true;
       }
@@ -1399,7 +1415,9 @@ class Translator {
     return true;
   }
 
-  static bool IsSignedCode(TPSTypeCode code) { return code == tcS8 || code == tcS16 || code == tcS32; }
+  static bool IsSignedCode(image::TPSTypeCode code) {
+    return code == image::tcS8 || code == image::tcS16 || code == image::tcS32;
+  }
 
   void AddCompare(Plan& plan, RegOp op, std::uint8_t compareOp, const StaticVar& dest, std::intptr_t left,
                   std::intptr_t right) {
@@ -1438,11 +1456,11 @@ class Translator {
     if (callee.inlineAs == InlineRoutine::kNone || depth < args) return false;
     const auto slot = [&](std::uint32_t fromTop) { return layouts[layouts.At(layout, depth - 1 - fromTop)]; };
     const std::optional<StaticVar> result = PointedAt(depth - 1);
-    if (!result || result->type->baseType == tcPointer) return false;
+    if (!result || result->type->baseType == image::tcPointer) return false;
     const bool resultAddress = !result->IsFrame();
     if (callee.inlineAs == InlineRoutine::kLength) {
       const LayoutNode& text = slot(1);
-      if (!Is32(result->type) || text.type->baseType != tcString) return false;
+      if (!Is32(result->type) || text.type->baseType != image::tcString) return false;
       RInstr& length = plan.Add(RegOp::kStrLen);
       plan.mayDeopt = true;  // where the call would stop the run
       length.a = result->at;
@@ -1451,7 +1469,8 @@ class Translator {
     } else {
       const std::optional<StaticVar> text = PointedAt(depth - 2);
       const LayoutNode& index = slot(2);
-      if (result->type->baseType != tcChar || !text || text->type->baseType != tcString || !Is32(index.type))
+      if (result->type->baseType != image::tcChar || !text || text->type->baseType != image::tcString ||
+          !Is32(index.type))
         return false;
       RInstr& get = plan.Add(RegOp::kStrGet);
       get.a = result->at;
@@ -1467,25 +1486,28 @@ class Translator {
   // --- Strings ------------------------------------------------------------------------------
 
   // A string variable, or a string or character constant (made a string constant once).
-  std::optional<Source> SourceString(const CodeOperand& operand, std::int32_t layout, const TPSTypeRec& stringType) {
-    if (operand.kind == OperandKind::kConstant) {
-      const TPSTypeCode code = operand.constantType->baseType;
-      if (code == tcString) return Source{Mode::G, reinterpret_cast<std::intptr_t>(ConstantValue(operand)), tcString};
-      if (code != tcChar) return std::nullopt;
+  std::optional<Source> SourceString(const CodeOperand& operand, std::int32_t layout,
+                                     const values::TPSTypeRec& stringType) {
+    if (operand.kind == image::OperandKind::kConstant) {
+      const image::TPSTypeCode code = operand.constantType->baseType;
+      if (code == image::tcString)
+        return Source{Mode::G, reinterpret_cast<std::intptr_t>(ConstantValue(operand)), image::tcString};
+      if (code != image::tcChar) return std::nullopt;
       auto constant = std::make_unique<RegisterCode::Constant>(stringType);
-      SetStringAt(constant->storage.get(), std::string_view(reinterpret_cast<const char*>(operand.constantBytes), 1));
+      values::SetStringAt(constant->storage.get(),
+                          std::string_view(reinterpret_cast<const char*>(operand.constantBytes), 1));
       const auto at = reinterpret_cast<std::intptr_t>(constant->storage.get());
       out_->constants.push_back(std::move(constant));
-      return Source{Mode::G, at, tcString};
+      return Source{Mode::G, at, image::tcString};
     }
     const std::optional<StaticVar> var = PlainVariable(operand, layout);
-    if (!var || var->type->baseType != tcString) return std::nullopt;
-    return Source{var->IsFrame() ? Mode::F : Mode::G, var->at, tcString};
+    if (!var || var->type->baseType != image::tcString) return std::nullopt;
+    return Source{var->IsFrame() ? Mode::F : Mode::G, var->at, image::tcString};
   }
 
   bool SelectStringAssign(const CodeInstruction& in, std::int32_t layout, Plan& plan) {
     const std::optional<StaticVar> dest = PlainVariable(in.operands[0], layout);
-    if (!dest || dest->type->baseType != tcString) return false;
+    if (!dest || dest->type->baseType != image::tcString) return false;
     const std::optional<Source> source = SourceString(in.operands[1], layout, *dest->type);
     if (!source) return false;
     RInstr& move = plan.Add(RegOp::kMovStr);
@@ -1499,7 +1521,7 @@ class Translator {
 
   bool SelectStringCompare(const CodeInstruction& in, std::int32_t layout, const StaticVar& dest, Plan& plan) {
     const std::optional<StaticVar> left = PlainVariable(in.operands[1], layout);
-    if (!left || left->type->baseType != tcString) return false;
+    if (!left || left->type->baseType != image::tcString) return false;
     const std::optional<Source> right = SourceString(in.operands[2], layout, *left->type);
     if (!right) return false;
     RInstr& compare = plan.Add(RegOp::kCmpStr);
@@ -1515,13 +1537,13 @@ class Translator {
   // s := s + c, a character appended to a string variable or to a pointer's string target. A
   // string that cannot grow is reported as the value operation reports it.
   bool SelectAppendChar(const CodeInstruction& in, std::int32_t layout, Plan& plan) {
-    if (static_cast<CalcOp>(in.byte) != CalcOp::Add) return false;
+    if (static_cast<image::CalcOp>(in.byte) != image::CalcOp::Add) return false;
     const std::optional<Source> character = SourceByte(in.operands[1], layout);
-    if (!character || character->code != tcChar) return false;
+    if (!character || character->code != image::tcChar) return false;
     RInstr append;
     append.op = RegOp::kAppendChar;
     if (const std::optional<StaticVar> dest = PlainVariable(in.operands[0], layout)) {
-      if (dest->type->baseType != tcString) return false;
+      if (dest->type->baseType != image::tcString) return false;
       append.sub = dest->IsFrame() ? 0 : 1;
       append.a = dest->at;
     } else if (const std::optional<StaticVar> pointer = PointerSlot(in.operands[0], layout);
@@ -1540,7 +1562,7 @@ class Translator {
   }
 
   bool SelectStep(const CodeInstruction& in, std::int32_t layout, Plan& plan) {
-    const bool up = in.opcode == OpIncrement;
+    const bool up = in.opcode == image::OpIncrement;
     const std::optional<StaticVar> var = PlainVariable(in.operands[0], layout);
     if (var && Is32(var->type)) {
       const bool frame = var->IsFrame();
@@ -1554,7 +1576,7 @@ class Translator {
 
   bool SelectConditionalJump(const CodeInstruction& in, std::int32_t layout, Plan& plan) {
     if (!IsTarget(in.jumpTarget)) return false;
-    const bool onTrue = in.opcode == OpJumpIfTrue;
+    const bool onTrue = in.opcode == image::OpJumpIfTrue;
     plan.endsGroup = true;
     const std::optional<StaticVar> var = PlainVariable(in.operands[0], layout);
     if (var && var->IsFrame() && (IsByte(var->type) || Is32(var->type))) {
@@ -1596,7 +1618,7 @@ class Translator {
     std::intptr_t locs[3] = {0, 0, 0};
     for (int i = 0; i < in.operandCount; ++i) {
       // A destination must be a variable; the byte code reports a constant there.
-      if (i == 0 && in.operands[0].kind == OperandKind::kConstant) return false;
+      if (i == 0 && in.operands[0].kind == image::OperandKind::kConstant) return false;
       locs[i] = Loc(in.operands[i], layout);
       if (locs[i] < 0) return false;
     }
@@ -1649,7 +1671,7 @@ class Translator {
       // a try block's handler positions are only ever reached with the table right.
       const bool synced = continues_[static_cast<std::size_t>(i)];
       analysis_.ForEachSuccessor(i, [&](std::int64_t position, std::int32_t there) {
-        const bool handler = in.opcode == OpPushHandler && position != in.end;
+        const bool handler = in.opcode == image::OpPushHandler && position != in.end;
         reach(position, synced || handler ? layouts.Depth(there) : depth);
       });
     }
@@ -1669,9 +1691,9 @@ class Translator {
   std::int32_t frameBase_;
   FrameAnalysis analysis_;
   std::shared_ptr<RegisterCode> out_;
-  std::vector<const TPSTypeRec*> paramTypes_;
+  std::vector<const values::TPSTypeRec*> paramTypes_;
   std::vector<std::int32_t> paramOffsets_;
-  std::vector<const TPSTypeRec*> paramTargets_;  // of pointer parameters, when first entered
+  std::vector<const values::TPSTypeRec*> paramTargets_;  // of pointer parameters, when first entered
   std::vector<bool> continues_;  // per instruction: the slot table is brought up to date there
   std::vector<bool> blockStart_;
   std::vector<std::pair<std::size_t, std::int64_t>> jumps_;
@@ -1704,4 +1726,4 @@ std::shared_ptr<const RegisterCode> TranslateProcedure(const TPSInternalProcRec&
   return Translator(proc, exec, stack, frameBase).Translate();
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::exec

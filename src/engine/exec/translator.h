@@ -7,7 +7,7 @@
 
 #include "engine/exec/register_code.h"
 
-namespace dravik::engine {
+namespace dravik::engine::exec {
 
 class TPSExec;
 class TPSInternalProcRec;
@@ -19,4 +19,4 @@ class TPSStack;
 std::shared_ptr<const RegisterCode> TranslateProcedure(const TPSInternalProcRec& proc, const TPSExec& exec,
                                                        const TPSStack& stack, std::int32_t frameBase);
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::exec

@@ -1,6 +1,6 @@
 #include "engine/image/byte_reader.h"
 
-namespace dravik::engine {
+namespace dravik::engine::image {
 
 namespace {
 
@@ -59,4 +59,4 @@ std::optional<std::uint32_t> PeekU32(std::string_view bytes, std::size_t offset)
   return static_cast<std::uint32_t>(LittleEndian(bytes, offset, 4));
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::image

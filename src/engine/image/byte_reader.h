@@ -8,7 +8,7 @@
 #include <optional>
 #include <string_view>
 
-namespace dravik::engine {
+namespace dravik::engine::image {
 
 class ByteReader {
  public:
@@ -35,4 +35,4 @@ class ByteReader {
 // The little-endian uint32 at offset; nothing when fewer than 4 bytes are there.
 std::optional<std::uint32_t> PeekU32(std::string_view bytes, std::size_t offset);
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::image

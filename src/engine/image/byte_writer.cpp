@@ -1,6 +1,6 @@
 #include "engine/image/byte_writer.h"
 
-namespace dravik::engine {
+namespace dravik::engine::image {
 
 bool PatchU32(std::string& out, std::size_t offset, std::uint32_t value) {
   if (offset > out.size() || out.size() - offset < 4) return false;
@@ -8,4 +8,4 @@ bool PatchU32(std::string& out, std::size_t offset, std::uint32_t value) {
   return true;
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::image

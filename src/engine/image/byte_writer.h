@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace dravik::engine {
+namespace dravik::engine::image {
 
 // Writes the low Count bytes of value at `at`, lowest first; answers the position after them.
 // Several fields put into one buffer go out in one append.
@@ -46,4 +46,4 @@ inline void AppendLengthPrefixed(std::string& out, std::string_view bytes) {
 // inside out.
 bool PatchU32(std::string& out, std::size_t offset, std::uint32_t value);
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::image

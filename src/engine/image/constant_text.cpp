@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <utility>
 
-namespace dravik::engine {
+namespace dravik::engine::image {
 
 namespace {
 
@@ -168,4 +168,4 @@ std::string ConstantText(const ImageConstant& constant) {
   }
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::image

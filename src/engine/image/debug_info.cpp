@@ -3,7 +3,7 @@
 #include "engine/image/byte_reader.h"
 #include "engine/image/format.h"
 
-namespace dravik::engine {
+namespace dravik::engine::image {
 
 namespace {
 
@@ -106,4 +106,4 @@ DebugInfo ReadDebugInfo(std::string_view debugOutput) {
   return info;
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::image

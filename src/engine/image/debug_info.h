@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-namespace dravik::engine {
+namespace dravik::engine::image {
 
 struct DebugStatement {
   std::uint32_t routine = 0;
@@ -36,4 +36,4 @@ struct DebugInfo {
 
 DebugInfo ReadDebugInfo(std::string_view debugOutput);
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::image

@@ -13,7 +13,7 @@
 #include "engine/image/image_tables.h"
 #include "engine/image/instruction.h"
 
-namespace dravik::engine {
+namespace dravik::engine::image {
 
 namespace {
 
@@ -361,4 +361,4 @@ std::string Disassemble(std::string_view image, std::string_view debugOutput) {
   return Disassembler(image, debugOutput).Run();
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::image

@@ -18,10 +18,10 @@
 #include <string>
 #include <string_view>
 
-namespace dravik::engine {
+namespace dravik::engine::image {
 
 // debugOutput (the compiler's debug records) may be empty; it only adds names and statement
 // positions ("  ; line:column" before the statement's first instruction).
 std::string Disassemble(std::string_view image, std::string_view debugOutput = {});
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::image

@@ -13,7 +13,7 @@
 
 #include "engine/image/runtime_error.h"
 
-namespace dravik::engine {
+namespace dravik::engine::image {
 
 // ---------------------------------------------------------------------------------------------
 // Base-type codes
@@ -384,4 +384,4 @@ enum class DebugRecord : std::uint8_t {
 inline constexpr char kDebugEnd = 0;
 inline constexpr char kDebugNameMarker = 1;
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::image

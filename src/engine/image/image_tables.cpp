@@ -2,7 +2,7 @@
 
 #include <utility>
 
-namespace dravik::engine {
+namespace dravik::engine::image {
 
 namespace {
 
@@ -361,4 +361,4 @@ ImageTables ReadImageTables(std::string_view image) {
   return tables;
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::image

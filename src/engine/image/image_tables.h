@@ -14,7 +14,7 @@
 #include "engine/image/byte_reader.h"
 #include "engine/image/format.h"
 
-namespace dravik::engine {
+namespace dravik::engine::image {
 
 // The first thing in the image the loader would refuse.
 struct ImageProblem {
@@ -87,4 +87,4 @@ bool HasConstantEncoding(const ImageType& type, ConstantContext context);
 // do not hold it.
 std::optional<std::string_view> ReadConstantBytes(ByteReader& reader, const ImageType& type);
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::image

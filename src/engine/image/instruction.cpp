@@ -2,7 +2,7 @@
 
 #include <string>
 
-namespace dravik::engine {
+namespace dravik::engine::image {
 
 namespace {
 
@@ -115,4 +115,4 @@ DecodedInstruction DecodeInstruction(std::string_view code, std::size_t position
   return InstructionDecoder(code, position, types).Decode();
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::image

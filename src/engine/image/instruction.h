@@ -12,7 +12,7 @@
 #include "engine/image/format.h"
 #include "engine/image/image_tables.h"
 
-namespace dravik::engine {
+namespace dravik::engine::image {
 
 struct Operand {
   OperandKind kind = OperandKind::kVariable;
@@ -44,4 +44,4 @@ using DecodedInstruction = std::variant<Instruction, ImageProblem>;
 DecodedInstruction DecodeInstruction(std::string_view code, std::size_t position,
                                      const std::vector<ImageType>& types);
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::image

@@ -1,6 +1,6 @@
 #include "engine/image/runtime_error.h"
 
-namespace dravik::engine {
+namespace dravik::engine::image {
 
 namespace {
 
@@ -35,4 +35,4 @@ std::string ErrorToText(std::uint8_t code, std::string_view parameter) {
   return text;
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::image

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace dravik::engine {
+namespace dravik::engine::image {
 
 // How a code's message uses the parameter text.
 enum class ErrorParameter : std::uint8_t {
@@ -76,4 +76,4 @@ inline constexpr std::uint8_t kErrorCodeMask = 0x7F;
 // beyond the table give kUnknownErrorText.
 std::string ErrorToText(std::uint8_t code, std::string_view parameter);
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::image

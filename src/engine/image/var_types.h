@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string_view>
 
-namespace dravik::engine {
+namespace dravik::engine::image {
 
 // X(name, code), names as scripts spell them.
 #define DRAVIK_VAR_TYPES(X)                                                                        \
@@ -37,4 +37,4 @@ inline constexpr std::array kVarTypeCodes = {
 inline constexpr std::size_t kVarTypeCount = 25;
 static_assert(kVarTypeCodes.size() == kVarTypeCount);
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::image

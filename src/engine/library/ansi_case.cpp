@@ -1,6 +1,6 @@
 #include "engine/library/ansi_case.h"
 
-namespace dravik::engine {
+namespace dravik::engine::library {
 
 std::string MapCase(std::string_view text, const CaseTable& table) {
   std::string mapped(text);
@@ -8,4 +8,4 @@ std::string MapCase(std::string_view text, const CaseTable& table) {
   return mapped;
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::library

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-namespace dravik::engine {
+namespace dravik::engine::library {
 
 using CaseTable = std::array<std::uint8_t, 256>;
 
@@ -60,4 +60,4 @@ static_assert(kAnsiLowerTable[0xD7] == 0xD7 && kAnsiLowerTable[0x9F] == 0xFF && 
 // text with every byte mapped through the table.
 std::string MapCase(std::string_view text, const CaseTable& table);
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::library

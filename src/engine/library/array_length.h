@@ -5,12 +5,14 @@
 
 #include "engine/exec/exec.h"
 
-namespace dravik::engine {
+namespace dravik::engine::library {
 
 // function getarraylength(var arr): Integer; the element count, 0 for an empty array.
-bool GetArrayLengthRoutine(TPSExec& exec, TPSExternalProcRec& proc, TPSStack& globals, TPSStack& stack);
+bool GetArrayLengthRoutine(exec::TPSExec& exec, exec::TPSExternalProcRec& proc, exec::TPSStack& globals,
+                           exec::TPSStack& stack);
 // procedure setarraylength(var arr; count: Longint); a shared block is copied first, so the
 // variable always ends with its own block. A negative count throws ScriptFault(ErOutOfRange).
-bool SetArrayLengthRoutine(TPSExec& exec, TPSExternalProcRec& proc, TPSStack& globals, TPSStack& stack);
+bool SetArrayLengthRoutine(exec::TPSExec& exec, exec::TPSExternalProcRec& proc, exec::TPSStack& globals,
+                           exec::TPSStack& stack);
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::library

@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <string_view>
 
-namespace dravik::engine {
+namespace dravik::engine::library {
 
 enum class RoutineNo : std::uint8_t {
   IntToStr = 0, StrToInt = 1, StrToIntDef = 2, Pos = 3, Copy = 4, Delete = 5, Insert = 6,
@@ -243,4 +243,4 @@ constexpr bool SharedNumbersAgree() {
 static_assert(SharedNumbersAgree());
 static_assert(!kShapeByNumber[9].exists);
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::library

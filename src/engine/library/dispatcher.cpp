@@ -12,32 +12,32 @@
 #include "engine/values/script_fault.h"
 #include "engine/values/value_access.h"
 
-namespace dravik::engine {
+namespace dravik::engine::library {
 
 namespace {
 
-constexpr Extended kPi = 3.1415926535897932385L;
+constexpr values::Extended kPi = 3.1415926535897932385L;
 constexpr const char* kOutOfStringRange = "Out Of String Range";
 
-[[noreturn]] void FailOutOfStringRange() { throw ScriptFault(erCustomError, kOutOfStringRange); }
+[[noreturn]] void FailOutOfStringRange() { throw values::ScriptFault(image::erCustomError, kOutOfStringRange); }
 
 bool AnswerText(const RoutineCall& c, std::string_view text) {
-  SetString(c.Result(), text);
+  values::SetString(c.Result(), text);
   return true;
 }
 
 bool AnswerInt(const RoutineCall& c, std::int32_t number) {
-  SetInt32(c.Result(), number);
+  values::SetInt32(c.Result(), number);
   return true;
 }
 
 bool AnswerInt64(const RoutineCall& c, std::int64_t number) {
-  SetInt64(c.Result(), number);
+  values::SetInt64(c.Result(), number);
   return true;
 }
 
-bool AnswerReal(const RoutineCall& c, Extended number) {
-  SetReal(c.Result(), number);
+bool AnswerReal(const RoutineCall& c, values::Extended number) {
+  values::SetReal(c.Result(), number);
   return true;
 }
 
@@ -51,9 +51,10 @@ class Text {
   operator std::string_view() const { return view_; }
 
  private:
-  std::string_view ViewOf(ValueRef value) {
-    if (value.type->baseType == tcString || value.type->baseType == tcPChar) return StringAt(value.data);
-    converted_ = GetString(value);
+  std::string_view ViewOf(values::ValueRef value) {
+    if (value.type->baseType == image::tcString || value.type->baseType == image::tcPChar)
+      return values::StringAt(value.data);
+    converted_ = values::GetString(value);
     return converted_;
   }
 
@@ -61,12 +62,12 @@ class Text {
   std::string_view view_;
 };
 
-std::int32_t Int(const RoutineCall& c, std::size_t i) { return GetInt32(c.Param(i)); }
-Extended Real(const RoutineCall& c, std::size_t i) { return GetReal(c.Param(i)); }
+std::int32_t Int(const RoutineCall& c, std::size_t i) { return values::GetInt32(c.Param(i)); }
+values::Extended Real(const RoutineCall& c, std::size_t i) { return values::GetReal(c.Param(i)); }
 
 template <class Function>
 bool AnswerMath(const RoutineCall& c, Function function) {
-  const Extended argument = Real(c, 0);
+  const values::Extended argument = Real(c, 0);
   return AnswerReal(c, CheckedMathResult(argument, function(argument)));
 }
 
@@ -74,17 +75,17 @@ bool AnswerMath(const RoutineCall& c, Function function) {
 // result; false when it is no tcString variable.
 template <class Edit>
 bool EditStringVariable(const RoutineCall& c, std::size_t i, Edit edit) {
-  const ValueRef variable = c.Param(i);
-  if (variable.type->baseType != tcString) return false;
-  std::string text(StringAt(variable.data));
+  const values::ValueRef variable = c.Param(i);
+  if (variable.type->baseType != image::tcString) return false;
+  std::string text(values::StringAt(variable.data));
   edit(text);
-  SetStringAt(variable.data, text);
+  values::SetStringAt(variable.data, text);
   return true;
 }
 
 // StrGet(var S, I) and StrGet2(S, I): what STRGET is given by reference must be a string.
 bool StrGet(const RoutineCall& c) {
-  if (c.ByReference(0) && c.Param(0).type->baseType != tcString) return false;
+  if (c.ByReference(0) && c.Param(0).type->baseType != image::tcString) return false;
   const std::optional<char> found = CharAt(Text(c, 0), Int(c, 1));
   if (!found) FailOutOfStringRange();
   return AnswerText(c, std::string_view(&*found, 1));
@@ -92,12 +93,12 @@ bool StrGet(const RoutineCall& c) {
 
 // StrSet(c, I, var s)
 bool StrSet(const RoutineCall& c) {
-  const ValueRef variable = c.Param(2);
-  if (variable.type->baseType != tcString) return false;
+  const values::ValueRef variable = c.Param(2);
+  if (variable.type->baseType != image::tcString) return false;
   const std::int32_t at = Int(c, 1);
-  if (!CharAt(StringAt(variable.data), at)) FailOutOfStringRange();
+  if (!CharAt(values::StringAt(variable.data), at)) FailOutOfStringRange();
   const auto character = static_cast<char>(Int(c, 0));
-  UniqueStringAt(variable.data)[at - 1] = character;
+  values::UniqueStringAt(variable.data)[at - 1] = character;
   return true;
 }
 
@@ -119,12 +120,18 @@ bool StrToIntDef(const RoutineCall& c) {
 
 // Integers against 0; strings and wide strings non-empty; dynamic arrays, classes and
 // interfaces non-null (all held as one reference). Nothing for any other base type.
-std::optional<bool> IsAssigned(ValueRef value) {
-  const TPSTypeCode code = value.type->baseType;
-  if (const std::optional<IntegerKind> kind = IntegerKindOf(code)) return LoadInteger(value.data, *kind) != 0;
+std::optional<bool> IsAssigned(values::ValueRef value) {
+  const image::TPSTypeCode code = value.type->baseType;
+  if (const std::optional<values::IntegerKind> kind = values::IntegerKindOf(code))
+    return values::LoadInteger(value.data, *kind) != 0;
   switch (code) {
-    case tcString: case tcPChar: case tcWideString: case tcArray: case tcClass: case tcInterface:
-      return Load<void*>(value.data) != nullptr;
+    case image::tcString:
+    case image::tcPChar:
+    case image::tcWideString:
+    case image::tcArray:
+    case image::tcClass:
+    case image::tcInterface:
+      return values::Load<void*>(value.data) != nullptr;
     default:
       return std::nullopt;
   }
@@ -138,7 +145,7 @@ bool Assigned(const RoutineCall& c) {
 // Reporting moves execution to a handler and may pop this call's slots, so the parameters are
 // read first and nothing touches the call afterwards.
 bool RaiseException(const RoutineCall& c) {
-  const auto code = static_cast<TQXException>(static_cast<std::uint8_t>(Int(c, 0)));
+  const auto code = static_cast<image::TQXException>(static_cast<std::uint8_t>(Int(c, 0)));
   const std::string parameter(Text(c, 1));
   c.exec.ReportError(code, parameter);
   return true;
@@ -150,11 +157,11 @@ bool RaiseLastException(const RoutineCall& c) {
 }
 
 bool ExceptionToString(const RoutineCall& c) {
-  return AnswerText(c, ErrorToText(static_cast<std::uint8_t>(Int(c, 0)), Text(c, 1)));
+  return AnswerText(c, image::ErrorToText(static_cast<std::uint8_t>(Int(c, 0)), Text(c, 1)));
 }
 
 bool Perform(RoutineNo number, const RoutineCall& c) {
-  const TPSExec& exec = c.exec;
+  const exec::TPSExec& exec = c.exec;
   switch (number) {
     case RoutineNo::IntToStr: return AnswerText(c, std::to_string(Int(c, 0)));
     case RoutineNo::StrToInt: return AnswerInt(c, static_cast<std::int32_t>(IntegerFromText(c, IntegerWidth::k32)));
@@ -172,17 +179,17 @@ bool Perform(RoutineNo number, const RoutineCall& c) {
     }
     case RoutineNo::StrGet: return StrGet(c);
     case RoutineNo::StrSet: return StrSet(c);
-    case RoutineNo::UpperCase: return AnswerText(c, FastUpperCase(Text(c, 0)));
-    case RoutineNo::LowerCase: return AnswerText(c, FastLowerCase(Text(c, 0)));
+    case RoutineNo::UpperCase: return AnswerText(c, names::FastUpperCase(Text(c, 0)));
+    case RoutineNo::LowerCase: return AnswerText(c, names::FastLowerCase(Text(c, 0)));
     case RoutineNo::Trim: return AnswerText(c, TrimBlanks(Text(c, 0)));
     case RoutineNo::Length: return Length(c);
     case RoutineNo::SetLength: {
       const std::int32_t length = Int(c, 1);
       return EditStringVariable(c, 0, [&](std::string& s) { ResizeText(s, length); });
     }
-    case RoutineNo::Sin: return AnswerMath(c, [](Extended x) { return std::sin(x); });
-    case RoutineNo::Cos: return AnswerMath(c, [](Extended x) { return std::cos(x); });
-    case RoutineNo::Sqrt: return AnswerMath(c, [](Extended x) { return std::sqrt(x); });
+    case RoutineNo::Sin: return AnswerMath(c, [](values::Extended x) { return std::sin(x); });
+    case RoutineNo::Cos: return AnswerMath(c, [](values::Extended x) { return std::cos(x); });
+    case RoutineNo::Sqrt: return AnswerMath(c, [](values::Extended x) { return std::sqrt(x); });
     case RoutineNo::Round: return AnswerInt(c, RoundToInt32(Real(c, 0)));
     case RoutineNo::Trunc: return AnswerInt(c, TruncToInt32(Real(c, 0)));
     case RoutineNo::Int: return AnswerReal(c, std::trunc(Real(c, 0)));
@@ -205,7 +212,7 @@ bool Perform(RoutineNo number, const RoutineCall& c) {
     case RoutineNo::AnsiUpperCase: return AnswerText(c, MapCase(Text(c, 0), kAnsiUpperTable));
     case RoutineNo::AnsiLowerCase: return AnswerText(c, MapCase(Text(c, 0), kAnsiLowerTable));
     case RoutineNo::StrToInt64: return AnswerInt64(c, IntegerFromText(c, IntegerWidth::k64));
-    case RoutineNo::Int64ToStr: return AnswerText(c, std::to_string(GetInt64(c.Param(0))));
+    case RoutineNo::Int64ToStr: return AnswerText(c, std::to_string(values::GetInt64(c.Param(0))));
     case RoutineNo::SizeOf: return AnswerInt(c, static_cast<std::int32_t>(c.Slot(0).type->size));
   }
   return false;
@@ -213,10 +220,11 @@ bool Perform(RoutineNo number, const RoutineCall& c) {
 
 }  // namespace
 
-bool DispatchLibraryRoutine(TPSExec& exec, TPSExternalProcRec& proc, TPSStack&, TPSStack& stack) {
+bool DispatchLibraryRoutine(exec::TPSExec& exec, exec::TPSExternalProcRec& proc, exec::TPSStack&,
+                            exec::TPSStack& stack) {
   if (proc.extra2 >= kRoutineNumberCount || !kShapeByNumber[proc.extra2].exists) return false;
   const std::optional<RoutineCall> call = RoutineCall::Open(exec, proc, stack, kShapeByNumber[proc.extra2].shape);
   return call && Perform(static_cast<RoutineNo>(proc.extra2), *call);
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::library

@@ -7,8 +7,9 @@
 
 #include "engine/exec/exec.h"
 
-namespace dravik::engine {
+namespace dravik::engine::library {
 
-bool DispatchLibraryRoutine(TPSExec& exec, TPSExternalProcRec& proc, TPSStack& globals, TPSStack& stack);
+bool DispatchLibraryRoutine(exec::TPSExec& exec, exec::TPSExternalProcRec& proc, exec::TPSStack& globals,
+                            exec::TPSStack& stack);
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::library

@@ -2,19 +2,19 @@
 
 #include "engine/values/script_fault.h"
 
-namespace dravik::engine {
+namespace dravik::engine::library {
 
 namespace {
 
-bool CallInterfaceMethod(TPSExec&, TPSExternalProcRec&, TPSStack&, TPSStack&) {
-  throw HostException(kInterfaceCallsUnavailable);
+bool CallInterfaceMethod(exec::TPSExec&, exec::TPSExternalProcRec&, exec::TPSStack&, exec::TPSStack&) {
+  throw values::HostException(kInterfaceCallsUnavailable);
 }
 
 }  // namespace
 
-bool ImportInterfaceMethod(TPSExec&, TPSExternalProcRec& proc, std::uintptr_t) {
+bool ImportInterfaceMethod(exec::TPSExec&, exec::TPSExternalProcRec& proc, std::uintptr_t) {
   proc.handler = CallInterfaceMethod;
   return true;
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::library

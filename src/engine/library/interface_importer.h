@@ -9,11 +9,11 @@
 
 #include "engine/exec/exec.h"
 
-namespace dravik::engine {
+namespace dravik::engine::library {
 
 inline constexpr std::string_view kInterfaceDeclarationPrefix = "intf";
 inline constexpr const char* kInterfaceCallsUnavailable = "Interface method calls are not available on this system";
 
-bool ImportInterfaceMethod(TPSExec& exec, TPSExternalProcRec& proc, std::uintptr_t tag);
+bool ImportInterfaceMethod(exec::TPSExec& exec, exec::TPSExternalProcRec& proc, std::uintptr_t tag);
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::library

@@ -6,11 +6,13 @@
 
 #include "engine/exec/exec.h"
 
-namespace dravik::engine {
+namespace dravik::engine::library {
 
 // Parameters: the variable's name (string), the new value (variant).
-bool NotificationVariantSetRoutine(TPSExec& exec, TPSExternalProcRec& proc, TPSStack& globals, TPSStack& stack);
+bool NotificationVariantSetRoutine(exec::TPSExec& exec, exec::TPSExternalProcRec& proc, exec::TPSStack& globals,
+                                   exec::TPSStack& stack);
 // Parameter: the variable's name; result: a variant, copied from the one the event fills in.
-bool NotificationVariantGetRoutine(TPSExec& exec, TPSExternalProcRec& proc, TPSStack& globals, TPSStack& stack);
+bool NotificationVariantGetRoutine(exec::TPSExec& exec, exec::TPSExternalProcRec& proc, exec::TPSStack& globals,
+                                   exec::TPSStack& stack);
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::library

@@ -7,15 +7,15 @@
 #include "engine/values/number_conversion.h"
 #include "engine/values/script_fault.h"
 
-namespace dravik::engine {
+namespace dravik::engine::library {
 
 namespace {
 
 constexpr char kBlank = ' ';
 constexpr unsigned kFixedDecimals = 12;
 constexpr const char* kInvalidFloatMessage = "Invalid float";
-constexpr Extended kInt32Low = -2147483648.0L;
-constexpr Extended kInt32High = 2147483647.0L;
+constexpr values::Extended kInt32Low = -2147483648.0L;
+constexpr values::Extended kInt32High = 2147483647.0L;
 
 // Real text may have spaces and tabs on either side; integer text only leading spaces.
 bool IsFloatBlank(char c) { return c == ' ' || c == '\t'; }
@@ -92,41 +92,41 @@ std::optional<std::int64_t> ParseIntegerText(std::string_view text, IntegerWidth
 // Reported as a fault with its text rather than thrown as a host exception, whose message would
 // end at the first zero byte of the text.
 void FailInvalidInteger(std::string_view text) {
-  throw ScriptFault(erException, "'" + std::string(text) + "' is not a valid integer value");
+  throw values::ScriptFault(image::erException, "'" + std::string(text) + "' is not a valid integer value");
 }
 
-Extended ParseFloatText(std::string_view text) {
+values::Extended ParseFloatText(std::string_view text) {
   while (!text.empty() && IsFloatBlank(text.front())) text.remove_prefix(1);
   while (!text.empty() && IsFloatBlank(text.back())) text.remove_suffix(1);
   const SignedText s = SplitSign(text);
-  const std::optional<Extended> magnitude = ParseExactDecimal(s.body);
-  if (!magnitude) throw HostException(kInvalidFloatMessage);
+  const std::optional<values::Extended> magnitude = values::ParseExactDecimal(s.body);
+  if (!magnitude) throw values::HostException(kInvalidFloatMessage);
   return s.negative ? -*magnitude : *magnitude;
 }
 
-std::string FormatFixed12(Extended value) {
+std::string FormatFixed12(values::Extended value) {
   if (std::isnan(value)) return "NAN";
   if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
-  return ExactFixedNotation(value, kFixedDecimals);
+  return values::ExactFixedNotation(value, kFixedDecimals);
 }
 
-std::int32_t RoundToInt32(Extended value) {
-  const std::optional<std::int64_t> rounded = RoundToInt64(value);
+std::int32_t RoundToInt32(values::Extended value) {
+  const std::optional<std::int64_t> rounded = values::RoundToInt64(value);
   if (!rounded || *rounded < std::numeric_limits<std::int32_t>::min() ||
       *rounded > std::numeric_limits<std::int32_t>::max())
-    FailWith(ErMathError);
+    values::FailWith(image::ErMathError);
   return static_cast<std::int32_t>(*rounded);
 }
 
-std::int32_t TruncToInt32(Extended value) {
-  const Extended whole = std::trunc(value);
-  if (!(whole >= kInt32Low && whole <= kInt32High)) FailWith(ErMathError);
+std::int32_t TruncToInt32(values::Extended value) {
+  const values::Extended whole = std::trunc(value);
+  if (!(whole >= kInt32Low && whole <= kInt32High)) values::FailWith(image::ErMathError);
   return static_cast<std::int32_t>(whole);
 }
 
-Extended CheckedMathResult(Extended argument, Extended result) {
-  if (!std::isfinite(result) && std::isfinite(argument)) FailWith(ErMathError);
+values::Extended CheckedMathResult(values::Extended argument, values::Extended result) {
+  if (!std::isfinite(result) && std::isfinite(argument)) values::FailWith(image::ErMathError);
   return result;
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::library

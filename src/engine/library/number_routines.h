@@ -9,7 +9,7 @@
 
 #include "engine/values/value_memory.h"
 
-namespace dravik::engine {
+namespace dravik::engine::library {
 
 enum class IntegerWidth : unsigned { k32 = 32, k64 = 64 };
 
@@ -27,22 +27,22 @@ std::optional<std::int64_t> ParseIntegerText(std::string_view text, IntegerWidth
 // Decimal text with "." as the separator (optional blanks, sign, fraction, exponent) to the
 // nearest extended real; anything else, and a number beyond the extended range, throws
 // HostException("Invalid float").
-Extended ParseFloatText(std::string_view text);
+values::Extended ParseFloatText(std::string_view text);
 
 // Fixed notation with exactly 12 digits after the point, from the value's exact digits (no
 // detour through a narrower real): 1.5 gives "1.500000000000". Zero never carries a minus; the
 // non-finite values give "NAN", "INF" and "-INF".
-std::string FormatFixed12(Extended value);
+std::string FormatFixed12(values::Extended value);
 
 // The nearest 32-bit integer, halves to the even neighbour (RoundToInt32), or the integer part
 // toward zero (TruncToInt32); a value that is not finite or lies outside the 32-bit range throws
 // ScriptFault(ErMathError).
-std::int32_t RoundToInt32(Extended value);
-std::int32_t TruncToInt32(Extended value);
+std::int32_t RoundToInt32(values::Extended value);
+std::int32_t TruncToInt32(values::Extended value);
 
 // result, unless an operation turned the finite argument into a non-finite result (the square
 // root of a negative number): that throws ScriptFault(ErMathError), as the machine's own real
 // operators do.
-Extended CheckedMathResult(Extended argument, Extended result);
+values::Extended CheckedMathResult(values::Extended argument, values::Extended result);
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::library

@@ -9,40 +9,42 @@
 #include "engine/exec/exec.h"
 #include "engine/library/builtin_routines.h"
 
-namespace dravik::engine {
+namespace dravik::engine::library {
 
 class RoutineCall {
  public:
   // Nothing when the image's call declaration or the stack does not have the shape: a routine
   // bound by name in a hand-made image must not read slots that are not its own.
-  static std::optional<RoutineCall> Open(TPSExec& exec, const TPSExternalProcRec& proc, TPSStack& stack,
-                                         RoutineShape shape);
+  static std::optional<RoutineCall> Open(exec::TPSExec& exec, const exec::TPSExternalProcRec& proc,
+                                         exec::TPSStack& stack, RoutineShape shape);
 
   // Parameter i (from 0) as it lies in its slot.
-  ValueRef Slot(std::size_t i) const {
+  values::ValueRef Slot(std::size_t i) const {
     return stack_.FromTop((shape_.hasResult ? -2 : -1) - static_cast<std::ptrdiff_t>(i));
   }
   // Parameter i with a pointer followed to the variable it refers to; a null pointer throws
   // ScriptFault(erNullPointerException).
-  ValueRef Param(std::size_t i) const { return Variable(Slot(i)); }
+  values::ValueRef Param(std::size_t i) const { return Variable(Slot(i)); }
   // The caller's result variable.
-  ValueRef Result() const { return Variable(stack_.FromTop(-1)); }
+  values::ValueRef Result() const { return Variable(stack_.FromTop(-1)); }
   // Whether the image's call declaration passes parameter i by reference.
-  bool ByReference(std::size_t i) const { return declaration_[i + 1] != kCallDeclByValue; }
+  bool ByReference(std::size_t i) const { return declaration_[i + 1] != image::kCallDeclByValue; }
 
-  TPSExec& exec;
+  exec::TPSExec& exec;
 
  private:
-  RoutineCall(TPSExec& exec, const std::string& declaration, TPSStack& stack, RoutineShape shape)
+  RoutineCall(exec::TPSExec& exec, const std::string& declaration, exec::TPSStack& stack, RoutineShape shape)
       : exec(exec), declaration_(declaration), stack_(stack), shape_(shape) {}
 
   // Called for every parameter of every call: only a pointer slot leaves the inline path.
-  static ValueRef Variable(ValueRef slot) { return slot.type->baseType == tcPointer ? Target(slot) : slot; }
-  static ValueRef Target(ValueRef pointer);
+  static values::ValueRef Variable(values::ValueRef slot) {
+    return slot.type->baseType == image::tcPointer ? Target(slot) : slot;
+  }
+  static values::ValueRef Target(values::ValueRef pointer);
 
   const std::string& declaration_;
-  TPSStack& stack_;
+  exec::TPSStack& stack_;
   RoutineShape shape_;
 };
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::library

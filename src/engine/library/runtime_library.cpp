@@ -8,18 +8,18 @@
 #include "engine/library/notification_variant.h"
 #include "engine/library/variant_routines.h"
 
-namespace dravik::engine {
+namespace dravik::engine::library {
 
 namespace {
 
 // The routines whose few lines the register form repeats in place of a call.
-InlineRoutine InlineFor(std::string_view name) {
-  if (name == "LENGTH") return InlineRoutine::kLength;
-  if (name == "STRGET") return InlineRoutine::kStrGet;
-  return InlineRoutine::kNone;
+exec::InlineRoutine InlineFor(std::string_view name) {
+  if (name == "LENGTH") return exec::InlineRoutine::kLength;
+  if (name == "STRGET") return exec::InlineRoutine::kStrGet;
+  return exec::InlineRoutine::kNone;
 }
 
-void RegisterBuiltin(TPSExec& exec, const BuiltinRoutine& routine) {
+void RegisterBuiltin(exec::TPSExec& exec, const BuiltinRoutine& routine) {
   switch (routine.handler) {
     case Handler::kDispatcher:
       exec.RegisterRoutine(routine.name, DispatchLibraryRoutine, 0, static_cast<std::uintptr_t>(routine.number))
@@ -27,17 +27,19 @@ void RegisterBuiltin(TPSExec& exec, const BuiltinRoutine& routine) {
       return;
     case Handler::kGetArrayLength: exec.RegisterRoutine(routine.name, GetArrayLengthRoutine, 0, 0); return;
     case Handler::kSetArrayLength: exec.RegisterRoutine(routine.name, SetArrayLengthRoutine, 0, 0); return;
-    default: exec.RegisterHostFunction(VariantRoutine(routine.handler), routine.name, kRegisterConvention); return;
+    default:
+      exec.RegisterHostFunction(VariantRoutine(routine.handler), routine.name, exec::kRegisterConvention);
+      return;
   }
 }
 
 }  // namespace
 
-void RegisterRuntimeLibrary(TPSExec& exec) {
+void RegisterRuntimeLibrary(exec::TPSExec& exec) {
   for (const BuiltinRoutine& routine : kBuiltinRoutines) RegisterBuiltin(exec, routine);
   exec.RegisterRoutine("!NOTIFICATIONVARIANTSET", NotificationVariantSetRoutine, 0, 0);
   exec.RegisterRoutine("!NOTIFICATIONVARIANTGET", NotificationVariantGetRoutine, 0, 0);
   exec.RegisterImporter(kInterfaceDeclarationPrefix, ImportInterfaceMethod, 0);
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::library

@@ -5,7 +5,7 @@
 #include "engine/values/script_fault.h"
 #include "engine/values/value_memory.h"
 
-namespace dravik::engine {
+namespace dravik::engine::library {
 
 namespace {
 
@@ -14,7 +14,7 @@ constexpr char kBlank = ' ';
 // The script's count as a size: below 0 is 0, above the string limit refused.
 std::size_t CheckedLength(std::int64_t length) {
   if (length <= 0) return 0;
-  if (static_cast<std::uint64_t>(length) > kMaxStringLength) FailWith(erOutOfMemory);
+  if (static_cast<std::uint64_t>(length) > values::kMaxStringLength) values::FailWith(image::erOutOfMemory);
   return static_cast<std::size_t>(length);
 }
 
@@ -78,4 +78,4 @@ std::string Replicate(char c, std::int32_t count) { return std::string(CheckedLe
 
 void ResizeText(std::string& text, std::int32_t length) { text.resize(CheckedLength(length), '\0'); }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::library

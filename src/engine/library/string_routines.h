@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace dravik::engine {
+namespace dravik::engine::library {
 
 // Position of the first occurrence of part in text; 0 when absent or when part is empty.
 std::int32_t Pos(std::string_view part, std::string_view text);
@@ -43,4 +43,4 @@ std::string Replicate(char c, std::int32_t count);
 // text truncated, or extended with zero bytes, to length bytes; a length below 0 counts as 0.
 void ResizeText(std::string& text, std::int32_t length);
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::library

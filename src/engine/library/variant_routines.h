@@ -10,13 +10,13 @@
 #include "engine/exec/exec.h"
 #include "engine/library/builtin_routines.h"
 
-namespace dravik::engine {
+namespace dravik::engine::library {
 
 inline constexpr const char* kLateBoundCallsUnavailable =
     "IDispatchInvoke: late-bound calls are not available on this system";
 
 // The host function behind a variant routine of kBuiltinRoutines (Unassigned, VarIsEmpty, Null,
 // VarIsNull, VarType, IDispatchInvoke).
-HostFunction VariantRoutine(Handler handler);
+exec::HostFunction VariantRoutine(Handler handler);
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::library

@@ -1,6 +1,6 @@
 #include "engine/names/name_index.h"
 
-namespace dravik::engine {
+namespace dravik::engine::names {
 
 namespace {
 constexpr unsigned kFirstBits = 4;
@@ -46,4 +46,4 @@ void NameIndex::Grow() {
   }
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::names

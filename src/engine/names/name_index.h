@@ -9,7 +9,7 @@
 
 #include "engine/names/names.h"
 
-namespace dravik::engine {
+namespace dravik::engine::names {
 
 class NameIndex {
  public:
@@ -41,4 +41,4 @@ class NameIndex {
   unsigned bits_ = 0;
 };
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::names

@@ -1,6 +1,6 @@
 #include "engine/names/names.h"
 
-namespace dravik::engine {
+namespace dravik::engine::names {
 
 namespace {
 std::string MapBytes(std::string_view text, char from, char to) {
@@ -14,4 +14,4 @@ std::string MapBytes(std::string_view text, char from, char to) {
 std::string FastUpperCase(std::string_view text) { return MapBytes(text, 'a', 'A'); }
 std::string FastLowerCase(std::string_view text) { return MapBytes(text, 'A', 'a'); }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::names

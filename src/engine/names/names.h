@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace dravik::engine {
+namespace dravik::engine::names {
 
 // a-z become A-Z; every other byte is kept.
 std::string FastUpperCase(std::string_view text);
@@ -47,4 +47,4 @@ constexpr std::size_t NameSlot(std::uint32_t hash, unsigned bits) {
   return static_cast<std::uint32_t>(hash * 0x9E3779B1u) >> (32 - bits);
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::names

@@ -3,7 +3,7 @@
 #include <limits>
 #include <optional>
 
-namespace dravik::engine {
+namespace dravik::engine::tokenizer {
 
 namespace {
 
@@ -60,4 +60,4 @@ std::optional<IntegerLiteral> ReadIntegerLiteral(std::string_view text) {
   return IntegerLiteral{value, TypeOf(value)};
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::tokenizer

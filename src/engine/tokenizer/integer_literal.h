@@ -5,7 +5,7 @@
 #include <optional>
 #include <string_view>
 
-namespace dravik::engine {
+namespace dravik::engine::tokenizer {
 
 // The standard type a literal takes from its value.
 enum class IntegerLiteralType : std::uint8_t { LongInt, LongWord, Int64 };
@@ -23,4 +23,4 @@ struct IntegerLiteral {
 // gives 0. Hex keeps its 64 bits as written, so "$FFFFFFFFFFFFFFFF" is -1.
 std::optional<IntegerLiteral> ReadIntegerLiteral(std::string_view text);
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::tokenizer

@@ -2,7 +2,7 @@
 
 #include <array>
 
-namespace dravik::engine {
+namespace dravik::engine::tokenizer {
 
 namespace {
 
@@ -41,8 +41,8 @@ constexpr std::array<ReservedWord, kReservedWordCount> MakeReservedWords() {
     const KindEntry& entry = kKinds[kFirstReservedWord + i];
     std::string_view spelled = entry.name.substr(3);  // drop "tok"
     ReservedWord& word = words[i];
-    for (char c : spelled) word.text[word.length++] = UpperAscii(c);
-    word.hash = NameHash(word.view());
+    for (char c : spelled) word.text[word.length++] = names::UpperAscii(c);
+    word.hash = names::NameHash(word.view());
     word.kind = entry.kind;
   }
   return words;
@@ -58,7 +58,7 @@ constexpr std::size_t kSlotCount = std::size_t{1} << kSlotBits;
 constexpr std::uint8_t kNoWord = 0xFF;
 static_assert(kReservedWordCount * 4 <= kSlotCount && kReservedWordCount < kNoWord);
 
-constexpr std::size_t FirstSlot(std::uint32_t hash) { return NameSlot(hash, kSlotBits); }
+constexpr std::size_t FirstSlot(std::uint32_t hash) { return names::NameSlot(hash, kSlotBits); }
 constexpr std::size_t NextSlot(std::size_t slot) { return (slot + 1) & (kSlotCount - 1); }
 
 constexpr std::array<std::uint8_t, kSlotCount> MakeReservedSlots() {
@@ -88,4 +88,4 @@ std::optional<TPSTokenKind> FindReservedWord(std::string_view upperWord, std::ui
   return std::nullopt;
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::tokenizer

@@ -8,7 +8,7 @@
 
 #include "engine/names/names.h"
 
-namespace dravik::engine {
+namespace dravik::engine::tokenizer {
 
 // X(name, code). Reserved words follow the punctuation; their word is the name without "tok",
 // upper-cased (tokDownto is DOWNTO).
@@ -53,7 +53,7 @@ inline constexpr std::size_t kLongestReservedWord = 14;
 // the words; nothing for any other word.
 std::optional<TPSTokenKind> FindReservedWord(std::string_view upperWord, std::uint32_t hash);
 inline std::optional<TPSTokenKind> FindReservedWord(std::string_view upperWord) {
-  return FindReservedWord(upperWord, NameHash(upperWord));
+  return FindReservedWord(upperWord, names::NameHash(upperWord));
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::tokenizer

@@ -9,7 +9,7 @@
 #include "engine/values/script_fault.h"
 #include "engine/values/variant.h"
 
-namespace dravik::engine {
+namespace dravik::engine::values {
 
 namespace {
 
@@ -17,8 +17,8 @@ inline constexpr std::string_view kDispatchTypeName = "IDISPATCH";
 
 bool IsNamedDispatch(const TPSTypeRec& type) { return type.exportName == kDispatchTypeName; }
 
-TPSTypeCode SourceCode(ValueRef source) {
-  if (source.data == nullptr || source.type == nullptr) FailWith(ErTypeMismatch);
+image::TPSTypeCode SourceCode(ValueRef source) {
+  if (source.data == nullptr || source.type == nullptr) FailWith(image::ErTypeMismatch);
   return source.type->baseType;
 }
 
@@ -28,10 +28,15 @@ const TPSTypeRec& ElementOf(const TPSTypeRec& arrayType) {
 
 // Codes whose type record has no body: two records of such a code lay out and finalise their
 // values alike.
-bool IsBodilessCode(TPSTypeCode code) {
+bool IsBodilessCode(image::TPSTypeCode code) {
   switch (code) {
-    case tcRecord: case tcArray: case tcStaticArray: case tcSet: case tcProcPtr: case tcClass:
-    case tcInterface:
+    case image::tcRecord:
+    case image::tcArray:
+    case image::tcStaticArray:
+    case image::tcSet:
+    case image::tcProcPtr:
+    case image::tcClass:
+    case image::tcInterface:
       return false;
     default:
       return true;
@@ -48,30 +53,30 @@ bool SameElementType(const TPSTypeRec& left, const TPSTypeRec& right) {
 void StoreOrdinal(ValueRef dest, std::int64_t number) {
   const auto bits = static_cast<std::uint64_t>(number);
   switch (dest.type->baseType) {
-    case tcChar: Store(dest.data, static_cast<std::uint8_t>(bits)); break;
-    case tcWideChar: Store(dest.data, static_cast<std::uint16_t>(bits)); break;
+    case image::tcChar: Store(dest.data, static_cast<std::uint8_t>(bits)); break;
+    case image::tcWideChar: Store(dest.data, static_cast<std::uint16_t>(bits)); break;
     default: StoreInteger(dest.data, *IntegerKindOf(dest.type->baseType), bits); break;
   }
 }
 
-bool HasCode(ValueRef value, TPSTypeCode code) {
+bool HasCode(ValueRef value, image::TPSTypeCode code) {
   return value.data != nullptr && value.type != nullptr && value.type->baseType == code;
 }
 
 void AssignString(ValueRef dest, ValueRef source) {
-  const bool textBlock = HasCode(source, tcString) || HasCode(source, tcPChar);
+  const bool textBlock = HasCode(source, image::tcString) || HasCode(source, image::tcPChar);
   // PChar values are string blocks too, shared as they are unless a zero byte ends the text.
-  if (textBlock && (dest.type->baseType != tcPChar || PCharText(StringAt(source.data)).size() ==
+  if (textBlock && (dest.type->baseType != image::tcPChar || PCharText(StringAt(source.data)).size() ==
                                                             StringAt(source.data).size()))
     CopyValue(dest.data, source.data, *dest.type);
   else if (textBlock)
-    SetTextAt(dest.data, tcPChar, std::string(StringAt(source.data)));
+    SetTextAt(dest.data, image::tcPChar, std::string(StringAt(source.data)));
   else
     SetTextAt(dest.data, dest.type->baseType, ConvertToString(source));
 }
 
 void AssignWideString(ValueRef dest, ValueRef source) {
-  if (HasCode(source, tcWideString))
+  if (HasCode(source, image::tcWideString))
     CopyValue(dest.data, source.data, *dest.type);
   else
     SetWideStringAt(dest.data, ConvertToWideString(source));
@@ -80,16 +85,23 @@ void AssignWideString(ValueRef dest, ValueRef source) {
 // False when the destination is none of these kinds.
 bool AssignConverted(ValueRef dest, ValueRef source) {
   switch (dest.type->baseType) {
-    case tcU8: case tcS8: case tcU16: case tcS16: case tcU32: case tcS32: case tcChar: case tcWideChar:
+    case image::tcU8:
+    case image::tcS8:
+    case image::tcU16:
+    case image::tcS16:
+    case image::tcU32:
+    case image::tcS32:
+    case image::tcChar:
+    case image::tcWideChar:
       StoreOrdinal(dest, ConvertToOrdinal(source));
       return true;
-    case tcS64: Store(dest.data, ConvertToInt64(source)); return true;
-    case tcSingle: case tcDouble: case tcExtended:
+    case image::tcS64: Store(dest.data, ConvertToInt64(source)); return true;
+    case image::tcSingle: case image::tcDouble: case image::tcExtended:
       StoreReal(dest.data, dest.type->baseType, ConvertToReal(source));
       return true;
-    case tcCurrency: Store(dest.data, ConvertToCurrency(source)); return true;
-    case tcString: case tcPChar: AssignString(dest, source); return true;
-    case tcWideString: AssignWideString(dest, source); return true;
+    case image::tcCurrency: Store(dest.data, ConvertToCurrency(source)); return true;
+    case image::tcString: case image::tcPChar: AssignString(dest, source); return true;
+    case image::tcWideString: AssignWideString(dest, source); return true;
     default: return false;
   }
 }
@@ -99,7 +111,7 @@ bool AssignConverted(ValueRef dest, ValueRef source) {
 
 void AssignSameType(ValueRef dest, ValueRef source) {
   SourceCode(source);
-  if (source.type != dest.type) FailWith(ErTypeMismatch);
+  if (source.type != dest.type) FailWith(image::ErTypeMismatch);
   CopyValue(dest.data, source.data, *dest.type);
 }
 
@@ -115,73 +127,73 @@ void AssignFromStaticArray(ValueRef dest, ValueRef source) {
 }
 
 void AssignArray(ValueRef dest, ValueRef source) {
-  const TPSTypeCode code = SourceCode(source);
-  const bool sameElements = (code == tcArray || code == tcStaticArray) &&
+  const image::TPSTypeCode code = SourceCode(source);
+  const bool sameElements = (code == image::tcArray || code == image::tcStaticArray) &&
                             SameElementType(ElementOf(*dest.type), ElementOf(*source.type));
-  if (source.type == dest.type || (code == tcArray && sameElements))
+  if (source.type == dest.type || (code == image::tcArray && sameElements))
     CopyValue(dest.data, source.data, *dest.type);  // shares the block
-  else if (code == tcStaticArray && sameElements)
+  else if (code == image::tcStaticArray && sameElements)
     AssignFromStaticArray(dest, source);
   else
-    FailWith(ErTypeMismatch);
+    FailWith(image::ErTypeMismatch);
 }
 
 void AssignProcPtr(ValueRef dest, ValueRef source) {
   switch (SourceCode(source)) {
-    case tcU32:
+    case image::tcU32:
       Store(static_cast<std::uint8_t*>(dest.data) + ProcPtrLayout::kProcNo, Load<std::uint32_t>(source.data));
       break;
-    case tcProcPtr: CopyValue(dest.data, source.data, *dest.type); break;
-    default: FailWith(ErTypeMismatch);
+    case image::tcProcPtr: CopyValue(dest.data, source.data, *dest.type); break;
+    default: FailWith(image::ErTypeMismatch);
   }
 }
 
 void AssignClass(ValueRef dest, ValueRef source) {
-  if (SourceCode(source) != tcClass) FailWith(ErTypeMismatch);
+  if (SourceCode(source) != image::tcClass) FailWith(image::ErTypeMismatch);
   Store(dest.data, Load<void*>(source.data));
 }
 
 // Only a variant that holds no object, or a dispatch interface, becomes an interface.
 void* InterfaceOfVariant(const void* variant) {
   switch (VariantTypeAt(variant)) {
-    case varEmpty: case varNull: return nullptr;
-    case varDispatch: case varUnknown:
+    case image::varEmpty: case image::varNull: return nullptr;
+    case image::varDispatch: case image::varUnknown:
       return Load<void*>(static_cast<const std::uint8_t*>(variant) + kVariantPayloadOffset);
-    default: FailWith(ErTypeMismatch);
+    default: FailWith(image::ErTypeMismatch);
   }
 }
 
 // This system makes no host objects known, so no object can answer for an interface: only the
 // null object converts.
 void* InterfaceOfObject(const void* object) {
-  if (object != nullptr) FailWith(erInterfaceNotSupported);
+  if (object != nullptr) FailWith(image::erInterfaceNotSupported);
   return nullptr;
 }
 
 void AssignInterface(ValueRef dest, ValueRef source) {
   switch (SourceCode(source)) {
-    case tcInterface: Store(dest.data, Load<void*>(source.data)); break;
-    case tcClass: Store(dest.data, InterfaceOfObject(Load<void*>(source.data))); break;
-    case tcVariant:
-      if (!IsNamedDispatch(*dest.type)) FailWith(ErTypeMismatch);
+    case image::tcInterface: Store(dest.data, Load<void*>(source.data)); break;
+    case image::tcClass: Store(dest.data, InterfaceOfObject(Load<void*>(source.data))); break;
+    case image::tcVariant:
+      if (!IsNamedDispatch(*dest.type)) FailWith(image::ErTypeMismatch);
       Store(dest.data, InterfaceOfVariant(source.data));
       break;
-    default: FailWith(ErTypeMismatch);
+    default: FailWith(image::ErTypeMismatch);
   }
 }
 
 void AssignDispatchVariant(ValueRef dest, ValueRef source) {
-  if (SourceCode(source) != tcInterface) FailWith(ErTypeMismatch);
+  if (SourceCode(source) != image::tcInterface) FailWith(image::ErTypeMismatch);
   FinalizeVariant(dest.data);
   auto* bytes = static_cast<std::uint8_t*>(dest.data);
-  Store(bytes + kVariantTypeOffset, static_cast<std::uint16_t>(varDispatch));
+  Store(bytes + kVariantTypeOffset, static_cast<std::uint16_t>(image::varDispatch));
   Store(bytes + kVariantPayloadOffset, Load<void*>(source.data));
 }
 
 void AssignVariant(ValueRef dest, ValueRef source) {
   if (IsNamedDispatch(*dest.type))
     AssignDispatchVariant(dest, source);
-  else if (SourceCode(source) == tcVariant)
+  else if (SourceCode(source) == image::tcVariant)
     CopyVariant(dest.data, source.data);
   else
     StoreAsVariant(dest.data, source);
@@ -189,20 +201,20 @@ void AssignVariant(ValueRef dest, ValueRef source) {
 
 void AssignStructured(ValueRef dest, ValueRef source) {
   switch (dest.type->baseType) {
-    case tcRecord: case tcStaticArray: case tcSet: AssignSameType(dest, source); break;
-    case tcArray: AssignArray(dest, source); break;
-    case tcProcPtr: AssignProcPtr(dest, source); break;
-    case tcClass: AssignClass(dest, source); break;
-    case tcInterface: AssignInterface(dest, source); break;
-    case tcVariant: AssignVariant(dest, source); break;
-    default: FailWith(ErTypeMismatch);
+    case image::tcRecord: case image::tcStaticArray: case image::tcSet: AssignSameType(dest, source); break;
+    case image::tcArray: AssignArray(dest, source); break;
+    case image::tcProcPtr: AssignProcPtr(dest, source); break;
+    case image::tcClass: AssignClass(dest, source); break;
+    case image::tcInterface: AssignInterface(dest, source); break;
+    case image::tcVariant: AssignVariant(dest, source); break;
+    default: FailWith(image::ErTypeMismatch);
   }
 }
 
 }  // namespace
 
 ValueRef FollowPointer(ValueRef value) {
-  if (value.type == nullptr || value.type->baseType != tcPointer) return value;
+  if (value.type == nullptr || value.type->baseType != image::tcPointer) return value;
   const PointerValue pointer = LoadPointer(value.data);
   if (pointer.target == nullptr) return {};
   return {pointer.target, pointer.targetType};
@@ -213,4 +225,4 @@ void AssignValue(ValueRef dest, ValueRef source, const ValueEnvironment& /*env*/
   if (!AssignConverted(dest, source)) AssignStructured(dest, source);
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::values

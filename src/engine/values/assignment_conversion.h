@@ -10,7 +10,7 @@
 #include "engine/values/operators.h"
 #include "engine/values/value_memory.h"
 
-namespace dravik::engine {
+namespace dravik::engine::values {
 
 // What tcU8 ... tcS32, tcChar and tcWideChar take: the integer kinds (extended by their own
 // signedness), tcS64, the characters and variants. Destinations keep the low bits.
@@ -34,10 +34,10 @@ std::int64_t RealToCurrency(Extended number);
 
 // Stores a real into a tcSingle, tcDouble or tcExtended value; a real too large for a narrower
 // format becomes an infinity of its sign.
-void StoreReal(void* at, TPSTypeCode code, Extended number);
+void StoreReal(void* at, image::TPSTypeCode code, Extended number);
 
 // Replaces the variant at `at` by the value turned into a variant (ValueToVariant); the old
 // variant is released only once the new one is made.
 void StoreAsVariant(void* at, ValueRef value);
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::values

@@ -11,7 +11,7 @@
 #include "engine/values/script_fault.h"
 #include "engine/values/variant.h"
 
-namespace dravik::engine {
+namespace dravik::engine::values {
 
 namespace {
 
@@ -26,7 +26,7 @@ std::partial_ordering CompareIntegers(ValueRef left, ValueRef right, IntegerKind
 }
 
 bool IsByteString(ValueRef value) {
-  return value.type != nullptr && (value.type->baseType == tcString || value.type->baseType == tcPChar);
+  return value.type != nullptr && (value.type->baseType == image::tcString || value.type->baseType == image::tcPChar);
 }
 
 std::partial_ordering CompareCurrency(ValueRef left, ValueRef right) {
@@ -36,23 +36,23 @@ std::partial_ordering CompareCurrency(ValueRef left, ValueRef right) {
 
 // Anything a variant operation throws is a type mismatch of the comparison, except running
 // out of memory.
-bool CompareVariant(CompareOp op, ValueRef left, ValueRef right) {
+bool CompareVariant(image::CompareOp op, ValueRef left, ValueRef right) {
   try {
-    if (right.data == nullptr) FailWith(ErTypeMismatch);
-    if (right.type->baseType == tcVariant) return VariantCompare(op, left.data, right.data);
+    if (right.data == nullptr) FailWith(image::ErTypeMismatch);
+    if (right.type->baseType == image::tcVariant) return VariantCompare(op, left.data, right.data);
     ScopedVariant operand;
     ValueToVariant(operand.Data(), right);
     return VariantCompare(op, left.data, operand.Data());
   } catch (const ScriptFault& fault) {
-    if (fault.Code() == erOutOfMemory) throw;
+    if (fault.Code() == image::erOutOfMemory) throw;
   } catch (const HostException&) {
   }
-  FailWith(ErTypeMismatch);
+  FailWith(image::ErTypeMismatch);
 }
 
 // Sets: ">=" superset, "<=" subset, "=" and "<>" equality.
-bool CompareSets(CompareOp op, ValueRef left, ValueRef right) {
-  if (right.type != left.type) FailWith(ErTypeMismatch);
+bool CompareSets(image::CompareOp op, ValueRef left, ValueRef right) {
+  if (right.type != left.type) FailWith(image::ErTypeMismatch);
   const auto* a = static_cast<const std::uint8_t*>(left.data);
   const auto* b = static_cast<const std::uint8_t*>(right.data);
   std::uint32_t bytes = static_cast<const TPSTypeRec_Set&>(*left.type).byteSize;
@@ -63,33 +63,33 @@ bool CompareSets(CompareOp op, ValueRef left, ValueRef right) {
     bHasMore = bHasMore || (b[i] & ~a[i]) != 0;
   }
   switch (op) {
-    case CompareOp::GreaterEqual: return !bHasMore;
-    case CompareOp::LessEqual: return !aHasMore;
-    case CompareOp::Equal: return !aHasMore && !bHasMore;
-    case CompareOp::NotEqual: return aHasMore || bHasMore;
-    default: FailWith(ErTypeMismatch);
+    case image::CompareOp::GreaterEqual: return !bHasMore;
+    case image::CompareOp::LessEqual: return !aHasMore;
+    case image::CompareOp::Equal: return !aHasMore && !bHasMore;
+    case image::CompareOp::NotEqual: return aHasMore || bHasMore;
+    default: FailWith(image::ErTypeMismatch);
   }
 }
 
-bool IsEqualityOp(CompareOp op) { return op == CompareOp::Equal || op == CompareOp::NotEqual; }
+bool IsEqualityOp(image::CompareOp op) { return op == image::CompareOp::Equal || op == image::CompareOp::NotEqual; }
 
 // Class and interface values: the same object.
-bool CompareReferences(CompareOp op, ValueRef left, ValueRef right) {
-  if (!IsEqualityOp(op) || right.type->baseType != left.type->baseType) FailWith(ErTypeMismatch);
+bool CompareReferences(image::CompareOp op, ValueRef left, ValueRef right) {
+  if (!IsEqualityOp(op) || right.type->baseType != left.type->baseType) FailWith(image::ErTypeMismatch);
   bool same = Load<const void*>(left.data) == Load<const void*>(right.data);
-  return same == (op == CompareOp::Equal);
+  return same == (op == image::CompareOp::Equal);
 }
 
 // Procedural values: the same script procedure, or the same method code.
-bool CompareProcedures(CompareOp op, ValueRef left, ValueRef right) {
-  if (!IsEqualityOp(op) || right.type->baseType != tcProcPtr) FailWith(ErTypeMismatch);
+bool CompareProcedures(image::CompareOp op, ValueRef left, ValueRef right) {
+  if (!IsEqualityOp(op) || right.type->baseType != image::tcProcPtr) FailWith(image::ErTypeMismatch);
   auto bytes = [](ValueRef v) { return static_cast<const std::uint8_t*>(v.data); };
   auto procA = Load<std::uint32_t>(bytes(left) + ProcPtrLayout::kProcNo);
   auto procB = Load<std::uint32_t>(bytes(right) + ProcPtrLayout::kProcNo);
   auto codeA = Load<const void*>(bytes(left) + ProcPtrLayout::kCode);
   auto codeB = Load<const void*>(bytes(right) + ProcPtrLayout::kCode);
   bool same = procA == procB && (procA != 0 || codeA == codeB);
-  return same == (op == CompareOp::Equal);
+  return same == (op == image::CompareOp::Equal);
 }
 
 // The ordinal of an "in" left operand; ErTypeMismatch for a value that has none.
@@ -97,64 +97,68 @@ std::uint64_t OrdinalOf(ValueRef value) {
   if (const std::optional<IntegerKind> kind = IntegerKindOf(value.type->baseType))
     return LoadInteger(value.data, *kind);
   switch (value.type->baseType) {
-    case tcChar: return Load<std::uint8_t>(value.data);
-    case tcWideChar: return Load<std::uint16_t>(value.data);
-    default: FailWith(ErTypeMismatch);
+    case image::tcChar: return Load<std::uint8_t>(value.data);
+    case image::tcWideChar: return Load<std::uint16_t>(value.data);
+    default: FailWith(image::ErTypeMismatch);
   }
 }
 
 bool InSet(ValueRef left, ValueRef right) {
-  if (right.type->baseType != tcSet) FailWith(ErTypeMismatch);
+  if (right.type->baseType != image::tcSet) FailWith(image::ErTypeMismatch);
   // A negative ordinal reads as a huge unsigned one and is out of range like any other.
   std::uint64_t ordinal = OrdinalOf(left);
-  if (ordinal >= static_cast<const TPSTypeRec_Set&>(*right.type).bitCount) FailWith(erOutofRecordRange);
+  if (ordinal >= static_cast<const TPSTypeRec_Set&>(*right.type).bitCount) FailWith(image::erOutofRecordRange);
   std::uint8_t bits = static_cast<const std::uint8_t*>(right.data)[ordinal / 8];
   return (bits >> (ordinal % 8) & 1) != 0;
 }
 
 bool IsOfClass(ValueRef left, ValueRef right, const ValueEnvironment& env) {
-  if (left.type->baseType != tcClass || right.type->baseType != tcU32) FailWith(ErTypeMismatch);
+  if (left.type->baseType != image::tcClass || right.type->baseType != image::tcU32) FailWith(image::ErTypeMismatch);
   const TPSTypeRec* target = env.TypeByNumber(Load<std::uint32_t>(right.data));
-  if (target == nullptr || target->baseType != tcClass) FailWith(ErTypeMismatch);
+  if (target == nullptr || target->baseType != image::tcClass) FailWith(image::ErTypeMismatch);
   const void* object = Load<const void*>(left.data);
   return object != nullptr && env.IsObjectOfClass(object, static_cast<const TPSTypeRec_Class&>(*target).className);
 }
 
 // The three-way comparison of the ordered types, by the left operand's base type.
 std::partial_ordering Order(ValueRef left, ValueRef right) {
-  const TPSTypeCode code = left.type->baseType;
-  if (code == tcU8 && IsByteString(right))
+  const image::TPSTypeCode code = left.type->baseType;
+  if (code == image::tcU8 && IsByteString(right))
     return std::string(1, Load<char>(left.data)) <=> ConvertToString(right);
   if (const std::optional<IntegerKind> kind = IntegerKindOf(code)) return CompareIntegers(left, right, *kind);
   switch (code) {
-    case tcSingle: case tcDouble: case tcExtended: return ConvertToReal(left) <=> ConvertToReal(right);
-    case tcCurrency: return CompareCurrency(left, right);
-    case tcChar:
-      if (right.type->baseType == tcChar) return Load<std::uint8_t>(left.data) <=> Load<std::uint8_t>(right.data);
+    case image::tcSingle:
+    case image::tcDouble:
+    case image::tcExtended:
+      return ConvertToReal(left) <=> ConvertToReal(right);
+    case image::tcCurrency: return CompareCurrency(left, right);
+    case image::tcChar:
+      if (right.type->baseType == image::tcChar)
+        return Load<std::uint8_t>(left.data) <=> Load<std::uint8_t>(right.data);
       return std::string(1, Load<char>(left.data)) <=> ConvertToString(right);
-    case tcString: case tcPChar:
+    case image::tcString: case image::tcPChar:
       // Byte strings compare in place; anything else is converted first.
       if (IsByteString(right)) return StringAt(left.data) <=> StringAt(right.data);
       return std::string(StringAt(left.data)) <=> ConvertToString(right);
-    case tcWideChar: return std::u16string(1, Load<char16_t>(left.data)) <=> ConvertToWideString(right);
-    case tcWideString: return std::u16string(WideStringAt(left.data)) <=> ConvertToWideString(right);
-    default: FailWith(ErTypeMismatch);
+    case image::tcWideChar: return std::u16string(1, Load<char16_t>(left.data)) <=> ConvertToWideString(right);
+    case image::tcWideString: return std::u16string(WideStringAt(left.data)) <=> ConvertToWideString(right);
+    default: FailWith(image::ErTypeMismatch);
   }
 }
 
 }  // namespace
 
-bool CompareValues(CompareOp op, ValueRef left, ValueRef right, const ValueEnvironment& env) {
-  if (static_cast<std::uint8_t>(op) >= kCompareOpCount) FailWith(erInvalidOpcodeParameter);
-  if (op == CompareOp::In) return InSet(left, right);
-  if (op == CompareOp::Is) return IsOfClass(left, right, env);
+bool CompareValues(image::CompareOp op, ValueRef left, ValueRef right, const ValueEnvironment& env) {
+  if (static_cast<std::uint8_t>(op) >= image::kCompareOpCount) FailWith(image::erInvalidOpcodeParameter);
+  if (op == image::CompareOp::In) return InSet(left, right);
+  if (op == image::CompareOp::Is) return IsOfClass(left, right, env);
   switch (left.type->baseType) {
-    case tcSet: return CompareSets(op, left, right);
-    case tcClass: case tcInterface: return CompareReferences(op, left, right);
-    case tcProcPtr: return CompareProcedures(op, left, right);
-    case tcVariant: return CompareVariant(op, left, FollowPointer(right));
+    case image::tcSet: return CompareSets(op, left, right);
+    case image::tcClass: case image::tcInterface: return CompareReferences(op, left, right);
+    case image::tcProcPtr: return CompareProcedures(op, left, right);
+    case image::tcVariant: return CompareVariant(op, left, FollowPointer(right));
     default: return OrderingSatisfies(op, Order(left, FollowPointer(right)));
   }
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::values

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace dravik::engine {
+namespace dravik::engine::values {
 
 namespace {
 
@@ -283,4 +283,4 @@ std::optional<Extended> ParseExactDecimal(std::string_view text) {
   return value;
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::values

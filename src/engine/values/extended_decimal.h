@@ -11,7 +11,7 @@
 
 #include "engine/values/value_memory.h"
 
-namespace dravik::engine {
+namespace dravik::engine::values {
 
 // The finite value in fixed notation with exactly `decimals` digits after the point, rounded to
 // the nearest, halves to the even neighbour; "-" only when the rounded value is not zero.
@@ -25,4 +25,4 @@ std::string ExactFixedNotation(Extended value, unsigned decimals);
 inline constexpr std::size_t kSignificantDigits = 60;
 std::optional<Extended> ParseExactDecimal(std::string_view text);
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::values

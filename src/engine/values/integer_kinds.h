@@ -9,7 +9,7 @@
 #include "engine/image/format.h"
 #include "engine/values/value_memory.h"
 
-namespace dravik::engine {
+namespace dravik::engine::values {
 
 struct IntegerKind {
   unsigned bits;
@@ -19,15 +19,15 @@ struct IntegerKind {
 // These four run for nearly every integer instruction, so they are defined here to be inlined.
 
 // tcU8, tcS8, tcU16, tcS16, tcU32, tcS32 and tcS64; nothing for any other code.
-inline std::optional<IntegerKind> IntegerKindOf(TPSTypeCode code) {
+inline std::optional<IntegerKind> IntegerKindOf(image::TPSTypeCode code) {
   switch (code) {
-    case tcU8: return IntegerKind{8, false};
-    case tcS8: return IntegerKind{8, true};
-    case tcU16: return IntegerKind{16, false};
-    case tcS16: return IntegerKind{16, true};
-    case tcU32: return IntegerKind{32, false};
-    case tcS32: return IntegerKind{32, true};
-    case tcS64: return IntegerKind{64, true};
+    case image::tcU8: return IntegerKind{8, false};
+    case image::tcS8: return IntegerKind{8, true};
+    case image::tcU16: return IntegerKind{16, false};
+    case image::tcS16: return IntegerKind{16, true};
+    case image::tcU32: return IntegerKind{32, false};
+    case image::tcS32: return IntegerKind{32, true};
+    case image::tcS64: return IntegerKind{64, true};
     default: return std::nullopt;
   }
 }
@@ -70,6 +70,6 @@ inline void StoreInteger(void* at, IntegerKind kind, std::uint64_t value) {
 // 6 bits for 64-bit kinds, so that every count names a shift the width can make. A zero divisor
 // throws ScriptFault(ErDivideByZero); the most negative value divided by -1 wraps to itself
 // (modulo gives 0). Any other operator throws ScriptFault(ErTypeMismatch).
-std::uint64_t CalculateInteger(CalcOp op, std::uint64_t a, std::uint64_t b, IntegerKind kind);
+std::uint64_t CalculateInteger(image::CalcOp op, std::uint64_t a, std::uint64_t b, IntegerKind kind);
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::values

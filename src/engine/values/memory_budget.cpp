@@ -16,7 +16,7 @@
 #define DRAVIK_UNPOISON(at, bytes) ((void)(at), (void)(bytes))
 #endif
 
-namespace dravik::engine {
+namespace dravik::engine::values {
 
 namespace {
 
@@ -33,7 +33,7 @@ void Take(std::size_t bytes) {
   const std::uint64_t before = inUse.fetch_add(bytes, std::memory_order_relaxed);
   if (before + bytes <= limit.load(std::memory_order_relaxed)) return;
   inUse.fetch_sub(bytes, std::memory_order_relaxed);
-  FailWith(erOutOfMemory);
+  FailWith(image::erOutOfMemory);
 }
 
 void GiveBack(std::size_t bytes) { inUse.fetch_sub(bytes, std::memory_order_relaxed); }
@@ -109,10 +109,6 @@ bool Keep(void* block, std::size_t bytes) {
 
 }  // namespace
 
-void SetMemoryLimit(std::uint64_t bytes) { limit.store(bytes, std::memory_order_relaxed); }
-std::uint64_t MemoryLimit() { return limit.load(std::memory_order_relaxed); }
-std::uint64_t MemoryInUse() { return inUse.load(std::memory_order_relaxed); }
-
 void* AllocateValueMemory(std::size_t bytes) {
   Take(bytes);
   if (IsSmall(bytes)) {
@@ -121,7 +117,7 @@ void* AllocateValueMemory(std::size_t bytes) {
   void* block = std::malloc(SystemBytes(bytes));
   if (block != nullptr) return block;
   GiveBack(bytes);
-  FailWith(erOutOfMemory);
+  FailWith(image::erOutOfMemory);
 }
 
 void* ResizeValueMemory(void* block, std::size_t oldBytes, std::size_t newBytes) {
@@ -135,7 +131,7 @@ void* ResizeValueMemory(void* block, std::size_t oldBytes, std::size_t newBytes)
   void* moved = std::realloc(block, SystemBytes(newBytes));
   if (moved != nullptr) return moved;
   GiveBack(newBytes - oldBytes);
-  FailWith(erOutOfMemory);
+  FailWith(image::erOutOfMemory);
 }
 
 void FreeValueMemory(void* block, std::size_t bytes) {
@@ -144,5 +140,13 @@ void FreeValueMemory(void* block, std::size_t bytes) {
   if (IsSmall(bytes) && Keep(block, bytes)) return;
   std::free(block);
 }
+
+}  // namespace dravik::engine::values
+
+namespace dravik::engine {
+
+void SetMemoryLimit(std::uint64_t bytes) { values::limit.store(bytes, std::memory_order_relaxed); }
+std::uint64_t MemoryLimit() { return values::limit.load(std::memory_order_relaxed); }
+std::uint64_t MemoryInUse() { return values::inUse.load(std::memory_order_relaxed); }
 
 }  // namespace dravik::engine

@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace dravik::engine {
+namespace dravik::engine::values {
 
 // The limit and the count are the engine's public face (engine.h); what follows is how values
 // draw on them.
@@ -23,4 +23,4 @@ void* AllocateValueMemory(std::size_t bytes);
 void* ResizeValueMemory(void* block, std::size_t oldBytes, std::size_t newBytes);
 void FreeValueMemory(void* block, std::size_t bytes);
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::values

@@ -6,7 +6,7 @@
 
 #include "engine/values/real_arithmetic.h"
 
-namespace dravik::engine {
+namespace dravik::engine::values {
 
 namespace {
 
@@ -157,4 +157,4 @@ std::string FormatCurrency(std::int64_t scaled) {
   return scaled < 0 ? text.insert(0, 1, '-') : text;
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::values

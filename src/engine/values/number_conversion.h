@@ -9,7 +9,7 @@
 
 #include "engine/values/value_memory.h"
 
-namespace dravik::engine {
+namespace dravik::engine::values {
 
 // A number read from text: an integer when the text has no fraction or exponent and fits in
 // 64 bits, else a real.
@@ -36,4 +36,4 @@ std::string FormatSingle(float value);
 // A currency value (scaled by 10000) with its fraction trimmed of trailing zeros: "1.5", "-3".
 std::string FormatCurrency(std::int64_t scaled);
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::values

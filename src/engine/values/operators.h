@@ -19,7 +19,7 @@
 #include "engine/image/format.h"
 #include "engine/values/type_records.h"
 
-namespace dravik::engine {
+namespace dravik::engine::values {
 
 struct ValueRef {
   void* data = nullptr;
@@ -47,10 +47,10 @@ void AssignValue(ValueRef dest, ValueRef source, const ValueEnvironment& env);
 
 // dest := dest op source by the arithmetic rules (CalcOp bytes above 10 are the caller's to
 // refuse).
-void CalculateValue(CalcOp op, ValueRef dest, ValueRef source, const ValueEnvironment& env);
+void CalculateValue(image::CalcOp op, ValueRef dest, ValueRef source, const ValueEnvironment& env);
 
 // left op right by the comparison rules.
-bool CompareValues(CompareOp op, ValueRef left, ValueRef right, const ValueEnvironment& env);
+bool CompareValues(image::CompareOp op, ValueRef left, ValueRef right, const ValueEnvironment& env);
 
 // The unary operators, in place.
 void BooleanNotValue(ValueRef value);
@@ -63,4 +63,4 @@ void DecrementValue(ValueRef value);
 // variant); ErTypeMismatch for a type with no variant form.
 void ValueToVariant(void* variant, ValueRef value);
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::values

@@ -7,18 +7,18 @@
 #include "engine/image/format.h"
 #include "engine/values/script_fault.h"
 
-namespace dravik::engine {
+namespace dravik::engine::values {
 
-inline bool OrderingSatisfies(CompareOp op, std::partial_ordering order) {
+inline bool OrderingSatisfies(image::CompareOp op, std::partial_ordering order) {
   switch (op) {
-    case CompareOp::GreaterEqual: return order >= 0;
-    case CompareOp::LessEqual: return order <= 0;
-    case CompareOp::Greater: return order > 0;
-    case CompareOp::Less: return order < 0;
-    case CompareOp::NotEqual: return order != 0;
-    case CompareOp::Equal: return order == 0;
-    default: FailWith(ErTypeMismatch);
+    case image::CompareOp::GreaterEqual: return order >= 0;
+    case image::CompareOp::LessEqual: return order <= 0;
+    case image::CompareOp::Greater: return order > 0;
+    case image::CompareOp::Less: return order < 0;
+    case image::CompareOp::NotEqual: return order != 0;
+    case image::CompareOp::Equal: return order == 0;
+    default: FailWith(image::ErTypeMismatch);
   }
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::values

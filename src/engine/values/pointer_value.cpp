@@ -7,7 +7,7 @@
 #include "engine/values/memory_budget.h"
 #include "engine/values/script_fault.h"
 
-namespace dravik::engine {
+namespace dravik::engine::values {
 
 namespace {
 
@@ -99,7 +99,7 @@ void ReleaseKeeper(const Keeper& keeper) {
 }
 
 PointerValue PointerTo(ValueRef value, std::uint32_t stackIndex, const Keeper& keeper) {
-  if (value.type != nullptr && value.type->baseType == tcPointer) return LoadPointer(value.data);
+  if (value.type != nullptr && value.type->baseType == image::tcPointer) return LoadPointer(value.data);
   return {value.data, value.type, stackIndex, keeper};
 }
 
@@ -132,4 +132,4 @@ PointerValue CopyIntoOwnedPointer(const void* value, const TPSTypeRec* type, std
   return pointer;
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::values

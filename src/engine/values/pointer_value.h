@@ -18,7 +18,7 @@
 #include "engine/values/type_records.h"
 #include "engine/values/value_memory.h"
 
-namespace dravik::engine {
+namespace dravik::engine::values {
 
 enum class KeeperKind : std::uint32_t { kNone = 0, kOwnedCopy = 1, kArrayBlock = 2 };
 
@@ -102,4 +102,4 @@ PointerValue CopyIntoOwnedPointer(const void* value, const TPSTypeRec* type);
 // The same `depth` levels inside a copy (kMaxCopyDepth).
 PointerValue CopyIntoOwnedPointer(const void* value, const TPSTypeRec* type, std::uint32_t depth);
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::values

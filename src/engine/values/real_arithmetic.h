@@ -8,7 +8,7 @@
 #include "engine/image/format.h"
 #include "engine/values/script_fault.h"
 
-namespace dravik::engine {
+namespace dravik::engine::values {
 
 // Currency values are 64-bit integers counting ten-thousandths.
 inline constexpr std::int64_t kCurrencyScale = 10000;
@@ -17,19 +17,19 @@ inline constexpr std::int64_t kCurrencyScale = 10000;
 // other operator). Division by zero is ErDivideByZero; a result that is no longer finite
 // although both operands were (overflow) is ErMathError.
 template <class Real>
-Real CalculateReal(CalcOp op, Real a, Real b) {
+Real CalculateReal(image::CalcOp op, Real a, Real b) {
   Real result;
   switch (op) {
-    case CalcOp::Add: result = a + b; break;
-    case CalcOp::Subtract: result = a - b; break;
-    case CalcOp::Multiply: result = a * b; break;
-    case CalcOp::Divide:
-      if (b == 0) FailWith(ErDivideByZero);
+    case image::CalcOp::Add: result = a + b; break;
+    case image::CalcOp::Subtract: result = a - b; break;
+    case image::CalcOp::Multiply: result = a * b; break;
+    case image::CalcOp::Divide:
+      if (b == 0) FailWith(image::ErDivideByZero);
       result = a / b;
       break;
-    default: FailWith(ErTypeMismatch);
+    default: FailWith(image::ErTypeMismatch);
   }
-  if (!std::isfinite(result) && std::isfinite(a) && std::isfinite(b)) FailWith(ErMathError);
+  if (!std::isfinite(result) && std::isfinite(a) && std::isfinite(b)) FailWith(image::ErMathError);
   return result;
 }
 
@@ -37,6 +37,6 @@ Real CalculateReal(CalcOp op, Real a, Real b) {
 // (ErTypeMismatch for any other operator). Sums and differences are exact; products and
 // quotients are rounded to the nearest scaled unit, halves to the even neighbour. A result
 // outside the 64-bit range is ErMathError, division by zero ErDivideByZero.
-std::int64_t CalculateCurrency(CalcOp op, std::int64_t a, std::int64_t b);
+std::int64_t CalculateCurrency(image::CalcOp op, std::int64_t a, std::int64_t b);
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::values

@@ -18,18 +18,18 @@
 
 #include "engine/image/runtime_error.h"
 
-namespace dravik::engine {
+namespace dravik::engine::values {
 
 class ScriptFault : public std::exception {
  public:
-  explicit ScriptFault(TQXException code, std::string parameter = {})
+  explicit ScriptFault(image::TQXException code, std::string parameter = {})
       : code_(code), parameter_(std::move(parameter)) {}
-  TQXException Code() const { return code_; }
+  image::TQXException Code() const { return code_; }
   const std::string& Parameter() const { return parameter_; }
   const char* what() const noexcept override { return "script fault"; }
 
  private:
-  TQXException code_;
+  image::TQXException code_;
   std::string parameter_;
 };
 
@@ -55,7 +55,7 @@ inline constexpr const char* kTypeMismatchMessage = "Type Mismatch";
 // The message of the typed setters (value_access.h) when they cannot store a value.
 inline constexpr const char* kSetterMismatchMessage = "Type mismatch";
 
-[[noreturn]] inline void FailWith(TQXException code) { throw ScriptFault(code); }
+[[noreturn]] inline void FailWith(image::TQXException code) { throw ScriptFault(code); }
 [[noreturn]] inline void FailTypeMismatchConversion() { throw HostException(kTypeMismatchMessage); }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::values

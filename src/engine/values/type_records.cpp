@@ -4,7 +4,7 @@
 
 #include "engine/values/pointer_value.h"
 
-namespace dravik::engine {
+namespace dravik::engine::values {
 
 namespace {
 
@@ -29,14 +29,14 @@ bool ApplySize(TPSTypeRec& type, const CompositeSize& total) {
 
 }  // namespace
 
-TPSTypeRec::TPSTypeRec(TPSTypeCode code) : baseType(code) {
+TPSTypeRec::TPSTypeRec(image::TPSTypeCode code) : baseType(code) {
   // The fixed-size codes need no body, so their sizes are known at once; composites call
   // their own CalcSize once the body is filled in.
   TPSTypeRec::CalcSize();
 }
 
 bool TPSTypeRec::CalcSize() {
-  const TypeCodeInfo* info = FindTypeCode(baseType);
+  const image::TypeCodeInfo* info = image::FindTypeCode(baseType);
   size = info == nullptr ? 0 : info->valueSize;
   memSize = MemorySizeOf(baseType);
   needsFinalization = CodeNeedsFinalization(baseType);
@@ -83,26 +83,36 @@ bool TPSTypeRec_Set::CalcSize() {
   return true;
 }
 
-std::size_t MemorySizeOf(TPSTypeCode code) {
+std::size_t MemorySizeOf(image::TPSTypeCode code) {
   switch (code) {
-    case tcString: case tcWideString: case tcArray: case tcPChar: case tcClass: case tcInterface:
+    case image::tcString:
+    case image::tcWideString:
+    case image::tcArray:
+    case image::tcPChar:
+    case image::tcClass:
+    case image::tcInterface:
       return sizeof(void*);
-    case tcPointer: return PointerLayout::kSize;
-    case tcProcPtr: return ProcPtrLayout::kSize;
-    case tcReturnAddress: return ReturnAddressLayout::kSize;
-    case tcVariant: return kVariantMemSize;
-    case tcExtended: return kExtendedMemSize;
+    case image::tcPointer: return PointerLayout::kSize;
+    case image::tcProcPtr: return ProcPtrLayout::kSize;
+    case image::tcReturnAddress: return ReturnAddressLayout::kSize;
+    case image::tcVariant: return kVariantMemSize;
+    case image::tcExtended: return kExtendedMemSize;
     default: {
-      const TypeCodeInfo* info = FindTypeCode(code);
+      const image::TypeCodeInfo* info = image::FindTypeCode(code);
       return info == nullptr ? 0 : info->valueSize;
     }
   }
 }
 
-bool CodeNeedsFinalization(TPSTypeCode code) {
+bool CodeNeedsFinalization(image::TPSTypeCode code) {
   switch (code) {
-    case tcString: case tcWideString: case tcPChar: case tcArray: case tcPointer: case tcVariant:
-    case tcInterface:
+    case image::tcString:
+    case image::tcWideString:
+    case image::tcPChar:
+    case image::tcArray:
+    case image::tcPointer:
+    case image::tcVariant:
+    case image::tcInterface:
       return true;
     default:
       // Records and static arrays decide by their fields (CalcSize).
@@ -110,4 +120,4 @@ bool CodeNeedsFinalization(TPSTypeCode code) {
   }
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::values

@@ -20,7 +20,7 @@
 
 #include "engine/image/format.h"
 
-namespace dravik::engine {
+namespace dravik::engine::values {
 
 class TPSTypeRec;
 
@@ -49,7 +49,7 @@ class TPSTypeRec {
  public:
   // Fixed-size codes have their sizes at once; records, static arrays and sets call CalcSize
   // once their body is filled in.
-  explicit TPSTypeRec(TPSTypeCode code);
+  explicit TPSTypeRec(image::TPSTypeCode code);
   virtual ~TPSTypeRec() = default;
   TPSTypeRec(const TPSTypeRec&) = delete;
   TPSTypeRec& operator=(const TPSTypeRec&) = delete;
@@ -58,7 +58,7 @@ class TPSTypeRec {
   // the value would exceed kMaxValueMemSize or nest deeper than kMaxTypeNesting.
   virtual bool CalcSize();
 
-  TPSTypeCode baseType;
+  image::TPSTypeCode baseType;
   std::uint32_t size = 0;
   std::size_t memSize = 0;
   bool needsFinalization = false;
@@ -70,7 +70,7 @@ class TPSTypeRec {
 
 class TPSTypeRec_Record : public TPSTypeRec {
  public:
-  TPSTypeRec_Record() : TPSTypeRec(tcRecord) {}
+  TPSTypeRec_Record() : TPSTypeRec(image::tcRecord) {}
   bool CalcSize() override;
 
   std::vector<const TPSTypeRec*> fields;
@@ -80,7 +80,7 @@ class TPSTypeRec_Record : public TPSTypeRec {
 
 class TPSTypeRec_Array : public TPSTypeRec {
  public:
-  explicit TPSTypeRec_Array(const TPSTypeRec* element, TPSTypeCode code = tcArray)
+  explicit TPSTypeRec_Array(const TPSTypeRec* element, image::TPSTypeCode code = image::tcArray)
       : TPSTypeRec(code), element(element) {}
   bool CalcSize() override;
 
@@ -90,7 +90,7 @@ class TPSTypeRec_Array : public TPSTypeRec {
 class TPSTypeRec_StaticArray : public TPSTypeRec_Array {
  public:
   TPSTypeRec_StaticArray(const TPSTypeRec* element, std::uint32_t count)
-      : TPSTypeRec_Array(element, tcStaticArray), count(count) {}
+      : TPSTypeRec_Array(element, image::tcStaticArray), count(count) {}
   bool CalcSize() override;
 
   std::uint32_t count;
@@ -99,7 +99,7 @@ class TPSTypeRec_StaticArray : public TPSTypeRec_Array {
 class TPSTypeRec_Set : public TPSTypeRec {
  public:
   explicit TPSTypeRec_Set(std::uint32_t bitCount)
-      : TPSTypeRec(tcSet), bitCount(bitCount), byteSize(SetByteSize(bitCount)) {}
+      : TPSTypeRec(image::tcSet), bitCount(bitCount), byteSize(image::SetByteSize(bitCount)) {}
   bool CalcSize() override;
 
   std::uint32_t bitCount;
@@ -109,33 +109,33 @@ class TPSTypeRec_Set : public TPSTypeRec {
 class TPSTypeRec_ProcPtr : public TPSTypeRec {
  public:
   explicit TPSTypeRec_ProcPtr(std::string declaration)
-      : TPSTypeRec(tcProcPtr), declaration(std::move(declaration)) {}
+      : TPSTypeRec(image::tcProcPtr), declaration(std::move(declaration)) {}
 
   std::string declaration;  // call declaration: result byte, then one byte per parameter
 };
 
 class TPSTypeRec_Class : public TPSTypeRec {
  public:
-  explicit TPSTypeRec_Class(std::string className) : TPSTypeRec(tcClass), className(std::move(className)) {}
+  explicit TPSTypeRec_Class(std::string className) : TPSTypeRec(image::tcClass), className(std::move(className)) {}
 
   std::string className;
 };
 
 class TPSTypeRec_Interface : public TPSTypeRec {
  public:
-  explicit TPSTypeRec_Interface(const std::array<std::uint8_t, kInterfaceGuidSize>& guid)
-      : TPSTypeRec(tcInterface), guid(guid) {}
+  explicit TPSTypeRec_Interface(const std::array<std::uint8_t, image::kInterfaceGuidSize>& guid)
+      : TPSTypeRec(image::tcInterface), guid(guid) {}
 
-  std::array<std::uint8_t, kInterfaceGuidSize> guid;
+  std::array<std::uint8_t, image::kInterfaceGuidSize> guid;
 };
 
 // Bytes a value of a fixed-size code takes in memory (0 for records, static arrays and sets,
 // whose size follows from their body).
-std::size_t MemorySizeOf(TPSTypeCode code);
+std::size_t MemorySizeOf(image::TPSTypeCode code);
 
 // Whether values of the code hold references that must be released (false for records and
 // static arrays, whose CalcSize decides by their fields).
-bool CodeNeedsFinalization(TPSTypeCode code);
+bool CodeNeedsFinalization(image::TPSTypeCode code);
 
 // ---------------------------------------------------------------------------------------------
 // In-memory layouts of the composite fixed-size values. Each is a sequence of fields read and
@@ -167,4 +167,4 @@ struct ReturnAddressLayout {
 inline constexpr std::size_t kVariantMemSize = 16;
 inline constexpr std::size_t kExtendedMemSize = 10;  // the 80-bit format's bytes
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::values

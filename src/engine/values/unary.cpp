@@ -8,13 +8,13 @@
 #include "engine/values/value_memory.h"
 #include "engine/values/variant.h"
 
-namespace dravik::engine {
+namespace dravik::engine::values {
 
 namespace {
 
 IntegerKind IntegerKindOrFail(const TPSTypeRec& type) {
   const std::optional<IntegerKind> kind = IntegerKindOf(type.baseType);
-  if (!kind) FailWith(ErTypeMismatch);
+  if (!kind) FailWith(image::ErTypeMismatch);
   return *kind;
 }
 
@@ -25,10 +25,10 @@ void OnVariant(void* at, Operation operation) {
     operation(at);
     return;
   } catch (const ScriptFault& fault) {
-    if (fault.Code() == erOutOfMemory) throw;
+    if (fault.Code() == image::erOutOfMemory) throw;
   } catch (const HostException&) {
   }
-  FailWith(ErTypeMismatch);
+  FailWith(image::ErTypeMismatch);
 }
 
 template <class Real>
@@ -40,7 +40,7 @@ void NegateReal(void* at) {
 // no counterpart and overflows as currency arithmetic does.
 void NegateCurrency(void* at) {
   auto scaled = Load<std::int64_t>(at);
-  if (scaled == std::numeric_limits<std::int64_t>::min()) FailWith(ErMathError);
+  if (scaled == std::numeric_limits<std::int64_t>::min()) FailWith(image::ErMathError);
   Store(at, -scaled);
 }
 
@@ -52,7 +52,7 @@ void AddToInteger(ValueRef value, std::uint64_t amount) {
 }  // namespace
 
 void BooleanNotValue(ValueRef value) {
-  if (value.type->baseType == tcVariant) {
+  if (value.type->baseType == image::tcVariant) {
     OnVariant(value.data, VariantBooleanNot);
     return;
   }
@@ -62,11 +62,11 @@ void BooleanNotValue(ValueRef value) {
 
 void NegateValue(ValueRef value) {
   switch (value.type->baseType) {
-    case tcSingle: NegateReal<float>(value.data); return;
-    case tcDouble: NegateReal<double>(value.data); return;
-    case tcExtended: StoreExtended(value.data, -LoadExtended(value.data)); return;
-    case tcCurrency: NegateCurrency(value.data); return;
-    case tcVariant: OnVariant(value.data, VariantNegate); return;
+    case image::tcSingle: NegateReal<float>(value.data); return;
+    case image::tcDouble: NegateReal<double>(value.data); return;
+    case image::tcExtended: StoreExtended(value.data, -LoadExtended(value.data)); return;
+    case image::tcCurrency: NegateCurrency(value.data); return;
+    case image::tcVariant: OnVariant(value.data, VariantNegate); return;
     default: break;
   }
   IntegerKind kind = IntegerKindOrFail(*value.type);
@@ -74,7 +74,7 @@ void NegateValue(ValueRef value) {
 }
 
 void IntegerNotValue(ValueRef value) {
-  if (value.type->baseType == tcVariant) {
+  if (value.type->baseType == image::tcVariant) {
     OnVariant(value.data, VariantIntegerNot);
     return;
   }
@@ -85,4 +85,4 @@ void IntegerNotValue(ValueRef value) {
 void IncrementValue(ValueRef value) { AddToInteger(value, 1); }
 void DecrementValue(ValueRef value) { AddToInteger(value, ~std::uint64_t{0}); }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::values

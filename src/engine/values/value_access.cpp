@@ -4,7 +4,7 @@
 #include "engine/values/integer_kinds.h"
 #include "engine/values/script_fault.h"
 
-namespace dravik::engine {
+namespace dravik::engine::values {
 
 namespace {
 
@@ -16,19 +16,21 @@ ValueRef SetterTarget(ValueRef value) {
   return target;
 }
 
-bool IsRealCode(TPSTypeCode code) { return code == tcSingle || code == tcDouble || code == tcExtended; }
+bool IsRealCode(image::TPSTypeCode code) {
+  return code == image::tcSingle || code == image::tcDouble || code == image::tcExtended;
+}
 
 // numberValue holds the same number: the form a variant destination takes it in.
 void SetInteger(ValueRef value, std::int64_t number, ValueRef numberValue) {
   const ValueRef target = SetterTarget(value);
-  const TPSTypeCode code = target.type->baseType;
+  const image::TPSTypeCode code = target.type->baseType;
   if (IntegerKindOf(code))
     StoreInteger(target.data, *IntegerKindOf(code), static_cast<std::uint64_t>(number));
   else if (IsRealCode(code))
     StoreReal(target.data, code, static_cast<Extended>(number));
-  else if (code == tcCurrency)
+  else if (code == image::tcCurrency)
     Store(target.data, IntegerToCurrency(number));
-  else if (code == tcVariant)
+  else if (code == image::tcVariant)
     StoreAsVariant(target.data, numberValue);
   else
     FailSetter();
@@ -45,24 +47,24 @@ Extended GetReal(ValueRef value) { return ConvertToReal(FollowPointer(value)); }
 std::string GetString(ValueRef value) { return ConvertToString(FollowPointer(value)); }
 
 void SetInt32(ValueRef value, std::int32_t number) {
-  static const TPSTypeRec numberType(tcS32);
+  static const TPSTypeRec numberType(image::tcS32);
   SetInteger(value, number, {&number, &numberType});
 }
 
 void SetInt64(ValueRef value, std::int64_t number) {
-  static const TPSTypeRec numberType(tcS64);
+  static const TPSTypeRec numberType(image::tcS64);
   SetInteger(value, number, {&number, &numberType});
 }
 
 void SetReal(ValueRef value, Extended number) {
   const ValueRef target = SetterTarget(value);
-  const TPSTypeCode code = target.type->baseType;
+  const image::TPSTypeCode code = target.type->baseType;
   if (IsRealCode(code)) {
     StoreReal(target.data, code, number);
-  } else if (code == tcCurrency) {
+  } else if (code == image::tcCurrency) {
     Store(target.data, RealToCurrency(number));
-  } else if (code == tcVariant) {
-    static const TPSTypeRec numberType(tcExtended);
+  } else if (code == image::tcVariant) {
+    static const TPSTypeRec numberType(image::tcExtended);
     std::uint8_t bytes[kExtendedMemSize];
     StoreExtended(bytes, number);
     StoreAsVariant(target.data, {bytes, &numberType});
@@ -74,14 +76,14 @@ void SetReal(ValueRef value, Extended number) {
 void SetString(ValueRef value, std::string_view text) {
   const ValueRef target = SetterTarget(value);
   switch (target.type->baseType) {
-    case tcString: case tcPChar: SetTextAt(target.data, target.type->baseType, text); break;
-    case tcWideString: SetWideStringAt(target.data, WidenText(text)); break;
-    case tcChar:
+    case image::tcString: case image::tcPChar: SetTextAt(target.data, target.type->baseType, text); break;
+    case image::tcWideString: SetWideStringAt(target.data, WidenText(text)); break;
+    case image::tcChar:
       if (text.size() != 1) FailSetter();
       Store(target.data, text[0]);
       break;
-    case tcVariant: {
-      static const TPSTypeRec textType(tcString);
+    case image::tcVariant: {
+      static const TPSTypeRec textType(image::tcString);
       StringBlock* block = NewString(text);
       try {
         StoreAsVariant(target.data, {&block, &textType});
@@ -96,4 +98,4 @@ void SetString(ValueRef value, std::string_view text) {
   }
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::values

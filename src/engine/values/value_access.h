@@ -10,7 +10,7 @@
 #include "engine/values/operators.h"
 #include "engine/values/value_memory.h"
 
-namespace dravik::engine {
+namespace dravik::engine::values {
 
 std::int32_t GetInt32(ValueRef value);
 std::int64_t GetInt64(ValueRef value);
@@ -22,4 +22,4 @@ void SetInt64(ValueRef value, std::int64_t number);
 void SetReal(ValueRef value, Extended number);
 void SetString(ValueRef value, std::string_view text);
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::values

@@ -8,7 +8,7 @@
 #include "engine/values/script_fault.h"
 #include "engine/values/variant.h"
 
-namespace dravik::engine {
+namespace dravik::engine::values {
 
 // Both builds keep long double in the x87 format, whose first 10 bytes (little-endian) are the
 // stored value; the rest of a long double is padding.
@@ -55,7 +55,7 @@ Block* NewTextBlock(std::basic_string_view<Unit> head, std::basic_string_view<Un
                     std::size_t capacity = 0) {
   const std::size_t length = head.size() + tail.size();
   if (length == 0) return nullptr;
-  if (head.size() > kMaxStringLength || tail.size() > kMaxStringLength - head.size()) FailWith(erOutOfMemory);
+  if (head.size() > kMaxStringLength || tail.size() > kMaxStringLength - head.size()) FailWith(image::erOutOfMemory);
   capacity = std::clamp(capacity, length, kMaxStringLength);
   auto* block = static_cast<Block*>(AllocateValueMemory(TextBlockBytes<Block>(capacity)));
   block->refCount = 1;
@@ -158,7 +158,7 @@ namespace {
 
 std::size_t ArrayBlockBytes(const TPSTypeRec& element, std::uint32_t length) {
   const std::uint64_t bytes = std::uint64_t{element.memSize} * length;
-  if (bytes > kMaxArrayBytes) FailWith(erOutOfMemory);
+  if (bytes > kMaxArrayBytes) FailWith(image::erOutOfMemory);
   return sizeof(ArrayBlock) + static_cast<std::size_t>(bytes);
 }
 
@@ -259,11 +259,11 @@ const TPSTypeRec& ElementType(const TPSTypeRec& arrayType) {
 // Releases the references of a value that has already been moved out of its place.
 void ReleaseReferences(void* held, const TPSTypeRec& type) {
   switch (type.baseType) {
-    case tcString: case tcPChar: ReleaseString(Load<StringBlock*>(held)); break;
-    case tcWideString: ReleaseWideString(Load<WideStringBlock*>(held)); break;
-    case tcArray: ReleaseArray(ArrayAt(held), ElementType(type)); break;
-    case tcPointer: ReleaseKeeper(LoadPointer(held).keeper); break;
-    case tcVariant: FinalizeVariant(held); break;
+    case image::tcString: case image::tcPChar: ReleaseString(Load<StringBlock*>(held)); break;
+    case image::tcWideString: ReleaseWideString(Load<WideStringBlock*>(held)); break;
+    case image::tcArray: ReleaseArray(ArrayAt(held), ElementType(type)); break;
+    case image::tcPointer: ReleaseKeeper(LoadPointer(held).keeper); break;
+    case image::tcVariant: FinalizeVariant(held); break;
     default: break;  // interfaces: this system holds no counted host objects
   }
 }
@@ -336,8 +336,8 @@ void FinalizeValue(void* at, const TPSTypeRec& type) {
     return;
   }
   switch (type.baseType) {
-    case tcRecord: FinalizeFields(at, static_cast<const TPSTypeRec_Record&>(type)); break;
-    case tcStaticArray: FinalizeStaticElements(at, static_cast<const TPSTypeRec_StaticArray&>(type)); break;
+    case image::tcRecord: FinalizeFields(at, static_cast<const TPSTypeRec_Record&>(type)); break;
+    case image::tcStaticArray: FinalizeStaticElements(at, static_cast<const TPSTypeRec_StaticArray&>(type)); break;
     default: FinalizeCounted(at, type); break;
   }
 }
@@ -345,18 +345,18 @@ void FinalizeValue(void* at, const TPSTypeRec& type) {
 void CopyValue(void* dest, const void* source, const TPSTypeRec& type) { CopyValue(dest, source, type, 0); }
 
 void CopyValue(void* dest, const void* source, const TPSTypeRec& type, std::uint32_t depth) {
-  if (depth > kMaxCopyDepth) FailWith(erOutOfMemory);
+  if (depth > kMaxCopyDepth) FailWith(image::erOutOfMemory);
   switch (type.baseType) {
-    case tcString: case tcPChar: ShareTextBlock<StringBlock>(dest, source); return;
-    case tcWideString: ShareTextBlock<WideStringBlock>(dest, source); return;
-    case tcArray: ShareArray(dest, source, ElementType(type)); return;
-    case tcVariant: CopyVariant(dest, source); return;
-    case tcPointer: CopyPointer(dest, source, depth); return;
+    case image::tcString: case image::tcPChar: ShareTextBlock<StringBlock>(dest, source); return;
+    case image::tcWideString: ShareTextBlock<WideStringBlock>(dest, source); return;
+    case image::tcArray: ShareArray(dest, source, ElementType(type)); return;
+    case image::tcVariant: CopyVariant(dest, source); return;
+    case image::tcPointer: CopyPointer(dest, source, depth); return;
     default: break;
   }
-  if (type.needsFinalization && type.baseType == tcRecord)
+  if (type.needsFinalization && type.baseType == image::tcRecord)
     CopyFields(dest, source, static_cast<const TPSTypeRec_Record&>(type), depth);
-  else if (type.needsFinalization && type.baseType == tcStaticArray)
+  else if (type.needsFinalization && type.baseType == image::tcStaticArray)
     CopyStaticElements(dest, source, static_cast<const TPSTypeRec_StaticArray&>(type), depth);
   else
     std::memmove(dest, source, type.memSize);  // plain bytes; interfaces are uncounted here
@@ -381,4 +381,4 @@ void DestroyHeapValue(void* value, const TPSTypeRec& type) {
   FreeValueMemory(value, HeapValueBytes(type));
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::values

@@ -20,7 +20,7 @@
 
 #include "engine/values/type_records.h"
 
-namespace dravik::engine {
+namespace dravik::engine::values {
 
 template <class T>
 T Load(const void* at) {
@@ -82,8 +82,8 @@ void SetStringAt(void* at, std::string_view text);
 // The text a PChar can hold: zero-terminated, so nothing from the first zero byte on.
 inline std::string_view PCharText(std::string_view text) { return text.substr(0, text.find('\0')); }
 // Stores text into a string or PChar value of the given base type.
-inline void SetTextAt(void* at, TPSTypeCode code, std::string_view text) {
-  SetStringAt(at, code == tcPChar ? PCharText(text) : text);
+inline void SetTextAt(void* at, image::TPSTypeCode code, std::string_view text) {
+  SetStringAt(at, code == image::tcPChar ? PCharText(text) : text);
 }
 void SetWideStringAt(void* at, std::u16string_view text);
 // Appends text to the string value at `at`; in place when its block is unshared and has room.
@@ -153,4 +153,4 @@ void CopyValue(void* dest, const void* source, const TPSTypeRec& type, std::uint
 void* NewHeapValue(const TPSTypeRec& type);
 void DestroyHeapValue(void* value, const TPSTypeRec& type);
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::values

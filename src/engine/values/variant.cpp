@@ -55,11 +55,11 @@
 #include "engine/values/assignment_conversion.h"
 #include "engine/values/script_fault.h"
 
-namespace dravik::engine {
+namespace dravik::engine::values {
 
 namespace {
 
-constexpr std::uint16_t kVariantArray = varArray | varVariant;
+constexpr std::uint16_t kVariantArray = image::varArray | image::varVariant;
 constexpr std::int16_t kVariantTrue = -1;
 constexpr IntegerKind kNarrowKind{32, true};
 constexpr IntegerKind kWideKind{64, true};
@@ -80,10 +80,10 @@ VariantImage MakeImage(std::uint16_t type, T payload) {
   return image;
 }
 
-VariantImage NullImage() { return MakeImage<std::uint64_t>(varNull, 0); }
-VariantImage BooleanImage(bool value) { return MakeImage<std::int16_t>(varBoolean, value ? kVariantTrue : 0); }
-VariantImage StringImage(std::string_view text) { return MakeImage(varString, NewString(text)); }
-VariantImage WideStringImage(std::u16string_view text) { return MakeImage(varOleStr, NewWideString(text)); }
+VariantImage NullImage() { return MakeImage<std::uint64_t>(image::varNull, 0); }
+VariantImage BooleanImage(bool value) { return MakeImage<std::int16_t>(image::varBoolean, value ? kVariantTrue : 0); }
+VariantImage StringImage(std::string_view text) { return MakeImage(image::varString, NewString(text)); }
+VariantImage WideStringImage(std::u16string_view text) { return MakeImage(image::varOleStr, NewWideString(text)); }
 
 // The image goes in only after the old contents are gone, and it was built before, so a
 // result computed from the variant it replaces stays sound.
@@ -94,21 +94,26 @@ void Replace(void* at, const VariantImage& image) {
 
 bool IsIntegerType(std::uint16_t type) {
   switch (type) {
-    case varShortInt: case varByte: case varSmallInt: case varWord: case varInteger:
-    case varLongWord: case varInt64:
+    case image::varShortInt: case image::varByte: case image::varSmallInt: case image::varWord: case image::varInteger:
+    case image::varLongWord: case image::varInt64:
       return true;
     default:
       return false;
   }
 }
 
-bool IsTextType(std::uint16_t type) { return type == varString || type == varOleStr; }
+bool IsTextType(std::uint16_t type) { return type == image::varString || type == image::varOleStr; }
 
 // The codes the operators accept.
 bool IsOperandType(std::uint16_t type) {
   switch (type) {
-    case varEmpty: case varNull: case varBoolean: case varSingle: case varDouble: case varDate:
-    case varCurrency:
+    case image::varEmpty:
+    case image::varNull:
+    case image::varBoolean:
+    case image::varSingle:
+    case image::varDouble:
+    case image::varDate:
+    case image::varCurrency:
       return true;
     default:
       return IsIntegerType(type) || IsTextType(type);
@@ -117,28 +122,28 @@ bool IsOperandType(std::uint16_t type) {
 
 std::int64_t IntegerPayload(const void* at) {
   switch (VariantTypeAt(at)) {
-    case varShortInt: return PayloadOf<std::int8_t>(at);
-    case varByte: return PayloadOf<std::uint8_t>(at);
-    case varSmallInt: return PayloadOf<std::int16_t>(at);
-    case varWord: return PayloadOf<std::uint16_t>(at);
-    case varInteger: return PayloadOf<std::int32_t>(at);
-    case varLongWord: return PayloadOf<std::uint32_t>(at);
+    case image::varShortInt: return PayloadOf<std::int8_t>(at);
+    case image::varByte: return PayloadOf<std::uint8_t>(at);
+    case image::varSmallInt: return PayloadOf<std::int16_t>(at);
+    case image::varWord: return PayloadOf<std::uint16_t>(at);
+    case image::varInteger: return PayloadOf<std::int32_t>(at);
+    case image::varLongWord: return PayloadOf<std::uint32_t>(at);
     default: return PayloadOf<std::int64_t>(at);
   }
 }
 
 bool BooleanPayload(const void* at) { return PayloadOf<std::int16_t>(at) != 0; }
 
-VariantImage IntegerImage(VarTypeCode type, std::int64_t value) {
+VariantImage IntegerImage(image::VarTypeCode type, std::int64_t value) {
   switch (type) {
-    case varShortInt: return MakeImage(type, static_cast<std::int8_t>(value));
-    case varByte: return MakeImage(type, static_cast<std::uint8_t>(value));
-    case varSmallInt: return MakeImage(type, static_cast<std::int16_t>(value));
-    case varWord: return MakeImage(type, static_cast<std::uint16_t>(value));
-    case varInteger: return MakeImage(type, static_cast<std::int32_t>(value));
-    case varLongWord: return MakeImage(type, static_cast<std::uint32_t>(value));
-    case varInt64: return MakeImage(type, value);
-    default: FailWith(ErInternalError);
+    case image::varShortInt: return MakeImage(type, static_cast<std::int8_t>(value));
+    case image::varByte: return MakeImage(type, static_cast<std::uint8_t>(value));
+    case image::varSmallInt: return MakeImage(type, static_cast<std::int16_t>(value));
+    case image::varWord: return MakeImage(type, static_cast<std::uint16_t>(value));
+    case image::varInteger: return MakeImage(type, static_cast<std::int32_t>(value));
+    case image::varLongWord: return MakeImage(type, static_cast<std::uint32_t>(value));
+    case image::varInt64: return MakeImage(type, value);
+    default: FailWith(image::ErInternalError);
   }
 }
 
@@ -170,15 +175,16 @@ Number TextNumber(const void* at) {
 Number NumberOf(const void* at) {
   std::uint16_t type = VariantTypeAt(at);
   switch (type) {
-    case varEmpty: return IntegerNumber(0, false);
-    case varBoolean: return IntegerNumber(BooleanPayload(at) ? 1 : 0, false);
-    case varSingle: return Number{NumberKind::kReal, false, 0, PayloadOf<float>(at)};
-    case varDouble: return Number{NumberKind::kReal, false, 0, PayloadOf<double>(at)};
-    case varDate: return Number{NumberKind::kDate, false, 0, PayloadOf<double>(at)};
-    case varCurrency: return Number{NumberKind::kCurrency, false, PayloadOf<std::int64_t>(at), 0};
+    case image::varEmpty: return IntegerNumber(0, false);
+    case image::varBoolean: return IntegerNumber(BooleanPayload(at) ? 1 : 0, false);
+    case image::varSingle: return Number{NumberKind::kReal, false, 0, PayloadOf<float>(at)};
+    case image::varDouble: return Number{NumberKind::kReal, false, 0, PayloadOf<double>(at)};
+    case image::varDate: return Number{NumberKind::kDate, false, 0, PayloadOf<double>(at)};
+    case image::varCurrency: return Number{NumberKind::kCurrency, false, PayloadOf<std::int64_t>(at), 0};
     default: break;
   }
-  if (IsIntegerType(type)) return IntegerNumber(IntegerPayload(at), type == varLongWord || type == varInt64);
+  if (IsIntegerType(type))
+    return IntegerNumber(IntegerPayload(at), type == image::varLongWord || type == image::varInt64);
   if (IsTextType(type)) return TextNumber(at);
   FailTypeMismatchConversion();
 }
@@ -206,10 +212,11 @@ IntegerKind WiderKind(IntegerKind a, IntegerKind b) { return a.bits >= b.bits ? 
 
 VariantImage NumberImage(const Number& n) {
   switch (n.kind) {
-    case NumberKind::kInteger: return n.wide ? IntegerImage(varInt64, n.value) : IntegerImage(varInteger, n.value);
-    case NumberKind::kCurrency: return MakeImage(varCurrency, n.value);
-    case NumberKind::kReal: return MakeImage(varDouble, static_cast<double>(n.real));
-    default: return MakeImage(varDate, static_cast<double>(n.real));
+    case NumberKind::kInteger:
+      return n.wide ? IntegerImage(image::varInt64, n.value) : IntegerImage(image::varInteger, n.value);
+    case NumberKind::kCurrency: return MakeImage(image::varCurrency, n.value);
+    case NumberKind::kReal: return MakeImage(image::varDouble, static_cast<double>(n.real));
+    default: return MakeImage(image::varDate, static_cast<double>(n.real));
   }
 }
 
@@ -222,13 +229,16 @@ Number IntegerResult(std::uint64_t value, IntegerKind kind) {
 
 bool IsRealKind(const Number& n) { return n.kind == NumberKind::kReal || n.kind == NumberKind::kDate; }
 
-bool IsIntegerOnlyOp(CalcOp op) {
-  return op != CalcOp::Add && op != CalcOp::Subtract && op != CalcOp::Multiply && op != CalcOp::Divide;
+bool IsIntegerOnlyOp(image::CalcOp op) {
+  return op != image::CalcOp::Add && op != image::CalcOp::Subtract && op != image::CalcOp::Multiply &&
+         op != image::CalcOp::Divide;
 }
 
-bool IsLogicalOp(CalcOp op) { return op == CalcOp::And || op == CalcOp::Or || op == CalcOp::Xor; }
+bool IsLogicalOp(image::CalcOp op) {
+  return op == image::CalcOp::And || op == image::CalcOp::Or || op == image::CalcOp::Xor;
+}
 
-Number IntegerCalculation(CalcOp op, const Number& x, const Number& y) {
+Number IntegerCalculation(image::CalcOp op, const Number& x, const Number& y) {
   IntegerKind kind = WiderKind(NumberWidth(x), NumberWidth(y));
   auto a = static_cast<std::uint64_t>(IntegerOf(x));
   auto b = static_cast<std::uint64_t>(IntegerOf(y));
@@ -237,19 +247,19 @@ Number IntegerCalculation(CalcOp op, const Number& x, const Number& y) {
 
 // Computed in the extended format and then narrowed, like the machine's own reals, so that the
 // result is the same on builds whose double arithmetic differs.
-Number RealCalculation(CalcOp op, const Number& x, const Number& y) {
+Number RealCalculation(image::CalcOp op, const Number& x, const Number& y) {
   Extended a = RealOf(x);
   Extended b = RealOf(y);
   Extended wide = CalculateReal(op, a, b);
   constexpr Extended kLargest = std::numeric_limits<double>::max();
-  if ((wide > kLargest || wide < -kLargest) && std::isfinite(a) && std::isfinite(b)) FailWith(ErMathError);
+  if ((wide > kLargest || wide < -kLargest) && std::isfinite(a) && std::isfinite(b)) FailWith(image::ErMathError);
   auto result = static_cast<double>(wide);
   bool oneDate = (x.kind == NumberKind::kDate) != (y.kind == NumberKind::kDate);
-  bool keepsDate = oneDate && (op == CalcOp::Add || op == CalcOp::Subtract);
+  bool keepsDate = oneDate && (op == image::CalcOp::Add || op == image::CalcOp::Subtract);
   return Number{keepsDate ? NumberKind::kDate : NumberKind::kReal, false, 0, result};
 }
 
-Number CurrencyCalculation(CalcOp op, const Number& x, const Number& y) {
+Number CurrencyCalculation(image::CalcOp op, const Number& x, const Number& y) {
   auto scaled = [](const Number& n) { return n.kind == NumberKind::kCurrency ? n.value : IntegerToCurrency(n.value); };
   return Number{NumberKind::kCurrency, false, CalculateCurrency(op, scaled(x), scaled(y)), 0};
 }
@@ -258,32 +268,32 @@ bool AddsAsText(const void* a, const void* b) {
   std::uint16_t ta = VariantTypeAt(a);
   std::uint16_t tb = VariantTypeAt(b);
   if (!IsTextType(ta) && !IsTextType(tb)) return false;
-  if ((IsTextType(ta) || ta == varEmpty) && (IsTextType(tb) || tb == varEmpty)) return true;
+  if ((IsTextType(ta) || ta == image::varEmpty) && (IsTextType(tb) || tb == image::varEmpty)) return true;
   const void* text = IsTextType(ta) ? a : b;
   return !ParseNumber(VariantToString(text)).has_value();
 }
 
 VariantImage Concatenation(const void* a, const void* b) {
-  if (VariantTypeAt(a) == varOleStr || VariantTypeAt(b) == varOleStr)
+  if (VariantTypeAt(a) == image::varOleStr || VariantTypeAt(b) == image::varOleStr)
     return WideStringImage(VariantToWideString(a) + VariantToWideString(b));
   return StringImage(VariantToString(a) + VariantToString(b));
 }
 
-VariantImage LogicalResult(CalcOp op, bool a, bool b) {
+VariantImage LogicalResult(image::CalcOp op, bool a, bool b) {
   switch (op) {
-    case CalcOp::And: return BooleanImage(a && b);
-    case CalcOp::Or: return BooleanImage(a || b);
+    case image::CalcOp::And: return BooleanImage(a && b);
+    case image::CalcOp::Or: return BooleanImage(a || b);
     default: return BooleanImage(a != b);
   }
 }
 
-VariantImage Calculation(CalcOp op, const void* a, const void* b) {
+VariantImage Calculation(image::CalcOp op, const void* a, const void* b) {
   std::uint16_t ta = VariantTypeAt(a);
   std::uint16_t tb = VariantTypeAt(b);
-  if (op == CalcOp::As || !IsOperandType(ta) || !IsOperandType(tb)) FailTypeMismatchConversion();
-  if (ta == varNull || tb == varNull) return NullImage();
-  if (op == CalcOp::Add && AddsAsText(a, b)) return Concatenation(a, b);
-  if (IsLogicalOp(op) && ta == varBoolean && tb == varBoolean)
+  if (op == image::CalcOp::As || !IsOperandType(ta) || !IsOperandType(tb)) FailTypeMismatchConversion();
+  if (ta == image::varNull || tb == image::varNull) return NullImage();
+  if (op == image::CalcOp::Add && AddsAsText(a, b)) return Concatenation(a, b);
+  if (IsLogicalOp(op) && ta == image::varBoolean && tb == image::varBoolean)
     return LogicalResult(op, BooleanPayload(a), BooleanPayload(b));
   Number x = NumberOf(a);
   Number y = NumberOf(b);
@@ -297,7 +307,7 @@ VariantImage Calculation(CalcOp op, const void* a, const void* b) {
 // OpCompare
 
 std::partial_ordering CompareTexts(const void* a, const void* b) {
-  if (VariantTypeAt(a) == varOleStr || VariantTypeAt(b) == varOleStr)
+  if (VariantTypeAt(a) == image::varOleStr || VariantTypeAt(b) == image::varOleStr)
     return VariantToWideString(a) <=> VariantToWideString(b);
   return VariantToString(a) <=> VariantToString(b);
 }
@@ -310,14 +320,15 @@ std::partial_ordering CompareNumbers(const Number& x, const Number& y) {
 
 // Whether the operand takes part as text: text itself, or unassigned against text.
 bool ComparesAsText(std::uint16_t type, std::uint16_t otherType) {
-  return IsTextType(type) || (type == varEmpty && IsTextType(otherType));
+  return IsTextType(type) || (type == image::varEmpty && IsTextType(otherType));
 }
 
 std::partial_ordering Comparison(const void* a, const void* b) {
   std::uint16_t ta = VariantTypeAt(a);
   std::uint16_t tb = VariantTypeAt(b);
   if (!IsOperandType(ta) || !IsOperandType(tb)) FailTypeMismatchConversion();
-  if (ta == varNull || tb == varNull) return (ta == varNull ? 0 : 1) <=> (tb == varNull ? 0 : 1);
+  if (ta == image::varNull || tb == image::varNull)
+    return (ta == image::varNull ? 0 : 1) <=> (tb == image::varNull ? 0 : 1);
   bool textA = ComparesAsText(ta, tb);
   bool textB = ComparesAsText(tb, ta);
   if (textA && textB) return CompareTexts(a, b);
@@ -330,16 +341,17 @@ std::partial_ordering Comparison(const void* a, const void* b) {
 
 VariantImage Negation(const void* at) {
   std::uint16_t type = VariantTypeAt(at);
-  if (type == varNull) return NullImage();
-  if (type == varSingle) return MakeImage(varSingle, -PayloadOf<float>(at));
+  if (type == image::varNull) return NullImage();
+  if (type == image::varSingle) return MakeImage(image::varSingle, -PayloadOf<float>(at));
   Number n = NumberOf(at);
   switch (n.kind) {
     case NumberKind::kInteger: {
       IntegerKind kind = NumberWidth(n);
-      return NumberImage(IntegerResult(CalculateInteger(CalcOp::Subtract, 0, static_cast<std::uint64_t>(n.value), kind), kind));
+      return NumberImage(
+          IntegerResult(CalculateInteger(image::CalcOp::Subtract, 0, static_cast<std::uint64_t>(n.value), kind), kind));
     }
     case NumberKind::kCurrency:
-      if (n.value == std::numeric_limits<std::int64_t>::min()) FailWith(ErMathError);
+      if (n.value == std::numeric_limits<std::int64_t>::min()) FailWith(image::ErMathError);
       n.value = -n.value;
       return NumberImage(n);
     default:
@@ -350,8 +362,8 @@ VariantImage Negation(const void* at) {
 
 VariantImage Complement(const void* at) {
   std::uint16_t type = VariantTypeAt(at);
-  if (type == varNull) return NullImage();
-  if (type == varBoolean) return BooleanImage(!BooleanPayload(at));
+  if (type == image::varNull) return NullImage();
+  if (type == image::varBoolean) return BooleanImage(!BooleanPayload(at));
   Number n = NumberOf(at);
   IntegerKind kind = NumberWidth(n);
   return NumberImage(IntegerResult(FitInteger(~static_cast<std::uint64_t>(IntegerOf(n)), kind), kind));
@@ -364,8 +376,8 @@ VariantImage SharedCopy(const void* source) {
   VariantImage image{};
   std::memcpy(image.data(), source, image.size());
   switch (VariantTypeAt(source)) {
-    case varString: RetainString(PayloadOf<StringBlock*>(source)); break;
-    case varOleStr: RetainWideString(PayloadOf<WideStringBlock*>(source)); break;
+    case image::varString: RetainString(PayloadOf<StringBlock*>(source)); break;
+    case image::varOleStr: RetainWideString(PayloadOf<WideStringBlock*>(source)); break;
     case kVariantArray: RetainArray(PayloadOf<ArrayBlock*>(source)); break;
     default: break;
   }
@@ -375,14 +387,14 @@ VariantImage SharedCopy(const void* source) {
 }  // namespace
 
 const TPSTypeRec& VariantElementRecord() {
-  static const TPSTypeRec record(tcVariant);
+  static const TPSTypeRec record(image::tcVariant);
   return record;
 }
 
 void FinalizeVariant(void* at) {
   switch (VariantTypeAt(at)) {
-    case varString: ReleaseString(PayloadOf<StringBlock*>(at)); break;
-    case varOleStr: ReleaseWideString(PayloadOf<WideStringBlock*>(at)); break;
+    case image::varString: ReleaseString(PayloadOf<StringBlock*>(at)); break;
+    case image::varOleStr: ReleaseWideString(PayloadOf<WideStringBlock*>(at)); break;
     case kVariantArray: ReleaseArray(PayloadOf<ArrayBlock*>(at), VariantElementRecord()); break;
     default: break;
   }
@@ -395,11 +407,13 @@ void CopyVariant(void* dest, const void* source) {
 }
 
 void SetVariantNull(void* at) { Replace(at, NullImage()); }
-void SetVariantInteger(void* at, VarTypeCode type, std::int64_t value) { Replace(at, IntegerImage(type, value)); }
-void SetVariantReal(void* at, VarTypeCode type, double value) {
-  Replace(at, type == varSingle ? MakeImage(type, static_cast<float>(value)) : MakeImage(type, value));
+void SetVariantInteger(void* at, image::VarTypeCode type, std::int64_t value) {
+  Replace(at, IntegerImage(type, value));
 }
-void SetVariantCurrency(void* at, std::int64_t scaled) { Replace(at, MakeImage(varCurrency, scaled)); }
+void SetVariantReal(void* at, image::VarTypeCode type, double value) {
+  Replace(at, type == image::varSingle ? MakeImage(type, static_cast<float>(value)) : MakeImage(type, value));
+}
+void SetVariantCurrency(void* at, std::int64_t scaled) { Replace(at, MakeImage(image::varCurrency, scaled)); }
 void SetVariantBoolean(void* at, bool value) { Replace(at, BooleanImage(value)); }
 void SetVariantString(void* at, std::string_view text) { Replace(at, StringImage(text)); }
 void SetVariantWideString(void* at, std::u16string_view text) { Replace(at, WideStringImage(text)); }
@@ -409,9 +423,10 @@ std::int64_t VariantToInt64(const void* at) { return IntegerOf(NumberOf(at)); }
 
 std::int64_t VariantToOrdinal(const void* at) {
   std::uint16_t type = VariantTypeAt(at);
-  if (type == varString && StringAt(static_cast<const std::uint8_t*>(at) + kVariantPayloadOffset).size() == 1)
+  if (type == image::varString && StringAt(static_cast<const std::uint8_t*>(at) + kVariantPayloadOffset).size() == 1)
     return static_cast<std::uint8_t>(VariantToString(at)[0]);
-  if (type == varOleStr && WideStringAt(static_cast<const std::uint8_t*>(at) + kVariantPayloadOffset).size() == 1)
+  if (type == image::varOleStr &&
+      WideStringAt(static_cast<const std::uint8_t*>(at) + kVariantPayloadOffset).size() == 1)
     return VariantToWideString(at)[0];
   return VariantToInt64(at);
 }
@@ -422,13 +437,13 @@ std::string VariantToString(const void* at) {
   const void* payload = static_cast<const std::uint8_t*>(at) + kVariantPayloadOffset;
   std::uint16_t type = VariantTypeAt(at);
   switch (type) {
-    case varEmpty: return {};
-    case varBoolean: return BooleanPayload(at) ? "True" : "False";
-    case varSingle: return FormatSingle(PayloadOf<float>(at));
-    case varDouble: case varDate: return FormatDouble(PayloadOf<double>(at));
-    case varCurrency: return FormatCurrency(PayloadOf<std::int64_t>(at));
-    case varString: return std::string(StringAt(payload));
-    case varOleStr: return NarrowText(WideStringAt(payload));
+    case image::varEmpty: return {};
+    case image::varBoolean: return BooleanPayload(at) ? "True" : "False";
+    case image::varSingle: return FormatSingle(PayloadOf<float>(at));
+    case image::varDouble: case image::varDate: return FormatDouble(PayloadOf<double>(at));
+    case image::varCurrency: return FormatCurrency(PayloadOf<std::int64_t>(at));
+    case image::varString: return std::string(StringAt(payload));
+    case image::varOleStr: return NarrowText(WideStringAt(payload));
     default: break;
   }
   if (IsIntegerType(type)) return std::to_string(IntegerPayload(at));
@@ -436,24 +451,26 @@ std::string VariantToString(const void* at) {
 }
 
 std::u16string VariantToWideString(const void* at) {
-  if (VariantTypeAt(at) == varOleStr)
+  if (VariantTypeAt(at) == image::varOleStr)
     return std::u16string(WideStringAt(static_cast<const std::uint8_t*>(at) + kVariantPayloadOffset));
   return WidenText(VariantToString(at));
 }
 
-void VariantCalculate(CalcOp op, void* dest, const void* source) { Replace(dest, Calculation(op, dest, source)); }
+void VariantCalculate(image::CalcOp op, void* dest, const void* source) {
+  Replace(dest, Calculation(op, dest, source));
+}
 
-bool VariantCompare(CompareOp op, const void* left, const void* right) {
-  if (op == CompareOp::In || op == CompareOp::Is) FailTypeMismatchConversion();
+bool VariantCompare(image::CompareOp op, const void* left, const void* right) {
+  if (op == image::CompareOp::In || op == image::CompareOp::Is) FailTypeMismatchConversion();
   return OrderingSatisfies(op, Comparison(left, right));
 }
 
 void VariantBooleanNot(void* at) {
-  VariantImage zero = IntegerImage(varInteger, 0);
+  VariantImage zero = IntegerImage(image::varInteger, 0);
   Replace(at, BooleanImage(Comparison(at, zero.data()) == 0));
 }
 
 void VariantNegate(void* at) { Replace(at, Negation(at)); }
 void VariantIntegerNot(void* at) { Replace(at, Complement(at)); }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::values

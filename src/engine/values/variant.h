@@ -19,7 +19,7 @@
 #include "engine/image/var_types.h"
 #include "engine/values/value_memory.h"
 
-namespace dravik::engine {
+namespace dravik::engine::values {
 
 inline constexpr std::size_t kVariantTypeOffset = 0;
 inline constexpr std::size_t kVariantPayloadOffset = 8;
@@ -40,9 +40,9 @@ void CopyVariant(void* dest, const void* source);
 // stored as the 16-bit 0 or -1 of the platform variant and read as true when non-zero.
 void SetVariantNull(void* at);
 // type: one of the integer kinds varSmallInt ... varInt64; the value is cut to its width.
-void SetVariantInteger(void* at, VarTypeCode type, std::int64_t value);
+void SetVariantInteger(void* at, image::VarTypeCode type, std::int64_t value);
 // type: varSingle, varDouble or varDate.
-void SetVariantReal(void* at, VarTypeCode type, double value);
+void SetVariantReal(void* at, image::VarTypeCode type, double value);
 void SetVariantCurrency(void* at, std::int64_t scaled);
 void SetVariantBoolean(void* at, bool value);
 void SetVariantString(void* at, std::string_view text);
@@ -78,10 +78,10 @@ class ScopedVariant {
 
 // The variant operator table (OpCalculate, OpCompare and the unary operators on variants).
 // Failures throw; the machine reports them as the operators.h rules say.
-void VariantCalculate(CalcOp op, void* dest, const void* source);
-bool VariantCompare(CompareOp op, const void* left, const void* right);
+void VariantCalculate(image::CalcOp op, void* dest, const void* source);
+bool VariantCompare(image::CompareOp op, const void* left, const void* right);
 void VariantBooleanNot(void* at);
 void VariantNegate(void* at);
 void VariantIntegerNot(void* at);
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::values

@@ -5,7 +5,7 @@
 #include "engine/values/script_fault.h"
 #include "engine/values/variant.h"
 
-namespace dravik::engine {
+namespace dravik::engine::values {
 
 namespace {
 
@@ -13,26 +13,26 @@ namespace {
 constexpr std::string_view kBooleanTypeName = "BOOLEAN";
 constexpr std::string_view kDateTimeTypeName = "TDATETIME";
 
-VarTypeCode IntegerVarType(TPSTypeCode code) {
+image::VarTypeCode IntegerVarType(image::TPSTypeCode code) {
   switch (code) {
-    case tcU8: return varByte;
-    case tcS8: return varShortInt;
-    case tcU16: return varWord;
-    case tcS16: return varSmallInt;
-    case tcU32: return varLongWord;
-    case tcS32: return varInteger;
-    default: return varInt64;
+    case image::tcU8: return image::varByte;
+    case image::tcS8: return image::varShortInt;
+    case image::tcU16: return image::varWord;
+    case image::tcS16: return image::varSmallInt;
+    case image::tcU32: return image::varLongWord;
+    case image::tcS32: return image::varInteger;
+    default: return image::varInt64;
   }
 }
 
-std::int64_t LoadSignedInteger(const void* at, TPSTypeCode code) {
+std::int64_t LoadSignedInteger(const void* at, image::TPSTypeCode code) {
   switch (code) {
-    case tcU8: return Load<std::uint8_t>(at);
-    case tcS8: return Load<std::int8_t>(at);
-    case tcU16: return Load<std::uint16_t>(at);
-    case tcS16: return Load<std::int16_t>(at);
-    case tcU32: return Load<std::uint32_t>(at);
-    case tcS32: return Load<std::int32_t>(at);
+    case image::tcU8: return Load<std::uint8_t>(at);
+    case image::tcS8: return Load<std::int8_t>(at);
+    case image::tcU16: return Load<std::uint16_t>(at);
+    case image::tcS16: return Load<std::int16_t>(at);
+    case image::tcU32: return Load<std::uint32_t>(at);
+    case image::tcS32: return Load<std::int32_t>(at);
     default: return Load<std::int64_t>(at);
   }
 }
@@ -56,7 +56,7 @@ ArrayBlock* VariantArrayOf(const std::uint8_t* first, const TPSTypeRec& element,
 
 void ArrayToVariant(void* variant, ValueRef value) {
   const auto& arrayType = static_cast<const TPSTypeRec_Array&>(*value.type);
-  if (value.type->baseType == tcStaticArray) {
+  if (value.type->baseType == image::tcStaticArray) {
     const auto& staticType = static_cast<const TPSTypeRec_StaticArray&>(*value.type);
     SetVariantArray(variant, VariantArrayOf(static_cast<const std::uint8_t*>(value.data), *arrayType.element,
                                             staticType.count));
@@ -73,48 +73,48 @@ void ArrayToVariant(void* variant, ValueRef value) {
 }  // namespace
 
 void ValueToVariant(void* variant, ValueRef value) {
-  TPSTypeCode code = value.type->baseType;
+  image::TPSTypeCode code = value.type->baseType;
   switch (code) {
-    case tcU8:
+    case image::tcU8:
       if (value.type->exportName == kBooleanTypeName) {
         SetVariantBoolean(variant, Load<std::uint8_t>(value.data) != 0);
         return;
       }
       [[fallthrough]];
-    case tcS8: case tcU16: case tcS16: case tcU32: case tcS32: case tcS64:
+    case image::tcS8: case image::tcU16: case image::tcS16: case image::tcU32: case image::tcS32: case image::tcS64:
       SetVariantInteger(variant, IntegerVarType(code), LoadSignedInteger(value.data, code));
       return;
-    case tcSingle:
-      SetVariantReal(variant, varSingle, Load<float>(value.data));
+    case image::tcSingle:
+      SetVariantReal(variant, image::varSingle, Load<float>(value.data));
       return;
-    case tcDouble:
-      SetVariantReal(variant, value.type->exportName == kDateTimeTypeName ? varDate : varDouble,
+    case image::tcDouble:
+      SetVariantReal(variant, value.type->exportName == kDateTimeTypeName ? image::varDate : image::varDouble,
                      Load<double>(value.data));
       return;
-    case tcExtended:
-      SetVariantReal(variant, varDouble, static_cast<double>(LoadExtended(value.data)));
+    case image::tcExtended:
+      SetVariantReal(variant, image::varDouble, static_cast<double>(LoadExtended(value.data)));
       return;
-    case tcCurrency:
+    case image::tcCurrency:
       SetVariantCurrency(variant, Load<std::int64_t>(value.data));
       return;
-    case tcChar:
+    case image::tcChar:
       SetVariantString(variant, std::string(1, Load<char>(value.data)));
       return;
-    case tcString: case tcPChar:
+    case image::tcString: case image::tcPChar:
       SetVariantString(variant, StringAt(value.data));  // PChar values are string blocks too
       return;
-    case tcWideString:
+    case image::tcWideString:
       SetVariantWideString(variant, WideStringAt(value.data));
       return;
-    case tcVariant:
+    case image::tcVariant:
       CopyVariant(variant, value.data);
       return;
-    case tcArray: case tcStaticArray:
+    case image::tcArray: case image::tcStaticArray:
       ArrayToVariant(variant, value);
       return;
     default:
-      FailWith(ErTypeMismatch);
+      FailWith(image::ErTypeMismatch);
   }
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::values

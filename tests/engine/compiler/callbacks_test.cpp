@@ -11,9 +11,9 @@ namespace dravik::engine::testing {
 namespace {
 
 TEST(Callbacks, CheckRoutineSeesEverySignatureAndMayRefuse) {
-  TPSPascalCompiler compiler;
+  compiler::TPSPascalCompiler compiler;
   std::vector<std::string> signatures;
-  compiler.OnCheckRoutine = [&](TPSPascalCompiler&, const TPSInternalProcedure& routine,
+  compiler.OnCheckRoutine = [&](compiler::TPSPascalCompiler&, const compiler::TPSInternalProcedure& routine,
                                 const std::string& signature) {
     signatures.push_back(routine.name.upper + "=" + signature);
     return routine.name.upper != "REFUSED";
@@ -28,10 +28,10 @@ TEST(Callbacks, CheckRoutineSeesEverySignatureAndMayRefuse) {
 }
 
 TEST(Callbacks, BeforeWriteMayRefuseAndCompileEndAlwaysRuns) {
-  TPSPascalCompiler compiler;
+  compiler::TPSPascalCompiler compiler;
   int ends = 0;
-  compiler.OnBeforeWrite = [](TPSPascalCompiler&) { return false; };
-  compiler.OnCompileEnd = [&](TPSPascalCompiler&) { ++ends; };
+  compiler.OnBeforeWrite = [](compiler::TPSPascalCompiler&) { return false; };
+  compiler.OnCompileEnd = [&](compiler::TPSPascalCompiler&) { ++ends; };
   Compiled refused = CompileWith(compiler, "begin end.");
   EXPECT_FALSE(refused.ok);
   EXPECT_TRUE(refused.image.empty());
@@ -40,9 +40,9 @@ TEST(Callbacks, BeforeWriteMayRefuseAndCompileEndAlwaysRuns) {
 }
 
 TEST(Callbacks, VariablesAreReportedAsDeclaredAndAsFound) {
-  TPSPascalCompiler compiler;
+  compiler::TPSPascalCompiler compiler;
   std::vector<std::string> seen;
-  compiler.OnVariableDeclared = [&](TPSPascalCompiler&, int kind, std::uint32_t index, std::uint32_t,
+  compiler.OnVariableDeclared = [&](compiler::TPSPascalCompiler&, int kind, std::uint32_t index, std::uint32_t,
                                     std::int32_t routine) {
     seen.push_back(std::to_string(kind) + ":" + std::to_string(index) + "@" + std::to_string(routine));
   };
@@ -53,15 +53,15 @@ TEST(Callbacks, VariablesAreReportedAsDeclaredAndAsFound) {
 }
 
 TEST(Callbacks, ExternalDeclarationsBecomeCallableRoutines) {
-  TPSPascalCompiler compiler;
-  TPSRegProc made;
+  compiler::TPSPascalCompiler compiler;
+  compiler::TPSRegProc made;
   std::string asked;
-  compiler.OnExternalDeclaration = [&](TPSPascalCompiler&, const TPSParametersDecl& decl,
+  compiler.OnExternalDeclaration = [&](compiler::TPSPascalCompiler&, const compiler::TPSParametersDecl& decl,
                                        const std::string& name, const std::string& text) {
     asked = name + " from " + text;
-    made.name = TPSName(name);
+    made.name = compiler::TPSName(name);
     made.decl = decl;
-    made.callDeclaration = CallDeclaration(decl);
+    made.callDeclaration = compiler::CallDeclaration(decl);
     return &made;
   };
   Compiled c = CompileWith(compiler, "procedure Beep(n: Integer); external 'sound.dll';\nbegin Beep(3); end.");
@@ -71,9 +71,9 @@ TEST(Callbacks, ExternalDeclarationsBecomeCallableRoutines) {
 }
 
 TEST(Callbacks, StatementRecordsFollowOnStatementAndOnWritePosition) {
-  TPSPascalCompiler compiler;
-  compiler.OnStatement = [](TPSPascalCompiler&, std::uint32_t offset) { return offset != 22; };
-  compiler.OnWritePosition = [](TPSPascalCompiler&, std::uint32_t&, std::uint32_t& row, std::string&,
+  compiler::TPSPascalCompiler compiler;
+  compiler.OnStatement = [](compiler::TPSPascalCompiler&, std::uint32_t offset) { return offset != 22; };
+  compiler.OnWritePosition = [](compiler::TPSPascalCompiler&, std::uint32_t&, std::uint32_t& row, std::string&,
                                 std::uint32_t&) { row += 100; };
   Compiled c = CompileWith(compiler, "var x: Integer;\nbegin x := 1; x := 2; end.");
   ASSERT_TRUE(c.ok);
@@ -82,12 +82,12 @@ TEST(Callbacks, StatementRecordsFollowOnStatementAndOnWritePosition) {
 }
 
 TEST(Options, UnitsAndBlocksWithoutBegin) {
-  TPSPascalCompiler compiler;
+  compiler::TPSPascalCompiler compiler;
   compiler.AllowUnit = true;
   EXPECT_TRUE(CompileWith(compiler, "unit U; interface procedure P; implementation procedure P; begin end; end.").ok);
   EXPECT_EQ(CompileWith(compiler, "unit U; interface procedure P; implementation end.").Only(),
             "[Error] (1:19): Unsatisfied Forward P");
-  TPSPascalCompiler plain;
+  compiler::TPSPascalCompiler plain;
   EXPECT_EQ(CompileWith(plain, "unit U; begin end.").Only(), "[Error] (1:1): 'BEGIN' expected");
   plain.AllowNoBegin = true;
   EXPECT_TRUE(CompileWith(plain, "var x: Integer; end.").ok);
@@ -96,7 +96,7 @@ TEST(Options, UnitsAndBlocksWithoutBegin) {
 }
 
 TEST(DebugOutput, RecordsRoutinesStatementsAndNames) {
-  TPSPascalCompiler compiler;
+  compiler::TPSPascalCompiler compiler;
   ASSERT_TRUE(compiler.Compile("var g: Byte;\nfunction F(a: Byte): Byte; var l: Byte; begin l := a; Result := l; end;\n"
                                "begin g := F(1); end."));
   const std::string& debug = compiler.DebugOutput();

@@ -41,7 +41,7 @@ struct Compiled {
   }
 };
 
-inline bool DeclareWriteln(TPSPascalCompiler& compiler, const std::string& unit) {
+inline bool DeclareWriteln(compiler::TPSPascalCompiler& compiler, const std::string& unit) {
   if (unit != "SYSTEM") return false;
   compiler.AddHostRoutine("procedure Writeln(s: string)");
   return true;
@@ -50,18 +50,19 @@ inline bool DeclareWriteln(TPSPascalCompiler& compiler, const std::string& unit)
 // Without a listing when the caller only runs the image (a long script lists slowly).
 enum class Listing : bool { kNone, kMake };
 
-inline Compiled CompileWith(TPSPascalCompiler& compiler, std::string_view script, Listing listing = Listing::kMake) {
+inline Compiled CompileWith(compiler::TPSPascalCompiler& compiler, std::string_view script,
+                            Listing listing = Listing::kMake) {
   Compiled result;
   result.ok = compiler.Compile(script);
   for (std::size_t i = 0; i < compiler.MessageCount(); ++i)
     result.messages.push_back(compiler.Message(i).FullText());
   if (compiler.GetOutput(result.image) && listing == Listing::kMake)
-    result.listing = Disassemble(result.image, compiler.DebugOutput());
+    result.listing = image::Disassemble(result.image, compiler.DebugOutput());
   return result;
 }
 
 inline Compiled Compile(std::string_view script) {
-  TPSPascalCompiler compiler;
+  compiler::TPSPascalCompiler compiler;
   compiler.OnUses = DeclareWriteln;
   return CompileWith(compiler, script);
 }

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace dravik::engine {
+namespace dravik::engine::compiler {
 namespace {
 
 TEST(CompilerMessages, FullTextNamesKindPositionAndBody) {
@@ -34,12 +34,12 @@ TEST(CompilerMessages, CodesBeyondTheTablesHaveGenericTexts) {
 }
 
 TEST(CompilerMessages, LexicalErrorsMapToTheirOwnCodes) {
-  EXPECT_EQ(CompilerErrorText(ParserErrorCode(peCommentError), {}), "Comment error");
-  EXPECT_EQ(CompilerErrorText(ParserErrorCode(peStringError), {}), "String error");
-  EXPECT_EQ(CompilerErrorText(ParserErrorCode(peCharError), {}), "Char error");
-  EXPECT_EQ(CompilerErrorText(ParserErrorCode(peSyntaxError), {}), "Syntax error");
-  EXPECT_EQ(ParserErrorCode(static_cast<TPSParserErrorKind>(77)), ecSyntaxError);
+  EXPECT_EQ(CompilerErrorText(ParserErrorCode(tokenizer::peCommentError), {}), "Comment error");
+  EXPECT_EQ(CompilerErrorText(ParserErrorCode(tokenizer::peStringError), {}), "String error");
+  EXPECT_EQ(CompilerErrorText(ParserErrorCode(tokenizer::peCharError), {}), "Char error");
+  EXPECT_EQ(CompilerErrorText(ParserErrorCode(tokenizer::peSyntaxError), {}), "Syntax error");
+  EXPECT_EQ(ParserErrorCode(static_cast<tokenizer::TPSParserErrorKind>(77)), ecSyntaxError);
 }
 
 }  // namespace
-}  // namespace dravik::engine
+}  // namespace dravik::engine::compiler

@@ -30,8 +30,8 @@ TEST(ProgramStructure, UsesClause) {
 }
 
 TEST(ProgramStructure, ExceptionsOfTheUsesCallbackBecomeErrors) {
-  TPSPascalCompiler compiler;
-  compiler.OnUses = [](TPSPascalCompiler&, const std::string&) -> bool {
+  compiler::TPSPascalCompiler compiler;
+  compiler.OnUses = [](compiler::TPSPascalCompiler&, const std::string&) -> bool {
     throw std::runtime_error("no such unit here");
   };
   Compiled c = CompileWith(compiler, "begin end.");
@@ -73,11 +73,11 @@ TEST(RoutineDeclarations, ScriptRoutinesAreWrittenWithTheirDeclarations) {
 }
 
 TEST(HostDeclarations, CallDeclarationBytesFollowResultAndModes) {
-  TPSRegProc* mount = nullptr;
-  TPSRegProc* cutExt = nullptr;
-  TPSRegProc* modes = nullptr;
-  TPSPascalCompiler compiler;
-  compiler.OnUses = [&](TPSPascalCompiler& c, const std::string&) {
+  compiler::TPSRegProc* mount = nullptr;
+  compiler::TPSRegProc* cutExt = nullptr;
+  compiler::TPSRegProc* modes = nullptr;
+  compiler::TPSPascalCompiler compiler;
+  compiler.OnUses = [&](compiler::TPSPascalCompiler& c, const std::string&) {
     mount = c.AddHostRoutine("procedure MountFile(FileName: string; Drive: Integer)");
     cutExt = c.AddHostRoutine("function CutExt(filename: string): String");
     modes = c.AddHostRoutine("procedure X(var s: string; out n: Integer)");
@@ -85,7 +85,7 @@ TEST(HostDeclarations, CallDeclarationBytesFollowResultAndModes) {
   };
   // Inspect the routines while the compilation still owns them.
   std::string seen;
-  compiler.OnCompileEnd = [&](TPSPascalCompiler&) {
+  compiler.OnCompileEnd = [&](compiler::TPSPascalCompiler&) {
     seen = mount->name.upper + ":" + mount->callDeclaration + "|" + cutExt->callDeclaration + "|" +
            modes->callDeclaration;
   };
@@ -95,12 +95,12 @@ TEST(HostDeclarations, CallDeclarationBytesFollowResultAndModes) {
 
 TEST(HostDeclarations, OpenArraysTakeTheInternalTypeOfTheirElement) {
   std::string seen;
-  TPSPascalCompiler compiler;
-  compiler.OnUses = [&](TPSPascalCompiler& c, const std::string&) {
-    TPSRegProc* proc = c.AddHostRoutine("procedure X(a: array of Word)");
-    auto* array = static_cast<TPSArrayType*>(proc->decl.params[0].type);
+  compiler::TPSPascalCompiler compiler;
+  compiler.OnUses = [&](compiler::TPSPascalCompiler& c, const std::string&) {
+    compiler::TPSRegProc* proc = c.AddHostRoutine("procedure X(a: array of Word)");
+    auto* array = static_cast<compiler::TPSArrayType*>(proc->decl.params[0].type);
     seen = array->name + " of " + array->elementType->name;
-    EXPECT_THROW(c.AddHostRoutine("procedure X(a: array of Boolean)"), EPSCompilerException);
+    EXPECT_THROW(c.AddHostRoutine("procedure X(a: array of Boolean)"), compiler::EPSCompilerException);
     return true;
   };
   ASSERT_TRUE(compiler.Compile("begin end."));
@@ -108,25 +108,25 @@ TEST(HostDeclarations, OpenArraysTakeTheInternalTypeOfTheirElement) {
 }
 
 TEST(Registration, OnlyWhileCompiling) {
-  TPSPascalCompiler compiler;
+  compiler::TPSPascalCompiler compiler;
   try {
     compiler.AddHostRoutine("procedure Wait(ms: longint)");
     FAIL() << "registration outside a compilation must raise";
-  } catch (const EPSCompilerException& e) {
+  } catch (const compiler::EPSCompilerException& e) {
     EXPECT_STREQ(e.what(), "This function can only be called from within the OnUses event");
   }
-  EXPECT_THROW(compiler.AddType("T", tcU8), EPSCompilerException);
+  EXPECT_THROW(compiler.AddType("T", image::tcU8), compiler::EPSCompilerException);
   EXPECT_EQ(compiler.FindType("Byte"), nullptr);
 }
 
 TEST(Registration, FailuresNameWhatFailed) {
-  TPSPascalCompiler compiler;
+  compiler::TPSPascalCompiler compiler;
   std::vector<std::string> texts;
-  compiler.OnUses = [&](TPSPascalCompiler& c, const std::string&) {
+  compiler.OnUses = [&](compiler::TPSPascalCompiler& c, const std::string&) {
     auto expectFailure = [&](auto operation) {
       try {
         operation();
-      } catch (const EPSCompilerException& e) {
+      } catch (const compiler::EPSCompilerException& e) {
         texts.push_back(e.what());
       }
     };
@@ -145,8 +145,8 @@ TEST(Registration, FailuresNameWhatFailed) {
 }
 
 TEST(Registration, HostTypesAndConstantsReachTheScript) {
-  TPSPascalCompiler compiler;
-  compiler.OnUses = [](TPSPascalCompiler& c, const std::string&) {
+  compiler::TPSPascalCompiler compiler;
+  compiler.OnUses = [](compiler::TPSPascalCompiler& c, const std::string&) {
     c.AddTypeFromDeclaration("TPair", "record a, b: Integer; end");
     c.AddConstant("Answer", "Integer")->value.ordinal = 42;
     c.AddHostRoutine("procedure Take(p: TPair)");
@@ -158,7 +158,7 @@ TEST(Registration, HostTypesAndConstantsReachTheScript) {
 }
 
 TEST(CompilerObject, ASecondCompilationStartsClean) {
-  TPSPascalCompiler compiler;
+  compiler::TPSPascalCompiler compiler;
   compiler.OnUses = DeclareWriteln;
   Compiled first = CompileWith(compiler, "begin x := 1; end.");
   EXPECT_FALSE(first.ok);
@@ -183,8 +183,8 @@ TEST(CompilerObject, DeepNestingEndsInAnError) {
     const std::string error = ErrorOf(script);
     EXPECT_NE(error.find("Nesting too deep"), std::string::npos) << error;
   }
-  std::string nested = "var x: Integer;\nbegin x := " + std::string(kMaxNestingDepth / 2, '(') + "1" +
-                       std::string(kMaxNestingDepth / 2, ')') + "; end.";
+  std::string nested = "var x: Integer;\nbegin x := " + std::string(compiler::kMaxNestingDepth / 2, '(') + "1" +
+                       std::string(compiler::kMaxNestingDepth / 2, ')') + "; end.";
   EXPECT_TRUE(Compile(nested).ok);
 }
 

@@ -16,7 +16,7 @@
 #include "dk2/script_compilation.h"
 #include "engine/exec/exec.h"
 
-namespace dravik::engine {
+namespace dravik::engine::exec {
 namespace {
 
 constexpr std::uint32_t kInstructionBudget = 20000;
@@ -33,7 +33,7 @@ void RunImage(const std::string& image, const std::string& path, CorpusTally& ta
   TPSExec exec;
   for (std::string_view name : kStubbedRoutines)
     exec.RegisterHostFunction([](TPSExec&, auto, auto) { return true; }, name, kRegisterConvention);
-  if (!exec.LoadImage(image)) return;
+  if (!exec.Load(image)) return;
   ++tally.loaded;
   std::uint32_t steps = 0;
   exec.OnRunLine = [&steps](TPSExec& e) {
@@ -85,4 +85,4 @@ TEST(CorpusRun, FuzzRegressionImagesRunToAnEnd) {
 }
 
 }  // namespace
-}  // namespace dravik::engine
+}  // namespace dravik::engine::exec

@@ -14,7 +14,7 @@ namespace {
 struct Outcome {
   bool ok = false;
   std::string out;
-  TQXException error = ErNoError;
+  image::TQXException error = image::ErNoError;
 };
 
 Outcome RunScript(std::string_view script) {
@@ -25,7 +25,7 @@ Outcome RunScript(std::string_view script) {
   outcome.out = run.out;
   outcome.error = run.exec.LastError();
   if (outcome.ok) {
-    EXPECT_EQ(run.exec.Status(), ExecStatus::kLoaded);
+    EXPECT_EQ(run.exec.Status(), exec::ExecStatus::kLoaded);
     EXPECT_EQ(run.exec.MainStack().Count(), 0u);
   }
   return outcome;
@@ -45,7 +45,7 @@ TEST(Handlers, AnErrorInANestedCallIsCaughtByTheCaller) {
                "  e := StackDepth; PrintInt(e - d); Print('after'); end."));
   EXPECT_TRUE(o.ok);
   EXPECT_EQ(o.out, "15 0 after") << "the unwinding dropped the frames of Inner and Middle";
-  EXPECT_EQ(o.error, ErNoError) << "the except part handled the error";
+  EXPECT_EQ(o.error, image::ErNoError) << "the except part handled the error";
 }
 
 TEST(Handlers, FinallyRunsOnTheWayOutAndTheErrorGoesOn) {
@@ -75,7 +75,7 @@ TEST(Handlers, AnUnhandledErrorAfterFinallyStopsTheRun) {
       RunScript(WithZero("begin try z := 1 div z; finally Print('finally'); end; Print('not here'); end."));
   EXPECT_FALSE(o.ok);
   EXPECT_EQ(o.out, "finally");
-  EXPECT_EQ(o.error, ErDivideByZero);
+  EXPECT_EQ(o.error, image::ErDivideByZero);
 }
 
 TEST(Handlers, AnErrorInAFinallyPartReplacesTheFirst) {
@@ -157,7 +157,7 @@ TEST(Handlers, AnErrorInsideTryExceptLetsTheRunSucceed) {
   ASSERT_EQ(run.Problem(), "");
   EXPECT_TRUE(run.Run());
   EXPECT_EQ(run.out, "on");
-  EXPECT_EQ(run.exec.LastError(), ErNoError);
+  EXPECT_EQ(run.exec.LastError(), image::ErNoError);
   ASSERT_EQ(run.errors.size(), 1u) << "OnException still saw it";
   EXPECT_EQ(run.errors[0].substr(0, 3), "15@");
 }

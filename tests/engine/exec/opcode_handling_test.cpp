@@ -17,7 +17,7 @@
 #include "engine/exec/opcode_handling.h"
 #include "engine/engine.h"
 
-namespace dravik::engine {
+namespace dravik::engine::exec {
 namespace {
 
 namespace fs = std::filesystem;
@@ -27,16 +27,16 @@ namespace fs = std::filesystem;
 TEST(OpcodeHandling, TheInterpreterKnowsEveryOpcode) {
   for (const OpcodeHandling& row : kOpcodeHandling) {
     test::TestImage image;
-    image.AddType(test::Byte(tcS32));
+    image.AddType(test::Byte(image::tcS32));
     image.AddVariable(0);
-    image.AddScriptRoutine("!MAIN", "-1", test::Byte(row.opcode) + std::string(24, '\0') + test::Byte(OpReturn));
+    image.AddScriptRoutine("!MAIN", "-1", test::Byte(row.opcode) + std::string(24, '\0') + test::Byte(image::OpReturn));
     image.mainProc = 0;
     TPSExec exec;
     exec.OnRunLine = [](TPSExec&) {};  // from the bytes
-    ASSERT_TRUE(exec.LoadImage(image.Build())) << row.interpreter;
+    ASSERT_TRUE(exec.Load(image.Build())) << row.interpreter;
     exec.LimitTicks(10);
     exec.Run();
-    EXPECT_NE(exec.LastError(), erInvalidOpcode) << kOpcodes[&row - kOpcodeHandling.data()].name;
+    EXPECT_NE(exec.LastError(), image::erInvalidOpcode) << image::kOpcodes[&row - kOpcodeHandling.data()].name;
   }
 }
 
@@ -60,7 +60,7 @@ TEST(OpcodeHandling, TheTranslatorFollowsTheMap) {
     dk2::BindSimulatedHost(script, host);
     TPSExec& exec = script.Executor();
     exec.LimitTicks(1'000'000);
-    ASSERT_TRUE(exec.LoadImage(compilation.image)) << entry.path();
+    ASSERT_TRUE(exec.Load(compilation.image)) << entry.path();
     exec.Run();
     for (const auto& proc : exec.Procs()) {
       const auto* internal = dynamic_cast<const TPSInternalProcRec*>(proc.get());
@@ -74,16 +74,17 @@ TEST(OpcodeHandling, TheTranslatorFollowsTheMap) {
     const OpcodeHandling& row = kOpcodeHandling[i];
     const std::uint32_t bit = OpcodeBit(row.opcode);
     if (row.registerForm == RegisterHandling::kReferenceStep) {
-      EXPECT_EQ(translated & bit, 0u) << kOpcodes[i].name << " is left to reference steps";
+      EXPECT_EQ(translated & bit, 0u) << image::kOpcodes[i].name << " is left to reference steps";
     } else if ((referenced & bit) != 0) {
-      EXPECT_NE(translated & bit, 0u) << kOpcodes[i].name << " is translated (" << row.translator << ")";
+      EXPECT_NE(translated & bit, 0u) << image::kOpcodes[i].name << " is translated (" << row.translator << ")";
     }
   }
   // The suite reaches the opcodes that matter for speed.
-  for (Opcode opcode : {OpAssign, OpCalculate, OpPushVar, OpPop, OpCall, OpGoto, OpJumpIfFalse, OpReturn,
-                        OpPushType, OpCompare, OpSetPointer, OpIncrement})
+  for (image::Opcode opcode : {image::OpAssign, image::OpCalculate, image::OpPushVar, image::OpPop, image::OpCall,
+                               image::OpGoto, image::OpJumpIfFalse, image::OpReturn, image::OpPushType,
+                               image::OpCompare, image::OpSetPointer, image::OpIncrement})
     EXPECT_NE(translated & OpcodeBit(opcode), 0u) << int{opcode};
 }
 
 }  // namespace
-}  // namespace dravik::engine
+}  // namespace dravik::engine::exec

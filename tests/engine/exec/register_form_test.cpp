@@ -22,7 +22,7 @@
 #include "engine/engine.h"
 #include "engine/exec/exec.h"
 
-namespace dravik::engine {
+namespace dravik::engine::exec {
 namespace {
 
 namespace fs = std::filesystem;
@@ -36,7 +36,7 @@ struct Outcome {
   bool loaded = false;
   bool succeeded = false;
   std::string output;
-  TQXException error = ErNoError;
+  image::TQXException error = image::ErNoError;
   std::string parameter;
   std::int32_t procNo = -1;
   std::uint32_t position = 0;
@@ -65,7 +65,7 @@ Outcome RunImage(const std::string& image, const HostSetup& setup, Path path, st
   TPSExec& exec = script.Executor();
   if (path == Path::kByteCode) exec.OnRunLine = [](TPSExec&) {};
   exec.LimitTicks(ticks);
-  outcome.loaded = exec.LoadImage(image);
+  outcome.loaded = exec.Load(image);
   if (outcome.loaded) outcome.succeeded = exec.Run();
   outcome.output = out.str();
   outcome.error = exec.LastError();
@@ -131,4 +131,4 @@ TEST(RegisterForm, RunsTheCorpusAndTheFuzzImagesAsTheByteCodeDoes) {
 }
 
 }  // namespace
-}  // namespace dravik::engine
+}  // namespace dravik::engine::exec

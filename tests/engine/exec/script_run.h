@@ -51,19 +51,19 @@ inline constexpr std::array<std::string_view, 14> kTestHostDeclarations = {
 class ScriptRun {
  public:
   explicit ScriptRun(std::string_view script, Listing listing = Listing::kMake) {
-    TPSPascalCompiler compiler;
-    compiler.OnUses = [](TPSPascalCompiler& c, const std::string& unit) {
+    compiler::TPSPascalCompiler compiler;
+    compiler.OnUses = [](compiler::TPSPascalCompiler& c, const std::string& unit) {
       if (unit != "SYSTEM") return false;
       for (std::string_view declaration : kTestHostDeclarations) c.AddHostRoutine(declaration);
       return true;
     };
     compiled = CompileWith(compiler, script, listing);
-    exec.OnException = [this](TPSExec&, TQXException code, std::string_view, std::uint32_t position,
+    exec.OnException = [this](exec::TPSExec&, image::TQXException code, std::string_view, std::uint32_t position,
                               std::int32_t procNo, const std::exception_ptr&) {
       errors.push_back(std::to_string(code) + "@" + std::to_string(procNo) + ":" + std::to_string(position));
     };
     RegisterHostRoutines();
-    if (compiled.ok) loaded = exec.LoadImage(compiled.image);
+    if (compiled.ok) loaded = exec.Load(compiled.image);
   }
   ScriptRun(const ScriptRun&) = delete;
   ScriptRun& operator=(const ScriptRun&) = delete;
@@ -72,7 +72,7 @@ class ScriptRun {
   std::string Problem() const {
     if (!compiled.ok)
       return "compile: " + (compiled.messages.empty() ? std::string() : compiled.messages.back());
-    if (!loaded) return "load: " + ErrorToText(exec.LastError(), exec.LastErrorParameter());
+    if (!loaded) return "load: " + image::ErrorToText(exec.LastError(), exec.LastErrorParameter());
     return {};
   }
 
@@ -81,15 +81,15 @@ class ScriptRun {
   // The number of the script procedure exported under that (upper-case) name; -1 when none.
   std::int32_t ProcNo(std::string_view name) const {
     for (std::size_t i = 0; i < exec.Procs().size(); ++i) {
-      const auto* proc = dynamic_cast<const TPSInternalProcRec*>(exec.Procs()[i].get());
+      const auto* proc = dynamic_cast<const exec::TPSInternalProcRec*>(exec.Procs()[i].get());
       if (proc != nullptr && proc->exportName == name) return static_cast<std::int32_t>(i);
     }
     return -1;
   }
 
   // Global variable number i (declaration order) read as an integer or a string.
-  std::int32_t GlobalInt(std::size_t i) { return GetInt32(exec.Globals().At(i)); }
-  std::string GlobalString(std::size_t i) { return GetString(exec.Globals().At(i)); }
+  std::int32_t GlobalInt(std::size_t i) { return values::GetInt32(exec.Globals().At(i)); }
+  std::string GlobalString(std::size_t i) { return values::GetString(exec.Globals().At(i)); }
 
   void Emit(std::string_view item) {
     if (!out.empty()) out += ' ';
@@ -97,85 +97,85 @@ class ScriptRun {
   }
 
   Compiled compiled;
-  TPSExec exec;
+  exec::TPSExec exec;
   bool loaded = false;
   std::string out;
   std::vector<std::string> errors;
 
  private:
-  using Params = std::span<const ScriptValueRef>;
+  using Params = std::span<const exec::ScriptValueRef>;
 
-  void Register(std::string_view name, HostFunction function) {
-    exec.RegisterHostFunction(std::move(function), name, kRegisterConvention);
+  void Register(std::string_view name, exec::HostFunction function) {
+    exec.RegisterHostFunction(std::move(function), name, exec::kRegisterConvention);
   }
 
   void RegisterHostRoutines() {
-    Register("PRINT", [this](TPSExec&, Params p, const ScriptValueRef*) {
-      Emit(GetString(p[0].value));
+    Register("PRINT", [this](exec::TPSExec&, Params p, const exec::ScriptValueRef*) {
+      Emit(values::GetString(p[0].value));
       return true;
     });
-    Register("PRINTINT", [this](TPSExec&, Params p, const ScriptValueRef*) {
-      Emit(std::to_string(GetInt32(p[0].value)));
+    Register("PRINTINT", [this](exec::TPSExec&, Params p, const exec::ScriptValueRef*) {
+      Emit(std::to_string(values::GetInt32(p[0].value)));
       return true;
     });
-    Register("HOSTDOUBLE", [this](TPSExec&, Params p, const ScriptValueRef*) {
-      SetInt32(p[0].value, GetInt32(p[0].value) * 2);
-      SetString(p[1].value, GetString(p[1].value) + GetString(p[1].value));
-      SetString(p[2].value, "changed");
+    Register("HOSTDOUBLE", [this](exec::TPSExec&, Params p, const exec::ScriptValueRef*) {
+      values::SetInt32(p[0].value, values::GetInt32(p[0].value) * 2);
+      values::SetString(p[1].value, values::GetString(p[1].value) + values::GetString(p[1].value));
+      values::SetString(p[2].value, "changed");
       Emit(std::string(p[0].byReference ? "ref" : "val") + (p[1].byReference ? "ref" : "val") +
            (p[2].byReference ? "ref" : "val"));
       return true;
     });
-    Register("PENDINGERROR", [](TPSExec& e, Params, const ScriptValueRef* result) {
-      SetInt32(result->value, e.LastError());
+    Register("PENDINGERROR", [](exec::TPSExec& e, Params, const exec::ScriptValueRef* result) {
+      values::SetInt32(result->value, e.LastError());
       return true;
     });
-    Register("PENDINGTEXT", [](TPSExec& e, Params, const ScriptValueRef* result) {
-      SetString(result->value, ErrorToText(e.LastError(), e.LastErrorParameter()));
+    Register("PENDINGTEXT", [](exec::TPSExec& e, Params, const exec::ScriptValueRef* result) {
+      values::SetString(result->value, image::ErrorToText(e.LastError(), e.LastErrorParameter()));
       return true;
     });
-    Register("FAIL", [](TPSExec&, Params p, const ScriptValueRef*) -> bool {
-      throw HostException(GetString(p[0].value));
+    Register("FAIL", [](exec::TPSExec&, Params p, const exec::ScriptValueRef*) -> bool {
+      throw values::HostException(values::GetString(p[0].value));
     });
-    Register("THROW", [](TPSExec&, Params p, const ScriptValueRef*) -> bool {
-      switch (GetInt32(p[0].value)) {
+    Register("THROW", [](exec::TPSExec&, Params p, const exec::ScriptValueRef*) -> bool {
+      switch (values::GetInt32(p[0].value)) {
         case 0:
-          throw HostException("host");
+          throw values::HostException("host");
         case 1:
-          throw EPSException("custom", 7, 99);
+          throw values::EPSException("custom", 7, 99);
         case 2:
-          throw ScriptFault(ErMathError);
+          throw values::ScriptFault(image::ErMathError);
         case 3:
           throw std::bad_alloc();
         default:
           throw 4;
       }
     });
-    Register("REFUSE", [](TPSExec&, Params, const ScriptValueRef*) { return false; });
-    Register("HOSTHALT", [](TPSExec& e, Params, const ScriptValueRef*) {
+    Register("REFUSE", [](exec::TPSExec&, Params, const exec::ScriptValueRef*) { return false; });
+    Register("HOSTHALT", [](exec::TPSExec& e, Params, const exec::ScriptValueRef*) {
       e.Halt();
       return true;
     });
-    Register("HOSTSUSPEND", [](TPSExec& e, Params, const ScriptValueRef*) {
+    Register("HOSTSUSPEND", [](exec::TPSExec& e, Params, const exec::ScriptValueRef*) {
       e.Suspend();
       return true;
     });
-    Register("HOSTUNLOAD", [](TPSExec& e, Params, const ScriptValueRef*) {
+    Register("HOSTUNLOAD", [](exec::TPSExec& e, Params, const exec::ScriptValueRef*) {
       e.Unload();
       return true;
     });
-    Register("STACKDEPTH", [](TPSExec& e, Params, const ScriptValueRef* result) {
-      SetInt32(result->value, static_cast<std::int32_t>(e.MainStack().Count()));
+    Register("STACKDEPTH", [](exec::TPSExec& e, Params, const exec::ScriptValueRef* result) {
+      values::SetInt32(result->value, static_cast<std::int32_t>(e.MainStack().Count()));
       return true;
     });
-    Register("REQUESTSTOP", [](TPSExec& e, Params, const ScriptValueRef*) {
+    Register("REQUESTSTOP", [](exec::TPSExec& e, Params, const exec::ScriptValueRef*) {
       e.RequestStop();
       return true;
     });
-    Register("CALLBACK", [this](TPSExec& e, Params p, const ScriptValueRef*) {
-      const std::int32_t procNo = ProcNo(GetString(p[0].value));
+    Register("CALLBACK", [this](exec::TPSExec& e, Params p, const exec::ScriptValueRef*) {
+      const std::int32_t procNo = ProcNo(values::GetString(p[0].value));
       const bool ok =
-          e.CallProc(std::span<const ValueRef>(&p[1].value, 1), static_cast<std::uint32_t>(procNo));
+          e.CallProc(std::span<const values::ValueRef>(&p[1].value, 1), static_cast<std::uint32_t>(procNo));
       Emit(ok ? "true" : "false");
       return true;
     });

@@ -24,8 +24,8 @@ std::string Output(std::string_view script) {
   if (!run.Problem().empty()) return run.Problem();
   const bool ok = run.Run();
   if (!ok)
-    return run.out + " <stopped: " + ErrorToText(run.exec.LastError(), run.exec.LastErrorParameter()) + ">";
-  EXPECT_EQ(run.exec.Status(), ExecStatus::kLoaded);
+    return run.out + " <stopped: " + image::ErrorToText(run.exec.LastError(), run.exec.LastErrorParameter()) + ">";
+  EXPECT_EQ(run.exec.Status(), exec::ExecStatus::kLoaded);
   EXPECT_EQ(run.exec.MainStack().Count(), 0u);
   return run.out;
 }
@@ -86,9 +86,9 @@ TEST(ScriptCalls, CallingAnUnsetProceduralValueIsAnError) {
       "type TProc = procedure(n: Integer);\nvar p: TProc;\nbegin Print('a'); p(1); Print('b'); end.");
   ASSERT_EQ(run.Problem(), "");
   EXPECT_FALSE(run.Run());
-  EXPECT_EQ(run.exec.LastError(), erOutOfProcRange) << "procedure 0 is the main procedure";
+  EXPECT_EQ(run.exec.LastError(), image::erOutOfProcRange) << "procedure 0 is the main procedure";
   EXPECT_EQ(run.out, "a");
-  EXPECT_EQ(run.exec.Status(), ExecStatus::kSuspended);
+  EXPECT_EQ(run.exec.Status(), exec::ExecStatus::kSuspended);
 }
 
 TEST(ScriptValues, RecordsAndStringsAreCopiedDynamicArraysShared) {
@@ -143,7 +143,7 @@ TEST(ScriptValues, AVarParameterKeepsAnArrayElementAliveWhileTheArrayIsResized) 
 
 // The reference count of the string block held by global i.
 std::int32_t StringRefCount(ScriptRun& run, std::size_t i) {
-  const auto* block = Load<const StringBlock*>(run.exec.Globals().ValueAt(i));
+  const auto* block = values::Load<const values::StringBlock*>(run.exec.Globals().ValueAt(i));
   return block == nullptr ? 0 : block->refCount;
 }
 
@@ -211,7 +211,7 @@ TEST(ScriptCalls, ErrorsNameTheProcedureAndTheInstruction) {
   ScriptRun run("var z: Integer;\nprocedure Fault; begin z := z + 1; z := 1 div (z - 1); end;\nbegin Fault; end.");
   ASSERT_EQ(run.Problem(), "");
   EXPECT_FALSE(run.Run());
-  EXPECT_EQ(run.exec.LastError(), ErDivideByZero);
+  EXPECT_EQ(run.exec.LastError(), image::ErDivideByZero);
   const std::int32_t fault = run.ProcNo("FAULT");
   ASSERT_EQ(run.exec.LastErrorProcNo(), fault);
   const auto [division, next] = InstructionAt(run.compiled, fault, "OpCalculate div");
@@ -226,8 +226,8 @@ TEST(ScriptCalls, RecursionWithoutEndStopsWithAStackError) {
       "begin Down(0); Print('never'); end.");
   ASSERT_EQ(run.Problem(), "");
   EXPECT_FALSE(run.Run());
-  EXPECT_EQ(run.exec.LastError(), erOutOfStackRange);
-  EXPECT_EQ(run.exec.Status(), ExecStatus::kSuspended);
+  EXPECT_EQ(run.exec.LastError(), image::erOutOfStackRange);
+  EXPECT_EQ(run.exec.Status(), exec::ExecStatus::kSuspended);
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.exec.LastErrorProcNo(), run.ProcNo("DOWN"));
   // The executor is still usable: a halt empties the stack and the script runs again.
@@ -235,7 +235,7 @@ TEST(ScriptCalls, RecursionWithoutEndStopsWithAStackError) {
   EXPECT_EQ(run.exec.MainStack().Count(), 0u);
   run.exec.MainStack().SetSlotLimit(1000);
   EXPECT_FALSE(run.Run());
-  EXPECT_EQ(run.exec.LastError(), erOutOfStackRange);
+  EXPECT_EQ(run.exec.LastError(), image::erOutOfStackRange);
   EXPECT_EQ(run.exec.MainStack().Count(), 1000u);
 }
 
@@ -246,8 +246,8 @@ TEST(ScriptCalls, AnAllocationBeyondTheLimitsIsOutOfMemory) {
       "  SetArrayLength(a, 2147483647); Print('never'); end.");
   ASSERT_EQ(run.Problem(), "");
   EXPECT_FALSE(run.Run());
-  EXPECT_EQ(run.out, std::to_string(erOutOfMemory));
-  EXPECT_EQ(run.exec.LastError(), erOutOfMemory);
+  EXPECT_EQ(run.out, std::to_string(image::erOutOfMemory));
+  EXPECT_EQ(run.exec.LastError(), image::erOutOfMemory);
 }
 
 // Every value block is counted against one limit, and a block freed gives its bytes back: a
@@ -275,7 +275,7 @@ TEST(ScriptCalls, ValuesTogetherStayWithinTheMemoryLimit) {
         "end.");
     ASSERT_EQ(run.Problem(), "");
     EXPECT_TRUE(run.Run()) << run.exec.LastError();
-    EXPECT_EQ(run.out, "1024000 " + std::to_string(erOutOfMemory) + " 8 again");
+    EXPECT_EQ(run.out, "1024000 " + std::to_string(image::erOutOfMemory) + " 8 again");
   }
   EXPECT_EQ(MemoryInUse(), before);
 }
@@ -302,8 +302,8 @@ TEST(HostCalls, WhatHostRoutinesThrowBecomesErrorCodes) {
   ASSERT_EQ(run.Problem(), "");
   EXPECT_FALSE(run.Run());
   EXPECT_EQ(run.out, "20 Exception: host 16 Math error 19 Out Of Memory 20 Exception: ");
-  EXPECT_EQ(run.exec.LastError(), erCustomError);
-  EXPECT_EQ(ErrorToText(run.exec.LastError(), run.exec.LastErrorParameter()), "custom");
+  EXPECT_EQ(run.exec.LastError(), image::erCustomError);
+  EXPECT_EQ(image::ErrorToText(run.exec.LastError(), run.exec.LastErrorParameter()), "custom");
   EXPECT_EQ(run.exec.LastErrorProcNo(), 7) << "the engine's own exception names where it arose";
   EXPECT_EQ(run.exec.LastErrorPosition(), 99u);
   EXPECT_NE(run.exec.LastErrorObject(), nullptr);
@@ -316,7 +316,7 @@ TEST(HostCalls, HaltStopsTheRunAfterTheCall) {
   ASSERT_EQ(run.Problem(), "");
   EXPECT_TRUE(run.Run());
   EXPECT_EQ(run.out, "1 deep");
-  EXPECT_EQ(run.exec.Status(), ExecStatus::kLoaded);
+  EXPECT_EQ(run.exec.Status(), exec::ExecStatus::kLoaded);
   EXPECT_EQ(run.exec.MainStack().Count(), 0u) << "a halted run leaves nothing on the stack";
   EXPECT_TRUE(run.Run()) << "a halted script runs again from its start";
   EXPECT_EQ(run.out, "1 deep 2 deep");
@@ -328,7 +328,7 @@ TEST(HostCalls, HaltStopsTheRunAfterTheCall) {
   ASSERT_EQ(stale.Problem(), "");
   EXPECT_TRUE(stale.Run());
   EXPECT_FALSE(stale.Run());
-  EXPECT_EQ(stale.exec.LastError(), ErDivideByZero);
+  EXPECT_EQ(stale.exec.LastError(), image::ErDivideByZero);
   EXPECT_EQ(stale.out, "");
 }
 
@@ -338,7 +338,7 @@ TEST(HostCalls, SuspendPausesAndRunResumes) {
       "begin Step(1); Step(10); Print('end'); end.");
   ASSERT_EQ(run.Problem(), "");
   EXPECT_TRUE(run.Run());
-  EXPECT_EQ(run.exec.Status(), ExecStatus::kSuspended);
+  EXPECT_EQ(run.exec.Status(), exec::ExecStatus::kSuspended);
   EXPECT_EQ(run.out, "1");
   const std::size_t depth = run.exec.MainStack().Count();
   run.exec.ResetGlobals();
@@ -347,7 +347,7 @@ TEST(HostCalls, SuspendPausesAndRunResumes) {
   EXPECT_EQ(run.out, "1 2 10");
   EXPECT_TRUE(run.Run());
   EXPECT_EQ(run.out, "1 2 10 11 end");
-  EXPECT_EQ(run.exec.Status(), ExecStatus::kLoaded);
+  EXPECT_EQ(run.exec.Status(), exec::ExecStatus::kLoaded);
 
   // Halting a suspended run empties the stack; the next run starts over.
   ScriptRun halted(
@@ -356,7 +356,7 @@ TEST(HostCalls, SuspendPausesAndRunResumes) {
   ASSERT_TRUE(halted.Run());
   EXPECT_GT(halted.exec.MainStack().Count(), 0u);
   halted.exec.Halt();
-  EXPECT_EQ(halted.exec.Status(), ExecStatus::kLoaded);
+  EXPECT_EQ(halted.exec.Status(), exec::ExecStatus::kLoaded);
   EXPECT_EQ(halted.exec.MainStack().Count(), 0u);
   EXPECT_TRUE(halted.Run());
   EXPECT_EQ(halted.out, "1 1");
@@ -368,10 +368,10 @@ TEST(HostCalls, UnloadFromAHostRoutineEndsTheRunSafely) {
   ASSERT_EQ(run.Problem(), "");
   run.Run();
   EXPECT_EQ(run.out, "");
-  EXPECT_EQ(run.exec.Status(), ExecStatus::kNotLoaded);
+  EXPECT_EQ(run.exec.Status(), exec::ExecStatus::kNotLoaded);
   EXPECT_EQ(run.exec.MainStack().Count(), 0u);
   EXPECT_FALSE(run.Run());
-  ASSERT_TRUE(run.exec.LoadImage(run.compiled.image)) << "the executor can load again";
+  ASSERT_TRUE(run.exec.Load(run.compiled.image)) << "the executor can load again";
 }
 
 TEST(HostCalls, ResetGlobalsAfterARun) {
@@ -390,9 +390,9 @@ TEST(HostCalls, ResetGlobalsAfterARun) {
   EXPECT_EQ(run.GlobalInt(0), 0);
   EXPECT_EQ(run.GlobalString(1), "");
 
-  TPSExec empty;
+  exec::TPSExec empty;
   empty.ResetGlobals();  // nothing loaded: nothing to do
-  EXPECT_EQ(empty.Status(), ExecStatus::kNotLoaded);
+  EXPECT_EQ(empty.Status(), exec::ExecStatus::kNotLoaded);
 }
 
 TEST(HostCalls, CallProcRunsScriptProcedures) {
@@ -403,33 +403,33 @@ TEST(HostCalls, CallProcRunsScriptProcedures) {
       "procedure Bad(n: Integer); var z: Integer; begin z := 0; n := n div z; end;\n"
       "begin end.");
   ASSERT_EQ(run.Problem(), "");
-  const TPSTypeRec* s32 = run.exec.Globals().At(0).type;
+  const values::TPSTypeRec* s32 = run.exec.Globals().At(0).type;
   std::int32_t n = 5;
-  const ValueRef one[] = {{&n, s32}};
+  const values::ValueRef one[] = {{&n, s32}};
   // Before any run, and again afterwards.
   EXPECT_TRUE(run.exec.CallProc(one, static_cast<std::uint32_t>(run.ProcNo("ADD"))));
-  EXPECT_EQ(run.exec.Status(), ExecStatus::kLoaded);
+  EXPECT_EQ(run.exec.Status(), exec::ExecStatus::kLoaded);
   ASSERT_TRUE(run.Run());
   EXPECT_TRUE(run.exec.CallProc(one, static_cast<std::uint32_t>(run.ProcNo("ADD"))));
   EXPECT_EQ(run.out, "5 10");
 
   // A function: the parameters last-first, then the result.
   std::int32_t a = 10, b = 3, result = 0;
-  const ValueRef subParams[] = {{&b, s32}, {&a, s32}, {&result, s32}};
+  const values::ValueRef subParams[] = {{&b, s32}, {&a, s32}, {&result, s32}};
   EXPECT_TRUE(run.exec.CallProc(subParams, static_cast<std::uint32_t>(run.ProcNo("SUB"))));
   EXPECT_EQ(result, 7);
 
   EXPECT_FALSE(run.exec.CallProc(one, static_cast<std::uint32_t>(run.ProcNo("BAD"))));
-  EXPECT_EQ(run.exec.LastError(), ErDivideByZero);
+  EXPECT_EQ(run.exec.LastError(), image::ErDivideByZero);
   EXPECT_EQ(run.exec.LastErrorProcNo(), run.ProcNo("BAD"));
-  EXPECT_EQ(run.exec.Status(), ExecStatus::kLoaded) << "the status before the call comes back";
+  EXPECT_EQ(run.exec.Status(), exec::ExecStatus::kLoaded) << "the status before the call comes back";
   EXPECT_EQ(run.exec.MainStack().Count(), 0u);
   EXPECT_TRUE(run.exec.CallProc(one, static_cast<std::uint32_t>(run.ProcNo("ADD"))));
-  EXPECT_EQ(run.exec.LastError(), ErNoError);
+  EXPECT_EQ(run.exec.LastError(), image::ErNoError);
 
   EXPECT_FALSE(run.exec.CallProc(one, 1000));
-  EXPECT_EQ(run.exec.LastError(), erOutOfProcRange);
-  TPSExec empty;
+  EXPECT_EQ(run.exec.LastError(), image::erOutOfProcRange);
+  exec::TPSExec empty;
   EXPECT_FALSE(empty.CallProc(one, 0));
 }
 
@@ -442,14 +442,14 @@ TEST(HostCalls, CallProcWhileTheRunIsSuspended) {
                 "begin Step; PrintInt(total); end.");
   ASSERT_EQ(run.Problem(), "");
   ASSERT_TRUE(run.Run());
-  ASSERT_EQ(run.exec.Status(), ExecStatus::kSuspended);
+  ASSERT_EQ(run.exec.Status(), exec::ExecStatus::kSuspended);
   std::int32_t n = 5;
-  const ValueRef param[] = {{&n, run.exec.Globals().At(0).type}};
+  const values::ValueRef param[] = {{&n, run.exec.Globals().At(0).type}};
   EXPECT_TRUE(run.exec.CallProc(param, static_cast<std::uint32_t>(run.ProcNo("ADD"))));
-  EXPECT_EQ(run.exec.Status(), ExecStatus::kSuspended);
+  EXPECT_EQ(run.exec.Status(), exec::ExecStatus::kSuspended);
   EXPECT_TRUE(run.Run()) << "the suspended run goes on where it stopped, its try block intact";
   EXPECT_EQ(run.out, "0 5 handled 5");
-  EXPECT_EQ(run.exec.Status(), ExecStatus::kLoaded);
+  EXPECT_EQ(run.exec.Status(), exec::ExecStatus::kLoaded);
 }
 
 TEST(HostCalls, CallProcFromAHostRoutineInsideARun) {
@@ -469,7 +469,7 @@ TEST(HostCalls, CallProcFromAHostRoutineInsideARun) {
   ASSERT_EQ(run.Problem(), "");
   run.Run();
   EXPECT_EQ(run.out, "false on");
-  EXPECT_EQ(run.exec.Status(), ExecStatus::kLoaded);
+  EXPECT_EQ(run.exec.Status(), exec::ExecStatus::kLoaded);
   EXPECT_EQ(run.exec.MainStack().Count(), 0u);
 }
 
@@ -481,9 +481,9 @@ TEST(HostCalls, CallBacksNestOnlySoDeep) {
   EXPECT_FALSE(run.Run());
   EXPECT_LT(run.GlobalInt(0), 1000) << "the nesting of host calls into the script is limited";
   EXPECT_EQ(run.errors.size(), 1u);
-  EXPECT_EQ(run.exec.LastError(), erOutOfStackRange);
+  EXPECT_EQ(run.exec.LastError(), image::erOutOfStackRange);
   EXPECT_EQ(run.out.find("true"), std::string::npos) << "every nested call reports its failure";
-  EXPECT_EQ(run.exec.Status(), ExecStatus::kLoaded);
+  EXPECT_EQ(run.exec.Status(), exec::ExecStatus::kLoaded);
 }
 
 // A stop request ends loops at their backward jump and recursion at its call, past every
@@ -492,8 +492,8 @@ TEST(HostCalls, AStopRequestEndsTheRunPastTheScriptsHandlers) {
   const auto expectStopped = [](ScriptRun& run) {
     EXPECT_FALSE(run.Run());
     EXPECT_TRUE(run.exec.StopRequested());
-    EXPECT_EQ(run.exec.LastError(), erCustomError);
-    EXPECT_EQ(run.exec.LastErrorParameter(), TPSExec::kStopMessage);
+    EXPECT_EQ(run.exec.LastError(), image::erCustomError);
+    EXPECT_EQ(run.exec.LastErrorParameter(), exec::TPSExec::kStopMessage);
     EXPECT_EQ(run.out, "");
   };
   ScriptRun loop("var i: Integer;\n"
@@ -502,7 +502,7 @@ TEST(HostCalls, AStopRequestEndsTheRunPastTheScriptsHandlers) {
   ASSERT_EQ(loop.Problem(), "");
   expectStopped(loop);
   EXPECT_EQ(loop.GlobalInt(0), 3);
-  ASSERT_TRUE(loop.exec.LoadImage(loop.compiled.image));
+  ASSERT_TRUE(loop.exec.Load(loop.compiled.image));
   EXPECT_FALSE(loop.exec.StopRequested()) << "a new load starts without the request";
 
   ScriptRun recursion("procedure R; begin try RequestStop; R; finally Print('finally'); end; end;\n"
@@ -533,7 +533,7 @@ TEST(HostCalls, OnExceptionSeesEveryError) {
   ASSERT_EQ(run.errors.size(), 2u);
   EXPECT_EQ(run.errors[0].substr(0, run.errors[0].find(':')), "15@" + std::to_string(run.ProcNo("INNER")));
   EXPECT_EQ(run.errors[1].substr(0, run.errors[1].find(':')), "20@" + std::to_string(run.exec.MainProcNo()));
-  EXPECT_EQ(run.exec.LastError(), erException) << "the finally part lets the second error through";
+  EXPECT_EQ(run.exec.LastError(), image::erException) << "the finally part lets the second error through";
   EXPECT_EQ(run.exec.LastErrorParameter(), "x");
   EXPECT_EQ(run.exec.LastErrorProcNo(), run.exec.MainProcNo());
 }
@@ -541,12 +541,12 @@ TEST(HostCalls, OnExceptionSeesEveryError) {
 TEST(HostCalls, AHostRoutineTakesTheNameOfABuiltInRoutine) {
   ScriptRun copy("begin Print(Copy('abc', 2, 1)); end.");
   copy.exec.RegisterHostFunction(
-      [](TPSExec&, std::span<const ScriptValueRef>, const ScriptValueRef* result) {
-        SetString(result->value, "host copy");
+      [](exec::TPSExec&, std::span<const exec::ScriptValueRef>, const exec::ScriptValueRef* result) {
+        values::SetString(result->value, "host copy");
         return true;
       },
-      "Copy", kRegisterConvention);
-  ASSERT_TRUE(copy.exec.LoadImage(copy.compiled.image));
+      "Copy", exec::kRegisterConvention);
+  ASSERT_TRUE(copy.exec.Load(copy.compiled.image));
   ASSERT_TRUE(copy.Run());
   EXPECT_EQ(copy.out, "host copy");
 }

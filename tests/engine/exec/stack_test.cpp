@@ -10,25 +10,25 @@
 #include "engine/values/script_fault.h"
 #include "engine/values/value_memory.h"
 
-namespace dravik::engine {
+namespace dravik::engine::exec {
 namespace {
 
-std::unique_ptr<TPSTypeRec> MakeType(TPSTypeCode code) {
-  auto type = std::make_unique<TPSTypeRec>(code);
+std::unique_ptr<values::TPSTypeRec> MakeType(image::TPSTypeCode code) {
+  auto type = std::make_unique<values::TPSTypeRec>(code);
   type->CalcSize();
   return type;
 }
 
 TEST(Stack, SlotsKeepTheirAddressWhileTheStackGrows) {
-  auto s32Type = MakeType(tcS32);
-  const TPSTypeRec& s32 = *s32Type;
+  auto s32Type = MakeType(image::tcS32);
+  const values::TPSTypeRec& s32 = *s32Type;
   TPSStack stack;
   void* first = stack.Push(s32);
-  Store<std::int32_t>(first, 42);
+  values::Store<std::int32_t>(first, 42);
   std::vector<void*> addresses;
   for (int i = 0; i < 100000; ++i) addresses.push_back(stack.Push(s32));
   EXPECT_EQ(stack.ValueAt(0), first);
-  EXPECT_EQ(Load<std::int32_t>(first), 42);
+  EXPECT_EQ(values::Load<std::int32_t>(first), 42);
   EXPECT_EQ(stack.ValueAt(50000), addresses[49999]);
   EXPECT_GT(stack.Capacity(), TPSStack::kMinSegmentSize);
   stack.PopTo(1);
@@ -38,8 +38,8 @@ TEST(Stack, SlotsKeepTheirAddressWhileTheStackGrows) {
 }
 
 TEST(Stack, PushingAndPoppingAcrossASegmentBoundaryReusesTheSpare) {
-  auto s32Type = MakeType(tcS32);
-  const TPSTypeRec& s32 = *s32Type;
+  auto s32Type = MakeType(image::tcS32);
+  const values::TPSTypeRec& s32 = *s32Type;
   TPSStack stack;
   while (stack.Capacity() == 0 || stack.Count() * 8 < TPSStack::kMinSegmentSize) stack.Push(s32);
   const std::size_t capacity = stack.Capacity();
@@ -53,47 +53,47 @@ TEST(Stack, PushingAndPoppingAcrossASegmentBoundaryReusesTheSpare) {
 }
 
 TEST(Stack, NewSlotsAreDefaultAndPoppedStringsAreReleased) {
-  auto textType = MakeType(tcString);
-  const TPSTypeRec& text = *textType;
+  auto textType = MakeType(image::tcString);
+  const values::TPSTypeRec& text = *textType;
   TPSStack stack;
   void* a = stack.Push(text);
-  EXPECT_EQ(StringAt(a), "");
-  SetStringAt(a, "kept");
+  EXPECT_EQ(values::StringAt(a), "");
+  values::SetStringAt(a, "kept");
   void* b = stack.Push(text);
-  CopyValue(b, a, text);
+  values::CopyValue(b, a, text);
   stack.Pop();
-  EXPECT_EQ(StringAt(stack.ValueAt(0)), "kept");
+  EXPECT_EQ(values::StringAt(stack.ValueAt(0)), "kept");
   stack.Clear();
   EXPECT_EQ(stack.Count(), 0u);
   EXPECT_EQ(stack.Capacity(), 0u);
 }
 
 TEST(Stack, LimitsEndInRuntimeErrors) {
-  auto s32Type = MakeType(tcS32);
-  const TPSTypeRec& s32 = *s32Type;
+  auto s32Type = MakeType(image::tcS32);
+  const values::TPSTypeRec& s32 = *s32Type;
   TPSStack stack;
   stack.SetSlotLimit(10);
   for (int i = 0; i < 10; ++i) stack.Push(s32);
   try {
     stack.Push(s32);
     FAIL() << "pushed beyond the slot limit";
-  } catch (const ScriptFault& fault) {
-    EXPECT_EQ(fault.Code(), erOutOfStackRange);
+  } catch (const values::ScriptFault& fault) {
+    EXPECT_EQ(fault.Code(), image::erOutOfStackRange);
   }
   EXPECT_EQ(stack.Count(), 10u);
 
-  auto u8Type = MakeType(tcU8);
-  const TPSTypeRec& u8 = *u8Type;
-  TPSTypeRec_StaticArray big(&u8, static_cast<std::uint32_t>(kMaxValueMemSize));
+  auto u8Type = MakeType(image::tcU8);
+  const values::TPSTypeRec& u8 = *u8Type;
+  values::TPSTypeRec_StaticArray big(&u8, static_cast<std::uint32_t>(values::kMaxValueMemSize));
   ASSERT_TRUE(big.CalcSize());
   TPSStack large;
   try {
-    for (std::size_t i = 0; i <= TPSStack::kMaxBytes / kMaxValueMemSize; ++i) large.Push(big);
+    for (std::size_t i = 0; i <= TPSStack::kMaxBytes / values::kMaxValueMemSize; ++i) large.Push(big);
     FAIL() << "reserved more than the byte limit";
-  } catch (const ScriptFault& fault) {
-    EXPECT_EQ(fault.Code(), erOutOfMemory);
+  } catch (const values::ScriptFault& fault) {
+    EXPECT_EQ(fault.Code(), image::erOutOfMemory);
   }
 }
 
 }  // namespace
-}  // namespace dravik::engine
+}  // namespace dravik::engine::exec

@@ -5,7 +5,7 @@
 #include "engine/image/byte_reader.h"
 #include "engine/image/byte_writer.h"
 
-namespace dravik::engine {
+namespace dravik::engine::image {
 namespace {
 
 TEST(ByteReader, ReadsLittleEndianAndStopsExactlyAtTheEnd) {
@@ -70,4 +70,4 @@ TEST(ByteWriter, PatchStaysInside) {
 }
 
 }  // namespace
-}  // namespace dravik::engine
+}  // namespace dravik::engine::image

@@ -6,7 +6,7 @@
 
 #include "test_image.h"
 
-namespace dravik::engine {
+namespace dravik::engine::image {
 namespace {
 
 using test::Byte;
@@ -311,4 +311,4 @@ TEST(Disassembler, MalformedDebugOutputKeepsWhatWasRead) {
 }
 
 }  // namespace
-}  // namespace dravik::engine
+}  // namespace dravik::engine::image

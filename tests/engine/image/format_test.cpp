@@ -5,7 +5,7 @@
 #include <set>
 #include <string>
 
-namespace dravik::engine {
+namespace dravik::engine::image {
 namespace {
 
 // The tables drive the loader, the machine and the disassembler; these pin the facts the
@@ -119,4 +119,4 @@ TEST(RuntimeErrors, TextsAndParameters) {
 }
 
 }  // namespace
-}  // namespace dravik::engine
+}  // namespace dravik::engine::image

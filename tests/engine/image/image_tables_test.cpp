@@ -4,7 +4,7 @@
 
 #include "test_image.h"
 
-namespace dravik::engine {
+namespace dravik::engine::image {
 namespace {
 
 using test::Byte;
@@ -157,4 +157,4 @@ TEST(ImageTables, MainRoutineNumber) {
 }
 
 }  // namespace
-}  // namespace dravik::engine
+}  // namespace dravik::engine::image

@@ -21,7 +21,7 @@ struct Case {
 std::string Output(std::string_view script) {
   ScriptRun run(script);
   if (!run.Problem().empty()) return run.Problem();
-  if (!run.Run()) return run.out + " <" + ErrorToText(run.exec.LastError(), run.exec.LastErrorParameter()) + ">";
+  if (!run.Run()) return run.out + " <" + image::ErrorToText(run.exec.LastError(), run.exec.LastErrorParameter()) + ">";
   return run.out;
 }
 
@@ -101,30 +101,31 @@ TEST(LibraryNumbers, RealsAndTheirText) {
 
 struct ErrorCase {
   std::string_view statements;
-  TQXException code;
+  image::TQXException code;
   std::string_view text;
 };
 
 TEST(LibraryErrors, CodesAndTexts) {
   const std::vector<ErrorCase> cases = {
-      {"PrintInt(StrToInt('12a'))", erException, "Exception: '12a' is not a valid integer value"},
-      {"PrintInt(StrToInt(' 2147483648'))", erException, "Exception: ' 2147483648' is not a valid integer value"},
-      {"Print(FloatToStr(StrToFloat('1,5')))", erException, "Exception: Invalid float"},
-      {"s := 'abc'; Print(s[0])", erCustomError, "Out Of String Range"},
-      {"s := 'abc'; s[4] := 'x'", erCustomError, "Out Of String Range"},
-      {"Print(StrGet2('', 1))", erCustomError, "Out Of String Range"},
-      {"PrintInt(Round(3000000000.0))", ErMathError, "Math error"},
-      {"PrintInt(Trunc(-2147483649.0))", ErMathError, "Math error"},
-      {"PrintInt(Round(Sqrt(-1)))", ErMathError, "Math error"},
-      {"SetArrayLength(a, -1)", ErOutOfRange, "Out Of Range"},
-      {"RaiseException(erCustomError, 'mine')", erCustomError, "mine"},
+      {"PrintInt(StrToInt('12a'))", image::erException, "Exception: '12a' is not a valid integer value"},
+      {"PrintInt(StrToInt(' 2147483648'))", image::erException,
+       "Exception: ' 2147483648' is not a valid integer value"},
+      {"Print(FloatToStr(StrToFloat('1,5')))", image::erException, "Exception: Invalid float"},
+      {"s := 'abc'; Print(s[0])", image::erCustomError, "Out Of String Range"},
+      {"s := 'abc'; s[4] := 'x'", image::erCustomError, "Out Of String Range"},
+      {"Print(StrGet2('', 1))", image::erCustomError, "Out Of String Range"},
+      {"PrintInt(Round(3000000000.0))", image::ErMathError, "Math error"},
+      {"PrintInt(Trunc(-2147483649.0))", image::ErMathError, "Math error"},
+      {"PrintInt(Round(Sqrt(-1)))", image::ErMathError, "Math error"},
+      {"SetArrayLength(a, -1)", image::ErOutOfRange, "Out Of Range"},
+      {"RaiseException(erCustomError, 'mine')", image::erCustomError, "mine"},
   };
   for (const ErrorCase& c : cases) {
     ScriptRun run("var s: string; a: array of Integer;\nbegin " + std::string(c.statements) + "; end.");
     ASSERT_EQ(run.Problem(), "") << c.statements;
     EXPECT_FALSE(run.Run()) << c.statements;
     EXPECT_EQ(run.exec.LastError(), c.code) << c.statements;
-    EXPECT_EQ(ErrorToText(run.exec.LastError(), run.exec.LastErrorParameter()), c.text) << c.statements;
+    EXPECT_EQ(image::ErrorToText(run.exec.LastError(), run.exec.LastErrorParameter()), c.text) << c.statements;
   }
 }
 
@@ -186,7 +187,7 @@ TEST(LibraryValues, LateBoundCallsFailWithARuntimeError) {
   ScriptRun run("var d: IDispatch; v: Variant;\nbegin v := IDispatchInvoke(d, False, 'Name', []); end.");
   ASSERT_EQ(run.Problem(), "");
   EXPECT_FALSE(run.Run());
-  EXPECT_EQ(ErrorToText(run.exec.LastError(), run.exec.LastErrorParameter()),
+  EXPECT_EQ(image::ErrorToText(run.exec.LastError(), run.exec.LastErrorParameter()),
             "Exception: IDispatchInvoke: late-bound calls are not available on this system");
 }
 
@@ -194,12 +195,12 @@ TEST(LibraryBinding, HostRoutinesOfTheSameNameWin) {
   ScriptRun run("begin Print(Copy('abc', 1, 1)); end.");
   ASSERT_EQ(run.Problem(), "");
   run.exec.RegisterHostFunction(
-      [](TPSExec&, std::span<const ScriptValueRef>, const ScriptValueRef* result) {
-        SetString(result->value, "host");
+      [](exec::TPSExec&, std::span<const exec::ScriptValueRef>, const exec::ScriptValueRef* result) {
+        values::SetString(result->value, "host");
         return true;
       },
-      "copy", kRegisterConvention);
-  ASSERT_TRUE(run.exec.LoadImage(run.compiled.image));
+      "copy", exec::kRegisterConvention);
+  ASSERT_TRUE(run.exec.Load(run.compiled.image));
   EXPECT_TRUE(run.Run());
   EXPECT_EQ(run.out, "host");
 }

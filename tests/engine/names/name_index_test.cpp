@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace dravik::engine {
+namespace dravik::engine::names {
 namespace {
 
 TEST(NameIndex, KeepsTheFirstAndLastPositionOfEveryNameThroughGrowth) {
@@ -50,4 +50,4 @@ TEST(NameIndex, KeepsItsOwnCopyOfTheNames) {
 }
 
 }  // namespace
-}  // namespace dravik::engine
+}  // namespace dravik::engine::names

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace dravik::engine {
+namespace dravik::engine::names {
 namespace {
 
 TEST(Names, CaseFoldingTouchesAsciiLettersOnly) {
@@ -26,4 +26,4 @@ TEST(Names, HashRotatesBeforeAdding) {
 }
 
 }  // namespace
-}  // namespace dravik::engine
+}  // namespace dravik::engine::names

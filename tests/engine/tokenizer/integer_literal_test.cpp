@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace dravik::engine {
+namespace dravik::engine::tokenizer {
 namespace {
 
 using T = IntegerLiteralType;
@@ -39,4 +39,4 @@ TEST(IntegerLiteral, TextsWithoutDigitsGiveZeroAndValuesBeyond64BitsNothing) {
 }
 
 }  // namespace
-}  // namespace dravik::engine
+}  // namespace dravik::engine::tokenizer

@@ -10,7 +10,7 @@
 #include "engine/values/variant.h"
 #include "value_test_support.h"
 
-namespace dravik::engine {
+namespace dravik::engine::values {
 namespace {
 
 using testing::FaultOf;
@@ -24,7 +24,7 @@ class NoEnvironment : public ValueEnvironment {
   bool IsObjectOfClass(const void*, std::string_view) const override { return false; }
 
  private:
-  TPSTypeRec variant_{tcVariant};
+  TPSTypeRec variant_{image::tcVariant};
 };
 
 class AssignmentTest : public ::testing::Test {
@@ -48,15 +48,17 @@ class AssignmentTest : public ::testing::Test {
   std::string MismatchOf(TestValue& dest, TestValue& source) {
     return HostMessageOf([&] { Assign(dest, source); });
   }
-  TQXException FaultOfAssign(TestValue& dest, TestValue& source) {
+  image::TQXException FaultOfAssign(TestValue& dest, TestValue& source) {
     return FaultOf([&] { Assign(dest, source); });
   }
 
   NoEnvironment env;
-  TPSTypeRec u8{tcU8}, s8{tcS8}, u16{tcU16}, u32{tcU32}, s32{tcS32}, s64{tcS64};
-  TPSTypeRec single{tcSingle}, dbl{tcDouble}, ext{tcExtended}, currency{tcCurrency};
-  TPSTypeRec chr{tcChar}, wchr{tcWideChar}, str{tcString}, pchar{tcPChar}, wstr{tcWideString};
-  TPSTypeRec variant{tcVariant}, pointer{tcPointer}, procPtr{tcProcPtr}, object{tcClass};
+  TPSTypeRec u8{image::tcU8}, s8{image::tcS8}, u16{image::tcU16}, u32{image::tcU32}, s32{image::tcS32},
+      s64{image::tcS64};
+  TPSTypeRec single{image::tcSingle}, dbl{image::tcDouble}, ext{image::tcExtended}, currency{image::tcCurrency};
+  TPSTypeRec chr{image::tcChar}, wchr{image::tcWideChar}, str{image::tcString}, pchar{image::tcPChar},
+      wstr{image::tcWideString};
+  TPSTypeRec variant{image::tcVariant}, pointer{image::tcPointer}, procPtr{image::tcProcPtr}, object{image::tcClass};
   TPSTypeRec_Interface unknown{{}}, dispatch{{}};
   TPSTypeRec_Record point, samePoint, named;
   TPSTypeRec_Array numbers{&s32}, otherNumbers{&s32}, strings{&str};
@@ -145,8 +147,8 @@ TEST_F(AssignmentTest, CurrencyIsScaledAndRangeChecked) {
   AssignNumber<double>(c, dbl, -1.23454);
   EXPECT_EQ(c.Get<std::int64_t>(), -12345);
   EXPECT_EQ(FaultOf([&] { AssignNumber<std::int64_t>(c, s64, std::numeric_limits<std::int64_t>::max()); }),
-            ErMathError);
-  EXPECT_EQ(FaultOf([&] { AssignNumber<double>(c, dbl, std::nan("")); }), ErMathError);
+            image::ErMathError);
+  EXPECT_EQ(FaultOf([&] { AssignNumber<double>(c, dbl, std::nan("")); }), image::ErMathError);
   EXPECT_EQ(c.Get<std::int64_t>(), -12345);
 }
 
@@ -180,7 +182,7 @@ TEST_F(AssignmentTest, WideStringsTakeWordsAsCharacters) {
 
 TEST_F(AssignmentTest, RecordsTakeOnlyTheVerySameType) {
   TestValue a(point), b(samePoint), c(named), d(named);
-  EXPECT_EQ(FaultOfAssign(a, b), ErTypeMismatch);
+  EXPECT_EQ(FaultOfAssign(a, b), image::ErTypeMismatch);
   SetStringAt(c.Bytes() + named.fieldMemOffsets[1], "name");
   Assign(d, c);
   EXPECT_EQ(StringAt(d.Bytes() + named.fieldMemOffsets[1]), "name");
@@ -188,7 +190,7 @@ TEST_F(AssignmentTest, RecordsTakeOnlyTheVerySameType) {
   small.CalcSize();
   other.CalcSize();
   TestValue s(small), o(other);
-  EXPECT_EQ(FaultOfAssign(s, o), ErTypeMismatch);
+  EXPECT_EQ(FaultOfAssign(s, o), image::ErTypeMismatch);
 }
 
 TEST_F(AssignmentTest, ArraysWithTheSameElementsShareTheBlock) {
@@ -197,7 +199,7 @@ TEST_F(AssignmentTest, ArraysWithTheSameElementsShareTheBlock) {
   Assign(b, a);
   EXPECT_EQ(ArrayAt(b.Data()), ArrayAt(a.Data()));
   EXPECT_EQ(ArrayAt(a.Data())->refCount, 2);
-  EXPECT_EQ(FaultOfAssign(s, a), ErTypeMismatch);
+  EXPECT_EQ(FaultOfAssign(s, a), image::ErTypeMismatch);
 }
 
 TEST_F(AssignmentTest, AStaticArrayIsCopiedIntoTheArray) {
@@ -223,7 +225,7 @@ TEST_F(AssignmentTest, AProcedureNumberSetsOnlyTheNumber) {
   EXPECT_EQ(Load<std::uint32_t>(proc.Bytes() + ProcPtrLayout::kProcNo), 7u);
   EXPECT_EQ(Load<std::uint32_t>(proc.Bytes() + ProcPtrLayout::kCode), 0xABu);
   TestValue i(s32);
-  EXPECT_EQ(FaultOfAssign(proc, i), ErTypeMismatch);
+  EXPECT_EQ(FaultOfAssign(proc, i), image::ErTypeMismatch);
 }
 
 TEST_F(AssignmentTest, InterfacesFromObjectsOnlyFromNull) {
@@ -232,9 +234,9 @@ TEST_F(AssignmentTest, InterfacesFromObjectsOnlyFromNull) {
   Assign(intf, obj);
   EXPECT_EQ(intf.Get<void*>(), nullptr);
   obj.Set<void*>(&env);
-  EXPECT_EQ(FaultOfAssign(intf, obj), erInterfaceNotSupported);
+  EXPECT_EQ(FaultOfAssign(intf, obj), image::erInterfaceNotSupported);
   TestValue v(variant);
-  EXPECT_EQ(FaultOfAssign(intf, v), ErTypeMismatch);  // only IDispatch takes variants
+  EXPECT_EQ(FaultOfAssign(intf, v), image::ErTypeMismatch);  // only IDispatch takes variants
   TestValue disp(dispatch);
   Assign(disp, v);
   EXPECT_EQ(disp.Get<void*>(), nullptr);
@@ -251,7 +253,7 @@ TEST_F(AssignmentTest, PointerSourcesStandForTheirTargets) {
   EXPECT_EQ(b.Get<std::uint8_t>(), 1);
   TestValue null(pointer);
   EXPECT_EQ(MismatchOf(b, null), kTypeMismatchMessage);
-  EXPECT_EQ(FaultOfAssign(rec, null), ErTypeMismatch);
+  EXPECT_EQ(FaultOfAssign(rec, null), image::ErTypeMismatch);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -265,7 +267,7 @@ TEST_F(AssignmentTest, VariantsTakeBasicValuesAndGiveThemBack) {
   SetStringAt(s.Data(), "text");
   Assign(v, s);  // the integer variant is replaced
   EXPECT_EQ(GetString(v.Ref()), "text");
-  EXPECT_EQ(FaultOfAssign(v, r), ErTypeMismatch);
+  EXPECT_EQ(FaultOfAssign(v, r), image::ErTypeMismatch);
   EXPECT_EQ(GetString(v.Ref()), "text");
 }
 
@@ -310,4 +312,4 @@ TEST_F(AssignmentTest, SettersRefuseWithTheirOwnMessage) {
 }
 
 }  // namespace
-}  // namespace dravik::engine
+}  // namespace dravik::engine::values

@@ -7,7 +7,7 @@
 
 #include <limits>
 
-namespace dravik::engine {
+namespace dravik::engine::values {
 namespace {
 
 constexpr unsigned kDecimals = 12;
@@ -57,4 +57,4 @@ TEST(ExtendedDecimal, TextGivesTheNearestExtended) {
 }
 
 }  // namespace
-}  // namespace dravik::engine
+}  // namespace dravik::engine::values

@@ -10,7 +10,7 @@
 #include "engine/values/variant.h"
 #include "value_test_support.h"
 
-namespace dravik::engine {
+namespace dravik::engine::values {
 namespace {
 
 using testing::FaultOf;
@@ -36,7 +36,7 @@ class FakeEnvironment : public ValueEnvironment {
   std::map<const void*, std::string> classOf;
 
  private:
-  TPSTypeRec variant_{tcVariant};
+  TPSTypeRec variant_{image::tcVariant};
 };
 
 class OperatorsTest : public ::testing::Test {
@@ -50,21 +50,21 @@ class OperatorsTest : public ::testing::Test {
     env.classOf[&buttonObject] = "TBUTTON";
   }
 
-  void Calc(CalcOp op, TestValue& dest, TestValue& source) { CalculateValue(op, dest.Ref(), source.Ref(), env); }
+  void Calc(image::CalcOp op, TestValue& dest, TestValue& source) { CalculateValue(op, dest.Ref(), source.Ref(), env); }
   template <class T>
-  void CalcWith(CalcOp op, TestValue& dest, const TPSTypeRec& type, T number) {
+  void CalcWith(image::CalcOp op, TestValue& dest, const TPSTypeRec& type, T number) {
     CalculateValue(op, dest.Ref(), {&number, &type}, env);
   }
-  TQXException CalcFault(CalcOp op, TestValue& dest, TestValue& source) {
+  image::TQXException CalcFault(image::CalcOp op, TestValue& dest, TestValue& source) {
     return FaultOf([&] { Calc(op, dest, source); });
   }
-  bool Compare(CompareOp op, TestValue& left, TestValue& right) {
+  bool Compare(image::CompareOp op, TestValue& left, TestValue& right) {
     return CompareValues(op, left.Ref(), right.Ref(), env);
   }
-  TQXException CompareFault(CompareOp op, TestValue& left, TestValue& right) {
+  image::TQXException CompareFault(image::CompareOp op, TestValue& left, TestValue& right) {
     return FaultOf([&] { Compare(op, left, right); });
   }
-  std::int32_t S32After(CalcOp op, std::int32_t a, std::int32_t b) {
+  std::int32_t S32After(image::CalcOp op, std::int32_t a, std::int32_t b) {
     TestValue dest(s32);
     dest.Set(a);
     CalcWith(op, dest, s32, b);
@@ -72,9 +72,10 @@ class OperatorsTest : public ::testing::Test {
   }
 
   FakeEnvironment env;
-  TPSTypeRec u8{tcU8}, u16{tcU16}, u32{tcU32}, s32{tcS32}, s64{tcS64};
-  TPSTypeRec single{tcSingle}, dbl{tcDouble}, currency{tcCurrency};
-  TPSTypeRec chr{tcChar}, str{tcString}, wstr{tcWideString}, variant{tcVariant}, procPtr{tcProcPtr};
+  TPSTypeRec u8{image::tcU8}, u16{image::tcU16}, u32{image::tcU32}, s32{image::tcS32}, s64{image::tcS64};
+  TPSTypeRec single{image::tcSingle}, dbl{image::tcDouble}, currency{image::tcCurrency};
+  TPSTypeRec chr{image::tcChar}, str{image::tcString}, wstr{image::tcWideString}, variant{image::tcVariant},
+      procPtr{image::tcProcPtr};
   TPSTypeRec_Set smallSet{16}, otherSmallSet{16};
   TPSTypeRec_Record point;
   TPSTypeRec_Class button{"TBUTTON"}, label{"TLABEL"};
@@ -85,48 +86,48 @@ class OperatorsTest : public ::testing::Test {
 // Integer arithmetic
 
 TEST_F(OperatorsTest, IntegersWrapAroundInTheDestinationsWidth) {
-  EXPECT_EQ(S32After(CalcOp::Add, kMaxInt, 1), kMinInt);
-  EXPECT_EQ(S32After(CalcOp::Subtract, kMinInt, 1), kMaxInt);
-  EXPECT_EQ(S32After(CalcOp::Multiply, 65536, 65536), 0);
+  EXPECT_EQ(S32After(image::CalcOp::Add, kMaxInt, 1), kMinInt);
+  EXPECT_EQ(S32After(image::CalcOp::Subtract, kMinInt, 1), kMaxInt);
+  EXPECT_EQ(S32After(image::CalcOp::Multiply, 65536, 65536), 0);
 
   TestValue byte(u8);
   byte.Set<std::uint8_t>(250);
-  CalcWith(CalcOp::Add, byte, s32, 10);
+  CalcWith(image::CalcOp::Add, byte, s32, 10);
   EXPECT_EQ(byte.Get<std::uint8_t>(), 4);
   TestValue word(u16);
-  CalcWith(CalcOp::Subtract, word, s32, 1);
+  CalcWith(image::CalcOp::Subtract, word, s32, 1);
   EXPECT_EQ(word.Get<std::uint16_t>(), 65535);
   TestValue wide(s64);
   wide.Set(std::numeric_limits<std::int64_t>::max());
-  CalcWith(CalcOp::Add, wide, s32, 1);
+  CalcWith(image::CalcOp::Add, wide, s32, 1);
   EXPECT_EQ(wide.Get<std::int64_t>(), std::numeric_limits<std::int64_t>::min());
 }
 
 TEST_F(OperatorsTest, ShiftCountsKeepFiveBitsAndSixForInt64) {
-  EXPECT_EQ(S32After(CalcOp::ShiftLeft, 1, 33), 2);
-  EXPECT_EQ(S32After(CalcOp::ShiftLeft, 1, 31), kMinInt);
-  EXPECT_EQ(S32After(CalcOp::ShiftRight, -8, 1), -4) << "signed destinations shift arithmetically";
+  EXPECT_EQ(S32After(image::CalcOp::ShiftLeft, 1, 33), 2);
+  EXPECT_EQ(S32After(image::CalcOp::ShiftLeft, 1, 31), kMinInt);
+  EXPECT_EQ(S32After(image::CalcOp::ShiftRight, -8, 1), -4) << "signed destinations shift arithmetically";
   TestValue unsignedValue(u32);
   unsignedValue.Set<std::uint32_t>(0x80000000u);
-  CalcWith(CalcOp::ShiftRight, unsignedValue, s32, 31);
+  CalcWith(image::CalcOp::ShiftRight, unsignedValue, s32, 31);
   EXPECT_EQ(unsignedValue.Get<std::uint32_t>(), 1u);
   TestValue wide(s64);
   wide.Set<std::int64_t>(1);
-  CalcWith(CalcOp::ShiftLeft, wide, s32, 33);
+  CalcWith(image::CalcOp::ShiftLeft, wide, s32, 33);
   EXPECT_EQ(wide.Get<std::int64_t>(), std::int64_t{1} << 33);
-  CalcWith(CalcOp::ShiftLeft, wide, s32, 64 + 1);
+  CalcWith(image::CalcOp::ShiftLeft, wide, s32, 64 + 1);
   EXPECT_EQ(wide.Get<std::int64_t>(), std::int64_t{1} << 34);
 }
 
 TEST_F(OperatorsTest, DivisionIsSignedOrUnsignedByTheDestination) {
-  EXPECT_EQ(S32After(CalcOp::Divide, -7, 2), -3);
-  EXPECT_EQ(S32After(CalcOp::Modulo, -7, 2), -1);
-  EXPECT_EQ(S32After(CalcOp::And, 12, 10), 8);
-  EXPECT_EQ(S32After(CalcOp::Or, 12, 10), 14);
-  EXPECT_EQ(S32After(CalcOp::Xor, 12, 10), 6);
+  EXPECT_EQ(S32After(image::CalcOp::Divide, -7, 2), -3);
+  EXPECT_EQ(S32After(image::CalcOp::Modulo, -7, 2), -1);
+  EXPECT_EQ(S32After(image::CalcOp::And, 12, 10), 8);
+  EXPECT_EQ(S32After(image::CalcOp::Or, 12, 10), 14);
+  EXPECT_EQ(S32After(image::CalcOp::Xor, 12, 10), 6);
   TestValue unsignedValue(u32);
   unsignedValue.Set<std::uint32_t>(0xFFFFFFFFu);
-  CalcWith(CalcOp::Divide, unsignedValue, s32, 2);
+  CalcWith(image::CalcOp::Divide, unsignedValue, s32, 2);
   EXPECT_EQ(unsignedValue.Get<std::uint32_t>(), 0x7FFFFFFFu);
 }
 
@@ -134,15 +135,15 @@ TEST_F(OperatorsTest, DivisionByZeroFailsAndTheMostNegativeQuotientWraps) {
   TestValue dest(s32);
   dest.Set<std::int32_t>(5);
   TestValue zero(s32);
-  EXPECT_EQ(CalcFault(CalcOp::Divide, dest, zero), ErDivideByZero);
-  EXPECT_EQ(CalcFault(CalcOp::Modulo, dest, zero), ErDivideByZero);
+  EXPECT_EQ(CalcFault(image::CalcOp::Divide, dest, zero), image::ErDivideByZero);
+  EXPECT_EQ(CalcFault(image::CalcOp::Modulo, dest, zero), image::ErDivideByZero);
   EXPECT_EQ(dest.Get<std::int32_t>(), 5) << "a failed operation leaves the destination";
 
-  EXPECT_EQ(S32After(CalcOp::Divide, kMinInt, -1), kMinInt);
-  EXPECT_EQ(S32After(CalcOp::Modulo, kMinInt, -1), 0);
+  EXPECT_EQ(S32After(image::CalcOp::Divide, kMinInt, -1), kMinInt);
+  EXPECT_EQ(S32After(image::CalcOp::Modulo, kMinInt, -1), 0);
   TestValue wide(s64);
   wide.Set(std::numeric_limits<std::int64_t>::min());
-  CalcWith(CalcOp::Divide, wide, s32, -1);
+  CalcWith(image::CalcOp::Divide, wide, s32, -1);
   EXPECT_EQ(wide.Get<std::int64_t>(), std::numeric_limits<std::int64_t>::min());
 }
 
@@ -150,7 +151,7 @@ TEST_F(OperatorsTest, AStringSourceOfAnIntegerRaisesTheConversionMessage) {
   TestValue dest(s32);
   TestValue text(str);
   SetStringAt(text.Data(), "12");
-  EXPECT_EQ(HostMessageOf([&] { Calc(CalcOp::Add, dest, text); }), "Type Mismatch");
+  EXPECT_EQ(HostMessageOf([&] { Calc(image::CalcOp::Add, dest, text); }), "Type Mismatch");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -159,32 +160,32 @@ TEST_F(OperatorsTest, AStringSourceOfAnIntegerRaisesTheConversionMessage) {
 TEST_F(OperatorsTest, RealsFailOnDivisionByZeroAndOverflow) {
   TestValue dest(dbl);
   dest.Set(1.5);
-  CalcWith(CalcOp::Multiply, dest, s32, 2);
+  CalcWith(image::CalcOp::Multiply, dest, s32, 2);
   EXPECT_EQ(dest.Get<double>(), 3.0);
   TestValue zero(dbl);
-  EXPECT_EQ(CalcFault(CalcOp::Divide, dest, zero), ErDivideByZero);
-  EXPECT_EQ(FaultOf([&] { CalcWith(CalcOp::Modulo, dest, s32, 2); }), ErTypeMismatch);
+  EXPECT_EQ(CalcFault(image::CalcOp::Divide, dest, zero), image::ErDivideByZero);
+  EXPECT_EQ(FaultOf([&] { CalcWith(image::CalcOp::Modulo, dest, s32, 2); }), image::ErTypeMismatch);
 
   dest.Set(1e308);
-  EXPECT_EQ(FaultOf([&] { CalcWith(CalcOp::Multiply, dest, dbl, 10.0); }), ErMathError);
+  EXPECT_EQ(FaultOf([&] { CalcWith(image::CalcOp::Multiply, dest, dbl, 10.0); }), image::ErMathError);
   EXPECT_EQ(dest.Get<double>(), 1e308);
   TestValue small(single);
   small.Set(3e38f);
-  EXPECT_EQ(FaultOf([&] { CalcWith(CalcOp::Multiply, small, s32, 10); }), ErMathError)
+  EXPECT_EQ(FaultOf([&] { CalcWith(image::CalcOp::Multiply, small, s32, 10); }), image::ErMathError)
       << "overflow is judged in the destination's own format";
 }
 
 TEST_F(OperatorsTest, CurrencyWorksOnScaledValuesAndRounds) {
   TestValue money(currency);
   money.Set<std::int64_t>(15000);  // 1.5
-  CalcWith(CalcOp::Multiply, money, dbl, 1.5);
+  CalcWith(image::CalcOp::Multiply, money, dbl, 1.5);
   EXPECT_EQ(money.Get<std::int64_t>(), 22500);
-  CalcWith(CalcOp::Divide, money, s32, 7);  // 2.25 / 7 = 0.32142857...
+  CalcWith(image::CalcOp::Divide, money, s32, 7);  // 2.25 / 7 = 0.32142857...
   EXPECT_EQ(money.Get<std::int64_t>(), 3214);
   TestValue zero(s32);
-  EXPECT_EQ(CalcFault(CalcOp::Divide, money, zero), ErDivideByZero);
+  EXPECT_EQ(CalcFault(image::CalcOp::Divide, money, zero), image::ErDivideByZero);
   money.Set(std::numeric_limits<std::int64_t>::max());
-  EXPECT_EQ(FaultOf([&] { CalcWith(CalcOp::Add, money, s32, 1); }), ErMathError);
+  EXPECT_EQ(FaultOf([&] { CalcWith(image::CalcOp::Add, money, s32, 1); }), image::ErMathError);
 }
 
 TEST_F(OperatorsTest, StringsAppendAndRefuseOtherOperators) {
@@ -192,25 +193,25 @@ TEST_F(OperatorsTest, StringsAppendAndRefuseOtherOperators) {
   SetStringAt(text.Data(), "ab");
   TestValue c(chr);
   c.Set('c');
-  Calc(CalcOp::Add, text, c);
-  Calc(CalcOp::Add, text, text);
+  Calc(image::CalcOp::Add, text, c);
+  Calc(image::CalcOp::Add, text, text);
   EXPECT_EQ(StringAt(text.Data()), "abcabc");
-  EXPECT_EQ(CalcFault(CalcOp::Subtract, text, c), ErTypeMismatch);
+  EXPECT_EQ(CalcFault(image::CalcOp::Subtract, text, c), image::ErTypeMismatch);
 
   TestValue wide(wstr);
   SetWideStringAt(wide.Data(), u"\u0100");
-  Calc(CalcOp::Add, wide, text);
+  Calc(image::CalcOp::Add, wide, text);
   EXPECT_EQ(WideStringAt(wide.Data()), u"\u0100abcabc");
 }
 
 TEST_F(OperatorsTest, CharactersAddAndSubtractOnTheirCode) {
   TestValue c(chr);
   c.Set('a');
-  CalcWith(CalcOp::Add, c, s32, 1);
+  CalcWith(image::CalcOp::Add, c, s32, 1);
   EXPECT_EQ(c.Get<char>(), 'b');
-  CalcWith(CalcOp::Subtract, c, s32, 0x62 + 1);
+  CalcWith(image::CalcOp::Subtract, c, s32, 0x62 + 1);
   EXPECT_EQ(c.Get<std::uint8_t>(), 0xFF);
-  EXPECT_EQ(FaultOf([&] { CalcWith(CalcOp::Multiply, c, s32, 2); }), ErTypeMismatch);
+  EXPECT_EQ(FaultOf([&] { CalcWith(image::CalcOp::Multiply, c, s32, 2); }), image::ErTypeMismatch);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -220,43 +221,45 @@ TEST_F(OperatorsTest, SetOperatorsNeedTheVerySameSetType) {
   TestValue a(smallSet), b(smallSet), other(otherSmallSet);
   a.Bytes()[0] = 0b0011;
   b.Bytes()[0] = 0b0110;
-  Calc(CalcOp::Add, a, b);
+  Calc(image::CalcOp::Add, a, b);
   EXPECT_EQ(a.Bytes()[0], 0b0111);
-  Calc(CalcOp::Subtract, a, b);
+  Calc(image::CalcOp::Subtract, a, b);
   EXPECT_EQ(a.Bytes()[0], 0b0001);
   a.Bytes()[0] = 0b0011;
-  Calc(CalcOp::Multiply, a, b);
+  Calc(image::CalcOp::Multiply, a, b);
   EXPECT_EQ(a.Bytes()[0], 0b0010);
-  EXPECT_EQ(CalcFault(CalcOp::Add, a, other), ErTypeMismatch) << "same size, different type";
-  EXPECT_EQ(CalcFault(CalcOp::Divide, a, b), ErTypeMismatch);
+  EXPECT_EQ(CalcFault(image::CalcOp::Add, a, other), image::ErTypeMismatch) << "same size, different type";
+  EXPECT_EQ(CalcFault(image::CalcOp::Divide, a, b), image::ErTypeMismatch);
 }
 
 TEST_F(OperatorsTest, AsPassesOnlyForANonNullObjectOfTheNamedClass) {
   TestValue object(button);
   object.Set<const void*>(&buttonObject);
-  auto as = [&](std::uint32_t typeNumber) { return FaultOf([&] { CalcWith(CalcOp::As, object, u32, typeNumber); }); };
-  EXPECT_EQ(as(1), ErNoError);
+  auto as = [&](std::uint32_t typeNumber) {
+    return FaultOf([&] { CalcWith(image::CalcOp::As, object, u32, typeNumber); });
+  };
+  EXPECT_EQ(as(1), image::ErNoError);
   EXPECT_EQ(object.Get<const void*>(), &buttonObject);
-  EXPECT_EQ(as(2), ErTypeMismatch) << "another class";
-  EXPECT_EQ(as(0), ErTypeMismatch) << "a type number that names no class";
-  EXPECT_EQ(as(99), ErTypeMismatch) << "no such type";
+  EXPECT_EQ(as(2), image::ErTypeMismatch) << "another class";
+  EXPECT_EQ(as(0), image::ErTypeMismatch) << "a type number that names no class";
+  EXPECT_EQ(as(99), image::ErTypeMismatch) << "no such type";
   object.Set<const void*>(nullptr);
-  EXPECT_EQ(as(1), ErTypeMismatch);
+  EXPECT_EQ(as(1), image::ErTypeMismatch);
 }
 
 TEST_F(OperatorsTest, AVariantDestinationTurnsThePlainSourceIntoAVariant) {
   TestValue v(variant);
-  SetVariantInteger(v.Data(), varInteger, 40);
-  CalcWith(CalcOp::Add, v, s32, 2);
-  EXPECT_EQ(VariantTypeAt(v.Data()), varInteger);
+  SetVariantInteger(v.Data(), image::varInteger, 40);
+  CalcWith(image::CalcOp::Add, v, s32, 2);
+  EXPECT_EQ(VariantTypeAt(v.Data()), image::varInteger);
   EXPECT_EQ(VariantToInt64(v.Data()), 42);
   TestValue text(str);
   SetStringAt(text.Data(), "!");
   SetVariantString(v.Data(), "hi");
-  Calc(CalcOp::Add, v, text);
+  Calc(image::CalcOp::Add, v, text);
   EXPECT_EQ(VariantToString(v.Data()), "hi!");
   TestValue record(point);
-  EXPECT_EQ(CalcFault(CalcOp::Add, v, record), ErTypeMismatch);
+  EXPECT_EQ(CalcFault(image::CalcOp::Add, v, record), image::ErTypeMismatch);
 }
 
 // The variant operator's own failure (text that is no number, an array) is a type mismatch of the
@@ -266,20 +269,20 @@ TEST_F(OperatorsTest, AVariantThatCannotTakePartIsATypeMismatch) {
   two.Set<std::int32_t>(2);
   SetStringAt(abc.Data(), "abc");
   SetVariantString(v.Data(), "abc");
-  EXPECT_EQ(CalcFault(CalcOp::Multiply, v, two), ErTypeMismatch);
-  SetVariantInteger(v.Data(), varInteger, 3);
-  EXPECT_EQ(CalcFault(CalcOp::Subtract, v, abc), ErTypeMismatch);
+  EXPECT_EQ(CalcFault(image::CalcOp::Multiply, v, two), image::ErTypeMismatch);
+  SetVariantInteger(v.Data(), image::varInteger, 3);
+  EXPECT_EQ(CalcFault(image::CalcOp::Subtract, v, abc), image::ErTypeMismatch);
   SetVariantArray(v.Data(), nullptr);
-  EXPECT_EQ(CalcFault(CalcOp::Add, v, two), ErTypeMismatch);
-  SetVariantInteger(v.Data(), varInteger, 3);
-  EXPECT_EQ(CalcFault(CalcOp::Divide, v, zero), ErDivideByZero);
+  EXPECT_EQ(CalcFault(image::CalcOp::Add, v, two), image::ErTypeMismatch);
+  SetVariantInteger(v.Data(), image::varInteger, 3);
+  EXPECT_EQ(CalcFault(image::CalcOp::Divide, v, zero), image::ErDivideByZero);
 }
 
 TEST_F(OperatorsTest, PairsOutsideTheRulesAreTypeMismatches) {
   TestValue record(point), other(point), proc(procPtr), number(s32);
-  EXPECT_EQ(CalcFault(CalcOp::Add, record, other), ErTypeMismatch);
-  EXPECT_EQ(CalcFault(CalcOp::Add, proc, number), ErTypeMismatch);
-  EXPECT_EQ(CalcFault(CalcOp::As, number, number), ErTypeMismatch);
+  EXPECT_EQ(CalcFault(image::CalcOp::Add, record, other), image::ErTypeMismatch);
+  EXPECT_EQ(CalcFault(image::CalcOp::Add, proc, number), image::ErTypeMismatch);
+  EXPECT_EQ(CalcFault(image::CalcOp::As, number, number), image::ErTypeMismatch);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -291,23 +294,23 @@ TEST_F(OperatorsTest, CharactersAndBytesMeetStringsAsText) {
   byte.Set<std::uint8_t>(97);
   SetStringAt(text.Data(), "a");
   number.Set<std::int32_t>(97);
-  EXPECT_TRUE(Compare(CompareOp::Equal, c, text));
-  EXPECT_TRUE(Compare(CompareOp::Equal, byte, text));
-  EXPECT_TRUE(Compare(CompareOp::Equal, byte, number)) << "numerically against a number";
+  EXPECT_TRUE(Compare(image::CompareOp::Equal, c, text));
+  EXPECT_TRUE(Compare(image::CompareOp::Equal, byte, text));
+  EXPECT_TRUE(Compare(image::CompareOp::Equal, byte, number)) << "numerically against a number";
   number.Set<std::int32_t>(353);  // 97 + 256
-  EXPECT_TRUE(Compare(CompareOp::Less, byte, number)) << "compared in 32 bits, not cut to a byte";
+  EXPECT_TRUE(Compare(image::CompareOp::Less, byte, number)) << "compared in 32 bits, not cut to a byte";
   SetStringAt(text.Data(), "ab");
-  EXPECT_TRUE(Compare(CompareOp::Less, c, text));
+  EXPECT_TRUE(Compare(image::CompareOp::Less, c, text));
 }
 
 TEST_F(OperatorsTest, StringsCompareByteWiseAndCaseSensitively) {
   TestValue a(str), b(str);
   SetStringAt(a.Data(), "a");
   SetStringAt(b.Data(), "B");
-  EXPECT_TRUE(Compare(CompareOp::Greater, a, b));
+  EXPECT_TRUE(Compare(image::CompareOp::Greater, a, b));
   SetStringAt(b.Data(), "\xE9");
-  EXPECT_TRUE(Compare(CompareOp::Less, a, b)) << "bytes compare unsigned";
-  EXPECT_TRUE(Compare(CompareOp::NotEqual, a, b));
+  EXPECT_TRUE(Compare(image::CompareOp::Less, a, b)) << "bytes compare unsigned";
+  EXPECT_TRUE(Compare(image::CompareOp::NotEqual, a, b));
 }
 
 TEST_F(OperatorsTest, NumbersCompareInTheLeftOperandsKind) {
@@ -315,42 +318,42 @@ TEST_F(OperatorsTest, NumbersCompareInTheLeftOperandsKind) {
   big.Set<std::uint32_t>(0xFFFFFFFFu);
   one.Set<std::int32_t>(1);
   minusOne.Set<std::int32_t>(-1);
-  EXPECT_TRUE(Compare(CompareOp::Greater, big, one));
-  EXPECT_TRUE(Compare(CompareOp::Less, minusOne, one));
-  EXPECT_TRUE(Compare(CompareOp::Equal, big, minusOne)) << "the right operand read as unsigned";
+  EXPECT_TRUE(Compare(image::CompareOp::Greater, big, one));
+  EXPECT_TRUE(Compare(image::CompareOp::Less, minusOne, one));
+  EXPECT_TRUE(Compare(image::CompareOp::Equal, big, minusOne)) << "the right operand read as unsigned";
   real.Set(0.5);
-  EXPECT_TRUE(Compare(CompareOp::LessEqual, real, one));
+  EXPECT_TRUE(Compare(image::CompareOp::LessEqual, real, one));
   money.Set<std::int64_t>(10000);
-  EXPECT_TRUE(Compare(CompareOp::Equal, money, one));
-  EXPECT_TRUE(Compare(CompareOp::GreaterEqual, money, real));
+  EXPECT_TRUE(Compare(image::CompareOp::Equal, money, one));
+  EXPECT_TRUE(Compare(image::CompareOp::GreaterEqual, money, real));
 }
 
 TEST_F(OperatorsTest, SetsCompareAsSubsetAndSupersetOfTheSameType) {
   TestValue a(smallSet), b(smallSet), other(otherSmallSet);
   a.Bytes()[0] = 0b0111;
   b.Bytes()[0] = 0b0101;
-  EXPECT_TRUE(Compare(CompareOp::GreaterEqual, a, b));
-  EXPECT_FALSE(Compare(CompareOp::LessEqual, a, b));
-  EXPECT_TRUE(Compare(CompareOp::NotEqual, a, b));
+  EXPECT_TRUE(Compare(image::CompareOp::GreaterEqual, a, b));
+  EXPECT_FALSE(Compare(image::CompareOp::LessEqual, a, b));
+  EXPECT_TRUE(Compare(image::CompareOp::NotEqual, a, b));
   b.Bytes()[0] = 0b0111;
-  EXPECT_TRUE(Compare(CompareOp::Equal, a, b));
-  EXPECT_EQ(CompareFault(CompareOp::Greater, a, b), ErTypeMismatch);
-  EXPECT_EQ(CompareFault(CompareOp::Equal, a, other), ErTypeMismatch);
+  EXPECT_TRUE(Compare(image::CompareOp::Equal, a, b));
+  EXPECT_EQ(CompareFault(image::CompareOp::Greater, a, b), image::ErTypeMismatch);
+  EXPECT_EQ(CompareFault(image::CompareOp::Equal, a, other), image::ErTypeMismatch);
 }
 
 TEST_F(OperatorsTest, InTestsTheBitAndRefusesOrdinalsBeyondTheSet) {
   TestValue set(smallSet), ordinal(s32), c(chr);
   set.Bytes()[1] = 0b0100;  // element 10
   ordinal.Set<std::int32_t>(10);
-  EXPECT_TRUE(Compare(CompareOp::In, ordinal, set));
+  EXPECT_TRUE(Compare(image::CompareOp::In, ordinal, set));
   ordinal.Set<std::int32_t>(9);
-  EXPECT_FALSE(Compare(CompareOp::In, ordinal, set));
+  EXPECT_FALSE(Compare(image::CompareOp::In, ordinal, set));
   ordinal.Set<std::int32_t>(16);
-  EXPECT_EQ(CompareFault(CompareOp::In, ordinal, set), erOutofRecordRange);
+  EXPECT_EQ(CompareFault(image::CompareOp::In, ordinal, set), image::erOutofRecordRange);
   ordinal.Set<std::int32_t>(-1);
-  EXPECT_EQ(CompareFault(CompareOp::In, ordinal, set), erOutofRecordRange);
+  EXPECT_EQ(CompareFault(image::CompareOp::In, ordinal, set), image::erOutofRecordRange);
   c.Set('\x0A');
-  EXPECT_TRUE(Compare(CompareOp::In, c, set));
+  EXPECT_TRUE(Compare(image::CompareOp::In, c, set));
 }
 
 TEST_F(OperatorsTest, IsAndReferenceEquality) {
@@ -358,42 +361,42 @@ TEST_F(OperatorsTest, IsAndReferenceEquality) {
   object.Set<const void*>(&buttonObject);
   same.Set<const void*>(&buttonObject);
   number.Set<std::uint32_t>(1);
-  EXPECT_TRUE(Compare(CompareOp::Is, object, number));
-  EXPECT_FALSE(Compare(CompareOp::Is, nothing, number));
+  EXPECT_TRUE(Compare(image::CompareOp::Is, object, number));
+  EXPECT_FALSE(Compare(image::CompareOp::Is, nothing, number));
   number.Set<std::uint32_t>(2);
-  EXPECT_FALSE(Compare(CompareOp::Is, object, number));
-  EXPECT_TRUE(Compare(CompareOp::Equal, object, same));
-  EXPECT_TRUE(Compare(CompareOp::NotEqual, object, nothing));
-  EXPECT_EQ(CompareFault(CompareOp::Less, object, same), ErTypeMismatch);
+  EXPECT_FALSE(Compare(image::CompareOp::Is, object, number));
+  EXPECT_TRUE(Compare(image::CompareOp::Equal, object, same));
+  EXPECT_TRUE(Compare(image::CompareOp::NotEqual, object, nothing));
+  EXPECT_EQ(CompareFault(image::CompareOp::Less, object, same), image::ErTypeMismatch);
 }
 
 TEST_F(OperatorsTest, ProceduralValuesAreEqualBySameProcedureOrSameCode) {
   TestValue a(procPtr), b(procPtr);
   Store<std::uint32_t>(a.Bytes() + ProcPtrLayout::kProcNo, 3);
   Store<std::uint32_t>(b.Bytes() + ProcPtrLayout::kProcNo, 3);
-  EXPECT_TRUE(Compare(CompareOp::Equal, a, b));
+  EXPECT_TRUE(Compare(image::CompareOp::Equal, a, b));
   Store<std::uint32_t>(a.Bytes() + ProcPtrLayout::kProcNo, 0);
   Store<std::uint32_t>(b.Bytes() + ProcPtrLayout::kProcNo, 0);
   Store<const void*>(a.Bytes() + ProcPtrLayout::kCode, &buttonObject);
-  EXPECT_TRUE(Compare(CompareOp::NotEqual, a, b));
+  EXPECT_TRUE(Compare(image::CompareOp::NotEqual, a, b));
   Store<const void*>(b.Bytes() + ProcPtrLayout::kCode, &buttonObject);
-  EXPECT_TRUE(Compare(CompareOp::Equal, a, b));
+  EXPECT_TRUE(Compare(image::CompareOp::Equal, a, b));
 }
 
 TEST_F(OperatorsTest, VariantComparisonsTurnTheRightOperandIntoAVariant) {
   TestValue v(variant), number(s32), record(point);
   SetVariantString(v.Data(), "10");
   number.Set<std::int32_t>(10);
-  EXPECT_TRUE(Compare(CompareOp::Equal, v, number));
-  EXPECT_EQ(CompareFault(CompareOp::Equal, v, record), ErTypeMismatch);
+  EXPECT_TRUE(Compare(image::CompareOp::Equal, v, number));
+  EXPECT_EQ(CompareFault(image::CompareOp::Equal, v, record), image::ErTypeMismatch);
   SetVariantArray(v.Data(), nullptr);
-  EXPECT_EQ(CompareFault(CompareOp::Equal, v, number), ErTypeMismatch)
+  EXPECT_EQ(CompareFault(image::CompareOp::Equal, v, number), image::ErTypeMismatch)
       << "a failing variant operation is a type mismatch, not an exception";
 }
 
 TEST_F(OperatorsTest, StructuredOperandsDoNotCompare) {
   TestValue a(point), b(point);
-  EXPECT_EQ(CompareFault(CompareOp::Equal, a, b), ErTypeMismatch);
+  EXPECT_EQ(CompareFault(image::CompareOp::Equal, a, b), image::ErTypeMismatch);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -429,18 +432,18 @@ TEST_F(OperatorsTest, UnaryOperatorsOnOtherTypes) {
   NegateValue(money.Ref());
   EXPECT_EQ(money.Get<std::int64_t>(), -12345);
   money.Set(std::numeric_limits<std::int64_t>::min());
-  EXPECT_EQ(FaultOf([&] { NegateValue(money.Ref()); }), ErMathError);
-  EXPECT_EQ(FaultOf([&] { IncrementValue(real.Ref()); }), ErTypeMismatch);
-  EXPECT_EQ(FaultOf([&] { NegateValue(text.Ref()); }), ErTypeMismatch);
-  EXPECT_EQ(FaultOf([&] { BooleanNotValue(real.Ref()); }), ErTypeMismatch);
+  EXPECT_EQ(FaultOf([&] { NegateValue(money.Ref()); }), image::ErMathError);
+  EXPECT_EQ(FaultOf([&] { IncrementValue(real.Ref()); }), image::ErTypeMismatch);
+  EXPECT_EQ(FaultOf([&] { NegateValue(text.Ref()); }), image::ErTypeMismatch);
+  EXPECT_EQ(FaultOf([&] { BooleanNotValue(real.Ref()); }), image::ErTypeMismatch);
 
-  SetVariantInteger(v.Data(), varInteger, 0);
+  SetVariantInteger(v.Data(), image::varInteger, 0);
   BooleanNotValue(v.Ref());
-  EXPECT_EQ(VariantTypeAt(v.Data()), varBoolean);
+  EXPECT_EQ(VariantTypeAt(v.Data()), image::varBoolean);
   EXPECT_EQ(VariantToString(v.Data()), "True");
   SetVariantString(v.Data(), "abc");
-  EXPECT_EQ(FaultOf([&] { NegateValue(v.Ref()); }), ErTypeMismatch);
+  EXPECT_EQ(FaultOf([&] { NegateValue(v.Ref()); }), image::ErTypeMismatch);
 }
 
 }  // namespace
-}  // namespace dravik::engine
+}  // namespace dravik::engine::values

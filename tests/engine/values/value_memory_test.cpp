@@ -9,19 +9,19 @@
 #include "engine/values/pointer_value.h"
 #include "value_test_support.h"
 
-namespace dravik::engine {
+namespace dravik::engine::values {
 namespace {
 
 using testing::FaultOf;
 using testing::TestValue;
 
 struct Types {
-  TPSTypeRec s32{tcS32};
-  TPSTypeRec u8{tcU8};
-  TPSTypeRec str{tcString};
-  TPSTypeRec pchar{tcPChar};
-  TPSTypeRec wide{tcWideString};
-  TPSTypeRec pointer{tcPointer};
+  TPSTypeRec s32{image::tcS32};
+  TPSTypeRec u8{image::tcU8};
+  TPSTypeRec str{image::tcString};
+  TPSTypeRec pchar{image::tcPChar};
+  TPSTypeRec wide{image::tcWideString};
+  TPSTypeRec pointer{image::tcPointer};
   TPSTypeRec_Array strings{&str};
   TPSTypeRec_Array numbers{&s32};
   TPSTypeRec_Record person;  // (age: s32; name: string)
@@ -40,11 +40,11 @@ TEST(TypeRecordsTest, SizesFollowTheFormatAndTheNativeReferences) {
   Types t;
   EXPECT_EQ(t.str.size, 4u);
   EXPECT_EQ(t.str.memSize, sizeof(void*));
-  EXPECT_EQ(TPSTypeRec(tcExtended).memSize, 10u);
-  EXPECT_EQ(TPSTypeRec(tcVariant).memSize, 16u);
+  EXPECT_EQ(TPSTypeRec(image::tcExtended).memSize, 10u);
+  EXPECT_EQ(TPSTypeRec(image::tcVariant).memSize, 16u);
   EXPECT_EQ(t.pointer.size, 12u);
   EXPECT_EQ(t.pointer.memSize, PointerLayout::kSize);
-  EXPECT_EQ(TPSTypeRec(tcProcPtr).memSize, ProcPtrLayout::kSize);
+  EXPECT_EQ(TPSTypeRec(image::tcProcPtr).memSize, ProcPtrLayout::kSize);
   EXPECT_EQ(t.person.size, 8u);
   EXPECT_EQ(t.person.memSize, 4 + sizeof(void*));
   EXPECT_EQ(t.person.fieldOffsets, (std::vector<std::uint32_t>{0, 4}));
@@ -196,7 +196,7 @@ TEST(StringBlockTest, ABlockWithANegativeCountIsNeverFreedNorWritten) {
 
 TEST(StringBlockTest, OverlongTextIsOutOfMemory) {
   const char small[1] = {'x'};
-  EXPECT_EQ(FaultOf([&] { NewString(std::string_view(small, kMaxStringLength + 1)); }), erOutOfMemory);
+  EXPECT_EQ(FaultOf([&] { NewString(std::string_view(small, kMaxStringLength + 1)); }), image::erOutOfMemory);
 }
 
 TEST(StringBlockTest, WideningAndNarrowingWorkByteForUnit) {
@@ -264,12 +264,12 @@ TEST(ArrayBlockTest, AHugeLengthIsOutOfMemoryAndLeavesTheArray) {
   TestValue a(t.strings);
   SetArrayLengthAt(a.Data(), t.str, 2);
   ArrayBlock* before = ArrayAt(a.Data());
-  EXPECT_EQ(FaultOf([&] { SetArrayLengthAt(a.Data(), t.str, 0xFFFFFFFF); }), erOutOfMemory);
+  EXPECT_EQ(FaultOf([&] { SetArrayLengthAt(a.Data(), t.str, 0xFFFFFFFF); }), image::erOutOfMemory);
   EXPECT_EQ(ArrayAt(a.Data()), before);
   EXPECT_EQ(ArrayLengthAt(a.Data()), 2u);
   TestValue shared(t.strings);
   CopyValue(shared.Data(), a.Data(), t.strings);
-  EXPECT_EQ(FaultOf([&] { SetArrayLengthAt(a.Data(), t.str, 0x80000000); }), erOutOfMemory);
+  EXPECT_EQ(FaultOf([&] { SetArrayLengthAt(a.Data(), t.str, 0x80000000); }), image::erOutOfMemory);
   EXPECT_EQ(ArrayAt(a.Data())->refCount, 2);
 }
 
@@ -349,7 +349,7 @@ TEST(PointerValueTest, RingsOfPointersFailToCopyWithoutLeaking) {
   SetStringAt(a.Bytes() + node.fieldMemOffsets[1], "a");
   SetPointerAt(a.Data(), PointerValue{b.Data(), &node, kNotOnStack, {}});
   SetPointerAt(b.Data(), PointerValue{a.Data(), &node, kNotOnStack, {}});
-  EXPECT_EQ(FaultOf([&] { CopyValue(copy.Data(), a.Data(), node); }), erOutOfMemory);
+  EXPECT_EQ(FaultOf([&] { CopyValue(copy.Data(), a.Data(), node); }), image::erOutOfMemory);
   EXPECT_EQ(LoadPointer(copy.Data()).target, nullptr);
 }
 
@@ -379,4 +379,4 @@ TEST(HeapValueTest, HeapValuesStartDefaultAndReleaseWhatTheyHold) {
 }
 
 }  // namespace
-}  // namespace dravik::engine
+}  // namespace dravik::engine::values

@@ -17,35 +17,35 @@ namespace dravik::engine::testing {
 
 class TestValue {
  public:
-  explicit TestValue(const TPSTypeRec& type) : type_(&type), bytes_(std::max<std::size_t>(type.memSize, 1)) {
-    InitializeValue(Data(), type);
+  explicit TestValue(const values::TPSTypeRec& type) : type_(&type), bytes_(std::max<std::size_t>(type.memSize, 1)) {
+    values::InitializeValue(Data(), type);
   }
-  ~TestValue() { FinalizeValue(Data(), *type_); }
+  ~TestValue() { values::FinalizeValue(Data(), *type_); }
   TestValue(const TestValue&) = delete;
   TestValue& operator=(const TestValue&) = delete;
 
   void* Data() { return bytes_.data(); }
   std::uint8_t* Bytes() { return bytes_.data(); }
-  ValueRef Ref() { return {Data(), type_}; }
+  values::ValueRef Ref() { return {Data(), type_}; }
   template <class T>
-  T Get() { return Load<T>(Data()); }
+  T Get() { return values::Load<T>(Data()); }
   template <class T>
-  void Set(T value) { Store(Data(), value); }
+  void Set(T value) { values::Store(Data(), value); }
 
  private:
-  const TPSTypeRec* type_;
+  const values::TPSTypeRec* type_;
   std::vector<std::uint8_t> bytes_;
 };
 
 // Runs body and answers the code of the ScriptFault it throws (ErNoError when none).
 template <class Body>
-TQXException FaultOf(Body body) {
+image::TQXException FaultOf(Body body) {
   try {
     body();
-  } catch (const ScriptFault& fault) {
+  } catch (const values::ScriptFault& fault) {
     return fault.Code();
   }
-  return ErNoError;
+  return image::ErNoError;
 }
 
 // Runs body and answers the message of the HostException it throws (empty when none).
@@ -53,7 +53,7 @@ template <class Body>
 std::string HostMessageOf(Body body) {
   try {
     body();
-  } catch (const HostException& exception) {
+  } catch (const values::HostException& exception) {
     return exception.what();
   }
   return {};

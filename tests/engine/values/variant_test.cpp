@@ -11,7 +11,7 @@
 #include "engine/values/variant.h"
 #include "value_test_support.h"
 
-namespace dravik::engine {
+namespace dravik::engine::values {
 namespace {
 
 using testing::FaultOf;
@@ -29,9 +29,9 @@ class VariantTest : public ::testing::Test {
   }
 
   // A variant of each kind the tests meet, released with the fixture.
-  void* Int(std::int32_t n) { return Make([&](void* v) { SetVariantInteger(v, varInteger, n); }); }
-  void* Int64(std::int64_t n) { return Make([&](void* v) { SetVariantInteger(v, varInt64, n); }); }
-  void* Real(double d) { return Make([&](void* v) { SetVariantReal(v, varDouble, d); }); }
+  void* Int(std::int32_t n) { return Make([&](void* v) { SetVariantInteger(v, image::varInteger, n); }); }
+  void* Int64(std::int64_t n) { return Make([&](void* v) { SetVariantInteger(v, image::varInt64, n); }); }
+  void* Real(double d) { return Make([&](void* v) { SetVariantReal(v, image::varDouble, d); }); }
   void* Text(std::string_view s) { return Make([&](void* v) { SetVariantString(v, s); }); }
   void* Bool(bool b) { return Make([&](void* v) { SetVariantBoolean(v, b); }); }
   void* Null() { return Make([](void* v) { SetVariantNull(v); }); }
@@ -44,13 +44,15 @@ class VariantTest : public ::testing::Test {
   }
 
   // dest op source, answering the result's type and text.
-  std::string Calc(CalcOp op, void* dest, const void* source) {
+  std::string Calc(image::CalcOp op, void* dest, const void* source) {
     VariantCalculate(op, dest, source);
     return std::to_string(VariantTypeAt(dest)) + ":" + VariantToString(dest);
   }
 
-  TPSTypeRec variant{tcVariant}, u8{tcU8}, boolean{tcU8}, s32{tcS32}, s64{tcS64}, dbl{tcDouble};
-  TPSTypeRec dateTime{tcDouble}, chr{tcChar}, str{tcString}, wstr{tcWideString}, wchr{tcWideChar};
+  TPSTypeRec variant{image::tcVariant}, u8{image::tcU8}, boolean{image::tcU8}, s32{image::tcS32}, s64{image::tcS64},
+      dbl{image::tcDouble};
+  TPSTypeRec dateTime{image::tcDouble}, chr{image::tcChar}, str{image::tcString}, wstr{image::tcWideString},
+      wchr{image::tcWideChar};
   TPSTypeRec_Array intArray{&s32};
   TPSTypeRec_StaticArray threeInts{&s32, 3};
   TPSTypeRec_Record point;
@@ -59,7 +61,9 @@ class VariantTest : public ::testing::Test {
   std::vector<std::unique_ptr<TestValue>> held_;
 };
 
-std::string Typed(VarTypeCode type, std::string_view text) { return std::to_string(type) + ":" + std::string(text); }
+std::string Typed(image::VarTypeCode type, std::string_view text) {
+  return std::to_string(type) + ":" + std::string(text);
+}
 
 // ---------------------------------------------------------------------------------------------
 // Conversions out of a variant
@@ -118,82 +122,93 @@ TEST_F(VariantTest, CopiesShareTextAndArraysUntilReleased) {
   CopyVariant(b, b);
   FinalizeVariant(a);
   EXPECT_EQ(VariantToString(b), "shared");
-  EXPECT_EQ(VariantTypeAt(a), varEmpty);
+  EXPECT_EQ(VariantTypeAt(a), image::varEmpty);
 }
 
 // ---------------------------------------------------------------------------------------------
 // The operator table
 
 TEST_F(VariantTest, IntegerArithmeticPromotesBy64BitOperands) {
-  EXPECT_EQ(Calc(CalcOp::Add, Int(40), Int(2)), Typed(varInteger, "42"));
-  EXPECT_EQ(Calc(CalcOp::Add, Int(2147483647), Int(1)), Typed(varInteger, "-2147483648"));
-  EXPECT_EQ(Calc(CalcOp::Add, Int(2147483647), Int64(1)), Typed(varInt64, "2147483648"));
-  EXPECT_EQ(Calc(CalcOp::Divide, Int(7), Int(2)), Typed(varInteger, "3")) << "div of integers divides integers";
-  EXPECT_EQ(Calc(CalcOp::Modulo, Int(-7), Int(2)), Typed(varInteger, "-1"));
-  EXPECT_EQ(Calc(CalcOp::ShiftLeft, Int(1), Int(33)), Typed(varInteger, "2"));
-  EXPECT_EQ(Calc(CalcOp::Divide, Int(-2147483647 - 1), Int(-1)), Typed(varInteger, "-2147483648"));
-  EXPECT_EQ(Calc(CalcOp::Xor, Int(12), Bool(true)), Typed(varInteger, "13")) << "a boolean counts as 1";
-  EXPECT_EQ(Calc(CalcOp::Add, Empty(), Int(3)), Typed(varInteger, "3"));
+  EXPECT_EQ(Calc(image::CalcOp::Add, Int(40), Int(2)), Typed(image::varInteger, "42"));
+  EXPECT_EQ(Calc(image::CalcOp::Add, Int(2147483647), Int(1)), Typed(image::varInteger, "-2147483648"));
+  EXPECT_EQ(Calc(image::CalcOp::Add, Int(2147483647), Int64(1)), Typed(image::varInt64, "2147483648"));
+  EXPECT_EQ(Calc(image::CalcOp::Divide, Int(7), Int(2)), Typed(image::varInteger, "3"))
+      << "div of integers divides integers";
+  EXPECT_EQ(Calc(image::CalcOp::Modulo, Int(-7), Int(2)), Typed(image::varInteger, "-1"));
+  EXPECT_EQ(Calc(image::CalcOp::ShiftLeft, Int(1), Int(33)), Typed(image::varInteger, "2"));
+  EXPECT_EQ(Calc(image::CalcOp::Divide, Int(-2147483647 - 1), Int(-1)), Typed(image::varInteger, "-2147483648"));
+  EXPECT_EQ(Calc(image::CalcOp::Xor, Int(12), Bool(true)), Typed(image::varInteger, "13")) << "a boolean counts as 1";
+  EXPECT_EQ(Calc(image::CalcOp::Add, Empty(), Int(3)), Typed(image::varInteger, "3"));
 }
 
 TEST_F(VariantTest, RealsDatesAndCurrency) {
-  EXPECT_EQ(Calc(CalcOp::Divide, Real(7), Int(2)), Typed(varDouble, "3.5"));
-  EXPECT_EQ(Calc(CalcOp::Multiply, Int(3), Real(0.5)), Typed(varDouble, "1.5"));
-  EXPECT_EQ(Calc(CalcOp::Modulo, Real(7.4), Int(2)), Typed(varInt64, "1")) << "rounded to integers first";
-  void* date = Make([](void* v) { SetVariantReal(v, varDate, 45000.5); });
-  EXPECT_EQ(Calc(CalcOp::Add, date, Int(1)), Typed(varDate, "45001.5"));
+  EXPECT_EQ(Calc(image::CalcOp::Divide, Real(7), Int(2)), Typed(image::varDouble, "3.5"));
+  EXPECT_EQ(Calc(image::CalcOp::Multiply, Int(3), Real(0.5)), Typed(image::varDouble, "1.5"));
+  EXPECT_EQ(Calc(image::CalcOp::Modulo, Real(7.4), Int(2)), Typed(image::varInt64, "1")) << "rounded to integers first";
+  void* date = Make([](void* v) { SetVariantReal(v, image::varDate, 45000.5); });
+  EXPECT_EQ(Calc(image::CalcOp::Add, date, Int(1)), Typed(image::varDate, "45001.5"));
   void* money = Make([](void* v) { SetVariantCurrency(v, 15000); });
-  EXPECT_EQ(Calc(CalcOp::Multiply, money, Int(3)), Typed(varCurrency, "4.5"));
-  EXPECT_EQ(Calc(CalcOp::Divide, money, Int(7)), Typed(varCurrency, "0.6429"));
+  EXPECT_EQ(Calc(image::CalcOp::Multiply, money, Int(3)), Typed(image::varCurrency, "4.5"));
+  EXPECT_EQ(Calc(image::CalcOp::Divide, money, Int(7)), Typed(image::varCurrency, "0.6429"));
 }
 
 TEST_F(VariantTest, TextConcatenatesOrAddsAsANumber) {
-  EXPECT_EQ(Calc(CalcOp::Add, Text("ab"), Text("cd")), Typed(varString, "abcd"));
-  EXPECT_EQ(Calc(CalcOp::Add, Text("1"), Int(2)), Typed(varInteger, "3"));
-  EXPECT_EQ(Calc(CalcOp::Add, Text("n="), Int(2)), Typed(varString, "n=2"));
-  EXPECT_EQ(Calc(CalcOp::Add, Empty(), Text("x")), Typed(varString, "x"));
-  EXPECT_EQ(Calc(CalcOp::Multiply, Text("2.5"), Int(2)), Typed(varDouble, "5"));
+  EXPECT_EQ(Calc(image::CalcOp::Add, Text("ab"), Text("cd")), Typed(image::varString, "abcd"));
+  EXPECT_EQ(Calc(image::CalcOp::Add, Text("1"), Int(2)), Typed(image::varInteger, "3"));
+  EXPECT_EQ(Calc(image::CalcOp::Add, Text("n="), Int(2)), Typed(image::varString, "n=2"));
+  EXPECT_EQ(Calc(image::CalcOp::Add, Empty(), Text("x")), Typed(image::varString, "x"));
+  EXPECT_EQ(Calc(image::CalcOp::Multiply, Text("2.5"), Int(2)), Typed(image::varDouble, "5"));
   void* wide = Make([](void* v) { SetVariantWideString(v, u"w"); });
-  EXPECT_EQ(Calc(CalcOp::Add, Text("a"), wide), Typed(varOleStr, "aw"));
-  EXPECT_EQ(HostMessageOf([&] { VariantCalculate(CalcOp::Subtract, Text("x"), Int(1)); }), "Type Mismatch");
+  EXPECT_EQ(Calc(image::CalcOp::Add, Text("a"), wide), Typed(image::varOleStr, "aw"));
+  EXPECT_EQ(HostMessageOf([&] { VariantCalculate(image::CalcOp::Subtract, Text("x"), Int(1)); }), "Type Mismatch");
 }
 
 TEST_F(VariantTest, NullBooleansAndFailures) {
-  EXPECT_EQ(VariantTypeAt([&] { void* v = Null(); VariantCalculate(CalcOp::Add, v, Int(1)); return v; }()), varNull);
-  EXPECT_EQ(VariantTypeAt([&] { void* v = Int(1); VariantCalculate(CalcOp::Multiply, v, Null()); return v; }()), varNull);
-  EXPECT_EQ(Calc(CalcOp::And, Bool(true), Bool(false)), Typed(varBoolean, "False"));
-  EXPECT_EQ(Calc(CalcOp::Xor, Bool(true), Bool(false)), Typed(varBoolean, "True"));
-  EXPECT_EQ(FaultOf([&] { VariantCalculate(CalcOp::Divide, Int(1), Int(0)); }), ErDivideByZero);
-  EXPECT_EQ(FaultOf([&] { VariantCalculate(CalcOp::Divide, Real(1), Real(0)); }), ErDivideByZero);
-  EXPECT_EQ(FaultOf([&] { VariantCalculate(CalcOp::Multiply, Real(1e308), Int(10)); }), ErMathError);
+  EXPECT_EQ(VariantTypeAt([&] {
+              void* v = Null();
+              VariantCalculate(image::CalcOp::Add, v, Int(1));
+              return v;
+            }()),
+            image::varNull);
+  EXPECT_EQ(VariantTypeAt([&] {
+              void* v = Int(1);
+              VariantCalculate(image::CalcOp::Multiply, v, Null());
+              return v;
+            }()),
+            image::varNull);
+  EXPECT_EQ(Calc(image::CalcOp::And, Bool(true), Bool(false)), Typed(image::varBoolean, "False"));
+  EXPECT_EQ(Calc(image::CalcOp::Xor, Bool(true), Bool(false)), Typed(image::varBoolean, "True"));
+  EXPECT_EQ(FaultOf([&] { VariantCalculate(image::CalcOp::Divide, Int(1), Int(0)); }), image::ErDivideByZero);
+  EXPECT_EQ(FaultOf([&] { VariantCalculate(image::CalcOp::Divide, Real(1), Real(0)); }), image::ErDivideByZero);
+  EXPECT_EQ(FaultOf([&] { VariantCalculate(image::CalcOp::Multiply, Real(1e308), Int(10)); }), image::ErMathError);
   void* array = Make([](void* v) { SetVariantArray(v, nullptr); });
-  EXPECT_EQ(HostMessageOf([&] { VariantCalculate(CalcOp::Add, array, Int(1)); }), "Type Mismatch");
-  EXPECT_EQ(HostMessageOf([&] { VariantCalculate(CalcOp::As, Int(1), Int(1)); }), "Type Mismatch");
+  EXPECT_EQ(HostMessageOf([&] { VariantCalculate(image::CalcOp::Add, array, Int(1)); }), "Type Mismatch");
+  EXPECT_EQ(HostMessageOf([&] { VariantCalculate(image::CalcOp::As, Int(1), Int(1)); }), "Type Mismatch");
 }
 
 TEST_F(VariantTest, ComparisonOrder) {
-  EXPECT_TRUE(VariantCompare(CompareOp::Less, Int(1), Real(2.5)));
-  EXPECT_TRUE(VariantCompare(CompareOp::Equal, Text("10"), Int(10)));
-  EXPECT_TRUE(VariantCompare(CompareOp::Greater, Text("9"), Text("10"))) << "two texts compare as text";
-  EXPECT_TRUE(VariantCompare(CompareOp::Greater, Text("abc"), Int(5))) << "\"abc\" against \"5\"";
-  EXPECT_TRUE(VariantCompare(CompareOp::Greater, Text("a"), Text("B")));
-  EXPECT_TRUE(VariantCompare(CompareOp::Less, Null(), Int(-100)));
-  EXPECT_TRUE(VariantCompare(CompareOp::Equal, Null(), Null()));
-  EXPECT_TRUE(VariantCompare(CompareOp::Equal, Empty(), Int(0)));
-  EXPECT_TRUE(VariantCompare(CompareOp::Equal, Empty(), Text("")));
-  EXPECT_TRUE(VariantCompare(CompareOp::Less, Null(), Empty()));
-  EXPECT_TRUE(VariantCompare(CompareOp::Equal, Int64(std::int64_t{1} << 40), Real(1099511627776.0)));
-  EXPECT_TRUE(VariantCompare(CompareOp::NotEqual, Real(std::numeric_limits<double>::quiet_NaN()), Real(1)));
-  EXPECT_EQ(HostMessageOf([&] { VariantCompare(CompareOp::In, Int(1), Int(1)); }), "Type Mismatch");
+  EXPECT_TRUE(VariantCompare(image::CompareOp::Less, Int(1), Real(2.5)));
+  EXPECT_TRUE(VariantCompare(image::CompareOp::Equal, Text("10"), Int(10)));
+  EXPECT_TRUE(VariantCompare(image::CompareOp::Greater, Text("9"), Text("10"))) << "two texts compare as text";
+  EXPECT_TRUE(VariantCompare(image::CompareOp::Greater, Text("abc"), Int(5))) << "\"abc\" against \"5\"";
+  EXPECT_TRUE(VariantCompare(image::CompareOp::Greater, Text("a"), Text("B")));
+  EXPECT_TRUE(VariantCompare(image::CompareOp::Less, Null(), Int(-100)));
+  EXPECT_TRUE(VariantCompare(image::CompareOp::Equal, Null(), Null()));
+  EXPECT_TRUE(VariantCompare(image::CompareOp::Equal, Empty(), Int(0)));
+  EXPECT_TRUE(VariantCompare(image::CompareOp::Equal, Empty(), Text("")));
+  EXPECT_TRUE(VariantCompare(image::CompareOp::Less, Null(), Empty()));
+  EXPECT_TRUE(VariantCompare(image::CompareOp::Equal, Int64(std::int64_t{1} << 40), Real(1099511627776.0)));
+  EXPECT_TRUE(VariantCompare(image::CompareOp::NotEqual, Real(std::numeric_limits<double>::quiet_NaN()), Real(1)));
+  EXPECT_EQ(HostMessageOf([&] { VariantCompare(image::CompareOp::In, Int(1), Int(1)); }), "Type Mismatch");
 }
 
 TEST_F(VariantTest, UnaryOperators) {
   void* v = Int(5);
   VariantNegate(v);
   EXPECT_EQ(VariantToString(v), "-5");
-  v = Make([](void* x) { SetVariantReal(x, varSingle, 1.5); });
+  v = Make([](void* x) { SetVariantReal(x, image::varSingle, 1.5); });
   VariantNegate(v);
-  EXPECT_EQ(VariantTypeAt(v), varSingle);
+  EXPECT_EQ(VariantTypeAt(v), image::varSingle);
   v = Bool(true);
   VariantIntegerNot(v);
   EXPECT_EQ(VariantToString(v), "False");
@@ -205,7 +220,7 @@ TEST_F(VariantTest, UnaryOperators) {
   EXPECT_EQ(VariantToString(v), "True") << "true exactly when the variant equals 0";
   v = Null();
   VariantNegate(v);
-  EXPECT_EQ(VariantTypeAt(v), varNull);
+  EXPECT_EQ(VariantTypeAt(v), image::varNull);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -215,7 +230,7 @@ TEST_F(VariantTest, PlainValuesBecomeVariantsByTheirTypes) {
   auto convert = [&](TestValue& value) {
     void* v = Empty();
     ValueToVariant(v, value.Ref());
-    return Typed(static_cast<VarTypeCode>(VariantTypeAt(v)), VariantToString(v));
+    return Typed(static_cast<image::VarTypeCode>(VariantTypeAt(v)), VariantToString(v));
   };
   TestValue flag(boolean), byte(u8), wide(s64), when(dateTime), real(dbl), c(chr), text(str), wc(wchr);
   flag.Set<std::uint8_t>(1);
@@ -225,16 +240,16 @@ TEST_F(VariantTest, PlainValuesBecomeVariantsByTheirTypes) {
   real.Set(2.0);
   c.Set('z');
   SetStringAt(text.Data(), "txt");
-  EXPECT_EQ(convert(flag), Typed(varBoolean, "True"));
-  EXPECT_EQ(convert(byte), Typed(varByte, "200"));
-  EXPECT_EQ(convert(wide), Typed(varInt64, "-1"));
-  EXPECT_EQ(convert(when), Typed(varDate, "2"));
-  EXPECT_EQ(convert(real), Typed(varDouble, "2"));
-  EXPECT_EQ(convert(c), Typed(varString, "z"));
-  EXPECT_EQ(convert(text), Typed(varString, "txt"));
+  EXPECT_EQ(convert(flag), Typed(image::varBoolean, "True"));
+  EXPECT_EQ(convert(byte), Typed(image::varByte, "200"));
+  EXPECT_EQ(convert(wide), Typed(image::varInt64, "-1"));
+  EXPECT_EQ(convert(when), Typed(image::varDate, "2"));
+  EXPECT_EQ(convert(real), Typed(image::varDouble, "2"));
+  EXPECT_EQ(convert(c), Typed(image::varString, "z"));
+  EXPECT_EQ(convert(text), Typed(image::varString, "txt"));
   TestValue record(point);
-  EXPECT_EQ(FaultOf([&] { convert(record); }), ErTypeMismatch);
-  EXPECT_EQ(FaultOf([&] { convert(wc); }), ErTypeMismatch);
+  EXPECT_EQ(FaultOf([&] { convert(record); }), image::ErTypeMismatch);
+  EXPECT_EQ(FaultOf([&] { convert(wc); }), image::ErTypeMismatch);
 }
 
 TEST_F(VariantTest, ArraysBecomeVariantArraysOfTheirElements) {
@@ -242,7 +257,7 @@ TEST_F(VariantTest, ArraysBecomeVariantArraysOfTheirElements) {
   for (int i = 0; i < 3; ++i) Store<std::int32_t>(fixed.Bytes() + 4 * i, 10 * i);
   void* v = Empty();
   ValueToVariant(v, fixed.Ref());
-  ASSERT_EQ(VariantTypeAt(v), varArray | varVariant);
+  ASSERT_EQ(VariantTypeAt(v), image::varArray | image::varVariant);
   const ArrayBlock* block = Load<ArrayBlock*>(static_cast<std::uint8_t*>(v) + kVariantPayloadOffset);
   ASSERT_EQ(block->length, 3u);
   EXPECT_EQ(VariantToInt64(block->Elements() + 2 * kVariantMemSize), 20);
@@ -258,4 +273,4 @@ TEST_F(VariantTest, ArraysBecomeVariantArraysOfTheirElements) {
 }
 
 }  // namespace
-}  // namespace dravik::engine
+}  // namespace dravik::engine::values

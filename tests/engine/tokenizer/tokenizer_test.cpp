@@ -1,4 +1,4 @@
-#include "engine/tokenizer/parser.h"
+#include "engine/tokenizer/tokenizer.h"
 
 #include "engine/names/names.h"
 
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace dravik::engine {
+namespace dravik::engine::tokenizer {
 
 void PrintTo(TPSTokenKind kind, std::ostream* os) { *os << TokenKindName(kind); }
 
@@ -102,7 +102,7 @@ TEST(Tokenizer, EveryReservedWordIsFound) {
   for (int code = kFirstReservedWord; code < kTokenKindCount; ++code) {
     const auto kind = static_cast<TPSTokenKind>(code);
     std::string word(TokenKindName(kind).substr(3));
-    EXPECT_EQ(FindReservedWord(FastUpperCase(word)), kind) << word;
+    EXPECT_EQ(FindReservedWord(names::FastUpperCase(word)), kind) << word;
     EXPECT_EQ(Kinds(word).front(), kind) << word;
   }
   EXPECT_FALSE(FindReservedWord("Begin"));  // the lookup expects upper case
@@ -306,8 +306,8 @@ TEST(Tokenizer, IdentifiersCarryTheHashOfTheirUpperCasedText) {
   for (; parser.TokenKind() != tokEOF; parser.Next()) {
     if (parser.TokenKind() == tokIdentifier) {
       identifiers.emplace_back(parser.Token());
-      EXPECT_EQ(parser.TokenHash(), NameHash(parser.Token())) << parser.Token();
-      EXPECT_EQ(parser.TokenKey(), NameKey(parser.Token())) << parser.Token();
+      EXPECT_EQ(parser.TokenHash(), names::NameHash(parser.Token())) << parser.Token();
+      EXPECT_EQ(parser.TokenKey(), names::NameKey(parser.Token())) << parser.Token();
     } else {
       EXPECT_EQ(parser.TokenHash(), 0u) << parser.RawToken();
     }
@@ -338,4 +338,4 @@ TEST(Tokenizer, TenMegabyteTextsTokenizeWhole) {
 }
 
 }  // namespace
-}  // namespace dravik::engine
+}  // namespace dravik::engine::tokenizer

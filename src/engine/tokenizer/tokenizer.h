@@ -11,7 +11,7 @@
 
 #include "engine/tokenizer/token_kind.h"
 
-namespace dravik::engine {
+namespace dravik::engine::tokenizer {
 
 enum TPSParserErrorKind : std::uint8_t {
   peNone = 0,
@@ -42,7 +42,7 @@ class TPSPascalParser {
   // NameHash of Token() for an identifier; 0 for any other token.
   std::uint32_t TokenHash() const { return tokenHash_; }
   // An identifier as name tables are searched (only an identifier carries its hash).
-  NameKey TokenKey() const { return {token_, tokenHash_}; }
+  names::NameKey TokenKey() const { return {token_, tokenHash_}; }
   // 0-based byte offset of the current token.
   std::int32_t Position() const { return position_; }
   // 1-based line of the current token.
@@ -97,4 +97,4 @@ class TPSPascalParser {
   std::int32_t lineStart_ = 0;
 };
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::tokenizer

@@ -1,11 +1,11 @@
-#include "engine/tokenizer/parser.h"
+#include "engine/tokenizer/tokenizer.h"
 
 #include <array>
 #include <limits>
 
 #include "engine/names/names.h"
 
-namespace dravik::engine {
+namespace dravik::engine::tokenizer {
 
 namespace {
 
@@ -245,8 +245,8 @@ void TPSPascalParser::ScanWord(Scanned& scan, std::int32_t at) {
   const char* const word = s + at;
   std::uint32_t hash = 0;
   for (std::size_t i = 0; i < length; ++i) {
-    upper[i] = UpperAscii(word[i]);
-    hash = NameHashStep(hash, static_cast<unsigned char>(upper[i]));
+    upper[i] = names::UpperAscii(word[i]);
+    hash = names::NameHashStep(hash, static_cast<unsigned char>(upper[i]));
   }
   scan.length = end - at;
   scan.hash = hash;
@@ -332,4 +332,4 @@ void TPSPascalParser::ScanBlockComment(Scanned& scan, std::int32_t at, std::int3
   scan.error = peCommentError;
 }
 
-}  // namespace dravik::engine
+}  // namespace dravik::engine::tokenizer
