@@ -27,6 +27,9 @@ constexpr ImageCase kCases[] = {
     // The register form once reported a later error, elsewhere.
     {"paths_disagree_min.img", "", "Runtime error: Null Pointer Exception (routine 0, position 39)\n"},
     // A call of a routine whose first instruction cannot be decoded.
+    // A jump to where the decodable code ends, with fewer slots than the path running on into it.
+    {"jump_to_where_decoding_ends_with_fewer_slots.img", "", "Runtime error: Invalid Opcode Parameter (routine 1, position 268)\n"},
+    {"jump_to_where_decoding_ends_leaves_a_slot.img", "", "Runtime error: Invalid Opcode Parameter (routine 0, position 396)\n"},
     {"callee_invalid_first_instruction.img", "before\n", "Runtime error: Invalid Opcode Parameter (routine 1, position 2)\n"},
 };
 

@@ -145,6 +145,14 @@ void FrameAnalysis::NoteParam(std::uint32_t variable) {
 // --- Following the paths -------------------------------------------------------------------
 
 void FrameAnalysis::Reach(std::int64_t position, std::int32_t layout, std::vector<std::int32_t>& work) {
+  // Where decoding ended, the register form hands its frame to the byte code: every path that
+  // gets there (by going on or by a jump) must bring the same frame.
+  const std::int64_t decodedEnd = instructions_.empty() ? 0 : instructions_.back().end;
+  if (position == decodedEnd) {
+    if (endLayout_ == kNoFallThrough) endLayout_ = layout;
+    else if (endLayout_ != layout) usable_ = false;
+    return;
+  }
   if (position < 0 || position >= static_cast<std::int64_t>(indexAt_.size())) return;
   const std::int32_t index = indexAt_[static_cast<std::size_t>(position)];
   // Code that starts inside an instruction or past what was decoded is never run from here.

@@ -86,8 +86,8 @@ class FrameAnalysis {
   // start (and from the handler positions of its try blocks).
   FrameAnalysis(const TPSInternalProcRec& proc, const TPSExec& exec);
 
-  // False when two paths reach an instruction with different frames, or a frame would be larger
-  // than the register machine runs in place: the procedure then runs from its byte code only.
+  // False when two paths reach an instruction (or the end of what was decoded) with different
+  // frames, or a frame would be larger than the register machine runs in place: the procedure then runs from its byte code only.
   bool Usable() const { return usable_; }
   static constexpr std::int32_t kMaxFrameBytes = 1 << 20;
   const std::vector<CodeInstruction>& Instructions() const { return instructions_; }
@@ -153,6 +153,7 @@ class FrameAnalysis {
   std::vector<std::int32_t> indexAt_;
   LayoutPool layouts_;
   std::uint32_t paramCount_ = 0;
+  std::int32_t endLayout_ = kNoFallThrough;  // the frame where decoding ended, once a path got there
   bool usable_ = true;
 };
 

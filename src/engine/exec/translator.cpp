@@ -1139,6 +1139,7 @@ class Translator {
         sym.indexSlot = local;
       }
     }
+    sym.checked = false;  // a new index, which the byte code would check here
     place.dynamicArray = dynamic;
     place.count = dynamic ? 0 : static_cast<const values::TPSTypeRec_StaticArray&>(type).count;
     place.elementSize = static_cast<std::uint32_t>(array.element->memSize);

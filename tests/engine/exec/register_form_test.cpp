@@ -56,7 +56,7 @@ using HostSetup = std::function<void(Script&, dk2::SimulatedHost& host)>;
 
 enum class Path { kRegisterForm, kByteCode };
 
-Outcome RunImage(const std::string& image, const HostSetup& setup, Path path, std::uint64_t ticks) {
+Outcome RunImageOnce(const std::string& image, const HostSetup& setup, Path path, std::uint64_t ticks) {
   Outcome outcome;
   std::ostringstream out;
   dk2::SimulatedHost host{out};  // outlives the script
@@ -73,6 +73,15 @@ Outcome RunImage(const std::string& image, const HostSetup& setup, Path path, st
   outcome.procNo = exec.LastErrorProcNo();
   outcome.position = exec.LastErrorPosition();
   outcome.stackCount = exec.MainStack().Count();
+  return outcome;
+}
+
+// Runs image one way; what the script's values held must all be given back once the script has
+// gone, whichever way it ended.
+Outcome RunImage(const std::string& image, const HostSetup& setup, Path path, std::uint64_t ticks) {
+  const std::uint64_t memoryBefore = MemoryInUse();
+  Outcome outcome = RunImageOnce(image, setup, path, ticks);
+  EXPECT_EQ(MemoryInUse(), memoryBefore) << "value memory kept after the script went";
   return outcome;
 }
 
