@@ -171,9 +171,6 @@ void MainWindow::Show(int showCommand) {
 LRESULT MainWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (const std::optional<LRESULT> painted = AnswerPaint(message, [this] { OnPaint(); })) return *painted;
   switch (message) {
-    case WM_NCCREATE:
-      window_ = window;
-      break;
     case WM_CREATE:
       OnCreate();
       return 0;

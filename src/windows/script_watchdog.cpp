@@ -64,9 +64,6 @@ bool ScriptWatchdog::CreateWindowOnThisThread(HINSTANCE instance) {
 
 LRESULT ScriptWatchdog::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_NCCREATE:
-      window_ = window;
-      break;
     case WM_CREATE:
       OnCreate();
       return 0;

@@ -36,9 +36,6 @@ void TaskbarEntry::Show(bool shown) {
 
 LRESULT TaskbarEntry::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_NCCREATE:
-      window_ = window;
-      break;
     case WM_ACTIVATE:
       if (LOWORD(wParam) != WA_INACTIVE) PostMessageA(window, kActivateTarget, 0, 0);
       return 0;

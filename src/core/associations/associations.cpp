@@ -1,5 +1,6 @@
 #include "core/associations/associations.h"
 
+#include <cstdint>
 #include <vector>
 
 #include "core/messages.h"
@@ -77,6 +78,22 @@ void WriteCapabilities(Registry& registry, const std::array<char, kFixedExtensio
   machine.WriteString(kRegisteredApplicationName, CapabilitiesPath());
 }
 
+// What giving an extension back does when no former class was saved for it.
+enum class WithoutSavedClass : std::uint8_t {
+  kKeepOurs,      // the extension stays ours
+  kGiveBackNone,  // the (absent) saved class, an empty one, goes back all the same
+};
+
+void GiveBack(Registry& registry, std::string_view extension, WithoutSavedClass withoutSavedClass) {
+  RegistrySession classes(registry, RegistryRoot::ClassesRoot);
+  classes.OpenKey(ExtensionKey(extension), true);
+  if (withoutSavedClass == WithoutSavedClass::kKeepOurs && !classes.ValueExists(kSavedClassValue)) return;
+  classes.WriteString(kDefaultValue, classes.ReadString(kSavedClassValue));
+  classes.DeleteValue(kSavedClassValue);
+  classes.CloseKey();
+  Withdraw(registry, extension);
+}
+
 }  // namespace
 
 void TakeExtension(Registry& registry, std::string_view extension) {
@@ -89,22 +106,11 @@ void TakeExtension(Registry& registry, std::string_view extension) {
 }
 
 void GiveBackFixedExtension(Registry& registry, std::string_view extension) {
-  RegistrySession classes(registry, RegistryRoot::ClassesRoot);
-  classes.OpenKey(ExtensionKey(extension), true);
-  if (!classes.ValueExists(kSavedClassValue)) return;
-  classes.WriteString(kDefaultValue, classes.ReadString(kSavedClassValue));
-  classes.DeleteValue(kSavedClassValue);
-  classes.CloseKey();
-  Withdraw(registry, extension);
+  GiveBack(registry, extension, WithoutSavedClass::kKeepOurs);
 }
 
 void GiveBackExtraExtension(Registry& registry, std::string_view extension) {
-  RegistrySession classes(registry, RegistryRoot::ClassesRoot);
-  classes.OpenKey(ExtensionKey(extension), true);
-  classes.WriteString(kDefaultValue, classes.ReadString(kSavedClassValue));
-  classes.DeleteValue(kSavedClassValue);
-  classes.CloseKey();
-  Withdraw(registry, extension);
+  GiveBack(registry, extension, WithoutSavedClass::kGiveBackNone);
 }
 
 bool HoldsExtension(Registry& registry, std::string_view extension) {

@@ -29,6 +29,9 @@ LRESULT CALLBACK RouteToWindow(HWND window, UINT message, WPARAM wParam, LPARAM 
   }
   auto* target = reinterpret_cast<Target*>(GetWindowLongPtrA(window, GWLP_USERDATA));
   if (target == nullptr) return DefWindowProcA(window, message, wParam, lParam);
+  // A window object that keeps its handle has it from the first message on.
+  if constexpr (requires { target->window_; })
+    if (message == WM_NCCREATE) target->window_ = window;
   if (const std::optional<LRESULT> answer = ReflectToChild(message, wParam, lParam)) return *answer;
   // The window's last message: nothing may reach the target through the window afterwards.
   if (message == WM_NCDESTROY) SetWindowLongPtrA(window, GWLP_USERDATA, 0);
