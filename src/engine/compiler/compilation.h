@@ -5,8 +5,9 @@
 //
 // The phases live in their own files: registration (compilation.cpp), standard types
 // (standard_types.cpp), declaration texts (declaration_texts.cpp), type/const/var sections
-// (declarations.cpp), constant expressions (constant_expression.cpp), program structure
-// (program_reader.cpp), expressions (expressions.cpp, name_resolution.cpp), type rules
+// (declarations.cpp), constant expressions (constant_expression.cpp), program structure and the
+// main block (program_reader.cpp), a routine from its heading to its finished body
+// (routines.cpp), expressions (expressions.cpp, name_resolution.cpp), type rules
 // (type_rules.cpp), folding (constant_folding.cpp), code generation (code_generator.cpp),
 // statements (statements.cpp) and the image (image_writer.cpp).
 
@@ -216,17 +217,23 @@ class Compilation {
   bool ReadTopLevel();
   bool TakeFinalPeriod();
   bool ReadUses();
+  bool CompileMainBody();
+  bool Finish();
+
+  // routines.cpp, in the order a routine is read
   bool ReadRoutineDeclaration(bool headerOnly, TPSAttributes attributes);
   bool ReadRoutineHeader(RoutineHeader& header);
-  std::uint32_t AppendScriptRoutine(RoutineHeader& header, bool isForward);
-  bool ReadExternalRoutine(RoutineHeader& header);
-  bool DeclareForward(RoutineHeader& header, bool headerOnly);
   bool ReadRoutineParams(TPSParametersDecl& decl, const TPSName& routineName,
                          const TPSInternalProcedure* forward);
+  bool ReadExternalRoutine(RoutineHeader& header);
+  bool DeclareForward(RoutineHeader& header, bool headerOnly);
+  std::uint32_t AppendScriptRoutine(RoutineHeader& header, bool isForward);
   bool ReadRoutineBodyPrelude(TPSInternalProcedure& proc, std::int32_t procNo);
+  // The main block's labels too.
   bool ReadLabelSection(TPSInternalProcedure& routine, std::int32_t procNo);
+  bool CompileRoutineBody(TPSInternalProcedure& proc, std::int32_t procNo);
   void HintUnusedLocals(const TPSInternalProcedure& proc);
-  bool Finish();
+  static void ReleaseSpareRoom(TPSInternalProcedure& proc);
 
   // declaration_texts.cpp
   bool ReadProcDeclHeader(tokenizer::TPSPascalParser& p, TPSRegProc& into, std::string& nameRead);
@@ -338,9 +345,6 @@ class Compilation {
   bool CheckJumpsInRange(std::int32_t from, std::int32_t to);
   static bool GotosStayInRange(const TPSInternalProcedure& proc, std::int32_t from, std::int32_t to);
   bool ResolveGotos(TPSInternalProcedure& proc);
-  bool CompileRoutineBody(TPSInternalProcedure& proc, std::int32_t procNo);
-  static void ReleaseSpareRoom(TPSInternalProcedure& proc);
-  bool CompileMainBody();
 
   // image_writer.cpp
   bool WriteImage();
