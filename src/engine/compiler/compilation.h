@@ -194,12 +194,52 @@ class Compilation {
   ValuePtr ResolveName(LookupMode mode);
 
   // --- code generation (code_generator.cpp)
+  // Temporaries are slots on the running routine's stack, and the machine can only pop the
+  // newest: they are freed newest first, so whoever makes a temporary frees it only after
+  // everything made since has been freed, and values made addressable are released in the
+  // reverse order of making. A false answer from EmitValueInto, EmitCall or MakeAddressable
+  // means an error has been reported and the compilation is over: its code is never used, so
+  // the stack and the value trees are left as they are and nothing needs releasing or freeing.
+  //
+  // Computes value and writes it into destination, a variable (made addressable or not).
+  // Reports a type mismatch when value cannot be assigned to it. Writes nothing when both name
+  // the same place. The destination is written once, after the whole value is computed, unless
+  // it is a plain temporary of the compiler's own, which is computed in place. Leaves the stack
+  // and destination as they were; value is emitted once and its tree may have changed, so it is
+  // not emitted again.
   bool EmitValueInto(ValuePtr& value, ValuePtr& destination);
+  // Calls a routine with call's arguments, each put in a temporary of its own (a pointer to the
+  // variable for a by-reference one) and all freed after the call. Without a destination a
+  // function's result is dropped; with one the call must be a function (else "no result" is
+  // reported) and its result goes into *destination: directly when the types are the same, so
+  // the caller makes sure nothing the call runs can see that place (EmitValueInto passes only its
+  // own temporaries), else through a temporary and EmitValueInto. A field or element selected
+  // from the result is not applied here. Leaves the stack as it was.
   bool EmitCall(TPSValueProc& call, ValuePtr* destination);
+  // Turns value into a direct operand, which EmitOperand can write (a constant only where
+  // constants are allowed): a computation, call, nil or bracket list is computed into a
+  // temporary, a variable with a computed access path is reached through a pointer temporary,
+  // and the value becomes a stand-in node for the temporary that keeps the original tree.
+  // Constants and plain variables stay as they are. expected is the type the value is wanted in;
+  // nil, @routine and bracket lists take their type from it and without it are a type mismatch;
+  // other values ignore it. Each call needs one ReleaseAddressable of the same value; until then
+  // the temporaries it made stay on the stack. A value already made addressable is only counted
+  // again, so it may be made addressable twice and released twice.
   bool MakeAddressable(ValuePtr& value, TPSType* expected);
+  // Undoes one MakeAddressable of value: the last one frees its temporaries (newest first) and
+  // gives the value its original tree back. Does nothing to a value MakeAddressable left as it
+  // was.
   void ReleaseAddressable(ValuePtr& value);
+  // Writes value as an operand of the instruction just emitted; false (nothing reported) for a
+  // value that is not a direct operand, or a constant where none is allowed or none can be
+  // written.
   bool EmitOperand(const TPSValue& value, bool constantsAllowed);
+  // Pushes a temporary of type (not null), marked as used, onto the current routine's stack and
+  // answers a variable naming it; the caller frees it with FreeTemp, unless it hands it to a
+  // stand-in node, whose ReleaseAddressable frees it.
   ValuePtr PushTemp(TPSType* type);
+  // A pointer temporary to a variable of pointee type, freed as PushTemp's; a write through it
+  // may reach any variable.
   ValuePtr PushPointerTemp(TPSType* pointee);
   // Frees the newest temporary.
   void FreeTemp();
