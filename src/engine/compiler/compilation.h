@@ -94,6 +94,14 @@ enum class LookupMode : std::uint8_t { AnyValue = 0, VariableOnly = 1, Statement
 // Written in every forward jump's displacement until it is patched.
 inline constexpr std::uint32_t kJumpPlaceholder = 0x12345678;
 
+// Which global tables IsDuplicateGlobalName looks a new name up in.
+struct GlobalTables {
+  bool types = false;
+  bool routines = false;  // declared or referred to
+  bool variables = false;
+  bool constants = false;
+};
+
 struct LoopContext;
 struct RoutineHeader;
 
@@ -158,7 +166,8 @@ class Compilation {
   // With a routine the variables are its locals, else globals.
   bool ReadVarSection(TPSInternalProcedure* routine, std::int32_t procNo);
   bool ReadAttributes(TPSAttributes& into);
-  bool IsDuplicateGlobalName(const TPSName& name, bool types, bool routines, bool globals, bool constants) const;
+  // Whether name is Result or is taken in one of the tables.
+  bool IsDuplicateGlobalName(const TPSName& name, GlobalTables tables) const;
 
   // --- constant expressions of declarations (constant_expression.cpp) and literals (literals.cpp)
   std::optional<TPSTypedValue> ReadConstant(tokenizer::TPSPascalParser& p);

@@ -13,13 +13,12 @@ bool IsOrdinalBoundCode(image::TPSTypeCode code) {
 
 }  // namespace
 
-bool Compilation::IsDuplicateGlobalName(const TPSName& name, bool types, bool routines,
-                                        bool globals, bool constants) const {
+bool Compilation::IsDuplicateGlobalName(const TPSName& name, GlobalTables tables) const {
   if (name.upper == "RESULT") return true;
-  if (types && typeIndex_.Find(name.Key()) != nullptr) return true;
-  if (routines && procIndex_.Find(name.Key()) != nullptr) return true;
-  if (globals && globalIndex_.Find(name.Key()) != nullptr) return true;
-  return constants && constantIndex_.Find(name.Key()) != nullptr;
+  if (tables.types && typeIndex_.Find(name.Key()) != nullptr) return true;
+  if (tables.routines && procIndex_.Find(name.Key()) != nullptr) return true;
+  if (tables.variables && globalIndex_.Find(name.Key()) != nullptr) return true;
+  return tables.constants && constantIndex_.Find(name.Key()) != nullptr;
 }
 
 TPSType* Compilation::NewNamedType(tokenizer::TPSPascalParser& p, std::unique_ptr<TPSType> type,
@@ -255,7 +254,7 @@ bool Compilation::ReadTypeSection() {
       return ReadRoutineDeclaration(false, std::move(attributes));
     if (script_.TokenKind() != tokenizer::tokIdentifier) return Fail(ecIdentifierExpected);
     const TPSName name(script_.RawToken(), script_.TokenKey());
-    if (IsDuplicateGlobalName(name, true, true, true, false))
+    if (IsDuplicateGlobalName(name, {.types = true, .routines = true, .variables = true}))
       return Fail(ecDuplicateIdentifier, name.written);
     script_.Next();
     if (script_.TokenKind() != tokenizer::tokEqual) return Fail(ecIsExpected);
@@ -275,7 +274,7 @@ bool Compilation::ReadConstSection() {
   if (script_.TokenKind() != tokenizer::tokIdentifier) return Fail(ecIdentifierExpected);
   do {
     const TPSName name(script_.RawToken(), script_.TokenKey());
-    if (IsDuplicateGlobalName(name, false, true, true, true))
+    if (IsDuplicateGlobalName(name, {.routines = true, .variables = true, .constants = true}))
       return Fail(ecDuplicateIdentifier, name.written);
     script_.Next();
     if (script_.TokenKind() != tokenizer::tokEqual) return Fail(ecIsExpected);
@@ -294,7 +293,8 @@ bool Compilation::ReadConstSection() {
 // and parameters. Types are not checked.
 bool Compilation::IsDuplicateVariable(const TPSName& name, const std::vector<TPSName>& group,
                                       const TPSInternalProcedure* routine) const {
-  if (IsDuplicateGlobalName(name, false, true, routine == nullptr, true)) return true;
+  if (IsDuplicateGlobalName(name, {.routines = true, .variables = routine == nullptr, .constants = true}))
+    return true;
   for (const TPSName& earlier : group)
     if (earlier.Is(name)) return true;
   if (routine == nullptr) return false;

@@ -63,7 +63,8 @@ bool Compilation::ReadRoutineHeader(RoutineHeader& header) {
   std::optional<std::uint32_t> listed = FindListedProc(header.name.Key());
   if (listed && procs_[*listed]->IsInternal() && static_cast<TPSInternalProcedure&>(*procs_[*listed]).forward)
     header.forwardNo = listed;
-  if (!header.forwardNo && IsDuplicateGlobalName(header.name, true, true, true, true))
+  if (!header.forwardNo &&
+      IsDuplicateGlobalName(header.name, {.types = true, .routines = true, .variables = true, .constants = true}))
     return Fail(ecDuplicateIdentifier, header.name.upper);
   script_.Next();
   const TPSInternalProcedure* forward =
@@ -193,7 +194,8 @@ bool Compilation::ReadLabelSection(TPSInternalProcedure& routine, std::int32_t /
   for (;;) {
     if (script_.TokenKind() != tokenizer::tokIdentifier) return Fail(ecIdentifierExpected);
     TPSName name(script_.RawToken(), script_.TokenKey());
-    bool duplicate = name.Is(routine.name) || IsDuplicateGlobalName(name, false, true, true, true);
+    bool duplicate = name.Is(routine.name) ||
+                     IsDuplicateGlobalName(name, {.routines = true, .variables = true, .constants = true});
     for (const TPSParameterDecl& param : routine.decl.params) duplicate = duplicate || param.name.Is(name);
     for (const TPSVar& local : routine.locals) duplicate = duplicate || local.name.Is(name);
     for (const TPSLabel& label : routine.labels) duplicate = duplicate || label.name.Is(name);
