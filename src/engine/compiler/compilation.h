@@ -12,6 +12,7 @@
 // statements (statements.cpp) and the image (image_writer.cpp).
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -120,6 +121,12 @@ class Compilation {
   // private tokenizer only fails. Only the first error of a compilation is kept. Answers false.
   bool Fail(const tokenizer::TPSPascalParser& p, std::uint8_t code, std::string_view detail = {});
   bool Fail(std::uint8_t code, std::string_view detail = {}) { return Fail(script_, code, detail); }
+  // Fail for readers that answer a type or a node, which answer none after an error.
+  std::nullptr_t FailNull(const tokenizer::TPSPascalParser& p, std::uint8_t code, std::string_view detail = {}) {
+    Fail(p, code, detail);
+    return nullptr;
+  }
+  std::nullptr_t FailNull(std::uint8_t code, std::string_view detail = {}) { return FailNull(script_, code, detail); }
   bool FailAt(TPSSourcePosition at, std::uint8_t code, std::string_view detail = {});
   void WarnAt(TPSSourcePosition at, std::uint8_t code, std::string detail);
   void HintAt(std::int32_t row, std::int32_t col, std::int32_t pos, std::uint8_t code, std::string detail);

@@ -463,9 +463,9 @@ ValuePtr Compilation::ParseCaseLabels(const TPSValueVar& selector) {
         at, otEqual, std::move(label), NewNode<TPSValueVar>(selector.kind, at, selector.index), boolean_);
     if (test == nullptr) test = std::move(compare);
     else test = NewNode<TPSBinValueOp>(at, otOr, std::move(test), std::move(compare), boolean_);
-    if (test->depth > kMaxExpressionDepth) return Fail(ecNestingTooDeep), nullptr;
+    if (test->depth > kMaxExpressionDepth) return FailNull(ecNestingTooDeep);
     if (script_.TokenKind() == tokenizer::tokColon) break;
-    if (script_.TokenKind() != tokenizer::tokComma) return Fail(ecColonExpected), nullptr;
+    if (script_.TokenKind() != tokenizer::tokComma) return FailNull(ecColonExpected);
     script_.Next();
   }
   script_.Next();
