@@ -269,6 +269,11 @@ class Compilation {
   friend class BlockScope;
   friend class LoopScope;
 
+  // compilation.cpp
+  // Steps past the '(' of a parameter or argument list and answers whether an item follows; a
+  // list left out, or written "()" (stepped past too), has none.
+  bool OpenNonEmptyList();
+
   // program_reader.cpp
   bool ReadTopLevel();
   bool TakeFinalPeriod();

@@ -263,12 +263,7 @@ ValuePtr Compilation::ParseProceduralCall(ValuePtr procValue, TPSProceduralType&
 
 // arguments: ['(' [expression {',' expression}] ')']
 bool Compilation::ParseArguments(TPSValueProc& call) {
-  if (script_.TokenKind() != tokenizer::tokOpenRound) return true;
-  script_.Next();
-  if (script_.TokenKind() == tokenizer::tokCloseRound) {
-    script_.Next();
-    return true;
-  }
+  if (!OpenNonEmptyList()) return true;
   for (;;) {
     ValuePtr argument = ParseExpression();
     if (argument == nullptr) return false;

@@ -82,12 +82,7 @@ bool Compilation::ReadRoutineHeader(RoutineHeader& header) {
 // params: ['(' [group {';' group}] ')']; group: [CONST | OUT | VAR] name {',' name} ':' type
 bool Compilation::ReadRoutineParams(TPSParametersDecl& decl, const TPSName& routineName,
                                     const TPSInternalProcedure* forward) {
-  if (script_.TokenKind() != tokenizer::tokOpenRound) return true;
-  script_.Next();
-  if (script_.TokenKind() == tokenizer::tokCloseRound) {
-    script_.Next();
-    return true;
-  }
+  if (!OpenNonEmptyList()) return true;
   for (;;) {
     TPSParameterMode mode = pmIn;
     if (script_.TokenKind() == tokenizer::tokConst || script_.TokenKind() == tokenizer::tokOut ||
