@@ -1,5 +1,5 @@
 // Code for value trees: operands, temporaries, computing a value into a destination, calls.
-// Temporaries live on the routine's stack strictly last-made, first-freed.
+// What each entry point promises is written where compilation.h declares it.
 
 #include <algorithm>
 #include <array>

@@ -41,6 +41,14 @@ TPSSourcePosition Compilation::Here() const {
           static_cast<std::uint32_t>(script_.Column())};
 }
 
+bool Compilation::OpenNonEmptyList() {
+  if (script_.TokenKind() != tokenizer::tokOpenRound) return false;
+  script_.Next();
+  if (script_.TokenKind() != tokenizer::tokCloseRound) return true;
+  script_.Next();
+  return false;
+}
+
 // --- types
 
 TPSType* Compilation::AppendType(std::unique_ptr<TPSType> type) {

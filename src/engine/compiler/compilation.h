@@ -5,12 +5,14 @@
 //
 // The phases live in their own files: registration (compilation.cpp), standard types
 // (standard_types.cpp), declaration texts (declaration_texts.cpp), type/const/var sections
-// (declarations.cpp), constant expressions (constant_expression.cpp), program structure
-// (program_reader.cpp), expressions (expressions.cpp, name_resolution.cpp), type rules
+// (declarations.cpp), constant expressions (constant_expression.cpp), program structure and the
+// main block (program_reader.cpp), a routine from its heading to its finished body
+// (routines.cpp), expressions (expressions.cpp, name_resolution.cpp), type rules
 // (type_rules.cpp), folding (constant_folding.cpp), code generation (code_generator.cpp),
 // statements (statements.cpp) and the image (image_writer.cpp).
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -93,6 +95,14 @@ enum class LookupMode : std::uint8_t { AnyValue = 0, VariableOnly = 1, Statement
 // Written in every forward jump's displacement until it is patched.
 inline constexpr std::uint32_t kJumpPlaceholder = 0x12345678;
 
+// Which global tables IsDuplicateGlobalName looks a new name up in.
+struct GlobalTables {
+  bool types = false;
+  bool routines = false;  // declared or referred to
+  bool variables = false;
+  bool constants = false;
+};
+
 struct LoopContext;
 struct RoutineHeader;
 
@@ -111,6 +121,12 @@ class Compilation {
   // private tokenizer only fails. Only the first error of a compilation is kept. Answers false.
   bool Fail(const tokenizer::TPSPascalParser& p, std::uint8_t code, std::string_view detail = {});
   bool Fail(std::uint8_t code, std::string_view detail = {}) { return Fail(script_, code, detail); }
+  // Fail for readers that answer a type or a node, which answer none after an error.
+  std::nullptr_t FailNull(const tokenizer::TPSPascalParser& p, std::uint8_t code, std::string_view detail = {}) {
+    Fail(p, code, detail);
+    return nullptr;
+  }
+  std::nullptr_t FailNull(std::uint8_t code, std::string_view detail = {}) { return FailNull(script_, code, detail); }
   bool FailAt(TPSSourcePosition at, std::uint8_t code, std::string_view detail = {});
   void WarnAt(TPSSourcePosition at, std::uint8_t code, std::string detail);
   void HintAt(std::int32_t row, std::int32_t col, std::int32_t pos, std::uint8_t code, std::string detail);
@@ -157,7 +173,8 @@ class Compilation {
   // With a routine the variables are its locals, else globals.
   bool ReadVarSection(TPSInternalProcedure* routine, std::int32_t procNo);
   bool ReadAttributes(TPSAttributes& into);
-  bool IsDuplicateGlobalName(const TPSName& name, bool types, bool routines, bool globals, bool constants) const;
+  // Whether name is Result or is taken in one of the tables.
+  bool IsDuplicateGlobalName(const TPSName& name, GlobalTables tables) const;
 
   // --- constant expressions of declarations (constant_expression.cpp) and literals (literals.cpp)
   std::optional<TPSTypedValue> ReadConstant(tokenizer::TPSPascalParser& p);
@@ -193,12 +210,52 @@ class Compilation {
   ValuePtr ResolveName(LookupMode mode);
 
   // --- code generation (code_generator.cpp)
+  // Temporaries are slots on the running routine's stack, and the machine can only pop the
+  // newest: they are freed newest first, so whoever makes a temporary frees it only after
+  // everything made since has been freed, and values made addressable are released in the
+  // reverse order of making. A false answer from EmitValueInto, EmitCall or MakeAddressable
+  // means an error has been reported and the compilation is over: its code is never used, so
+  // the stack and the value trees are left as they are and nothing needs releasing or freeing.
+  //
+  // Computes value and writes it into destination, a variable (made addressable or not).
+  // Reports a type mismatch when value cannot be assigned to it. Writes nothing when both name
+  // the same place. The destination is written once, after the whole value is computed, unless
+  // it is a plain temporary of the compiler's own, which is computed in place. Leaves the stack
+  // and destination as they were; value is emitted once and its tree may have changed, so it is
+  // not emitted again.
   bool EmitValueInto(ValuePtr& value, ValuePtr& destination);
+  // Calls a routine with call's arguments, each put in a temporary of its own (a pointer to the
+  // variable for a by-reference one) and all freed after the call. Without a destination a
+  // function's result is dropped; with one the call must be a function (else "no result" is
+  // reported) and its result goes into *destination: directly when the types are the same, so
+  // the caller makes sure nothing the call runs can see that place (EmitValueInto passes only its
+  // own temporaries), else through a temporary and EmitValueInto. A field or element selected
+  // from the result is not applied here. Leaves the stack as it was.
   bool EmitCall(TPSValueProc& call, ValuePtr* destination);
+  // Turns value into a direct operand, which EmitOperand can write (a constant only where
+  // constants are allowed): a computation, call, nil or bracket list is computed into a
+  // temporary, a variable with a computed access path is reached through a pointer temporary,
+  // and the value becomes a stand-in node for the temporary that keeps the original tree.
+  // Constants and plain variables stay as they are. expected is the type the value is wanted in;
+  // nil, @routine and bracket lists take their type from it and without it are a type mismatch;
+  // other values ignore it. Each call needs one ReleaseAddressable of the same value; until then
+  // the temporaries it made stay on the stack. A value already made addressable is only counted
+  // again, so it may be made addressable twice and released twice.
   bool MakeAddressable(ValuePtr& value, TPSType* expected);
+  // Undoes one MakeAddressable of value: the last one frees its temporaries (newest first) and
+  // gives the value its original tree back. Does nothing to a value MakeAddressable left as it
+  // was.
   void ReleaseAddressable(ValuePtr& value);
+  // Writes value as an operand of the instruction just emitted; false (nothing reported) for a
+  // value that is not a direct operand, or a constant where none is allowed or none can be
+  // written.
   bool EmitOperand(const TPSValue& value, bool constantsAllowed);
+  // Pushes a temporary of type (not null), marked as used, onto the current routine's stack and
+  // answers a variable naming it; the caller frees it with FreeTemp, unless it hands it to a
+  // stand-in node, whose ReleaseAddressable frees it.
   ValuePtr PushTemp(TPSType* type);
+  // A pointer temporary to a variable of pointee type, freed as PushTemp's; a write through it
+  // may reach any variable.
   ValuePtr PushPointerTemp(TPSType* pointee);
   // Frees the newest temporary.
   void FreeTemp();
@@ -212,21 +269,32 @@ class Compilation {
   friend class BlockScope;
   friend class LoopScope;
 
+  // compilation.cpp
+  // Steps past the '(' of a parameter or argument list and answers whether an item follows; a
+  // list left out, or written "()" (stepped past too), has none.
+  bool OpenNonEmptyList();
+
   // program_reader.cpp
   bool ReadTopLevel();
   bool TakeFinalPeriod();
   bool ReadUses();
+  bool CompileMainBody();
+  bool Finish();
+
+  // routines.cpp, in the order a routine is read
   bool ReadRoutineDeclaration(bool headerOnly, TPSAttributes attributes);
   bool ReadRoutineHeader(RoutineHeader& header);
-  std::uint32_t AppendScriptRoutine(RoutineHeader& header, bool isForward);
-  bool ReadExternalRoutine(RoutineHeader& header);
-  bool DeclareForward(RoutineHeader& header, bool headerOnly);
   bool ReadRoutineParams(TPSParametersDecl& decl, const TPSName& routineName,
                          const TPSInternalProcedure* forward);
+  bool ReadExternalRoutine(RoutineHeader& header);
+  bool DeclareForward(RoutineHeader& header, bool headerOnly);
+  std::uint32_t AppendScriptRoutine(RoutineHeader& header, bool isForward);
   bool ReadRoutineBodyPrelude(TPSInternalProcedure& proc, std::int32_t procNo);
+  // The main block's labels too.
   bool ReadLabelSection(TPSInternalProcedure& routine, std::int32_t procNo);
+  bool CompileRoutineBody(TPSInternalProcedure& proc, std::int32_t procNo);
   void HintUnusedLocals(const TPSInternalProcedure& proc);
-  bool Finish();
+  static void ReleaseSpareRoom(TPSInternalProcedure& proc);
 
   // declaration_texts.cpp
   bool ReadProcDeclHeader(tokenizer::TPSPascalParser& p, TPSRegProc& into, std::string& nameRead);
@@ -338,9 +406,6 @@ class Compilation {
   bool CheckJumpsInRange(std::int32_t from, std::int32_t to);
   static bool GotosStayInRange(const TPSInternalProcedure& proc, std::int32_t from, std::int32_t to);
   bool ResolveGotos(TPSInternalProcedure& proc);
-  bool CompileRoutineBody(TPSInternalProcedure& proc, std::int32_t procNo);
-  static void ReleaseSpareRoom(TPSInternalProcedure& proc);
-  bool CompileMainBody();
 
   // image_writer.cpp
   bool WriteImage();

@@ -64,7 +64,7 @@ class ConstantReader {
       ConstNodePtr right = (this->*operand)();
       if (!right) return nullptr;
       left = Join(ConstNode::Kind::Binary, *op, std::move(left), std::move(right));
-      if (left->depth > kMaxExpressionDepth) return c_.Fail(p_, ecNestingTooDeep), nullptr;
+      if (left->depth > kMaxExpressionDepth) return c_.FailNull(p_, ecNestingTooDeep);
     }
     return left;
   }
@@ -96,7 +96,7 @@ class ConstantReader {
     switch (p_.TokenKind()) {
       case tokenizer::tokIdentifier: {
         const TPSConstant* constant = c_.FindConstant(p_.TokenKey());
-        if (constant == nullptr) return c_.Fail(p_, ecUnknownIdentifier, p_.RawToken()), nullptr;
+        if (constant == nullptr) return c_.FailNull(p_, ecUnknownIdentifier, p_.RawToken());
         p_.Next();
         return Leaf(constant->value);
       }
@@ -104,7 +104,7 @@ class ConstantReader {
         p_.Next();
         ConstNodePtr inner = Relation();
         if (!inner) return nullptr;
-        if (p_.TokenKind() != tokenizer::tokCloseRound) return c_.Fail(p_, ecCloseRoundExpected), nullptr;
+        if (p_.TokenKind() != tokenizer::tokCloseRound) return c_.FailNull(p_, ecCloseRoundExpected);
         p_.Next();
         return inner;
       }
@@ -136,7 +136,7 @@ class ConstantReader {
         return Leaf(std::move(*value));
       }
       default:
-        return c_.Fail(p_, ecSyntaxError), nullptr;
+        return c_.FailNull(p_, ecSyntaxError);
     }
   }
 

@@ -13,13 +13,12 @@ bool IsOrdinalBoundCode(image::TPSTypeCode code) {
 
 }  // namespace
 
-bool Compilation::IsDuplicateGlobalName(const TPSName& name, bool types, bool routines,
-                                        bool globals, bool constants) const {
+bool Compilation::IsDuplicateGlobalName(const TPSName& name, GlobalTables tables) const {
   if (name.upper == "RESULT") return true;
-  if (types && typeIndex_.Find(name.Key()) != nullptr) return true;
-  if (routines && procIndex_.Find(name.Key()) != nullptr) return true;
-  if (globals && globalIndex_.Find(name.Key()) != nullptr) return true;
-  return constants && constantIndex_.Find(name.Key()) != nullptr;
+  if (tables.types && typeIndex_.Find(name.Key()) != nullptr) return true;
+  if (tables.routines && procIndex_.Find(name.Key()) != nullptr) return true;
+  if (tables.variables && globalIndex_.Find(name.Key()) != nullptr) return true;
+  return tables.constants && constantIndex_.Find(name.Key()) != nullptr;
 }
 
 TPSType* Compilation::NewNamedType(tokenizer::TPSPascalParser& p, std::unique_ptr<TPSType> type,
@@ -33,10 +32,7 @@ TPSType* Compilation::NewNamedType(tokenizer::TPSPascalParser& p, std::unique_pt
 
 // type: type-name | enum | array-type | procedural-type | record-type | set-type
 TPSType* Compilation::ReadTypeAfterColon() {
-  if (script_.TokenKind() != tokenizer::tokColon) {
-    Fail(ecColonExpected);
-    return nullptr;
-  }
+  if (script_.TokenKind() != tokenizer::tokColon) return FailNull(ecColonExpected);
   script_.Next();
   return UseType(ReadType(script_, ""));
 }
@@ -47,10 +43,7 @@ TPSType* Compilation::ReadType(tokenizer::TPSPascalParser& p, std::string_view d
   switch (p.TokenKind()) {
     case tokenizer::tokIdentifier: {
       TPSType* found = FindTypeOldest(p.TokenKey());
-      if (found == nullptr) {
-        Fail(p, ecUnknownType, p.RawToken());
-        return nullptr;
-      }
+      if (found == nullptr) return FailNull(p, ecUnknownType, p.RawToken());
       p.Next();
       if (declaredName.empty()) return found;
       auto link = std::make_unique<TPSTypeLink>();
@@ -63,9 +56,7 @@ TPSType* Compilation::ReadType(tokenizer::TPSPascalParser& p, std::string_view d
     case tokenizer::tokFunction: return ReadProceduralType(p, declaredName);
     case tokenizer::tokRecord: return ReadRecordType(p, declaredName);
     case tokenizer::tokSet: return ReadSetType(p, declaredName);
-    default:
-      Fail(p, ecIdentifierExpected);
-      return nullptr;
+    default: return FailNull(p, ecIdentifierExpected);
   }
 }
 
@@ -74,8 +65,8 @@ TPSType* Compilation::ReadEnumType(tokenizer::TPSPascalParser& p, std::string_vi
   auto* type = static_cast<TPSEnumType*>(NewNamedType(p, std::make_unique<TPSEnumType>(), declaredName));
   p.Next();
   for (std::uint32_t ordinal = 0;; ++ordinal) {
-    if (p.TokenKind() != tokenizer::tokIdentifier) return Fail(p, ecIdentifierExpected), nullptr;
-    if (FindType(p.TokenKey()) != nullptr) return Fail(p, ecDuplicateIdentifier, p.RawToken()), nullptr;
+    if (p.TokenKind() != tokenizer::tokIdentifier) return FailNull(p, ecIdentifierExpected);
+    if (FindType(p.TokenKey()) != nullptr) return FailNull(p, ecDuplicateIdentifier, p.RawToken());
     AddConstant(p.RawToken(), type)->value.ordinal = ordinal;
     p.Next();
     if (p.TokenKind() == tokenizer::tokCloseRound) {
@@ -83,7 +74,7 @@ TPSType* Compilation::ReadEnumType(tokenizer::TPSPascalParser& p, std::string_vi
       type->highest = ordinal;
       return type;
     }
-    if (p.TokenKind() != tokenizer::tokComma) return Fail(p, ecCloseRoundExpected), nullptr;
+    if (p.TokenKind() != tokenizer::tokComma) return FailNull(p, ecCloseRoundExpected);
     p.Next();
   }
 }
@@ -92,7 +83,10 @@ TPSType* Compilation::ReadEnumType(tokenizer::TPSPascalParser& p, std::string_vi
 std::optional<std::int64_t> Compilation::ReadArrayBound(tokenizer::TPSPascalParser& p) {
   std::optional<TPSTypedValue> bound = ReadConstant(p);
   if (!bound) return std::nullopt;
-  if (!IsOrdinalBoundCode(bound->BaseType())) return Fail(p, ecTypeMismatch), std::nullopt;
+  if (!IsOrdinalBoundCode(bound->BaseType())) {
+    Fail(p, ecTypeMismatch);
+    return std::nullopt;
+  }
   const std::uint64_t low32 = bound->ordinal & 0xFFFFFFFFu;
   if (bound->BaseType() == image::tcU32) return static_cast<std::int64_t>(low32);
   return static_cast<std::int64_t>(static_cast<std::int32_t>(static_cast<std::uint32_t>(low32)));
@@ -108,17 +102,17 @@ TPSType* Compilation::ReadArrayType(tokenizer::TPSPascalParser& p, std::string_v
     p.Next();
     std::optional<std::int64_t> lowBound = ReadArrayBound(p);
     if (!lowBound) return nullptr;
-    if (p.TokenKind() != tokenizer::tokTwoDots) return Fail(p, ecPeriodExpected), nullptr;
+    if (p.TokenKind() != tokenizer::tokTwoDots) return FailNull(p, ecPeriodExpected);
     p.Next();
     std::optional<std::int64_t> highBound = ReadArrayBound(p);
     if (!highBound) return nullptr;
     low = static_cast<std::int32_t>(*lowBound);
     count = static_cast<std::int64_t>(static_cast<std::int32_t>(*highBound)) - low + 1;
-    if (count < 0 || count >= image::kStaticArrayCountLimit) return Fail(p, ecTypeMismatch), nullptr;
-    if (p.TokenKind() != tokenizer::tokCloseBlock) return Fail(p, ecCloseBlockExpected), nullptr;
+    if (count < 0 || count >= image::kStaticArrayCountLimit) return FailNull(p, ecTypeMismatch);
+    if (p.TokenKind() != tokenizer::tokCloseBlock) return FailNull(p, ecCloseBlockExpected);
     p.Next();
   }
-  if (p.TokenKind() != tokenizer::tokOf) return Fail(p, ecOfExpected), nullptr;
+  if (p.TokenKind() != tokenizer::tokOf) return FailNull(p, ecOfExpected);
   p.Next();
   TPSType* element = ReadType(p, "");
   if (element == nullptr) return nullptr;
@@ -147,9 +141,9 @@ TPSType* Compilation::ReadProceduralType(tokenizer::TPSPascalParser& p, std::str
   auto procType = std::make_unique<TPSProceduralType>();
   p.Next();
   auto readTypeName = [&]() -> TPSType* {
-    if (p.TokenKind() != tokenizer::tokIdentifier) return Fail(p, ecIdentifierExpected), nullptr;
+    if (p.TokenKind() != tokenizer::tokIdentifier) return FailNull(p, ecIdentifierExpected);
     TPSType* type = FindType(p.TokenKey());
-    if (type == nullptr) return Fail(p, ecUnknownIdentifier, p.RawToken()), nullptr;
+    if (type == nullptr) return FailNull(p, ecUnknownIdentifier, p.RawToken());
     p.Next();
     return type;
   };
@@ -164,25 +158,25 @@ TPSType* Compilation::ReadProceduralType(tokenizer::TPSPascalParser& p, std::str
       }
       const std::size_t first = procType->decl.params.size();
       for (;;) {
-        if (p.TokenKind() != tokenizer::tokIdentifier) return Fail(p, ecIdentifierExpected), nullptr;
+        if (p.TokenKind() != tokenizer::tokIdentifier) return FailNull(p, ecIdentifierExpected);
         procType->decl.params.push_back({TPSName(p.RawToken(), p.TokenKey()), mode, nullptr});
         p.Next();
         if (p.TokenKind() != tokenizer::tokComma) break;
         p.Next();
       }
-      if (p.TokenKind() != tokenizer::tokColon) return Fail(p, ecColonExpected), nullptr;
+      if (p.TokenKind() != tokenizer::tokColon) return FailNull(p, ecColonExpected);
       p.Next();
       TPSType* type = readTypeName();
       if (type == nullptr) return nullptr;
       for (std::size_t i = first; i < procType->decl.params.size(); ++i)
         procType->decl.params[i].type = type;
       if (p.TokenKind() == tokenizer::tokSemicolon) p.Next();
-      else if (p.TokenKind() != tokenizer::tokCloseRound) return Fail(p, ecSemicolonExpected), nullptr;
+      else if (p.TokenKind() != tokenizer::tokCloseRound) return FailNull(p, ecSemicolonExpected);
     }
     p.Next();
   }
   if (function) {
-    if (p.TokenKind() != tokenizer::tokColon) return Fail(p, ecColonExpected), nullptr;
+    if (p.TokenKind() != tokenizer::tokColon) return FailNull(p, ecColonExpected);
     p.Next();
     procType->decl.result = readTypeName();
     if (procType->decl.result == nullptr) return nullptr;
@@ -197,21 +191,21 @@ TPSType* Compilation::ReadRecordType(tokenizer::TPSPascalParser& p, std::string_
   do {
     const std::size_t earlier = record->fields.size();
     for (;;) {
-      if (p.TokenKind() != tokenizer::tokIdentifier) return Fail(p, ecIdentifierExpected), nullptr;
+      if (p.TokenKind() != tokenizer::tokIdentifier) return FailNull(p, ecIdentifierExpected);
       TPSName field(p.RawToken(), p.TokenKey());
       for (std::size_t i = 0; i < earlier; ++i)
-        if (record->fields[i].name.Is(field)) return Fail(p, ecDuplicateIdentifier, p.RawToken()), nullptr;
+        if (record->fields[i].name.Is(field)) return FailNull(p, ecDuplicateIdentifier, p.RawToken());
       record->fields.push_back({std::move(field), nullptr});
       p.Next();
       if (p.TokenKind() != tokenizer::tokComma) break;
       p.Next();
     }
-    if (p.TokenKind() != tokenizer::tokColon) return Fail(p, ecColonExpected), nullptr;
+    if (p.TokenKind() != tokenizer::tokColon) return FailNull(p, ecColonExpected);
     p.Next();
     TPSType* type = ReadType(p, "");
     if (type == nullptr) return nullptr;
     for (std::size_t i = earlier; i < record->fields.size(); ++i) record->fields[i].type = type;
-    if (p.TokenKind() != tokenizer::tokSemicolon) return Fail(p, ecSemicolonExpected), nullptr;
+    if (p.TokenKind() != tokenizer::tokSemicolon) return FailNull(p, ecSemicolonExpected);
     p.Next();
   } while (p.TokenKind() != tokenizer::tokEnd);
   p.Next();
@@ -221,16 +215,16 @@ TPSType* Compilation::ReadRecordType(tokenizer::TPSPascalParser& p, std::string_
 // set-type: SET OF type-name
 TPSType* Compilation::ReadSetType(tokenizer::TPSPascalParser& p, std::string_view declaredName) {
   p.Next();
-  if (p.TokenKind() != tokenizer::tokOf) return Fail(p, ecOfExpected), nullptr;
+  if (p.TokenKind() != tokenizer::tokOf) return FailNull(p, ecOfExpected);
   p.Next();
-  if (p.TokenKind() != tokenizer::tokIdentifier) return Fail(p, ecIdentifierExpected), nullptr;
+  if (p.TokenKind() != tokenizer::tokIdentifier) return FailNull(p, ecIdentifierExpected);
   TPSType* element = FindType(p.TokenKey());
-  if (element == nullptr) return Fail(p, ecUnknownIdentifier, p.RawToken()), nullptr;
+  if (element == nullptr) return FailNull(p, ecUnknownIdentifier, p.RawToken());
   // An enumeration set must fit the image's 256-bit limit (LongBool's would not).
   const bool fits = element->baseType == image::tcU8 || element->baseType == image::tcChar ||
                     (element->baseType == image::tcEnum &&
                      static_cast<TPSEnumType*>(element)->highest < image::kMaxSetBits);
-  if (!fits) return Fail(p, ecTypeMismatch), nullptr;
+  if (!fits) return FailNull(p, ecTypeMismatch);
   p.Next();
   auto set = std::make_unique<TPSSetType>();
   set->elementType = element;
@@ -255,7 +249,7 @@ bool Compilation::ReadTypeSection() {
       return ReadRoutineDeclaration(false, std::move(attributes));
     if (script_.TokenKind() != tokenizer::tokIdentifier) return Fail(ecIdentifierExpected);
     const TPSName name(script_.RawToken(), script_.TokenKey());
-    if (IsDuplicateGlobalName(name, true, true, true, false))
+    if (IsDuplicateGlobalName(name, {.types = true, .routines = true, .variables = true}))
       return Fail(ecDuplicateIdentifier, name.written);
     script_.Next();
     if (script_.TokenKind() != tokenizer::tokEqual) return Fail(ecIsExpected);
@@ -275,7 +269,7 @@ bool Compilation::ReadConstSection() {
   if (script_.TokenKind() != tokenizer::tokIdentifier) return Fail(ecIdentifierExpected);
   do {
     const TPSName name(script_.RawToken(), script_.TokenKey());
-    if (IsDuplicateGlobalName(name, false, true, true, true))
+    if (IsDuplicateGlobalName(name, {.routines = true, .variables = true, .constants = true}))
       return Fail(ecDuplicateIdentifier, name.written);
     script_.Next();
     if (script_.TokenKind() != tokenizer::tokEqual) return Fail(ecIsExpected);
@@ -294,7 +288,8 @@ bool Compilation::ReadConstSection() {
 // and parameters. Types are not checked.
 bool Compilation::IsDuplicateVariable(const TPSName& name, const std::vector<TPSName>& group,
                                       const TPSInternalProcedure* routine) const {
-  if (IsDuplicateGlobalName(name, false, true, routine == nullptr, true)) return true;
+  if (IsDuplicateGlobalName(name, {.routines = true, .variables = routine == nullptr, .constants = true}))
+    return true;
   for (const TPSName& earlier : group)
     if (earlier.Is(name)) return true;
   if (routine == nullptr) return false;

@@ -46,10 +46,10 @@ ValuePtr Compilation::ParseLevel(ValuePtr (Compilation::*operand)(), OperatorLev
 
 ValuePtr Compilation::MakeBinary(TPSSourcePosition at, TPSBinOperator op, ValuePtr left, ValuePtr right, bool slash) {
   TPSType* type = BinaryResultType(*left, *right, op);
-  if (type == nullptr) return Fail(ecTypeMismatch), nullptr;
+  if (type == nullptr) return FailNull(ecTypeMismatch);
   if ((op == otAnd || op == otOr) && IsBooleanType(type)) WarnConstantLogic(op, *left, *right);
   auto node = NewNode<TPSBinValueOp>(at, op, std::move(left), std::move(right), type, slash);
-  if (node->depth > kMaxExpressionDepth) return Fail(ecNestingTooDeep), nullptr;
+  if (node->depth > kMaxExpressionDepth) return FailNull(ecNestingTooDeep);
   return node;
 }
 
@@ -71,9 +71,9 @@ void Compilation::WarnConstantLogic(TPSBinOperator op, const TPSValue& left, con
 }
 
 ValuePtr Compilation::MakeUnary(TPSSourcePosition at, TPSUnOperator op, ValuePtr operand, TPSType* type) {
-  if (type == nullptr) return Fail(ecTypeMismatch), nullptr;  // nil and @Routine have no value to change
+  if (type == nullptr) return FailNull(ecTypeMismatch);  // nil and @Routine have no value to change
   auto node = NewNode<TPSUnValueOp>(at, op, std::move(operand), type);
-  if (node->depth > kMaxExpressionDepth) return Fail(ecNestingTooDeep), nullptr;
+  if (node->depth > kMaxExpressionDepth) return FailNull(ecNestingTooDeep);
   return node;
 }
 
@@ -85,11 +85,11 @@ ValuePtr Compilation::MakeConstant(TPSSourcePosition at, TPSTypedValue value) {
 // checks the operand there, then takes it.
 ValuePtr Compilation::ParseParenthesized() {
   script_.Next();
-  if (script_.TokenKind() != tokenizer::tokOpenRound) return Fail(ecOpenRoundExpected), nullptr;
+  if (script_.TokenKind() != tokenizer::tokOpenRound) return FailNull(ecOpenRoundExpected);
   script_.Next();
   ValuePtr operand = ParseExpression();
   if (operand == nullptr) return nullptr;
-  if (script_.TokenKind() != tokenizer::tokCloseRound) return Fail(ecCloseRoundExpected), nullptr;
+  if (script_.TokenKind() != tokenizer::tokCloseRound) return FailNull(ecCloseRoundExpected);
   return operand;
 }
 
@@ -104,7 +104,7 @@ ValuePtr Compilation::ParseFactor() {
       script_.Next();
       ValuePtr inner = ParseRelation();
       if (inner == nullptr) return nullptr;
-      if (script_.TokenKind() != tokenizer::tokCloseRound) return Fail(ecCloseRoundExpected), nullptr;
+      if (script_.TokenKind() != tokenizer::tokCloseRound) return FailNull(ecCloseRoundExpected);
       script_.Next();
       return inner;
     }
@@ -153,7 +153,7 @@ ValuePtr Compilation::ParseFactor() {
       if (script_.Token() == "ASSIGNED") return ParseAssigned();
       return ResolveName(LookupMode::AnyValue);
     default:
-      return Fail(ecSyntaxError), nullptr;
+      return FailNull(ecSyntaxError);
   }
 }
 
@@ -171,7 +171,7 @@ ValuePtr Compilation::ParseBracketList() {
     list->depth = std::max(list->depth, element->depth + 1);
     list->elements.push_back(std::move(element));
     if (script_.TokenKind() == tokenizer::tokCloseBlock) break;
-    if (script_.TokenKind() != tokenizer::tokComma) return Fail(ecCloseBlockExpected), nullptr;
+    if (script_.TokenKind() != tokenizer::tokComma) return FailNull(ecCloseBlockExpected);
     script_.Next();
   }
   script_.Next();
@@ -182,10 +182,10 @@ ValuePtr Compilation::ParseBracketList() {
 ValuePtr Compilation::ParseAddressOf() {
   const TPSSourcePosition at = Here();
   script_.Next();
-  if (script_.TokenKind() != tokenizer::tokIdentifier) return Fail(ecIdentifierExpected), nullptr;
+  if (script_.TokenKind() != tokenizer::tokIdentifier) return FailNull(ecIdentifierExpected);
   std::optional<std::uint32_t> procNo = FindListedProc(script_.TokenKey());
   if (!procNo || !procs_[*procNo]->IsInternal() || *procNo == 0)
-    return Fail(ecUnknownIdentifier, script_.RawToken()), nullptr;
+    return FailNull(ecUnknownIdentifier, script_.RawToken());
   script_.Next();
   return NewNode<TPSValueProcPtr>(at, *procNo);
 }
@@ -199,7 +199,7 @@ ValuePtr Compilation::ParseChrOrd() {
   const image::TPSTypeCode code = type == nullptr ? image::tcTypeLink : type->baseType;
   const bool fits = IsIntegerCode(code) ||
                     (!chr && (code == image::tcChar || code == image::tcWideChar || code == image::tcEnum));
-  if (!fits) return Fail(ecTypeMismatch), nullptr;
+  if (!fits) return FailNull(ecTypeMismatch);
   script_.Next();
   return MakeUnary(at, otCast, std::move(operand), FindBaseType(chr ? image::tcChar : image::tcU32));
 }
@@ -211,11 +211,11 @@ ValuePtr Compilation::ParseSuccPred() {
   if (operand == nullptr) return nullptr;
   TPSType* type = ValueType(*operand);
   if (type == nullptr || !(IsIntegerCode(type->baseType) || type->baseType == image::tcEnum))
-    return Fail(ecTypeMismatch), nullptr;
+    return FailNull(ecTypeMismatch);
   script_.Next();
   ValuePtr one = MakeConstant(at, IntegerValue(image::tcS32, 1));
   auto node = NewNode<TPSBinValueOp>(at, op, std::move(operand), std::move(one), type);
-  if (node->depth > kMaxExpressionDepth) return Fail(ecNestingTooDeep), nullptr;
+  if (node->depth > kMaxExpressionDepth) return FailNull(ecNestingTooDeep);
   return node;
 }
 
@@ -223,15 +223,15 @@ ValuePtr Compilation::ParseSuccPred() {
 ValuePtr Compilation::ParseAssigned() {
   const TPSSourcePosition at = Here();
   script_.Next();
-  if (script_.TokenKind() != tokenizer::tokOpenRound) return Fail(ecOpenRoundExpected), nullptr;
+  if (script_.TokenKind() != tokenizer::tokOpenRound) return FailNull(ecOpenRoundExpected);
   script_.Next();
-  if (script_.TokenKind() != tokenizer::tokIdentifier) return Fail(ecIdentifierExpected), nullptr;
+  if (script_.TokenKind() != tokenizer::tokIdentifier) return FailNull(ecIdentifierExpected);
   ValuePtr operand = ResolveName(LookupMode::AnyValue);
   if (operand == nullptr) return nullptr;
-  if (script_.TokenKind() != tokenizer::tokCloseRound) return Fail(ecCloseRoundExpected), nullptr;
+  if (script_.TokenKind() != tokenizer::tokCloseRound) return FailNull(ecCloseRoundExpected);
   TPSType* type = ValueType(*operand);
   const image::TPSTypeCode code = type == nullptr ? image::tcTypeLink : type->baseType;
-  if (code != image::tcClass && code != image::tcPChar && code != image::tcString) return Fail(ecTypeMismatch), nullptr;
+  if (code != image::tcClass && code != image::tcPChar && code != image::tcString) return FailNull(ecTypeMismatch);
   script_.Next();
   std::optional<std::uint32_t> procNo = FindProc(names::NameKey(library::kAssignedRoutineName));
   auto call = NewNode<TPSValueProc>(ValueKind::ProcNo, at);

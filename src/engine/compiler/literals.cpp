@@ -67,7 +67,10 @@ TPSTypedValue Compilation::BooleanValue(bool value) {
 
 std::optional<TPSTypedValue> Compilation::ReadIntegerToken(const tokenizer::TPSPascalParser& p) {
   const std::optional<tokenizer::IntegerLiteral> literal = tokenizer::ReadIntegerLiteral(p.Token());
-  if (!literal) return Fail(p, ecIntegerOutOfRange), std::nullopt;
+  if (!literal) {
+    Fail(p, ecIntegerOutOfRange);
+    return std::nullopt;
+  }
   switch (literal->type) {
     case tokenizer::IntegerLiteralType::LongInt: return IntegerValue(image::tcS32, literal->value);
     case tokenizer::IntegerLiteralType::LongWord: return IntegerValue(image::tcU32, literal->value);
@@ -81,7 +84,10 @@ std::optional<TPSTypedValue> Compilation::ReadRealToken(const tokenizer::TPSPasc
   TPSTypedValue result;
   result.type = FindBaseType(image::tcExtended);
   result.real = ExtendedOf(p.Token());
-  if (!std::isfinite(result.real)) return Fail(p, ecMathError), std::nullopt;
+  if (!std::isfinite(result.real)) {
+    Fail(p, ecMathError);
+    return std::nullopt;
+  }
   return result;
 }
 
@@ -92,11 +98,17 @@ std::optional<TPSTypedValue> Compilation::ReadStringLiteral(tokenizer::TPSPascal
   tokenizer::TPSTokenKind previous = tokenizer::tokEOF;
   while (p.TokenKind() == tokenizer::tokString || p.TokenKind() == tokenizer::tokCharCode) {
     if (p.TokenKind() == tokenizer::tokString) {
-      if (previous == tokenizer::tokString) return Fail(p, ecSyntaxError), std::nullopt;
+      if (previous == tokenizer::tokString) {
+        Fail(p, ecSyntaxError);
+        return std::nullopt;
+      }
       AppendQuoted(text, p.Token());
     } else {
       std::optional<std::uint32_t> code = CharCodeValue(p.Token());
-      if (!code) return Fail(p, ecSyntaxError), std::nullopt;
+      if (!code) {
+        Fail(p, ecSyntaxError);
+        return std::nullopt;
+      }
       wide = wide || *code > 0xFF;
       text.push_back(static_cast<char16_t>(*code));
     }

@@ -71,7 +71,7 @@ ValuePtr Compilation::ResolveName(LookupMode mode) {
     }
   }
   if (name.upper == "RESULT") {
-    if (!isFunction) return Fail(ecUnknownIdentifier, "RESULT"), nullptr;
+    if (!isFunction) return FailNull(ecUnknownIdentifier, "RESULT");
     if (mode != LookupMode::AnyValue) routine.resultUsed = true;
     return found(ValueKind::ParamVar, 0, 1);
   }
@@ -90,11 +90,11 @@ ValuePtr Compilation::ResolveName(LookupMode mode) {
     return found(ValueKind::GlobalVar, static_cast<std::uint32_t>(*global), 0);
   }
   if (TPSType* type = FindType(name)) {
-    if (mode == LookupMode::VariableOnly) return Fail(ecVariableExpected), nullptr;
+    if (mode == LookupMode::VariableOnly) return FailNull(ecVariableExpected);
     return ParseTypeUse(type, at);
   }
   if (std::optional<std::uint32_t> procNo = FindProc(name)) {
-    if (mode == LookupMode::VariableOnly) return Fail(ecVariableExpected), nullptr;
+    if (mode == LookupMode::VariableOnly) return FailNull(ecVariableExpected);
     script_.Next();
     auto call = NewNode<TPSValueProc>(ValueKind::ProcNo, at);
     call->procNo = *procNo;
@@ -104,20 +104,20 @@ ValuePtr Compilation::ResolveName(LookupMode mode) {
     return ParseSuffixes(std::move(call));
   }
   if (const TPSConstant* constant = FindConstant(name)) {
-    if (mode != LookupMode::AnyValue) return Fail(ecVariableExpected), nullptr;
+    if (mode != LookupMode::AnyValue) return FailNull(ecVariableExpected);
     script_.Next();
     return MakeConstant(at, constant->value);
   }
-  return Fail(ecUnknownIdentifier, script_.RawToken()), nullptr;
+  return FailNull(ecUnknownIdentifier, script_.RawToken());
 }
 
 // type-cast: type-name '(' expression ')'; a type name alone is a type value.
 ValuePtr Compilation::ParseTypeUse(TPSType* type, TPSSourcePosition at) {
   script_.Next();
   if (script_.TokenKind() == tokenizer::tokPeriod && type->baseType != image::tcClass)
-    return Fail(ecClassTypeExpected), nullptr;
+    return FailNull(ecClassTypeExpected);
   if (script_.TokenKind() != tokenizer::tokOpenRound) {
-    if (script_.TokenKind() == tokenizer::tokPeriod) return Fail(ecTypeMismatch), nullptr;
+    if (script_.TokenKind() == tokenizer::tokPeriod) return FailNull(ecTypeMismatch);
     TPSTypedValue value;
     value.type = TypeValueType();
     value.typeValue = type;
@@ -126,9 +126,9 @@ ValuePtr Compilation::ParseTypeUse(TPSType* type, TPSSourcePosition at) {
   script_.Next();
   ValuePtr operand = ParseExpression();
   if (operand == nullptr) return nullptr;
-  if (script_.TokenKind() != tokenizer::tokCloseRound) return Fail(ecCloseRoundExpected), nullptr;
+  if (script_.TokenKind() != tokenizer::tokCloseRound) return FailNull(ecCloseRoundExpected);
   script_.Next();
-  if (!AssignCompatible(type, ValueType(*operand), true)) return Fail(ecTypeMismatch), nullptr;
+  if (!AssignCompatible(type, ValueType(*operand), true)) return FailNull(ecTypeMismatch);
   ValuePtr cast = MakeUnary(at, otCast, std::move(operand), type);
   if (cast == nullptr) return nullptr;
   return ParseSuffixes(std::move(cast));
@@ -156,12 +156,12 @@ ValuePtr Compilation::ParseSuffixes(ValuePtr value) {
           code == image::tcUndefinedClass)
         return value;
       if (token == tokenizer::tokPeriod) {
-        if (code != image::tcRecord) return Fail(ecSemicolonExpected), nullptr;
+        if (code != image::tcRecord) return FailNull(ecSemicolonExpected);
         if (!SelectField(selectors, static_cast<TPSRecordType&>(*type))) return nullptr;
         continue;
       }
       if (code == image::tcString) return ParseStringIndex(std::move(value));
-      if (!IsArrayCode(code)) return Fail(ecSemicolonExpected), nullptr;
+      if (!IsArrayCode(code)) return FailNull(ecSemicolonExpected);
       if (!SelectElement(selectors, static_cast<TPSArrayType&>(*type))) return nullptr;
       continue;
     }
@@ -170,7 +170,7 @@ ValuePtr Compilation::ParseSuffixes(ValuePtr value) {
       if (value == nullptr) return nullptr;
       continue;
     }
-    if (token == tokenizer::tokOpenRound && value->IsVar()) return Fail(ecTypeMismatch), nullptr;
+    if (token == tokenizer::tokOpenRound && value->IsVar()) return FailNull(ecTypeMismatch);
     return value;
   }
 }
@@ -221,19 +221,19 @@ ValuePtr Compilation::ParseStringIndex(ValuePtr text) {
   ValuePtr index = ParseExpression();
   if (index == nullptr) return nullptr;
   TPSType* indexType = ValueType(*index);
-  if (indexType == nullptr || !IsIntegerCode(indexType->baseType)) return Fail(ecTypeMismatch), nullptr;
-  if (script_.TokenKind() != tokenizer::tokCloseBlock) return Fail(ecCloseBlockExpected), nullptr;
+  if (indexType == nullptr || !IsIntegerCode(indexType->baseType)) return FailNull(ecTypeMismatch);
+  if (script_.TokenKind() != tokenizer::tokCloseBlock) return FailNull(ecCloseBlockExpected);
   script_.Next();
   auto call = NewNode<TPSValueProc>(ValueKind::ProcNo, at);
   TPSType* stringType = ValueType(*text);
   if (script_.TokenKind() == tokenizer::tokAssign) {
     std::optional<std::uint32_t> procNo = FindProc(names::NameKey("STRSET"));
-    if (!procNo) return Fail(ecUnknownIdentifier, "StrSet"), nullptr;
+    if (!procNo) return FailNull(ecUnknownIdentifier, "StrSet");
     script_.Next();
     ValuePtr character = ParseExpression();
     if (character == nullptr) return nullptr;
     TPSType* charType = ValueType(*character);
-    if (charType == nullptr || charType->baseType != image::tcChar) return Fail(ecTypeMismatch), nullptr;
+    if (charType == nullptr || charType->baseType != image::tcChar) return FailNull(ecTypeMismatch);
     call->procNo = *procNo;
     call->arguments.push_back({std::move(character), pmIn, charType});
     call->arguments.push_back({std::move(index), pmIn, indexType});
@@ -241,7 +241,7 @@ ValuePtr Compilation::ParseStringIndex(ValuePtr text) {
     return call;
   }
   std::optional<std::uint32_t> procNo = FindProc(names::NameKey("STRGET"));
-  if (!procNo) return Fail(ecUnknownIdentifier, "StrGet"), nullptr;
+  if (!procNo) return FailNull(ecUnknownIdentifier, "StrGet");
   call->procNo = *procNo;
   call->resultType = FindBaseType(image::tcChar);
   const TPSParameterMode mode = IsVariable(*text) ? pmInOut : pmIn;
@@ -263,12 +263,7 @@ ValuePtr Compilation::ParseProceduralCall(ValuePtr procValue, TPSProceduralType&
 
 // arguments: ['(' [expression {',' expression}] ')']
 bool Compilation::ParseArguments(TPSValueProc& call) {
-  if (script_.TokenKind() != tokenizer::tokOpenRound) return true;
-  script_.Next();
-  if (script_.TokenKind() == tokenizer::tokCloseRound) {
-    script_.Next();
-    return true;
-  }
+  if (!OpenNonEmptyList()) return true;
   for (;;) {
     ValuePtr argument = ParseExpression();
     if (argument == nullptr) return false;

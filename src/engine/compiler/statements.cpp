@@ -1,5 +1,5 @@
-// Statements: the blocks of routine and main bodies, control flow with its jumps, and the
-// labels and gotos of a routine.
+// Statements: blocks of statements (a body is one), control flow with its jumps, and the labels
+// and gotos of a routine.
 
 #include <array>
 
@@ -463,9 +463,9 @@ ValuePtr Compilation::ParseCaseLabels(const TPSValueVar& selector) {
         at, otEqual, std::move(label), NewNode<TPSValueVar>(selector.kind, at, selector.index), boolean_);
     if (test == nullptr) test = std::move(compare);
     else test = NewNode<TPSBinValueOp>(at, otOr, std::move(test), std::move(compare), boolean_);
-    if (test->depth > kMaxExpressionDepth) return Fail(ecNestingTooDeep), nullptr;
+    if (test->depth > kMaxExpressionDepth) return FailNull(ecNestingTooDeep);
     if (script_.TokenKind() == tokenizer::tokColon) break;
-    if (script_.TokenKind() != tokenizer::tokComma) return Fail(ecColonExpected), nullptr;
+    if (script_.TokenKind() != tokenizer::tokComma) return FailNull(ecColonExpected);
     script_.Next();
   }
   script_.Next();
@@ -680,42 +680,6 @@ bool Compilation::ResolveGotos(TPSInternalProcedure& proc) {
     engine::image::PatchU32(proc.code, static_cast<std::size_t>(jump.position - 4),
                      static_cast<std::uint32_t>(proc.labels[jump.label].position - jump.position));
   return true;
-}
-
-bool Compilation::CompileRoutineBody(TPSInternalProcedure& proc, std::int32_t procNo) {
-  WriteRoutineDebugRecord(proc, static_cast<std::uint32_t>(procNo));
-  for (std::size_t i = 0; i < proc.declaredLocals; ++i) {
-    image::AppendU8(proc.code, image::OpPushType);
-    image::AppendU32(proc.code, static_cast<std::uint32_t>(UseType(proc.locals[i].type)->typeNumber));
-  }
-  TPSBlockInfo body;
-  body.kind = BlockKind::RoutineBody;
-  body.proc = &proc;
-  body.procNo = procNo;
-  if (!CompileBlock(body)) return false;
-  HintUnusedLocals(proc);
-  ReleaseSpareRoom(proc);
-  return ResolveGotos(proc);
-}
-
-// When a body is compiled its temporaries are gone and its code grows no more: the room they
-// took is given back for the routines still to come. A script of many routines would otherwise
-// keep each one's largest set of temporaries, and the spare end of its code, to the end.
-void Compilation::ReleaseSpareRoom(TPSInternalProcedure& proc) {
-  proc.locals.shrink_to_fit();
-  proc.code.shrink_to_fit();
-}
-
-bool Compilation::CompileMainBody() {
-  auto& main = static_cast<TPSInternalProcedure&>(*procs_[0]);
-  main.declarationPosition = script_.Position();
-  main.declarationRow = script_.Row();
-  main.declarationColumn = script_.Column();
-  TPSBlockInfo body;
-  body.kind = BlockKind::MainBody;
-  body.proc = &main;
-  body.procNo = 0;
-  return CompileBlock(body) && ResolveGotos(main);
 }
 
 }  // namespace dravik::engine::compiler

@@ -179,18 +179,19 @@ SlotUse UseOf(const RInstr& in, const std::vector<RPlace>& places, std::size_t s
     if (FirstFromFrame(mode)) use.Read(in.b);
     if (SecondFromFrame(mode)) use.Read(in.c);
     use.Write(in.a, bytes, alone);
+    return use;
   };
   static constexpr RegOp kSafeFamilies[] = {RegOp::kAddFF, RegOp::kSubFF, RegOp::kMulFF, RegOp::kAndFF,
                                             RegOp::kOrFF,  RegOp::kXorFF, RegOp::kShlFF, RegOp::kShrSFF,
                                             RegOp::kShrUFF};
   for (RegOp first : kSafeFamilies)
-    if (InFamily(op, first)) return twoSources(first, 4, true), use;
+    if (InFamily(op, first)) return twoSources(first, 4, true);
   for (RegOp first : {RegOp::kDivSFF, RegOp::kDivUFF, RegOp::kModSFF, RegOp::kModUFF})
-    if (InFamily(op, first)) return twoSources(first, 4, false), use;
+    if (InFamily(op, first)) return twoSources(first, 4, false);
   for (RegOp first : {RegOp::kCmpSFF, RegOp::kCmpUFF, RegOp::kCmpBFF})
-    if (InFamily(op, first)) return twoSources(first, 1, true), use;
+    if (InFamily(op, first)) return twoSources(first, 1, true);
   for (RegOp first : {RegOp::kCmpJumpSFF, RegOp::kCmpJumpUFF, RegOp::kCmpJumpBFF})
-    if (InFamily(op, first)) return twoSources(first, 1, false), use;
+    if (InFamily(op, first)) return twoSources(first, 1, false);
   switch (op) {
     case RegOp::kClear8: case RegOp::kClearN: case RegOp::kClearPointer:
       use.Write(in.a, slotBytes, true);

@@ -110,5 +110,34 @@ TEST(VarDeclarations, NameClashes) {
             "[Error] (2:5): Duplicate identifier 'p'");
 }
 
+// Which earlier global names each kind of declaration may not take again. Types and constants
+// do not clash with each other, and a local variable may take a global variable's name.
+TEST(GlobalNames, EachDeclarationKindClashesWithItsOwnSetOfNames) {
+  struct Case {
+    const char* script;
+    const char* error;
+  };
+  const Case cases[] = {
+      {"var V: Byte;\ntype V = Word;\nbegin end.", "[Error] (2:6): Duplicate identifier 'V'"},
+      {"procedure P; begin end;\ntype P = Word;\nbegin end.", "[Error] (2:6): Duplicate identifier 'P'"},
+      {"const C = 1;\ntype C = Word;\nbegin end.", "(compiled)"},
+      {"var V: Byte;\nconst V = 1;\nbegin end.", "[Error] (2:7): Duplicate identifier 'V'"},
+      {"procedure P; begin end;\nconst P = 1;\nbegin end.", "[Error] (2:7): Duplicate identifier 'P'"},
+      {"type T = Byte;\nconst T = 1;\nbegin end.", "(compiled)"},
+      {"var g: Byte;\nprocedure P; var g: Word; begin g := 1; end;\nbegin g := 1; end.", "(compiled)"},
+      {"procedure P; begin end;\nprocedure Q; var p: Word; begin p := 1; end;\nbegin end.",
+       "[Error] (2:18): Duplicate identifier 'p'"},
+      {"type T = Byte;\nprocedure T; begin end;\nbegin end.", "[Error] (2:11): Duplicate identifier 'T'"},
+      {"const C = 1;\nprocedure C; begin end;\nbegin end.", "[Error] (2:11): Duplicate identifier 'C'"},
+      {"var V: Byte;\nfunction V: Byte; begin Result := 1; end;\nbegin V; end.",
+       "[Error] (2:10): Duplicate identifier 'V'"},
+      {"var L: Byte;\nlabel L;\nbegin L := 1; end.", "[Error] (2:7): Duplicate identifier 'L'"},
+      {"const L = 1;\nlabel L;\nbegin end.", "[Error] (2:7): Duplicate identifier 'L'"},
+      {"type L = Byte;\nlabel L;\nbegin L: end.", "(compiled)"},
+      {"procedure P; label Result; begin end;\nbegin end.", "[Error] (1:20): Duplicate identifier 'RESULT'"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ErrorOf(c.script), c.error) << c.script;
+}
+
 }  // namespace
 }  // namespace dravik::engine::testing
