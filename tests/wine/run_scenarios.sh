@@ -731,6 +731,10 @@ scenario_window_answers_after_nested_mount() {
   start_dravik "$kImage"
   expect_main_window || return
   probe click 122 >/dev/null || fail "no mount button" || return
+  # The host starts before the mount script runs; the window answers again only once the script
+  # waits. Only then may the script file change, or a slow machine would run the new one first.
+  await_host_starts 1 || return
+  probe wait-main 10 >/dev/null || fail "the window does not answer while the script waits" || return
   mount_script 'begin end.'
   probe click 122 >/dev/null || return
   await_host_starts 2 || return
