@@ -154,6 +154,10 @@ struct RInstr {
   std::int32_t target = -1;  // jumps: instruction index
   std::int32_t d = 0;        // pointer instructions: the pointer slot's index from the frame base
   std::int32_t sync = -1;    // the sync point of the group's start
+  // Jumps: the sync point of the group jumped to. Groups that hold no instruction (a run of
+  // no-ops) share their first instruction with the next group, so `target` alone cannot tell
+  // the position a stop at the jump reports.
+  std::int32_t targetSync = -1;
   const void* p = nullptr;   // a type record, a procedure record
   // CallScript: the callee's register form once a call from here was found to fit it (its
   // parameters are this frame's slots, whose layout at the call never changes).

@@ -983,7 +983,7 @@ fault:
   return Exit::kLeft;
 
 stop_at_jump:
-  Sync(*code, to->sync, fp, fb);
+  Sync(*code, ip->targetSync, fp, fb);
   x_.StopRun();
   return Exit::kLeft;
 }

@@ -1637,8 +1637,9 @@ class Translator {
 
   void ResolveJumps() {
     for (const auto& [at, position] : jumps_) {
-      const std::int32_t group = out_->GroupAt(static_cast<std::uint32_t>(position));
-      out_->code[at].target = out_->groups[static_cast<std::size_t>(group)].first;
+      const RGroup& group = out_->groups[static_cast<std::size_t>(out_->GroupAt(static_cast<std::uint32_t>(position)))];
+      out_->code[at].target = group.first;
+      out_->code[at].targetSync = group.sync;
     }
   }
 
