@@ -13,6 +13,8 @@
 # after one the fuzzer starts again for the time that is left, so a long run goes on past a find.
 # The last line sums up the run: seconds, runs, new corpus entries, crashes, timeouts and
 # out-of-memory inputs. Exits 1 when the run found anything, 2 on a bad command line.
+# FUZZ_SEED=N starts libFuzzer's random choices from N instead of from the clock, so that two
+# runs from the same corpus walk the same inputs for as long as their speeds allow.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -44,6 +46,7 @@ case "$target" in
   fuzz_load_and_run) options+=(-max_len=8192 -timeout=30) ;;
   fuzz_register_form) options+=(-max_len=1024 -len_control=0 -timeout=30) ;;
 esac
+[ -z "${FUZZ_SEED:-}" ] || options+=(-seed="$FUZZ_SEED")
 
 count_files() { find "$1" -maxdepth 1 -type f | wc -l; }
 corpus_before=$(count_files "$corpus")

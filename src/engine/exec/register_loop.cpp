@@ -500,14 +500,18 @@ dispatch:
       return Exit::kLeft;
     }
     // Back in this frame at the start of a group whose frame the step left as the translation
-    // has it: on from there.
+    // has it: on from there. Leaving a try block by a jump drops the slots pushed since it
+    // began, which the translation cannot know; the outer loop checks such a frame slot by slot.
     if (x_.status_ != ExecStatus::kRunning || x_.currentProc_ != proc || x_.frameBase_ != fb ||
         x_.errorsReported_ != reported)
       return Exit::kLeft;
     const std::int32_t group = code->GroupAt(x_.position_);
     if (group < 0 || (x_.position_ != static_cast<std::uint32_t>(ip->a) && x_.position_ != static_cast<std::uint32_t>(ip->b)))
       return Exit::kLeft;
-    ip = base + code->groups[static_cast<std::size_t>(group)].first;
+    const RGroup& next = code->groups[static_cast<std::size_t>(group)];
+    if (x_.stack_.Count() != static_cast<std::size_t>(fb + 1) + code->syncs[static_cast<std::size_t>(next.sync)].depth)
+      return Exit::kLeft;
+    ip = base + next.first;
     REG_DISPATCH();
   }
 
