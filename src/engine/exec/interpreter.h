@@ -205,9 +205,6 @@ class Interpreter {
   alignas(8) std::uint8_t scratch_[kScratchSlots][kScratchSize];
   int scratchUsed_ = 0;
   std::exception_ptr caught_;
-  // The next return to the register form checks the frame slot by slot: set whenever the byte
-  // code ran something the translation did not foresee.
-  bool verify_ = true;
 };
 
 }  // namespace dravik::engine::exec

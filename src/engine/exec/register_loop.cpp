@@ -188,7 +188,8 @@ bool Interpreter::FrameMatches(const RegisterCode& code, const SyncPoint& sync, 
   return true;
 }
 
-// Whether the current frame can go on in the register form from where it is; runs it if so.
+// Whether the current frame can go on in the register form from where it is, its slots being
+// those the translation has there; runs it if so.
 bool Interpreter::ResumeInRegisterForm() {
   const TPSInternalProcRec* proc = x_.currentProc_;
   if (proc == nullptr) return false;
@@ -215,11 +216,10 @@ bool Interpreter::ResumeInRegisterForm() {
   if (group < 0) return false;
   const RGroup& start = code.groups[static_cast<std::size_t>(group)];
   const SyncPoint& sync = code.syncs[static_cast<std::size_t>(start.sync)];
-  if (verify_ && !FrameMatches(code, sync, frameStart, frameBase)) {
+  if (!FrameMatches(code, sync, frameStart, frameBase)) {
     SetMode(frameBase, FrameMode::kByteCode);
     return false;
   }
-  verify_ = true;
   const Exit exit = RunRegisterCode(&code, code.code.data() + start.first, frameStart, frameBase);
   // A deopt leaves a group to the byte code, which must get past the group's start first.
   if (exit == Exit::kDeopt && x_.status_ == ExecStatus::kRunning) StepInFrame();
