@@ -6,7 +6,8 @@
 // so endless scripts are compared too. Any difference in what was printed, Run's answer, the
 // error, its parameter, routine and position, or the slots left on the main stack aborts with
 // both outcomes on standard error, so that libFuzzer keeps the input; so does value memory that
-// is still counted once the executor has gone (a block lost).
+// is still counted once the executor has gone (a block lost). The suite's register form test
+// runs its scripts and images one way at a time through the same RunOneWay.
 
 #include <algorithm>
 #include <cstddef>
@@ -61,7 +62,10 @@ class OutputDigest : public std::streambuf {
   std::uint64_t count_ = 0;
 };
 
-struct Outcome {
+enum class Path { kRegisterForm, kByteCode };
+
+// How a run of an image ended, apart from what it printed.
+struct RunEnd {
   bool loaded = false;
   bool succeeded = false;
   engine::image::TQXException error = engine::image::ErNoError;
@@ -69,43 +73,57 @@ struct Outcome {
   std::int32_t procNo = -1;
   std::uint32_t position = 0;
   std::size_t stackCount = 0;
+
+  bool operator==(const RunEnd&) const = default;
+};
+
+// Runs image one way as dk2 and the program do (engine::Script), printing to out, with the host
+// routines bind(script, host) gives it (host is dk2's simulated one). The script is made and
+// destroyed here: what its executor releases is part of the run.
+template <class Bind>
+RunEnd RunOneWay(std::string_view image, Path path, std::uint64_t ticks, std::ostream& out, const Bind& bind) {
+  dk2::SimulatedHost host{out};  // outlives the script
+  engine::Script script;
+  bind(script, host);
+  engine::exec::TPSExec& exec = script.Executor();
+  if (path == Path::kByteCode) exec.OnRunLine = [](engine::exec::TPSExec&) {};
+  exec.LimitTicks(ticks);
+  RunEnd end;
+  end.loaded = script.Load(image);
+  if (end.loaded) end.succeeded = script.Run();
+  end.error = exec.LastError();
+  end.parameter = exec.LastErrorParameter();
+  end.procNo = exec.LastErrorProcNo();
+  end.position = exec.LastErrorPosition();
+  end.stackCount = exec.MainStack().Count();
+  return end;
+}
+
+struct Outcome {
+  RunEnd end;
   OutputDigest output;
 
   bool operator==(const Outcome&) const = default;
 };
 
-enum class Path { kRegisterForm, kByteCode };
-
-// Runs image as dk2 and the program do (engine::Script), with the simulated host's Wait, which
-// sleeps, replaced by one that does not: a fuzzer must not sleep. Fills outcome (an OutputDigest
-// cannot be copied out). The script is made and destroyed here: what its executor releases is
-// part of the run.
+// dk2's simulated host, with its Wait, which sleeps, replaced by one that does not: a fuzzer
+// must not sleep. Fills outcome (an OutputDigest cannot be copied out).
 inline void RunOneWay(std::string_view image, Path path, std::uint64_t ticks, Outcome& outcome) {
   std::ostream out(&outcome.output);
-  dk2::SimulatedHost host{out};  // outlives the script
-  engine::Script script;
-  dk2::BindSimulatedHost(script, host);
-  script.Bind("WAIT", [](std::span<const engine::HostValue> params, const engine::HostValue* result) {
-    return params.size() == 1 && result == nullptr;
+  outcome.end = RunOneWay(image, path, ticks, out, [](engine::Script& script, dk2::SimulatedHost& host) {
+    dk2::BindSimulatedHost(script, host);
+    script.Bind("WAIT", [](std::span<const engine::HostValue> params, const engine::HostValue* result) {
+      return params.size() == 1 && result == nullptr;
+    });
   });
-  engine::exec::TPSExec& exec = script.Executor();
-  if (path == Path::kByteCode) exec.OnRunLine = [](engine::exec::TPSExec&) {};
-  exec.LimitTicks(ticks);
-  outcome.loaded = script.Load(image);
-  if (outcome.loaded) outcome.succeeded = script.Run();
-  outcome.error = exec.LastError();
-  outcome.parameter = exec.LastErrorParameter();
-  outcome.procNo = exec.LastErrorProcNo();
-  outcome.position = exec.LastErrorPosition();
-  outcome.stackCount = exec.MainStack().Count();
 }
 
 inline void Print(const char* name, const Outcome& outcome) {
+  const RunEnd& end = outcome.end;
   std::fprintf(stderr, "%s: %s, %s, error %d '%s' at routine %d position %u, stack %zu, %llu bytes printed:\n%s\n",
-               name, outcome.loaded ? "loaded" : "not loaded", outcome.succeeded ? "succeeded" : "failed",
-               static_cast<int>(outcome.error), outcome.parameter.c_str(), outcome.procNo, outcome.position,
-               outcome.stackCount, static_cast<unsigned long long>(outcome.output.Count()),
-               outcome.output.Kept().c_str());
+               name, end.loaded ? "loaded" : "not loaded", end.succeeded ? "succeeded" : "failed",
+               static_cast<int>(end.error), end.parameter.c_str(), end.procNo, end.position, end.stackCount,
+               static_cast<unsigned long long>(outcome.output.Count()), outcome.output.Kept().c_str());
 }
 
 // Script values may hold this much at once, far below the product's limit: under the sanitizers
@@ -142,7 +160,7 @@ inline engine::image::TQXException RunBothWays(std::string_view image, std::uint
     std::fprintf(stderr, "The two paths disagree, stopped after %llu ticks\n", static_cast<unsigned long long>(ticks));
     Fail(registerForm, byteCode, source);
   }
-  return registerForm.loaded ? engine::image::ErNoError : registerForm.error;
+  return registerForm.end.loaded ? engine::image::ErNoError : registerForm.end.error;
 }
 
 // The budgets an input runs with: a fixed one large enough for most scripts to end by

@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "../../../fuzz/both_ways.h"
 #include "../../dk2/golden_corpus.h"
 #include "dk2/script_compilation.h"
 #include "dk2/simulated_host.h"
@@ -32,55 +33,33 @@ namespace fs = std::filesystem;
 constexpr std::uint64_t kCorpusTicks[] = {3, 17, 20000};
 constexpr std::uint64_t kScriptTicks[] = {7, 100, 100'000'000};
 
+using fuzz::Path;
+
+// One way's run: how it ended and all it printed.
 struct Outcome {
-  bool loaded = false;
-  bool succeeded = false;
+  fuzz::RunEnd end;
   std::string output;
-  image::TQXException error = image::ErNoError;
-  std::string parameter;
-  std::int32_t procNo = -1;
-  std::uint32_t position = 0;
-  std::size_t stackCount = 0;
 
   bool operator==(const Outcome&) const = default;
 };
 
 void PrintTo(const Outcome& outcome, std::ostream* out) {
-  *out << (outcome.succeeded ? "succeeded" : "failed") << ", error " << static_cast<int>(outcome.error) << " '"
-       << outcome.parameter << "' at routine " << outcome.procNo << " position " << outcome.position << ", stack "
-       << outcome.stackCount << ", output:\n"
+  const fuzz::RunEnd& end = outcome.end;
+  *out << (end.succeeded ? "succeeded" : "failed") << ", error " << static_cast<int>(end.error) << " '"
+       << end.parameter << "' at routine " << end.procNo << " position " << end.position << ", stack "
+       << end.stackCount << ", output:\n"
        << outcome.output;
 }
 
 using HostSetup = std::function<void(Script&, dk2::SimulatedHost& host)>;
 
-enum class Path { kRegisterForm, kByteCode };
-
-Outcome RunImageOnce(const std::string& image, const HostSetup& setup, Path path, std::uint64_t ticks) {
-  Outcome outcome;
-  std::ostringstream out;
-  dk2::SimulatedHost host{out};  // outlives the script
-  Script script;
-  setup(script, host);
-  TPSExec& exec = script.Executor();
-  if (path == Path::kByteCode) exec.OnRunLine = [](TPSExec&) {};
-  exec.LimitTicks(ticks);
-  outcome.loaded = exec.Load(image);
-  if (outcome.loaded) outcome.succeeded = exec.Run();
-  outcome.output = out.str();
-  outcome.error = exec.LastError();
-  outcome.parameter = exec.LastErrorParameter();
-  outcome.procNo = exec.LastErrorProcNo();
-  outcome.position = exec.LastErrorPosition();
-  outcome.stackCount = exec.MainStack().Count();
-  return outcome;
-}
-
 // Runs image one way; what the script's values held must all be given back once the script has
 // gone, whichever way it ended.
 Outcome RunImage(const std::string& image, const HostSetup& setup, Path path, std::uint64_t ticks) {
   const std::uint64_t memoryBefore = MemoryInUse();
-  Outcome outcome = RunImageOnce(image, setup, path, ticks);
+  std::ostringstream out;
+  Outcome outcome{fuzz::RunOneWay(image, path, ticks, out, setup), {}};
+  outcome.output = out.str();
   EXPECT_EQ(MemoryInUse(), memoryBefore) << "value memory kept after the script went";
   return outcome;
 }
