@@ -2,12 +2,12 @@
 // Running one image both ways the machine can run it, for the run targets: in the register form
 // (the way dk2 and dravik.exe run scripts) and from the bytes one instruction at a time (a step
 // hook makes the machine take that path; it is the reference). Both runs get dk2's simulated host
-// (with a Wait that does not sleep) and stop after the same number of backward jumps and calls,
-// so endless scripts are compared too. Any difference in what was printed, Run's answer, the
-// error, its parameter, routine and position, or the slots left on the main stack aborts with
-// both outcomes on standard error, so that libFuzzer keeps the input; so does value memory that
-// is still counted once the executor has gone (a block lost). The suite's register form test
-// runs its scripts and images one way at a time through the same RunOneWay.
+// (with a Wait that does not sleep) and stop after the same number of backward jumps, calls and try
+// blocks entered, so endless scripts are compared too. Any difference in what was printed, Run's
+// answer, the error, its parameter, routine and position, or the slots left on the main stack
+// aborts with both outcomes on standard error, so that libFuzzer keeps the input; so does value
+// memory that is still counted once the executor has gone (a block lost). The suite's register form
+// test runs its scripts and images one way at a time through the same RunOneWay.
 
 #include <algorithm>
 #include <cstddef>

@@ -1,8 +1,8 @@
 // Arbitrary bytes as a compiled image into an executor with dk2's simulated host routines (the
-// program's five and the print routines). An image that loads runs both ways, in the register
-// form and from the bytes, under the same budget of backward jumps and calls, so that endless
-// loops end; the two runs must agree in everything (both_ways.h). Whatever the bytes, loading and
-// running must end cleanly: every fault a load or runtime error, no sanitizer report.
+// program's five and the print routines). An image that loads runs both ways, in the register form
+// and from the bytes, under the same budget of backward jumps, calls and try blocks entered, so
+// that endless loops end; the two runs must agree in everything (both_ways.h). Whatever the bytes,
+// loading and running must end cleanly: every fault a load or runtime error, no sanitizer report.
 
 #include <cstddef>
 #include <cstdint>

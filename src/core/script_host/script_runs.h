@@ -64,9 +64,9 @@ class ScriptRuns {
   // script runs or the thread handles its messages.
   std::optional<Busy> BusyScript() const;
 
-  // Asks every running script to stop (at its next backward jump or call) and wakes a waiting
-  // window thread. Until no script runs any more, StopRequested answers true and scripts that
-  // start are stopped too. Nothing happens when no script runs.
+  // Asks every running script to stop (at its next backward jump, call or try block) and wakes a
+  // waiting window thread. Until no script runs any more, StopRequested answers true and scripts
+  // that start are stopped too. Nothing happens when no script runs.
   void StopAll();
   bool StopRequested() const;
 

@@ -120,10 +120,10 @@ class TPSExec : public values::ValueEnvironment {
   void RequestStop() noexcept { stopRequested_.store(true, std::memory_order_relaxed); }
   bool StopRequested() const noexcept { return stopRequested_.load(std::memory_order_relaxed); }
   // Stops the runs that follow, as a stop request does, once they have made this many backward
-  // jumps and calls (the places where a stop request is honoured), counted alike whichever way
-  // the machine runs the code: a bound on the work a script may do.
+  // jumps, calls and entries into try blocks (the places where a stop request is honoured),
+  // counted alike whichever way the machine runs the code: a bound on the work a script may do.
   void LimitTicks(std::uint64_t ticks) noexcept { ticksLeft_ = ticks == 0 ? 1 : ticks; }
-  // A backward jump or a call: whether the run must stop there.
+  // A backward jump, a call or a try block's start: whether the run must stop there.
   bool TickStops() noexcept {
     if (--ticksLeft_ == 0) {
       ticksLeft_ = 1;

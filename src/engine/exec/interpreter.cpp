@@ -233,9 +233,13 @@ void Interpreter::SetPointerToCopy() {
   values::ReleaseKeeper(copy.keeper);  // SetPointerAt took its own reference
 }
 
+// Entering a try block is also where a loop can be stopped: a hand-made image can send a
+// block's parts or its end back to the block's start, which loops without a backward jump or a
+// call, a new block each time round.
 void Interpreter::PushHandler() {
   std::int32_t positions[4];
   for (std::int32_t& position : positions) position = ReadI32();
+  if (x_.TickStops()) return x_.StopRun();
   const std::uint32_t end = x_.position_;
   HandlerFrame frame;
   frame.proc = x_.currentProc_;

@@ -1,9 +1,9 @@
-// The register form must mean exactly what the byte code means. Scripts and images run twice:
-// in the register form, and from the bytes one instruction at a time (a step hook makes the
-// machine take that path). Output, error, where the error was reported and what was left on
-// the stack must agree. Both runs stop after the same number of backward jumps and calls, so
-// scripts that never end are compared too. The end-to-end scripts run with dk2's host routines;
-// the golden corpus and the fuzzer's troublesome images with stubs.
+// The register form must mean exactly what the byte code means. Scripts and images run twice: in
+// the register form, and from the bytes one instruction at a time (a step hook makes the machine
+// take that path). Output, error, where the error was reported and what was left on the stack must
+// agree. Both runs stop after the same number of backward jumps, calls and try blocks entered, so
+// scripts that never end are compared too. The end-to-end scripts run with dk2's host routines; the
+// golden corpus and the fuzzer's troublesome images with stubs.
 
 #include <gtest/gtest.h>
 
@@ -28,8 +28,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The golden corpus and the fuzz images run until these many backward jumps and calls (stopping
-// part-way must happen at the same place both ways); the end-to-end scripts all end by themselves.
+// The golden corpus and the fuzz images run until these many backward jumps, calls and try blocks
+// entered (stopping part-way must happen at the same place both ways); the end-to-end scripts all
+// end by themselves.
 constexpr std::uint64_t kCorpusTicks[] = {3, 17, 20000};
 constexpr std::uint64_t kScriptTicks[] = {7, 100, 100'000'000};
 
