@@ -1451,11 +1451,14 @@ class Translator {
 
   // A call of LENGTH or STRGET whose arguments the group laid out: the routine's few lines in
   // place of the call. The result pointer, on top, must point at a variable of the result type.
+  // The image's declaration must make it the function the library's handler takes (a hand-made
+  // image can declare it with other parameters, and then the call fails).
   bool SelectInline(const TPSExternalProcRec& callee, std::int32_t layout, Plan& plan) {
     const LayoutPool& layouts = analysis_.Layouts();
     const std::uint32_t depth = layouts.Depth(layout);
-    const std::uint32_t args = callee.inlineAs == InlineRoutine::kLength ? 2 : 3;
+    const std::uint32_t args = callee.inlineAs == InlineRoutine::kLength ? 2 : 3;  // with the result
     if (callee.inlineAs == InlineRoutine::kNone || depth < args) return false;
+    if (callee.declaration.size() != args || callee.declaration[0] == image::kCallDeclProcedure) return false;
     const auto slot = [&](std::uint32_t fromTop) { return layouts[layouts.At(layout, depth - 1 - fromTop)]; };
     const std::optional<StaticVar> result = PointedAt(depth - 1);
     if (!result || result->type->baseType == image::tcPointer) return false;
